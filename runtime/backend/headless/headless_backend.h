@@ -1,0 +1,89 @@
+// A backend without a display, for tests and the probe program: its own
+// message queue, an optional fake clock, messages that become due at a clock
+// time, and synthetic user input.
+//
+// With the fake clock, waitForMessage does not sleep: it moves the clock to the
+// next scheduled message or to the deadline. So a click scheduled at
+// start + 100 ms arrives inside a 500 ms pause at once and deterministically.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "runtime/window/backend.h"
+
+namespace rt {
+
+class HeadlessBackend : public Backend {
+public:
+    struct Options {
+        bool fakeClock = true;
+        Clock::time_point start{};   // the fake clock's first reading
+        bool recordChanges = false;  // keep a log of display notifications
+    };
+    using Action = std::function<void(Runtime&)>;
+    using When = std::optional<Clock::time_point>;  // nullopt: queued now
+
+    HeadlessBackend() : HeadlessBackend(Options{}) {}
+    explicit HeadlessBackend(Options options);
+
+    // Synthetic input; each is one queued message.
+    void postMousePress(ControlRef ref, std::int32_t x, std::int32_t y, std::int32_t keys = 0, When at = {});
+    void postRowClick(ControlRef list, std::int32_t row, When at = {});
+    void postKey(ControlRef ref, std::int32_t keyCode, When at = {});  // e.g. kKeyUp, kKeyDown
+    void postHeaderClick(ControlRef bar, std::int32_t group, When at = {});
+    void postClose(std::uint32_t windowId, When at = {});
+    void post(Action action, When at = {});
+
+    static constexpr std::int32_t kKeyUp = 0x26;
+    static constexpr std::int32_t kKeyDown = 0x28;
+
+    // Moves the fake clock on (messages falling due become queued).
+    void advance(Clock::duration d) { clock_ += d; }
+    std::size_t queuedCount() const;  // due messages, the quit message included
+    bool quitQueued() const;
+    struct ChangeRecord { ControlRef ref; Change what; };
+    const std::vector<ChangeRecord>& changes() const { return changes_; }
+    std::size_t createdCount() const { return created_; }
+
+    // Backend
+    void attach(Runtime& runtime) override { runtime_ = &runtime; }
+    void detach() override { runtime_ = nullptr; }
+    void controlCreated(const Control&) override { ++created_; }
+    void controlChanged(const Control& c, Change what) override;
+    void focusChanged(std::optional<ControlRef>) override {}
+    void windowDestroyed(std::uint32_t) override {}
+    void postQuit(int exitCode) override;
+    void processPendingMessages() override;
+    std::optional<int> runLoop() override;
+    Clock::time_point now() override;
+    bool waitForMessage(Clock::time_point deadline) override;
+    void showFatalReport(const Text& report) override;  // to stderr, as UTF-8
+
+private:
+    struct Message {
+        Clock::time_point due;
+        std::uint64_t seq = 0;
+        std::optional<int> quitCode;  // set: the quit message
+        Action action;
+    };
+    void enqueue(Message m);
+    // Index of the next due message, if any.
+    std::optional<std::size_t> nextDue();
+    std::optional<Clock::time_point> nextScheduled() const;
+    void sleepUntil(Clock::time_point t);
+
+    Options options_;
+    Clock::time_point clock_;
+    std::vector<Message> queue_;
+    std::uint64_t seq_ = 0;
+    Runtime* runtime_ = nullptr;
+    std::vector<ChangeRecord> changes_;
+    std::size_t created_ = 0;
+};
+
+}  // namespace rt

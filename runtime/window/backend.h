@@ -1,0 +1,53 @@
+// The seam between the runtime and what shows the window. The runtime's models
+// hold all state; a backend shows them, owns the message queue and turns user
+// input into calls of Runtime's user* methods (which raise the events). Every
+// call here is made on the GUI thread.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+
+#include "runtime/values/value.h"
+#include "runtime/window/control.h"
+#include "runtime/window/unit_types.h"
+
+namespace rt {
+
+class Runtime;
+
+class Backend {
+public:
+    using Clock = std::chrono::steady_clock;
+    virtual ~Backend() = default;
+
+    // The runtime registers itself once, from its constructor, and detaches in
+    // its destructor; input is delivered to the attached runtime only.
+    virtual void attach(Runtime& runtime) = 0;
+    virtual void detach() = 0;
+
+    // Display sync. These report changes the runtime has already made (by the
+    // program or by input); a backend must never turn them back into input.
+    virtual void controlCreated(const Control& control) = 0;
+    virtual void controlChanged(const Control& control, Change what) = 0;
+    virtual void focusChanged(std::optional<ControlRef> focus) = 0;
+    virtual void windowDestroyed(std::uint32_t windowId) = 0;
+
+    // Message queue. processPendingMessages dispatches queued messages until
+    // the queue is empty or the next one is the quit message, which stays.
+    virtual void postQuit(int exitCode) = 0;
+    virtual void processPendingMessages() = 0;
+    // Dispatches until the quit message and returns its exit code. nullopt:
+    // the queue ran dry for good (only a backend without a user can say so).
+    virtual std::optional<int> runLoop() = 0;
+
+    // Monotonic time (a fake clock may stand in for it).
+    virtual Clock::time_point now() = 0;
+    // Blocks until a message is queued (true) or the deadline passes (false).
+    virtual bool waitForMessage(Clock::time_point deadline) = 0;
+
+    // Shows the fatal report (GBK) and returns once the user has seen it.
+    virtual void showFatalReport(const Text& report) = 0;
+};
+
+}  // namespace rt
