@@ -73,6 +73,10 @@ public:
     std::int32_t currentRow() const;  // first selected row, -1 if none
     std::int32_t focusedRow() const;  // -1 if none
 
+    // Report-view geometry used to place and hit-test rows, in pixels.
+    static constexpr std::int32_t kHeaderHeight = 24;
+    static constexpr std::int32_t kRowHeight = 18;
+
 private:
     bool validRow(std::int32_t row) const {
         return row >= 0 && static_cast<std::size_t>(row) < rows_.size();

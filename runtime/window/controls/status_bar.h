@@ -12,6 +12,10 @@ namespace rt {
 
 class StatusBar {
 public:
+    StatusBar() = default;
+    explicit StatusBar(StatusBarData design) : settings(design.settings), parts(std::move(design.parts)) {}
+
+    std::uint32_t settings = 0;  // property 8; bit 0 size grip
     std::vector<StatusPart> parts;
 
     // A part index outside the list does nothing; an empty text clears.

@@ -1,0 +1,136 @@
+#include "runtime/backend/headless/headless_backend.h"
+
+#include <cstdio>
+#include <thread>
+
+#include "runtime/values/gbk.h"
+#include "runtime/window/runtime.h"
+
+namespace rt {
+
+HeadlessBackend::HeadlessBackend(Options options) : options_(options), clock_(options.start) {}
+
+Backend::Clock::time_point HeadlessBackend::now() {
+    return options_.fakeClock ? clock_ : Clock::now();
+}
+
+void HeadlessBackend::enqueue(Message m) {
+    m.seq = seq_++;
+    queue_.push_back(std::move(m));
+}
+
+void HeadlessBackend::post(Action action, When at) {
+    enqueue(Message{at.value_or(now()), 0, std::nullopt, std::move(action)});
+}
+
+void HeadlessBackend::postMousePress(ControlRef ref, std::int32_t x, std::int32_t y, std::int32_t keys, When at) {
+    post([=](Runtime& rt) { rt.userMousePress(ref, x, y, keys); }, at);
+}
+
+void HeadlessBackend::postRowClick(ControlRef list, std::int32_t row, When at) {
+    post([=](Runtime& rt) { rt.userClickRow(list, row); }, at);
+}
+
+void HeadlessBackend::postKey(ControlRef ref, std::int32_t keyCode, When at) {
+    post([=](Runtime& rt) { rt.userKey(ref, keyCode); }, at);
+}
+
+void HeadlessBackend::postHeaderClick(ControlRef bar, std::int32_t group, When at) {
+    post([=](Runtime& rt) { rt.userClickGroupHeader(bar, group); }, at);
+}
+
+void HeadlessBackend::postClose(std::uint32_t windowId, When at) {
+    post([=](Runtime& rt) { rt.userCloseWindow(windowId); }, at);
+}
+
+void HeadlessBackend::postQuit(int exitCode) {
+    enqueue(Message{now(), 0, exitCode, {}});
+}
+
+std::optional<std::size_t> HeadlessBackend::nextDue() {
+    const auto t = now();
+    std::optional<std::size_t> best;
+    for (std::size_t i = 0; i < queue_.size(); ++i) {
+        const Message& m = queue_[i];
+        if (m.due > t) continue;
+        if (!best || m.due < queue_[*best].due || (m.due == queue_[*best].due && m.seq < queue_[*best].seq))
+            best = i;
+    }
+    return best;
+}
+
+std::optional<Backend::Clock::time_point> HeadlessBackend::nextScheduled() const {
+    std::optional<Clock::time_point> t;
+    for (const Message& m : queue_)
+        if (!t || m.due < *t) t = m.due;
+    return t;
+}
+
+std::size_t HeadlessBackend::queuedCount() const {
+    const auto t = const_cast<HeadlessBackend*>(this)->now();
+    std::size_t n = 0;
+    for (const Message& m : queue_) n += m.due <= t;
+    return n;
+}
+
+bool HeadlessBackend::quitQueued() const {
+    const auto t = const_cast<HeadlessBackend*>(this)->now();
+    for (const Message& m : queue_)
+        if (m.quitCode && m.due <= t) return true;
+    return false;
+}
+
+void HeadlessBackend::processPendingMessages() {
+    while (auto i = nextDue()) {
+        if (queue_[*i].quitCode) return;  // the quit message stays for the loop
+        Action action = std::move(queue_[*i].action);
+        queue_.erase(queue_.begin() + static_cast<std::ptrdiff_t>(*i));
+        if (runtime_ && action) action(*runtime_);
+    }
+}
+
+std::optional<int> HeadlessBackend::runLoop() {
+    for (;;) {
+        if (auto i = nextDue()) {
+            Message m = std::move(queue_[*i]);
+            queue_.erase(queue_.begin() + static_cast<std::ptrdiff_t>(*i));
+            if (m.quitCode) return m.quitCode;
+            if (runtime_ && m.action) m.action(*runtime_);
+            continue;
+        }
+        auto next = nextScheduled();
+        if (!next) return std::nullopt;  // nothing queued and nobody to queue more
+        sleepUntil(*next);
+    }
+}
+
+void HeadlessBackend::sleepUntil(Clock::time_point t) {
+    if (options_.fakeClock) {
+        if (t > clock_) clock_ = t;
+    } else {
+        std::this_thread::sleep_until(t);
+    }
+}
+
+bool HeadlessBackend::waitForMessage(Clock::time_point deadline) {
+    if (nextDue()) return true;
+    auto next = nextScheduled();
+    if (next && *next <= deadline) {
+        sleepUntil(*next);
+        return true;
+    }
+    sleepUntil(deadline);
+    return false;
+}
+
+void HeadlessBackend::controlChanged(const Control& c, Change what) {
+    if (options_.recordChanges) changes_.push_back(ChangeRecord{ControlRef{c.window, c.id}, what});
+}
+
+void HeadlessBackend::showFatalReport(const Text& report) {
+    const std::string text = toUtf8(report);
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+}
+
+}  // namespace rt
