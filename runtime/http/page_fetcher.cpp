@@ -1,0 +1,135 @@
+#include "runtime/http/page_fetcher.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string_view>
+
+namespace rt {
+
+struct PageFetcher::Handle {
+    CURL* curl = nullptr;
+    ~Handle() {
+        if (curl) curl_easy_cleanup(curl);
+    }
+};
+
+namespace {
+
+struct HeaderList {
+    curl_slist* list = nullptr;
+    ~HeaderList() { curl_slist_free_all(list); }
+    bool add(const char* line) {
+        curl_slist* grown = curl_slist_append(list, line);
+        if (!grown) return false;
+        list = grown;
+        return true;
+    }
+};
+
+using Clock = std::chrono::steady_clock;
+
+struct Sink {
+    CURL* curl;
+    Bytes* out;
+    std::size_t cap;
+    Clock::duration stallLimit;
+    Clock::time_point lastByte;
+};
+
+// Keeps bytes up to the cap; past it, taking fewer bytes than offered makes
+// libcurl end the transfer, and what was kept is the result.
+std::size_t collect(char* data, std::size_t size, std::size_t count, void* user) {
+    auto* sink = static_cast<Sink*>(user);
+    sink->lastByte = Clock::now();
+    const std::size_t offered = size * count;
+    const std::size_t room = sink->cap - std::min(sink->cap, sink->out->size());
+    const std::size_t take = std::min(offered, room);
+    sink->out->insert(sink->out->end(), data, data + take);
+    return take;
+}
+
+std::size_t headerArrived(char*, std::size_t size, std::size_t count, void* user) {
+    static_cast<Sink*>(user)->lastByte = Clock::now();
+    return size * count;
+}
+
+// Ends a transfer when nothing has arrived for the stall limit. libcurl calls
+// this at least about once a second while idle. Until the request is on its way
+// the connect time-out is in charge instead.
+int watchStall(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto* sink = static_cast<Sink*>(user);
+    const Clock::time_point now = Clock::now();
+    curl_off_t pretransfer = 0;
+    if (curl_easy_getinfo(sink->curl, CURLINFO_PRETRANSFER_TIME_T, &pretransfer) != CURLE_OK ||
+        pretransfer == 0) {
+        sink->lastByte = now;
+        return 0;
+    }
+    return now - sink->lastByte > sink->stallLimit ? 1 : 0;
+}
+
+// The object path is sent without its fragment, and so is nothing after it.
+std::string withoutFragment(const Text& url) {
+    std::string_view view(url);
+    view = view.substr(0, view.find('\0'));
+    return std::string(view.substr(0, view.find('#')));
+}
+
+}  // namespace
+
+PageFetcher::PageFetcher(FetchLimits limits) : limits_(limits) {}
+PageFetcher::~PageFetcher() = default;
+
+Bytes PageFetcher::fetch(const Text& url) {
+    Bytes body;
+    const std::string target = withoutFragment(url);
+    if (target.empty()) return body;
+
+    if (!handle_) {
+        auto opened = std::make_unique<Handle>();
+        opened->curl = curl_easy_init();
+        if (!opened->curl) return body;  // the next fetch tries again
+        handle_ = std::move(opened);
+    }
+    CURL* curl = handle_->curl;
+    curl_easy_reset(curl);  // keeps the connection and DNS caches, drops last fetch's options
+
+    HeaderList headers;
+    if (!headers.add("Accept: */*") || !headers.add("Cache-Control: no-cache") ||
+        !headers.add("Pragma: no-cache"))
+        return body;
+    Sink sink{curl, &body, limits_.maxBodyBytes, limits_.stallTimeout, Clock::now()};
+
+    bool ok = curl_easy_setopt(curl, CURLOPT_URL, target.c_str()) == CURLE_OK;
+    ok = ok && curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK;
+    ok = ok && curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK;
+    ok = ok && curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_0) == CURLE_OK;
+    ok = ok && curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L) == CURLE_OK;
+    ok = ok && curl_easy_setopt(curl, CURLOPT_USERAGENT, kUserAgent) == CURLE_OK;
+    ok = ok && curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.list) == CURLE_OK;
+    ok = ok && curl_easy_setopt(curl, CURLOPT_PROXY, "") == CURLE_OK;  // direct, whatever the environment says
+    ok = ok && curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L) == CURLE_OK;
+    ok = ok && curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L) == CURLE_OK;
+    ok = ok && curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK;
+    ok = ok && curl_easy_setopt(curl, CURLOPT_MAXREDIRS, limits_.maxRedirects) == CURLE_OK;
+    ok = ok && curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
+    ok = ok && curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
+                                static_cast<long>(limits_.connectTimeout.count())) == CURLE_OK;
+    ok = ok && curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &headerArrived) == CURLE_OK;
+    ok = ok && curl_easy_setopt(curl, CURLOPT_HEADERDATA, &sink) == CURLE_OK;
+    ok = ok && curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &watchStall) == CURLE_OK;
+    ok = ok && curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &sink) == CURLE_OK;
+    ok = ok && curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L) == CURLE_OK;
+    ok = ok && curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &collect) == CURLE_OK;
+    ok = ok && curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink) == CURLE_OK;
+    if (!ok) return body;
+
+    // The outcome does not matter: whatever arrived before a failure is the body.
+    curl_easy_perform(curl);
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);  // the list dies with this call
+    return body;
+}
+
+}  // namespace rt

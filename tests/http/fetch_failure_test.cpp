@@ -1,0 +1,61 @@
+// Fetches that cannot succeed return empty bytes, quickly and quietly.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "runtime/http/page_fetcher.h"
+#include "tests/support/test_http_server.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using testsupport::Response;
+using testsupport::TestHttpServer;
+
+TEST(FetchFailure, EmptyUrlTouchesNothing) {
+    rt::PageFetcher fetcher;
+    EXPECT_TRUE(fetcher.fetch("").empty());
+    EXPECT_TRUE(fetcher.fetch("#top").empty());
+    EXPECT_TRUE(fetcher.fetch(std::string("\0http://127.0.0.1/", 18)).empty());
+    EXPECT_FALSE(fetcher.isOpen());
+}
+
+TEST(FetchFailure, OnlyHttpAndHttpsAreFetched) {
+    TestHttpServer server;
+    server.route("/x", Response::ok("served"));
+    const std::string hostPort = "127.0.0.1:" + std::to_string(server.port());
+    rt::PageFetcher fetcher;
+    const std::string urls[] = {"ftp://" + hostPort + "/x", "gopher://" + hostPort + "/x",
+                                  "file:///etc/hostname", "dict://" + hostPort + "/x",
+                                  "not a url", "http://", "://x", "/x"};
+    for (const std::string& url : urls) {
+        EXPECT_TRUE(fetcher.fetch(url).empty()) << url;
+    }
+    EXPECT_EQ(server.requestCount(), 0u);
+    EXPECT_EQ(fetcher.fetch(server.url("x")).size(), 6u);  // the handle still works
+}
+
+TEST(FetchFailure, RefusedConnectionGivesEmptyBytes) {
+    std::string url;
+    {
+        TestHttpServer gone;
+        url = gone.url("W1.htm");
+    }  // nothing listens on that port now
+    rt::PageFetcher fetcher;
+    EXPECT_TRUE(fetcher.fetch(url).empty());
+}
+
+TEST(FetchFailure, HttpsToAPlainHttpPortFailsCleanly) {
+    TestHttpServer server;
+    server.route("/W1.htm", Response::ok("plain"));
+    rt::FetchLimits limits;
+    limits.connectTimeout = 5s;  // the handshake counts as connecting
+    limits.stallTimeout = 5s;
+    rt::PageFetcher fetcher(limits);
+    EXPECT_TRUE(fetcher.fetch("https://127.0.0.1:" + std::to_string(server.port()) + "/W1.htm").empty());
+    EXPECT_EQ(server.requestCount(), 0u);  // nothing readable as a request arrived
+}
+
+}  // namespace
