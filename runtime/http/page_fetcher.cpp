@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <string_view>
 
@@ -70,11 +71,26 @@ int watchStall(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return now - sink->lastByte > sink->stallLimit ? 1 : 0;
 }
 
-// The object path is sent without its fragment, and so is nothing after it.
-std::string withoutFragment(const Text& url) {
+// The URL as libcurl gets it: up to its first NUL, cut before the fragment
+// (which is never sent), with blanks escaped as browsers of the time did.
+// Empty when the URL names no http or https scheme itself: libcurl would
+// otherwise guess one for "host/path".
+std::string requestUrl(const Text& url) {
     std::string_view view(url);
     view = view.substr(0, view.find('\0'));
-    return std::string(view.substr(0, view.find('#')));
+    view = view.substr(0, view.find('#'));
+    std::string out;
+    for (char c : view) {
+        if (c == ' ')
+            out += "%20";
+        else
+            out += c;
+    }
+    std::string scheme = out.substr(0, out.find("://"));
+    std::transform(scheme.begin(), scheme.end(), scheme.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (out.find("://") == std::string::npos || (scheme != "http" && scheme != "https")) return {};
+    return out;
 }
 
 }  // namespace
@@ -84,7 +100,7 @@ PageFetcher::~PageFetcher() = default;
 
 Bytes PageFetcher::fetch(const Text& url) {
     Bytes body;
-    const std::string target = withoutFragment(url);
+    const std::string target = requestUrl(url);
     if (target.empty()) return body;
 
     if (!handle_) {

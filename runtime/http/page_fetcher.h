@@ -37,7 +37,9 @@ public:
     PageFetcher& operator=(const PageFetcher&) = delete;
 
     // The body of `url` (up to its first NUL; anything after '#' is not sent).
-    // An empty URL returns empty bytes without touching the network.
+    // The URL must begin with http:// or https://; blanks in it travel as %20,
+    // bytes outside ASCII percent-encoded. An empty URL returns empty bytes
+    // without touching the network.
     Bytes fetch(const Text& url);
 
     // Whether the libcurl handle has been opened (by a fetch that got that far).

@@ -29,7 +29,9 @@ TEST(FetchFailure, OnlyHttpAndHttpsAreFetched) {
     rt::PageFetcher fetcher;
     const std::string urls[] = {"ftp://" + hostPort + "/x", "gopher://" + hostPort + "/x",
                                   "file:///etc/hostname", "dict://" + hostPort + "/x",
-                                  "not a url", "http://", "://x", "/x"};
+                                  "not a url", "http://", "://x", "/x",
+                                hostPort + "/x",  // no scheme: not guessed
+                                "httpx://" + hostPort + "/x"};
     for (const std::string& url : urls) {
         EXPECT_TRUE(fetcher.fetch(url).empty()) << url;
     }
@@ -45,6 +47,11 @@ TEST(FetchFailure, RefusedConnectionGivesEmptyBytes) {
     }  // nothing listens on that port now
     rt::PageFetcher fetcher;
     EXPECT_TRUE(fetcher.fetch(url).empty());
+}
+
+TEST(FetchFailure, UnresolvableHostGivesEmptyBytes) {
+    rt::PageFetcher fetcher;
+    EXPECT_TRUE(fetcher.fetch("http://no-such-host.invalid/W1.htm").empty());
 }
 
 TEST(FetchFailure, HttpsToAPlainHttpPortFailsCleanly) {

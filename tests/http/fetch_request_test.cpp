@@ -45,6 +45,23 @@ TEST(FetchRequest, FragmentIsNeverSentButTheQueryIs) {
     EXPECT_EQ(requests[1].target, "/W3.htm?x=1");
 }
 
+TEST(FetchRequest, UnusualPathsReachTheServerInASafeForm) {
+    TestHttpServer server;
+    server.fallback([](const testsupport::Request&) { return Response::ok("any"); });
+    rt::PageFetcher fetcher;
+    const std::string hostPort = "127.0.0.1:" + std::to_string(server.port());
+    EXPECT_EQ(fetcher.fetch(server.url("a b.htm")).size(), 3u);
+    EXPECT_EQ(fetcher.fetch(server.url("\xBE\xE7.htm")).size(), 3u);  // GBK bytes
+    EXPECT_EQ(fetcher.fetch(server.url("x/../y/./W1.htm")).size(), 3u);
+    EXPECT_EQ(fetcher.fetch("HTTP://" + hostPort + "/upper").size(), 3u);
+    auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 4u);
+    EXPECT_EQ(requests[0].target, "/a%20b.htm");
+    EXPECT_EQ(requests[1].target, "/%be%e7.htm");
+    EXPECT_EQ(requests[2].target, "/y/W1.htm");
+    EXPECT_EQ(requests[3].target, "/upper");
+}
+
 TEST(FetchRequest, OneHandleServesEveryFetch) {
     TestHttpServer server;
     server.route("/a", Response::ok("A"));
