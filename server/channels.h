@@ -1,0 +1,21 @@
+// The server's view of the guide's catalogue: every channel by number, with
+// its catalogue path and name. Numbers follow the catalogue, group by group.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "runtime/values/value.h"
+
+namespace epg {
+
+std::size_t channelCount();  // 215
+std::string_view channelPath(std::size_t channel);  // "programys/TV_1/Channel_1/"
+const rt::Text& channelName(std::size_t channel);  // GBK, as the guide lists it
+std::string channelNameUtf8(std::size_t channel);
+int channelGroup(std::size_t channel);  // 0 .. 9
+std::optional<std::size_t> channelByPath(std::string_view path);
+
+}  // namespace epg

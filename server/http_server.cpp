@@ -1,0 +1,340 @@
+#include "server/http_server.h"
+
+#include <array>
+#include <atomic>
+#include <utility>  // before Asio, which uses std::exchange without it
+#include <boost/asio.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <ctime>
+#include <list>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+namespace epg {
+namespace {
+
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+using tcp = asio::ip::tcp;
+using SteadyClock = std::chrono::steady_clock;
+
+const char* reasonOf(int status) {
+    switch (status) {
+        case 200: return "OK";
+        case 400: return "Bad Request";
+        case 404: return "Not Found";
+        case 405: return "Method Not Allowed";
+        case 414: return "URI Too Long";
+        case 431: return "Request Header Fields Too Large";
+        case 503: return "Service Unavailable";
+        default: return "Error";
+    }
+}
+
+std::string httpDate() {
+    std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    gmtime_r(&now, &tm);
+    char buf[64];
+    std::strftime(buf, sizeof buf, "%a, %d %b %Y %H:%M:%S GMT", &tm);
+    return buf;
+}
+
+std::string responseHead(int status, const Reply& r, bool keepAlive) {
+    std::string h;
+    h.reserve(256);
+    h += "HTTP/1.1 ";
+    h += std::to_string(status);
+    h += ' ';
+    h += reasonOf(status);
+    h += "\r\nServer: tvguide-epgd\r\nDate: ";
+    h += httpDate();
+    h += r.html ? "\r\nContent-Type: text/html; charset=GBK" : "\r\nContent-Type: text/plain; charset=us-ascii";
+    h += "\r\nContent-Length: ";
+    h += std::to_string(r.body->size());
+    if (status == 405) h += "\r\nAllow: GET, HEAD";
+    h += r.status == 200 ? "\r\nCache-Control: no-cache" : "";
+    h += keepAlive ? "\r\nConnection: keep-alive\r\n\r\n" : "\r\nConnection: close\r\n\r\n";
+    return h;
+}
+
+Reply plainReply(int status, const char* text) {
+    return {status, std::make_shared<const std::string>(std::to_string(status) + ' ' + text + '\n'), false};
+}
+
+enum class Phase { Waiting, Reading, Writing, Closing };
+
+}  // namespace
+
+class Session;
+
+struct HttpServer::Impl {
+    Impl(std::shared_ptr<const Site> s, HttpLimits l) : site(std::move(s)), limits(l), ioc(std::max(1, l.threads)) {}
+
+    std::shared_ptr<const Site> site;
+    HttpLimits limits;
+    std::mutex mutex;  // guards sessions
+    std::list<std::weak_ptr<Session>> sessions;
+    std::atomic<bool> stopping{false};
+    // Declared after what sessions use, so it goes first: handlers still
+    // queued hold the last references to their sessions.
+    asio::io_context ioc;
+    tcp::acceptor acceptor{ioc};
+    asio::steady_timer retry{ioc};
+    std::vector<std::thread> threads;
+
+    void accept();
+    void admit(tcp::socket socket);
+};
+
+class Session : public std::enable_shared_from_this<Session> {
+public:
+    Session(tcp::socket&& socket, HttpServer::Impl& server) : stream_(std::move(socket)), server_(server) {}
+
+    ~Session() {
+        std::lock_guard lock(server_.mutex);
+        server_.sessions.erase(where_);
+    }
+
+    void registerAt(std::list<std::weak_ptr<Session>>::iterator where) { where_ = where; }
+
+    void start() {
+        asio::dispatch(stream_.get_executor(), [self = shared_from_this()] { self->waitForRequest(); });
+    }
+
+    // Ends the connection from any thread.
+    void close() {
+        asio::post(stream_.get_executor(), [self = shared_from_this()] {
+            self->setPhase(Phase::Closing);
+            beast::error_code ec;
+            self->stream_.socket().shutdown(tcp::socket::shutdown_both, ec);
+            self->stream_.close();
+        });
+    }
+
+    Phase phase() const { return phase_.load(); }
+    SteadyClock::time_point since() const { return SteadyClock::time_point(SteadyClock::duration(since_.load())); }
+
+private:
+    void setPhase(Phase p) {
+        phase_ = p;
+        since_ = SteadyClock::now().time_since_epoch().count();
+    }
+
+    void waitForRequest() {
+        setPhase(Phase::Waiting);
+        if (buffer_.size() > 0) return readHeader();  // a pipelined request is already here
+        stream_.expires_after(server_.limits.idleTimeout);
+        stream_.async_read_some(buffer_.prepare(4096), [self = shared_from_this()](beast::error_code ec, std::size_t n) {
+            if (ec) return self->end();
+            self->buffer_.commit(n);
+            self->readHeader();
+        });
+    }
+
+    void readHeader() {
+        setPhase(Phase::Reading);
+        parser_.emplace();
+        parser_->header_limit(static_cast<std::uint32_t>(server_.limits.maxHeaderBytes));
+        stream_.expires_after(server_.limits.headerTimeout);
+        http::async_read_header(stream_, buffer_, *parser_,
+                                [self = shared_from_this()](beast::error_code ec, std::size_t) { self->onHeader(ec); });
+    }
+
+    void onHeader(beast::error_code ec) {
+        if (ec == http::error::header_limit) return respond(plainReply(431, "request header too large"), false, false);
+        if (ec == http::error::end_of_stream || ec == asio::error::eof) return end();
+        if (ec && ec.category() == http::make_error_code(http::error::bad_target).category())
+            return respond(plainReply(400, "bad request"), false, false);
+        if (ec) return end();  // time-out, reset, closed by stop or eviction
+
+        const auto& req = parser_->get();
+        if (parser_->chunked() || parser_->content_length().value_or(0) > 0)
+            return respond(plainReply(400, "a request body is not expected"), false, false);
+        if (req.target().size() > server_.limits.maxTargetBytes)
+            return respond(plainReply(414, "request target too long"), false, false);
+        std::string_view method(req.method_string().data(), req.method_string().size());
+        std::string_view target(req.target().data(), req.target().size());
+        Reply reply = handleRequest(*server_.site, method, target);
+        bool keepAlive = req.keep_alive() && reply.status != 400 && reply.status != 405;
+        respond(std::move(reply), keepAlive, method == "HEAD");
+    }
+
+    void respond(Reply reply, bool keepAlive, bool headOnly) {
+        setPhase(Phase::Writing);
+        head_ = responseHead(reply.status, reply, keepAlive);
+        body_ = std::move(reply.body);
+        std::array<asio::const_buffer, 2> buffers{asio::buffer(head_),
+                                                  headOnly ? asio::const_buffer() : asio::buffer(*body_)};
+        stream_.expires_after(server_.limits.writeTimeout);
+        asio::async_write(stream_, buffers,
+                          [self = shared_from_this(), keepAlive](beast::error_code ec, std::size_t) {
+                              if (ec) return self->end();
+                              if (keepAlive) return self->waitForRequest();
+                              self->linger();
+                          });
+    }
+
+    // After the last response: stop sending, then read and drop what the
+    // client still sends for a moment, so closing with unread data does not
+    // reset the connection before the client has read the response.
+    void linger() {
+        setPhase(Phase::Closing);
+        beast::error_code ec;
+        stream_.socket().shutdown(tcp::socket::shutdown_send, ec);
+        buffer_.clear();
+        drained_ = 0;
+        stream_.expires_after(std::chrono::seconds(2));
+        drain();
+    }
+
+    void drain() {
+        stream_.async_read_some(buffer_.prepare(4096), [self = shared_from_this()](beast::error_code ec, std::size_t n) {
+            self->drained_ += n;
+            self->buffer_.clear();
+            if (ec || self->drained_ > 64 * 1024) return self->end();
+            self->drain();
+        });
+    }
+
+    void end() {
+        setPhase(Phase::Closing);
+        beast::error_code ec;
+        stream_.socket().shutdown(tcp::socket::shutdown_both, ec);
+        stream_.close();
+    }
+
+    beast::tcp_stream stream_;
+    HttpServer::Impl& server_;
+    beast::flat_buffer buffer_;
+    std::optional<http::request_parser<http::empty_body>> parser_;
+    std::string head_;
+    std::shared_ptr<const std::string> body_;
+    std::size_t drained_ = 0;
+    std::list<std::weak_ptr<Session>>::iterator where_;
+    std::atomic<Phase> phase_{Phase::Waiting};
+    std::atomic<SteadyClock::rep> since_{SteadyClock::now().time_since_epoch().count()};
+};
+
+void HttpServer::Impl::accept() {
+    acceptor.async_accept(asio::make_strand(ioc), [this](beast::error_code ec, tcp::socket socket) {
+        if (stopping || ec == asio::error::operation_aborted) return;
+        if (!ec) {
+            admit(std::move(socket));
+            return accept();
+        }
+        // Out of descriptors or the like: try again shortly instead of spinning.
+        retry.expires_after(std::chrono::milliseconds(50));
+        retry.async_wait([this](beast::error_code) {
+            if (!stopping) accept();
+        });
+    });
+}
+
+void HttpServer::Impl::admit(tcp::socket socket) {
+    // Strong references taken under the lock are dropped after it: the last
+    // one runs ~Session, which takes the lock itself.
+    std::vector<std::shared_ptr<Session>> held;
+    std::shared_ptr<Session> session;
+    {
+        std::lock_guard lock(mutex);
+        if (sessions.size() >= limits.maxConnections) {
+            // Make room by closing the connection that has waited longest for
+            // a request of its own; one busy writing a response is left alone.
+            Session* victim = nullptr;
+            for (const auto& weak : sessions) {
+                auto s = weak.lock();
+                if (!s) continue;
+                held.push_back(s);
+                if (s->phase() == Phase::Writing || s->phase() == Phase::Closing) continue;
+                if (!victim || s->since() < victim->since()) victim = s.get();
+            }
+            if (!victim) {
+                // Everyone is busy: refuse this one plainly instead of queueing it.
+                socket.non_blocking(true);
+                static const std::string kBusy =
+                    "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+                beast::error_code ignored;
+                socket.write_some(asio::buffer(kBusy), ignored);
+                socket.close(ignored);
+                return;
+            }
+            victim->close();
+        }
+        session = std::make_shared<Session>(std::move(socket), *this);
+        sessions.push_back(session);
+        session->registerAt(std::prev(sessions.end()));
+    }
+    session->start();
+}
+
+HttpServer::HttpServer(std::shared_ptr<const Site> site, HttpLimits limits)
+    : impl_(std::make_unique<Impl>(std::move(site), limits)) {}
+
+HttpServer::~HttpServer() { stop(); }
+
+std::string HttpServer::listen(const std::string& host, std::uint16_t port) {
+    beast::error_code ec;
+    auto address = asio::ip::make_address(host, ec);
+    if (ec) {
+        // A host name: resolve it, first address wins.
+        tcp::resolver resolver(impl_->ioc);
+        auto results = resolver.resolve(host, std::to_string(port), ec);
+        if (ec || results.empty()) return "cannot resolve " + host + ": " + ec.message();
+        address = results.begin()->endpoint().address();
+    }
+    tcp::endpoint endpoint(address, port);
+    auto& a = impl_->acceptor;
+    a.open(endpoint.protocol(), ec);
+    if (!ec) a.set_option(asio::socket_base::reuse_address(true), ec);
+    if (!ec) a.bind(endpoint, ec);
+    if (!ec) a.listen(asio::socket_base::max_listen_connections, ec);
+    if (ec) {
+        beast::error_code ignored;
+        a.close(ignored);
+        return "cannot listen on " + host + ':' + std::to_string(port) + ": " + ec.message();
+    }
+    return {};
+}
+
+std::uint16_t HttpServer::port() const {
+    beast::error_code ec;
+    auto ep = impl_->acceptor.local_endpoint(ec);
+    return ec ? 0 : ep.port();
+}
+
+void HttpServer::start() {
+    if (!impl_->threads.empty() || !impl_->acceptor.is_open()) return;
+    impl_->accept();
+    for (int i = 0; i < std::max(1, impl_->limits.threads); ++i)
+        impl_->threads.emplace_back([this] { impl_->ioc.run(); });
+}
+
+void HttpServer::stop() {
+    if (impl_->stopping.exchange(true)) return;
+    asio::post(impl_->ioc, [this] {
+        beast::error_code ignored;
+        impl_->acceptor.close(ignored);
+    });
+    std::vector<std::shared_ptr<Session>> held;
+    {
+        std::lock_guard lock(impl_->mutex);
+        for (const auto& weak : impl_->sessions)
+            if (auto s = weak.lock()) held.push_back(std::move(s));
+    }
+    for (auto& s : held) s->close();
+    impl_->ioc.stop();
+    for (auto& t : impl_->threads) t.join();
+    impl_->threads.clear();
+}
+
+std::size_t HttpServer::connectionCount() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->sessions.size();
+}
+
+}  // namespace epg

@@ -1,0 +1,40 @@
+// The command line of tvguide-epgd.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "server/civil_time.h"
+
+namespace epg {
+
+struct Options {
+    std::string host = "127.0.0.1";
+    std::uint16_t port = 8610;
+    std::vector<std::string> xmltvFiles;
+    std::optional<std::string> mapFile;
+    std::optional<Seconds> now;  // a fixed clock
+    std::optional<std::string> exportDir;
+    std::optional<std::string> sampleXmltvFile;
+    int threads = 2;
+    bool help = false;
+};
+
+struct OptionsResult {
+    std::optional<Options> options;
+    std::string error;  // what is wrong, when options is empty
+};
+
+// args without the program name.
+OptionsResult parseOptions(const std::vector<std::string>& args);
+std::string usageText();
+
+// "YYYY-MM-DDTHH:MM:SS" in the server's local time.
+std::optional<Seconds> parseLocalDateTime(std::string_view text);
+// "HOST:PORT", "[v6]:PORT".
+bool parseListen(std::string_view text, std::string& host, std::uint16_t& port);
+
+}  // namespace epg
