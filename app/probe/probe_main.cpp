@@ -1,0 +1,133 @@
+// tvguide-probe: the guide on the headless backend, driven by actions given on
+// the command line; prints the window's state as one JSON object.
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/epg_root.h"
+#include "app/guide.h"
+#include "app/main_window.h"
+#include "app/probe/probe_options.h"
+#include "app/probe/probe_report.h"
+#include "runtime/backend/headless/headless_backend.h"
+#include "runtime/http/page_fetcher.h"
+#include "runtime/values/date_time.h"
+#include "runtime/window/template/template_codec.h"
+
+namespace {
+
+using app::probe::ProbeAction;
+using Clock = rt::Backend::Clock;
+
+// How far apart actions written with "+" arrive: well inside one 500 ms pause.
+constexpr auto kNestedStep = std::chrono::milliseconds(100);
+
+class Probe {
+public:
+    explicit Probe(const app::probe::ProbeOptions& options)
+        : options_(options),
+          clockStart_(backend_.now()),
+          base_(options.now.value_or(rt::currentDateTime())),
+          guide_(options.epgRoot ? rt::Text(*options.epgRoot) : app::epgRootFromEnvironment(), services()),
+          runtime_(rt::mainWindowTemplateBlock(), guide_.handlers(), backend_) {
+        runtime_.setExitRoutine([this] { guide_.release(); });
+    }
+
+    int run() {
+        const auto& actions = options_.actions;
+        size_t next = scheduleNested(0);  // "+" actions first of all arrive inside the start-up load
+        runtime_.loadStartWindow(rt::kMainWindowId);
+        bool closed = runtime_.runMessageLoop().has_value();
+        while (!closed && next < actions.size()) {
+            post(actions[next], std::nullopt);
+            next = scheduleNested(next + 1);
+            closed = runtime_.runMessageLoop().has_value();
+        }
+        if (!closed) snapshot_ = app::probe::stateJson(runtime_, guide_, requests_);
+        std::fputs((snapshot_ + "\n").c_str(), stdout);
+        return 0;
+    }
+
+private:
+    app::GuideServices services() {
+        app::GuideServices s;
+        s.fetch = [this](const rt::Text& url) {
+            requests_.push_back(url);
+            return fetcher_.fetch(url);
+        };
+        s.now = [this] {
+            const double seconds =
+                std::floor(std::chrono::duration<double>(backend_.now() - clockStart_).count());
+            return rt::DateTime{base_.days + seconds / 86400.0};
+        };
+        s.delay = [this](rt::Runtime& rt, int milliseconds) {
+            const Clock::time_point deadline = backend_.now() + std::chrono::milliseconds(milliseconds);
+            while (backend_.waitForMessage(deadline) && !backend_.quitQueued()) rt.processPendingMessages();
+        };
+        return s;
+    }
+
+    // Queues the run of "+" actions starting at `from` to arrive one after
+    // another inside the pause of the action before them.
+    size_t scheduleNested(size_t from) {
+        size_t i = from;
+        for (int k = 1; i < options_.actions.size() && options_.actions[i].nested; ++i, ++k)
+            post(options_.actions[i], backend_.now() + k * kNestedStep);
+        return i;
+    }
+
+    void post(const ProbeAction& action, rt::HeadlessBackend::When at) {
+        switch (action.kind) {
+        case ProbeAction::Kind::OpenGroup:
+            backend_.postHeaderClick(app::ui::kGroupMenu, action.argument, at);
+            break;
+        case ProbeAction::Kind::SelectRow:
+            backend_.post([row = action.argument](rt::Runtime& rt) { rt.userClickRow(openList(rt), row); }, at);
+            break;
+        case ProbeAction::Kind::ClickLabel:
+            backend_.postMousePress(app::ui::dayLabel(action.argument), 4, 4, 0, at);
+            break;
+        case ProbeAction::Kind::Close:
+            backend_.post(
+                [this](rt::Runtime& rt) {
+                    snapshot_ = app::probe::stateJson(rt, guide_, requests_);
+                    rt.userCloseWindow(rt::kMainWindowId);
+                },
+                at);
+            break;
+        }
+    }
+
+    // The content of the roll-up menu's open group.
+    static rt::ControlRef openList(const rt::Runtime& rt) {
+        const rt::Control* c = rt.control(app::ui::kGroupMenu);
+        const rt::OutlookBar* bar = c ? c->as<rt::OutlookBar>() : nullptr;
+        if (!bar || !bar->validGroup(bar->currentGroup())) return {};
+        return {rt::kMainWindowId, bar->groups()[static_cast<size_t>(bar->currentGroup())].content};
+    }
+
+    const app::probe::ProbeOptions& options_;
+    rt::HeadlessBackend backend_;
+    Clock::time_point clockStart_;
+    rt::DateTime base_;
+    rt::PageFetcher fetcher_;
+    std::vector<rt::Text> requests_;
+    app::Guide guide_;
+    rt::Runtime runtime_;
+    std::string snapshot_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const auto parsed = app::probe::parseProbeArguments(args);
+    if (const auto* error = std::get_if<app::probe::UsageError>(&parsed)) {
+        std::fprintf(stderr, "tvguide-probe: %s\n%s", error->message.c_str(), app::probe::probeUsage());
+        return 2;
+    }
+    Probe probe(std::get<app::probe::ProbeOptions>(parsed));
+    return probe.run();
+}

@@ -1,0 +1,38 @@
+// The command line of tvguide-probe:
+//   tvguide-probe [--epg-root URL] [--now YYYY-MM-DDTHH:MM:SS] ACTION...
+// ACTION is open-group:G, select-row:R, click-label:K or close; a leading "+"
+// delivers it while the previous action's load is inside its pause.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "runtime/values/value.h"
+
+namespace app::probe {
+
+struct ProbeAction {
+    enum class Kind { OpenGroup, SelectRow, ClickLabel, Close };
+    Kind kind = Kind::Close;
+    int argument = 0;     // G (0..9), R (0 and up) or K (1..7)
+    bool nested = false;  // written with a leading "+"
+    friend bool operator==(const ProbeAction&, const ProbeAction&) = default;
+};
+
+struct ProbeOptions {
+    std::optional<std::string> epgRoot;  // as given (a missing final "/" is added)
+    std::optional<rt::DateTime> now;     // local start time of the guide's clock
+    std::vector<ProbeAction> actions;
+};
+
+struct UsageError {
+    std::string message;
+};
+
+std::variant<ProbeOptions, UsageError> parseProbeArguments(const std::vector<std::string>& args);
+
+const char* probeUsage();
+
+}  // namespace app::probe

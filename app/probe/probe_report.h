@@ -1,0 +1,22 @@
+// The probe's view of the main window and the guide, as one JSON object.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "runtime/values/value.h"
+#include "runtime/window/runtime.h"
+
+namespace app {
+class Guide;
+}
+
+namespace app::probe {
+
+// Keys: title, groups, current_group, channel_list {rows, current_row},
+// channel_base_url, labels [{caption, color}], slider, program_list {columns,
+// rows}, status, requests. Texts are shown as UTF-8. An unloaded window gives
+// empty values.
+std::string stateJson(const rt::Runtime& rt, const Guide& guide, const std::vector<rt::Text>& requests);
+
+}  // namespace app::probe
