@@ -163,7 +163,7 @@ void Runtime::loadStartWindow(std::uint32_t windowId) {
     w->loaded = true;
     for (auto& u : w->units)
         if (u.live) backend_.controlCreated(*u.live);
-    raiseEvent(ControlRef{windowId, 0}, event::kCreated);
+    raiseEvent(ControlRef{windowId, w->units.front().record.id}, event::kCreated);
 }
 
 void Runtime::destroyWindow(Window& w) {

@@ -24,12 +24,12 @@ struct ListViewRow {
 
 // Optional arguments of the insert-row command; nullopt = omitted.
 struct InsertRowArgs {
-    std::optional<std::int32_t> position;
-    std::optional<Text> text;
-    std::optional<std::int32_t> image;
-    std::optional<std::int32_t> stateImage;
-    std::optional<std::int32_t> indent;
-    std::optional<std::int32_t> itemData;
+    std::optional<std::int32_t> position = std::nullopt;
+    std::optional<Text> text = std::nullopt;
+    std::optional<std::int32_t> image = std::nullopt;
+    std::optional<std::int32_t> stateImage = std::nullopt;
+    std::optional<std::int32_t> indent = std::nullopt;
+    std::optional<std::int32_t> itemData = std::nullopt;
 };
 
 class ListView {
