@@ -72,6 +72,10 @@ TEST(MalformedBlock, CountsOffsetsAndReferencesThatDoNotFit) {
         {"child not in the window", [&](rt::Bytes& b) { writeU32(b, box + test::field::kChildren, 0x1600FFFF); }, "child"},
         {"child is the unit itself", [&](rt::Bytes& b) { writeU32(b, box + test::field::kChildren, readU32(b, 40)); }, "child"},
         {"parent not in the window", [&](rt::Bytes& b) { writeU32(b, label + test::field::kParent, 0x1600FFFF); }, "parent"},
+        {"a parent's parent not in the window", [&](rt::Bytes& b) {
+             writeU32(b, recordBody(b, 0) + test::field::kParent, readU32(b, 44));
+             writeU32(b, box + test::field::kParent, 0x1600FFFF);
+         }, "parent"},
         {"parents in a cycle", [&](rt::Bytes& b) { writeU32(b, box + test::field::kParent, readU32(b, 44)); }, "cycle"},
         {"duplicate unit id", [](rt::Bytes& b) { writeU32(b, 44, readU32(b, 40)); }, "twice"},
         {"first unit not a window", [](rt::Bytes& b) { writeU32(b, recordBody(b, 0), rt::unit_type::kLabel); }, "window's own unit"},

@@ -131,13 +131,15 @@ std::string checkWindow(const WindowEntry& win) {
         for (std::uint32_t c : u.children) {
             if (c == u.id || !byId.count(c)) return unit + "child " + hex(c) + " is not another unit";
         }
-        // A chain of parents longer than the unit count must loop.
+        if (!typeDataValid(u.type, u.typeData)) return unit + "type data does not decode";
+    }
+    // Every parent exists now; a chain of parents longer than the unit count must loop.
+    for (const UnitRecord& u : win.units) {
         std::uint32_t p = u.parent;
         for (std::size_t steps = 0; p != 0; ++steps) {
-            if (steps > win.units.size()) return unit + "its parents form a cycle";
+            if (steps > win.units.size()) return where + "unit " + hex(u.id) + ": its parents form a cycle";
             p = byId.at(p)->parent;
         }
-        if (!typeDataValid(u.type, u.typeData)) return unit + "type data does not decode";
     }
     return {};
 }
