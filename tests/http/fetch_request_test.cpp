@@ -1,6 +1,7 @@
 // What a fetch puts on the wire, and how redirects are followed.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "runtime/http/page_fetcher.h"
@@ -31,6 +32,20 @@ TEST(FetchRequest, GetOverHttp10WithTheGuidesHeaders) {
     int accepts = 0;
     for (const auto& h : r.headers) accepts += h.first == "Accept";
     EXPECT_EQ(accepts, 1);
+}
+
+TEST(FetchRequest, ProxySettingsOfTheEnvironmentAreIgnored) {
+    TestHttpServer server;
+    server.route("/W1.htm", Response::ok("direct"));
+    TestHttpServer proxy;  // answers everything it gets, so a proxied fetch would show
+    proxy.fallback([](const testsupport::Request&) { return Response::ok("proxied"); });
+    for (const char* name : {"http_proxy", "HTTPS_PROXY", "ALL_PROXY"})
+        ::setenv(name, proxy.root().c_str(), 1);
+    rt::PageFetcher fetcher;
+    const std::string body = str(fetcher.fetch(server.url("W1.htm")));
+    for (const char* name : {"http_proxy", "HTTPS_PROXY", "ALL_PROXY"}) ::unsetenv(name);
+    EXPECT_EQ(body, "direct");
+    EXPECT_EQ(proxy.requestCount(), 0u);
 }
 
 TEST(FetchRequest, FragmentIsNeverSentButTheQueryIs) {
