@@ -72,7 +72,7 @@ int watchStall(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 }
 
 // The URL as libcurl gets it: up to its first NUL, cut before the fragment
-// (which is never sent), with blanks escaped as browsers of the time did.
+// (which is never sent), with blanks escaped because libcurl refuses them raw.
 // Empty when the URL names no http or https scheme itself: libcurl would
 // otherwise guess one for "host/path".
 std::string requestUrl(const Text& url) {
