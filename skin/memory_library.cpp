@@ -382,12 +382,13 @@ GuestAddress MemoryLibrary::getProcedure(std::string_view name) const {
 
 GuestAddress MemoryLibrary::getEntryPoint() const {
     if (handle_ == 0) return 0;
+    Records r(*d_);
     const Bounds region = regionBounds(d_->space(), handle_);
-    if (!region.holds(handle_, kDosHeaderSize)) return 0;
-    const std::uint8_t* p = d_->space().pointer(handle_, kDosHeaderSize);
-    const std::uint64_t nt = std::uint64_t(handle_) + le32(p + dos::e_lfanew);
-    if (!region.holds(nt, kNtHeadersSize)) return 0;
-    return handle_ + le32(d_->space().pointer(std::uint32_t(nt), kNtHeadersSize) + nt::AddressOfEntryPoint);
+    const std::uint8_t* dosHeader = r.read(Decl::ReadDosHeader, handle_, kDosHeaderSize, region);
+    if (!dosHeader) return 0;
+    const std::uint8_t* n = r.read(Decl::ReadNtHeaders, std::uint64_t(handle_) + le32(dosHeader + dos::e_lfanew),
+                                   kNtHeadersSize, region);
+    return n ? handle_ + le32(n + nt::AddressOfEntryPoint) : 0;  // no signature checks here
 }
 
 }  // namespace skin

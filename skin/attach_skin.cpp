@@ -1,0 +1,41 @@
+#include "skin/attach_skin.h"
+
+#include <cstring>
+
+namespace skin {
+
+std::uint32_t AttachSkin(MemoryLibrary& library, Declarations& declarations, KeptSkinArguments& kept,
+                         std::span<const std::uint8_t> skinData, const rt::Text& password, std::uint32_t number1,
+                         std::uint32_t number2, std::uint32_t number3) {
+    kept.data.assign(skinData.begin(), skinData.end());
+    kept.number1 = number1;
+    kept.number2 = number2;
+    kept.number3 = number3;
+
+    const GuestAddress procedure = library.getProcedure("SkinH_AttachRes");
+    if (procedure == 0) return 0;
+
+    GuestSpace& space = declarations.space();
+    // Host values live above 4 GiB: what guest code must read is copied into
+    // scratch memory first (password always, the data when not guest memory).
+    std::span<const std::uint8_t> data = skinData;
+    const bool copyData = !skinData.empty() && !space.addressOf(skinData.data(), skinData.size());
+    if (skinData.size() > 0xFFFFFFFFu) return 0;
+    GuestSpace::Scratch dataCopy = space.scratch(copyData ? std::uint32_t(skinData.size()) : 0);
+    if (copyData) {
+        if (!dataCopy) return 0;
+        std::memcpy(dataCopy.data(), skinData.data(), skinData.size());
+        data = std::span<const std::uint8_t>(dataCopy.data(), skinData.size());
+    }
+    GuestSpace::Scratch passwordCopy = space.scratch(std::uint32_t(password.size() + 1));
+    if (!passwordCopy) return 0;
+    std::memcpy(passwordCopy.data(), password.c_str(), password.size() + 1);
+    const std::string_view guestPassword(reinterpret_cast<const char*>(passwordCopy.data()), password.size());
+
+    const std::uint32_t args[] = {declarations.addressOf(data), std::uint32_t(skinData.size()),
+                                  declarations.addressOfText(guestPassword), number1, number2, number3};
+    const GuestCallResult r = space.call(procedure, args);
+    return r.ok ? r.value : 0;
+}
+
+}  // namespace skin

@@ -1,0 +1,15 @@
+# Refuses a skin library build that the in-memory loader could not move:
+# it must have a .reloc section, the preferred base 0x10000000 and the export.
+execute_process(COMMAND ${OBJDUMP} -h -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "cannot read ${DLL}")
+endif()
+if(NOT dump MATCHES "\\.reloc")
+  message(FATAL_ERROR "${DLL} has no .reloc section")
+endif()
+if(NOT dump MATCHES "ImageBase[ \t]+10000000")
+  message(FATAL_ERROR "${DLL} is not based at 0x10000000")
+endif()
+if(NOT dump MATCHES "SkinH_AttachRes")
+  message(FATAL_ERROR "${DLL} does not export SkinH_AttachRes")
+endif()

@@ -1,0 +1,55 @@
+#include "skin/skin_system.h"
+
+#include <cstring>
+
+#include "skin_file_data.h"
+#include "skin_library_image.h"
+
+namespace skin {
+
+std::span<const std::uint8_t> embeddedSkinLibrary() { return embedded::skin_library_image(); }
+std::span<const std::uint8_t> embeddedSkinFile() { return embedded::skin_file_data(); }
+
+SkinSystem::SkinSystem(std::unique_ptr<GuestSpace> space, std::unique_ptr<SystemLibraries> libraries,
+                       FatalReporter& reporter)
+    : space_(std::move(space)),
+      libraries_(std::move(libraries)),
+      declarations_(std::make_unique<Declarations>(*libraries_, reporter)),
+      library_(*declarations_) {}
+
+std::unique_ptr<SkinSystem> SkinSystem::create(HostEnvironment& env, FatalReporter& reporter) {
+    auto space = GuestSpace::create();
+    if (!space) return nullptr;
+    auto libraries = SystemLibraries::create(*space, env);
+    if (!libraries) return nullptr;
+    std::unique_ptr<SkinSystem> s(new SkinSystem(std::move(space), std::move(libraries), reporter));
+    // The skin file is constant data of the program that the library reads
+    // by address, so it is placed where 32-bit code can see it, once.
+    std::span<const std::uint8_t> file = embeddedSkinFile();
+    GuestAddress at = s->space_->allocate(0, std::uint32_t(file.size()));
+    if (!at) return nullptr;
+    std::uint8_t* p = s->space_->pointer(at, file.size());
+    std::memcpy(p, file.data(), file.size());
+    s->guestSkinFile_ = std::span<const std::uint8_t>(p, file.size());
+    return s;
+}
+
+bool SkinSystem::mapEmbeddedLibrary() {
+    const auto start = std::chrono::steady_clock::now();
+    const std::uint64_t before = space_->instructionsRun();
+    const bool ok = library_.loadFromMemory(embeddedSkinLibrary());
+    figures_.mapTime = std::chrono::steady_clock::now() - start;
+    figures_.mapInstructions = space_->instructionsRun() - before;
+    return ok;
+}
+
+std::uint32_t SkinSystem::attachEmbeddedSkin(KeptSkinArguments& kept) {
+    const auto start = std::chrono::steady_clock::now();
+    const std::uint64_t before = space_->instructionsRun();
+    const std::uint32_t r = AttachSkin(library_, *declarations_, kept, guestSkinFile_);
+    figures_.attachTime = std::chrono::steady_clock::now() - start;
+    figures_.attachInstructions = space_->instructionsRun() - before;
+    return r;
+}
+
+}  // namespace skin
