@@ -95,7 +95,16 @@ std::uint32_t WaitableTimers::waitWithMessages(std::span<const std::uint32_t> ha
         TimePoint deadline = timeoutAt;
         for (Timer* t : ts)
             if (t->armed) deadline = std::min(deadline, t->due);
-        if (env_.waitForMessage(deadline)) return kWaitObject0 + std::uint32_t(handles.size());
+        if (env_.waitForMessage(deadline)) {
+            const TimePoint woke = env_.now();
+            if (woke == lastMessageWake_ && ++staleMessageWakes_ > kEarlyWakeLimit) {
+                staleMessageWakes_ = 0;
+                return kWaitFailed;
+            }
+            if (woke != lastMessageWake_) staleMessageWakes_ = 0;
+            lastMessageWake_ = woke;
+            return kWaitObject0 + std::uint32_t(handles.size());
+        }
         // Nothing can end a wait without deadline, and an environment that
         // keeps waking early must not turn this into a spin.
         if (deadline == TimePoint::max()) return kWaitFailed;

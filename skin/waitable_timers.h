@@ -31,7 +31,10 @@ public:
     // signalled timer (an auto-reset timer is reset by it), `handles.size()`
     // when a message is queued, kWaitTimeout, or kWaitFailed for an unknown
     // handle, too many handles, or a wait that nothing could ever end. Any
-    // queued message wakes it, whatever the wake mask says.
+    // queued message wakes it, whatever the wake mask says. A message that
+    // keeps waking the wait while the clock stands still (one that message
+    // processing leaves queued, like the quit message on a fake clock) ends
+    // it with kWaitFailed after a while rather than spinning.
     std::uint32_t waitWithMessages(std::span<const std::uint32_t> handles, bool waitAll, std::uint32_t timeoutMs);
 
 private:
@@ -49,6 +52,8 @@ private:
     HostEnvironment& env_;
     std::map<std::uint32_t, Timer> timers_;
     std::uint32_t nextHandle_ = 0x100;
+    TimePoint lastMessageWake_{};
+    int staleMessageWakes_ = 0;
 };
 
 }  // namespace skin
