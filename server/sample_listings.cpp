@@ -322,6 +322,11 @@ std::vector<Programme> sampleBroadcastDay(std::size_t channel, const Date& date)
             continue;
         }
         Slot s = nextSlot(kind, d, t);
+        // Round-the-clock channels hand over to the next broadcast day at 06:00.
+        if (t + s.minutes > 30 * 60) {
+            if (30 * 60 - t < 5) break;
+            s.minutes = 30 * 60 - t;
+        }
         if (nextAnchor < plan.anchors.size()) {
             int room = plan.anchors[nextAnchor].minute - t;
             // A programme that would run into a fixed one ends early; a sliver
@@ -341,7 +346,12 @@ std::vector<Programme> sampleBroadcastDay(std::size_t channel, const Date& date)
     out.reserve(slots.size());
     for (std::size_t i = 0; i < slots.size(); ++i) {
         int end = i + 1 < slots.size() ? slots[i + 1].first : t;
-        out.push_back({fromLocal(date, slots[i].first), fromLocal(date, end), std::move(slots[i].second.title),
+        Seconds start = fromLocal(date, slots[i].first);
+        // Wall times in a daylight-saving gap move past it and may land on or
+        // after a later programme: such a programme is dropped.
+        if (!out.empty() && start <= out.back().start) continue;
+        if (!out.empty()) out.back().stop = start;
+        out.push_back({start, fromLocal(date, end), std::move(slots[i].second.title),
                        std::move(slots[i].second.description)});
     }
     return out;

@@ -80,6 +80,7 @@ std::optional<std::string> cleanTargetPath(std::string_view target) {
     }
     // ".." anywhere, not only as a whole segment: no page name holds it.
     if (path.find("..") != std::string::npos || path.find("//") != std::string::npos) return std::nullopt;
+    if (!path.empty() && path.front() == '/') return std::nullopt;  // "//host/x", or an escaped "/" first
     return path;
 }
 

@@ -1,0 +1,106 @@
+// Helpers of the server tests: a fixed time zone, GBK-aware search, and a raw
+// TCP client for 127.0.0.1 with bounded waits.
+#pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <string_view>
+
+// The process's local time zone, as a POSIX TZ string (no tz database needed).
+inline void useZone(const char* tz) {
+    setenv("TZ", tz, 1);
+    tzset();
+}
+inline constexpr const char* kBeijing = "CST-8";
+inline constexpr const char* kBerlin = "CET-1CEST,M3.5.0,M10.5.0/3";
+
+// Whether needle occurs in the GBK text at a character boundary.
+inline bool gbkContains(std::string_view text, std::string_view needle) {
+    for (std::size_t i = 0; i + needle.size() <= text.size();) {
+        if (text.compare(i, needle.size(), needle) == 0) return true;
+        auto b = static_cast<unsigned char>(text[i]);
+        i += (b >= 0x81 && b <= 0xFE && i + 1 < text.size()) ? 2 : 1;
+    }
+    return false;
+}
+
+class RawClient {
+public:
+    explicit RawClient(std::uint16_t port) {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(port);
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    }
+    ~RawClient() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    RawClient(const RawClient&) = delete;
+    RawClient& operator=(const RawClient&) = delete;
+
+    bool connected() const { return connected_; }
+    bool send(std::string_view data) {
+        while (!data.empty()) {
+            ssize_t n = ::send(fd_, data.data(), data.size(), MSG_NOSIGNAL);
+            if (n <= 0) return false;
+            data.remove_prefix(static_cast<std::size_t>(n));
+        }
+        return true;
+    }
+    // Reads until the peer closes or `wait` passes without data; true when closed.
+    bool readUntilClosed(std::string& out, std::chrono::milliseconds wait = std::chrono::milliseconds(5000)) {
+        char buf[16384];
+        for (;;) {
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(wait.count())) != 1) return false;
+            ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+            if (n <= 0) return true;
+            out.append(buf, static_cast<std::size_t>(n));
+        }
+    }
+    // Reads one response with a Content-Length body (or none for HEAD).
+    bool readResponse(std::string& out, bool head = false,
+                      std::chrono::milliseconds wait = std::chrono::milliseconds(5000)) {
+        char buf[16384];
+        for (;;) {
+            auto end = pending_.find("\r\n\r\n");
+            if (end != std::string::npos) {
+                std::size_t length = 0;
+                auto cl = pending_.find("Content-Length: ");
+                if (cl != std::string::npos && cl < end) length = std::strtoul(pending_.c_str() + cl + 16, nullptr, 10);
+                std::size_t total = end + 4 + (head ? 0 : length);
+                if (pending_.size() >= total) {
+                    out = pending_.substr(0, total);
+                    pending_.erase(0, total);
+                    return true;
+                }
+            }
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(wait.count())) != 1) return false;
+            ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+            if (n <= 0) return false;
+            pending_.append(buf, static_cast<std::size_t>(n));
+        }
+    }
+
+private:
+    int fd_ = -1;
+    bool connected_ = false;
+    std::string pending_;
+};
+
+inline int statusOf(std::string_view response) {
+    if (response.size() < 12 || response.substr(0, 5) != "HTTP/") return 0;
+    return std::atoi(std::string(response.substr(9, 3)).c_str());
+}

@@ -1,0 +1,111 @@
+// Request targets, methods, the week a page belongs to and the page cache.
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "app/schedule_parse.h"
+#include "server/channels.h"
+#include "server/sample_listings.h"
+#include "server/site.h"
+#include "server_test_util.h"
+
+namespace epg {
+namespace {
+
+class SiteTest : public ::testing::Test {
+protected:
+    void SetUp() override { useZone(kBeijing); }
+};
+
+TEST_F(SiteTest, TargetsAreCleanedOrRefused) {
+    struct Case {
+        const char* target;
+        std::optional<std::string> path;
+    } cases[] = {
+        {"/programys/TV_1/Channel_1/W1.htm", "programys/TV_1/Channel_1/W1.htm"},
+        {"/programys/TV_1/Channel_1/W1.htm?x=1", "programys/TV_1/Channel_1/W1.htm"},
+        {"/programys%2FTV_1/Channel_%31/W1.htm", "programys/TV_1/Channel_1/W1.htm"},
+        {"/", ""},
+        {"", std::nullopt},
+        {"programys/TV_1/Channel_1/W1.htm", std::nullopt},  // relative
+        {"http://127.0.0.1/soft/down/a1.html", std::nullopt},  // absolute-form
+        {"*", std::nullopt},
+        {"/../etc/passwd", std::nullopt},
+        {"/a/../b", std::nullopt},
+        {"/%2e%2e/etc/passwd", std::nullopt},
+        {"/%2E%2e%2fetc", std::nullopt},
+        {"/..", std::nullopt},
+        {"/a\\..\\b", std::nullopt},
+        {"/a%5cb", std::nullopt},
+        {"/a%00b", std::nullopt},
+        {"/a%0d%0ab", std::nullopt},
+        {"/a%zzb", std::nullopt},
+        {"/a%2", std::nullopt},
+        {"/a%", std::nullopt},
+        {"//etc/passwd", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(cleanTargetPath(c.target), c.path) << c.target;
+}
+
+TEST_F(SiteTest, MethodsAndTargetsGetTheirStatus) {
+    Site site(std::make_shared<SampleListings>(), fixedClock(fromLocal({2026, 12, 9}, 600)));
+    struct Case {
+        const char* method;
+        const char* target;
+        int status;
+    } cases[] = {
+        {"GET", "/programys/TV_1/Channel_1/W1.htm", 200},
+        {"HEAD", "/programys/TV_1/Channel_1/W7.htm", 200},
+        {"GET", "/programjw/TV_/Channel_290/W3.htm", 200},
+        {"GET", "/soft/down/a1.html", 200},
+        {"GET", "/programys/TV_1/Channel_1/W0.htm", 404},
+        {"GET", "/programys/TV_1/Channel_1/W8.htm", 404},
+        {"GET", "/programys/TV_1/Channel_1/W1.html", 404},
+        {"GET", "/programys/TV_1/Channel_2/W1.htm", 404},
+        {"GET", "/programys/TV_1/Channel_1/", 404},
+        {"GET", "/", 404},
+        {"GET", "/W1.htm", 404},
+        {"GET", "/../programys/TV_1/Channel_1/W1.htm", 400},
+        {"POST", "/programys/TV_1/Channel_1/W1.htm", 405},
+        {"get", "/programys/TV_1/Channel_1/W1.htm", 405},
+        {"DELETE", "/soft/down/a1.html", 405},
+    };
+    for (const auto& c : cases) {
+        Reply r = handleRequest(site, c.method, c.target);
+        EXPECT_EQ(r.status, c.status) << c.method << ' ' << c.target;
+        ASSERT_TRUE(r.body);
+        EXPECT_EQ(r.html, c.status == 200);
+    }
+}
+
+TEST_F(SiteTest, PagesFollowTheClockIntoTheNextWeek) {
+    auto now = std::make_shared<std::atomic<Seconds>>(fromLocal({2026, 12, 13}, 23 * 60 + 59));  // Sunday
+    Site site(std::make_shared<SampleListings>(), [now] { return now->load(); });
+    auto listings = SampleListings();
+    auto expectDay = [&](Date d) {
+        auto rows = app::parseSchedule(*site.page("programys/TV_1/Channel_1/W1.htm"));
+        auto list = listings.starting(0, localMidnight(d), localMidnight(addDays(d, 1)));
+        ASSERT_EQ(rows.size(), list.size());
+    };
+    auto before = site.page("programys/TV_1/Channel_1/W1.htm");
+    EXPECT_NE(before->find("2026-12-07"), std::string::npos);  // Monday of that week
+    EXPECT_EQ(site.page("programys/TV_1/Channel_1/W1.htm"), before);  // kept, not rendered again
+    expectDay({2026, 12, 7});
+    now->store(fromLocal({2026, 12, 14}, 1));
+    auto after = site.page("programys/TV_1/Channel_1/W1.htm");
+    EXPECT_NE(after->find("2026-12-14"), std::string::npos);
+    expectDay({2026, 12, 14});
+}
+
+TEST_F(SiteTest, ReplacedListingsReplaceThePages) {
+    Site site(std::make_shared<SampleListings>(), fixedClock(fromLocal({2026, 12, 9}, 600)));
+    auto sample = site.page("programys/TV_1/Channel_1/W3.htm");
+    EXPECT_FALSE(app::parseSchedule(*sample).empty());
+    auto empty = std::make_shared<StoredListings>();
+    empty->finish();
+    site.replaceListings(empty);
+    EXPECT_TRUE(app::parseSchedule(*site.page("programys/TV_1/Channel_1/W3.htm")).empty());
+}
+
+}  // namespace
+}  // namespace epg
