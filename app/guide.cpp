@@ -73,12 +73,15 @@ void Guide::created(rt::Runtime& rt) {
     // Raises the channel selection at once: the start-up weekday is still
     // empty here, so that load is of day 7.
     rt.listSelectRow(ui::kChannelList, 0);
+    // The window may have been closed from inside that load's waits.
+    if (!rt.windowLoaded(rt::kMainWindowId)) return;
 
     values_.startupWeekday = WeekdayName(services_.now());
     values_.channelBaseUrl = channelBaseUrl(epgRoot_, 0, 0);
     const int today = dayNumberOf(values_.startupWeekday);
     rt.writeProperty(ui::dayLabel(today), ui::kLabelTextColour, rt::Colour{255});
     loadDay(rt, today, false);
+    if (!rt.windowLoaded(rt::kMainWindowId)) return;
 
     const rt::Text date = 时间_到文本(rt::datePart(services_.now()));
     rt.statusSetPartText(ui::kStatusBar, 1, rt::joinTexts({date, " ", values_.startupWeekday}));

@@ -7,14 +7,12 @@
 #include <vector>
 
 #include "app/epg_root.h"
-#include "app/guide.h"
 #include "app/main_window.h"
 #include "app/probe/probe_options.h"
 #include "app/probe/probe_report.h"
+#include "app/program.h"
 #include "runtime/backend/headless/headless_backend.h"
-#include "runtime/http/page_fetcher.h"
 #include "runtime/values/date_time.h"
-#include "runtime/window/template/template_codec.h"
 
 namespace {
 
@@ -30,43 +28,41 @@ public:
         : options_(options),
           clockStart_(backend_.now()),
           base_(options.now.value_or(rt::currentDateTime())),
-          guide_(options.epgRoot ? rt::Text(*options.epgRoot) : app::epgRootFromEnvironment(), services()),
-          runtime_(rt::mainWindowTemplateBlock(), guide_.handlers(), backend_) {
-        runtime_.setExitRoutine([this] { guide_.release(); });
-    }
+          program_(backend_, programOptions()) {}
 
     int run() {
         const auto& actions = options_.actions;
-        size_t next = scheduleNested(0);  // "+" actions first of all arrive inside the start-up load
-        runtime_.loadStartWindow(rt::kMainWindowId);
-        bool closed = runtime_.runMessageLoop().has_value();
+        size_t next = scheduleNested(0);  // leading "+" actions arrive inside the start-up load
+        program_.loadStartWindow();
+        bool closed = program_.runMessageLoop().has_value();
         while (!closed && next < actions.size()) {
             post(actions[next], std::nullopt);
             next = scheduleNested(next + 1);
-            closed = runtime_.runMessageLoop().has_value();
+            closed = program_.runMessageLoop().has_value();
         }
-        if (!closed) snapshot_ = app::probe::stateJson(runtime_, guide_, requests_);
+        if (!closed) takeSnapshot();
         std::fputs((snapshot_ + "\n").c_str(), stdout);
         return 0;
     }
 
 private:
-    app::GuideServices services() {
-        app::GuideServices s;
-        s.fetch = [this](const rt::Text& url) {
-            requests_.push_back(url);
-            return fetcher_.fetch(url);
-        };
-        s.now = [this] {
+    app::ProgramOptions programOptions() {
+        app::ProgramOptions o;
+        o.epgRoot = options_.epgRoot ? rt::Text(*options_.epgRoot) : app::epgRootFromEnvironment();
+        o.onFetch = [this](const rt::Text& url) { requests_.push_back(url); };
+        // The guide's local clock starts at --now and runs with the fake clock.
+        o.now = [this] {
             const double seconds =
                 std::floor(std::chrono::duration<double>(backend_.now() - clockStart_).count());
             return rt::DateTime{base_.days + seconds / 86400.0};
         };
-        s.delay = [this](rt::Runtime& rt, int milliseconds) {
-            const Clock::time_point deadline = backend_.now() + std::chrono::milliseconds(milliseconds);
-            while (backend_.waitForMessage(deadline) && !backend_.quitQueued()) rt.processPendingMessages();
-        };
-        return s;
+        return o;
+    }
+
+    void takeSnapshot() {
+        std::map<int, std::uint32_t> colours;
+        if (skin::SkinSystem* s = program_.skin()) colours = s->colours().changed();
+        snapshot_ = app::probe::stateJson(program_.runtime(), program_.guide(), requests_, colours);
     }
 
     // Queues the run of "+" actions starting at `from` to arrive one after
@@ -92,7 +88,7 @@ private:
         case ProbeAction::Kind::Close:
             backend_.post(
                 [this](rt::Runtime& rt) {
-                    snapshot_ = app::probe::stateJson(rt, guide_, requests_);
+                    takeSnapshot();
                     rt.userCloseWindow(rt::kMainWindowId);
                 },
                 at);
@@ -112,11 +108,9 @@ private:
     rt::HeadlessBackend backend_;
     Clock::time_point clockStart_;
     rt::DateTime base_;
-    rt::PageFetcher fetcher_;
     std::vector<rt::Text> requests_;
-    app::Guide guide_;
-    rt::Runtime runtime_;
     std::string snapshot_;
+    app::GuideProgram program_;
 };
 
 }  // namespace

@@ -20,7 +20,8 @@ std::string list(const std::vector<std::string>& items) {
 
 }  // namespace
 
-std::string stateJson(const rt::Runtime& rt, const Guide& guide, const std::vector<rt::Text>& requests) {
+std::string stateJson(const rt::Runtime& rt, const Guide& guide, const std::vector<rt::Text>& requests,
+                      const std::map<int, std::uint32_t>& skinColours) {
     std::string title;
     if (const auto* w = model<rt::WindowData>(rt, {rt::kMainWindowId, 0})) title = w->title;
 
@@ -65,13 +66,18 @@ std::string stateJson(const rt::Runtime& rt, const Guide& guide, const std::vect
     std::vector<std::string> urls;
     for (const rt::Text& url : requests) urls.push_back(jsonString(url));
 
+    std::string skin = "{";
+    for (const auto& [index, colour] : skinColours)
+        skin += (skin.size() > 1 ? ",\"" : "\"") + std::to_string(index) + "\":" + std::to_string(colour);
+    skin += "}";
+
     return "{\"title\":" + jsonString(title) + ",\"groups\":" + list(groups) +
            ",\"current_group\":" + std::to_string(currentGroup) + ",\"channel_list\":{\"rows\":" +
            list(channelRows) + ",\"current_row\":" + std::to_string(currentRow) +
            "},\"channel_base_url\":" + jsonString(guide.values().channelBaseUrl) + ",\"labels\":" + list(labels) +
            ",\"slider\":" + std::to_string(slider) + ",\"program_list\":{\"columns\":" + list(columns) +
            ",\"rows\":" + list(programRows) + "},\"status\":" + list(status) + ",\"requests\":" + list(urls) +
-           "}";
+           ",\"skin\":" + skin + "}";
 }
 
 }  // namespace app::probe

@@ -1,6 +1,8 @@
 // The probe's view of the main window and the guide, as one JSON object.
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -15,8 +17,10 @@ namespace app::probe {
 
 // Keys: title, groups, current_group, channel_list {rows, current_row},
 // channel_base_url, labels [{caption, color}], slider, program_list {columns,
-// rows}, status, requests. Texts are shown as UTF-8. An unloaded window gives
-// empty values.
-std::string stateJson(const rt::Runtime& rt, const Guide& guide, const std::vector<rt::Text>& requests);
+// rows}, status, requests, skin (the system colours the skin changed, as
+// {"index": 0x00BBGGRR, ...}). Texts are shown as UTF-8. An unloaded window
+// gives empty values.
+std::string stateJson(const rt::Runtime& rt, const Guide& guide, const std::vector<rt::Text>& requests,
+                      const std::map<int, std::uint32_t>& skinColours);
 
 }  // namespace app::probe

@@ -104,4 +104,34 @@ TEST(StartUp, CloseReportsTheWindowAsItWasAndEndsNormally) {
     EXPECT_EQ(j["requests"].size(), 3u);
 }
 
+TEST(StartUp, ClosingInsideALoadEndsTheRunCleanly) {
+    GuideServer epg;
+    // Closed during the pause of a label's load: the state is that of the
+    // pause (busy status, empty list), and the load does not touch the gone
+    // window afterwards.
+    ProbeRun run = runProbe({"--epg-root", epg.root(), "--now", onDay(1), "click-label:3", "+close", "click-label:4"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    auto j = run.json();
+    EXPECT_EQ(j["slider"].num(), 3);
+    EXPECT_EQ(j["status"][0].str(), "当前状态: 正在下载节目列表");
+    EXPECT_EQ(j["program_list"]["rows"].size(), 0u);
+    EXPECT_EQ(j["requests"].size(), 3u);
+    // Closed inside the start-up itself.
+    run = runProbe({"--epg-root", epg.root(), "--now", onDay(1), "+close"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.json()["requests"].size(), 1u);
+}
+
+TEST(StartUp, TheSkinSetsSystemColours) {
+    GuideServer epg;
+    const auto j = runProbe({"--epg-root", epg.root(), "--now", onDay(1)}).json();
+    const auto& colours = j["skin"].object();
+    EXPECT_FALSE(colours.empty());
+    for (const auto& [index, colour] : colours) {
+        EXPECT_GE(std::stoi(index), 0);
+        EXPECT_LT(std::stoi(index), 31);
+        EXPECT_LE(colour.num(), 0xFFFFFF);
+    }
+}
+
 }  // namespace

@@ -1,0 +1,68 @@
+// The guide's entry routine and exit routine around a window backend, shared
+// by tvguide (Qt) and tvguide-probe (headless).
+//
+//   app::GuideProgram program(backend, {epgRootFromEnvironment()});
+//   program.loadStartWindow();           // runs the start-up to its end
+//   return program.runMessageLoop().value_or(0) ? ... : 0;
+//
+// Construction does the entry routine's first steps in order: the runtime
+// reads the window template, the skin objects are created (the MemoryLibrary
+// among them), the exit routine is registered, the embedded skin library is
+// mapped. A missing guest space or a failed mapping only leaves the window
+// without its skin.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "app/guide.h"
+#include "runtime/http/page_fetcher.h"
+#include "runtime/window/backend.h"
+#include "runtime/window/runtime.h"
+#include "skin/runtime_glue.h"
+#include "skin/skin_system.h"
+
+namespace app {
+
+struct ProgramOptions {
+    rt::Text epgRoot;                                  // read once by the caller
+    std::function<rt::DateTime()> now;                 // empty: the real local time
+    std::function<void(const rt::Text& url)> onFetch;  // sees every URL before it is fetched
+};
+
+class GuideProgram {
+public:
+    GuideProgram(rt::Backend& backend, ProgramOptions options);
+    ~GuideProgram();
+    GuideProgram(const GuideProgram&) = delete;
+    GuideProgram& operator=(const GuideProgram&) = delete;
+
+    void loadStartWindow();
+    // Until the main window closes (then the exit routine has run): the quit
+    // code. nullopt when a headless queue ran dry first.
+    std::optional<int> runMessageLoop() { return runtime_->runMessageLoop(); }
+
+    rt::Runtime& runtime() { return *runtime_; }
+    const rt::Runtime& runtime() const { return *runtime_; }
+    const Guide& guide() const { return guide_; }
+    skin::SkinSystem* skin() { return skin_.get(); }  // null: no skin this run
+    const skin::KeptSkinArguments& keptSkin() const { return keptSkin_; }
+
+private:
+    GuideServices services();
+    void pause(rt::Runtime& rt, int milliseconds);
+    void exitRoutine();
+
+    rt::Backend& backend_;
+    ProgramOptions options_;
+    skin::BackendEnvironment environment_;
+    rt::PageFetcher fetcher_;
+    Guide guide_;
+    std::optional<rt::Runtime> runtime_;
+    std::optional<skin::RuntimeFatalReporter> fatalReporter_;
+    std::unique_ptr<skin::SkinSystem> skin_;
+    skin::KeptSkinArguments keptSkin_;
+};
+
+}  // namespace app
