@@ -1,0 +1,183 @@
+// tvguide-epgd as a program: exit codes and messages, export, the sample
+// XMLTV round trip through files, and reload on SIGHUP keeping old listings
+// when the new ones are broken.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "server_test_util.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+struct Outcome {
+    int exitCode = -1;
+    std::string err;
+};
+
+// Runs the server with args (no shell), collecting stderr.
+Outcome runEpgd(const std::vector<std::string>& args) {
+    int pipeFd[2];
+    if (pipe(pipeFd) != 0) return {};
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(pipeFd[1], 2);
+        close(pipeFd[0]);
+        std::vector<char*> argv{const_cast<char*>(EPGD_PATH)};
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(EPGD_PATH, argv.data());
+        _exit(127);
+    }
+    close(pipeFd[1]);
+    Outcome r;
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(pipeFd[0], buf, sizeof buf)) > 0) r.err.append(buf, static_cast<std::size_t>(n));
+    close(pipeFd[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+std::string readFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("epgd_cli_" + std::to_string(getpid()) + "_" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        setenv("TZ", kBeijing, 1);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    fs::path dir_;
+};
+
+TEST_F(CliTest, BadOptionsExitWithTwoAndSayWhy) {
+    Outcome r = runEpgd({"--listen", "nowhere"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("--listen wants HOST:PORT"), std::string::npos) << r.err;
+    EXPECT_EQ(runEpgd({"--frobnicate"}).exitCode, 2);
+    EXPECT_EQ(runEpgd({"--help"}).exitCode, 0);
+}
+
+TEST_F(CliTest, BrokenInputsAreRefusedNamingFileAndLine) {
+    std::ofstream(dir_ / "bad.xml") << "<tv>\n<programme channel=\"x\">\n</tv>\n";
+    Outcome r = runEpgd({"--xmltv", (dir_ / "bad.xml").string(), "--export", (dir_ / "out").string()});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_NE(r.err.find((dir_ / "bad.xml").string() + ":3: "), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir_ / "out"));
+
+    r = runEpgd({"--xmltv", (dir_ / "missing.xml").string()});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_NE(r.err.find("missing.xml"), std::string::npos);
+
+    std::ofstream(dir_ / "ok.xml") << "<tv/>\n";
+    std::ofstream(dir_ / "bad.map") << "# map\nprogramys/TV_1/Channel_1/ one\n";
+    r = runEpgd({"--xmltv", (dir_ / "ok.xml").string(), "--map", (dir_ / "bad.map").string()});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_NE(r.err.find("bad.map:2: "), std::string::npos) << r.err;
+}
+
+// Export of the sample week, and of the same week written as XMLTV and read
+// back: the same files, byte for byte, all inside the export directories.
+TEST_F(CliTest, ExportOfSampleAndOfItsXmltvAreTheSame) {
+    const std::string now = "2026-12-09T20:15:00";
+    fs::path xml = dir_ / "sample.xml", a = dir_ / "a", b = dir_ / "b";
+    ASSERT_EQ(runEpgd({"--now", now, "--write-sample-xmltv", xml.string()}).exitCode, 0);
+    Outcome ra = runEpgd({"--now", now, "--export", a.string()});
+    ASSERT_EQ(ra.exitCode, 0) << ra.err;
+    Outcome rb = runEpgd({"--now", now, "--xmltv", xml.string(), "--export", b.string()});
+    ASSERT_EQ(rb.exitCode, 0) << rb.err;
+
+    std::size_t files = 0;
+    for (const auto& e : fs::recursive_directory_iterator(a)) {
+        if (!e.is_regular_file()) continue;
+        ++files;
+        fs::path rel = fs::relative(e.path(), a);
+        ASSERT_EQ(readFile(e.path()), readFile(b / rel)) << rel;
+    }
+    EXPECT_EQ(files, 215u * 7 + 1);
+    EXPECT_TRUE(fs::exists(a / "soft/down/a1.html"));
+    EXPECT_TRUE(fs::exists(a / "programjw/TV_/Channel_290/W7.htm"));
+    std::size_t everything = 0;
+    for (const auto& e : fs::recursive_directory_iterator(dir_))
+        if (e.is_regular_file()) ++everything;
+    EXPECT_EQ(everything, 2 * files + 1);  // the two exports and sample.xml, nothing else
+}
+
+TEST_F(CliTest, ReloadOnHangupKeepsOldListingsWhenNewOnesAreBroken) {
+    fs::path xml = dir_ / "l.xml";
+    auto writeListing = [&](const char* title) {
+        std::ofstream(xml) << "<tv><programme channel=\"programys/TV_1/Channel_1/\" start=\"20261209190000 +0800\">"
+                              "<title>" << title << "</title></programme></tv>\n";
+    };
+    writeListing("First");
+    int pipeFd[2];
+    ASSERT_EQ(pipe(pipeFd), 0);
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(pipeFd[1], 2);
+        close(pipeFd[0]);
+        execl(EPGD_PATH, EPGD_PATH, "--listen", "127.0.0.1:0", "--now", "2026-12-09T20:00:00", "--xmltv",
+              xml.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(pipeFd[1]);
+    std::string log;
+    // Waits (bounded) until the log holds `what`.
+    auto waitFor = [&](const std::string& what) {
+        for (int i = 0; i < 100 && log.find(what) == std::string::npos; ++i) {
+            pollfd p{pipeFd[0], POLLIN, 0};
+            if (poll(&p, 1, 100) == 1) {
+                char buf[1024];
+                ssize_t n = read(pipeFd[0], buf, sizeof buf);
+                if (n > 0) log.append(buf, static_cast<std::size_t>(n));
+            }
+        }
+        return log.find(what) != std::string::npos;
+    };
+    ASSERT_TRUE(waitFor("serving on http://127.0.0.1:")) << log;
+    auto at = log.find("127.0.0.1:") + 10;
+    auto port = static_cast<std::uint16_t>(std::stoi(log.substr(at)));
+    auto page = [&] {
+        RawClient c(port);
+        c.send("GET /programys/TV_1/Channel_1/W3.htm HTTP/1.0\r\n\r\n");
+        std::string out;
+        c.readUntilClosed(out);
+        return out;
+    };
+    EXPECT_NE(page().find("First"), std::string::npos);
+
+    std::ofstream(xml) << "<tv><programme>\n";
+    kill(pid, SIGHUP);
+    EXPECT_TRUE(waitFor("reload failed")) << log;
+    EXPECT_NE(page().find("First"), std::string::npos);
+
+    writeListing("Second");
+    kill(pid, SIGHUP);
+    EXPECT_TRUE(waitFor("reloaded")) << log;
+    EXPECT_NE(page().find("Second"), std::string::npos);
+
+    kill(pid, SIGTERM);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    close(pipeFd[0]);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+}  // namespace
