@@ -1,0 +1,269 @@
+#include "runtime/backend/qt/qt_backend.h"
+
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <thread>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QTimer>
+
+#include "runtime/backend/qt/qt_html_viewer.h"
+#include "runtime/backend/qt/qt_input_counter.h"
+#include "runtime/backend/qt/qt_list_view.h"
+#include "runtime/backend/qt/qt_outlook_bar.h"
+#include "runtime/backend/qt/qt_simple_widgets.h"
+#include "runtime/backend/qt/qt_style.h"
+#include "runtime/backend/qt/qt_text.h"
+#include "runtime/values/gbk.h"
+#include "runtime/window/runtime.h"
+
+namespace rt {
+
+using qt::ControlWidget;
+
+QtBackend::QtBackend() : inputs_(std::make_unique<qt::InputCounter>()) {
+    // Closing the last window ends the program through the runtime's quit
+    // message, not by Qt on its own.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+}
+
+QtBackend::~QtBackend() {
+    for (auto& [key, w] : widgets_)
+        if (w && !w->parentWidget()) delete w.data();
+}
+
+Runtime* QtBackend::inputTarget() const { return reportingFatal_ ? nullptr : runtime_; }
+
+const Control* QtBackend::control(ControlRef ref) const { return runtime_ ? runtime_->control(ref) : nullptr; }
+
+ControlWidget* QtBackend::entry(ControlRef ref) const {
+    auto it = windowUnit_.find(ref.window);
+    if (it != windowUnit_.end() && ref.unit == it->second) ref.unit = 0;
+    auto w = widgets_.find(keyOf(ref));
+    if (w == widgets_.end() || !w->second) return nullptr;
+    return controls_.at(w->first);
+}
+
+QWidget* QtBackend::widget(ControlRef ref) const {
+    ControlWidget* c = entry(ref);
+    return c ? c->asWidget() : nullptr;
+}
+
+void QtBackend::controlCreated(const Control& c) {
+    const bool isWindow = c.type == unit_type::kWindow;
+    const ControlRef ref{c.window, isWindow ? 0u : c.id};
+    if (isWindow) windowUnit_[c.window] = c.id;
+    if (entry(ref)) return;
+
+    // Until its parent exists (record order may name a child first) a control
+    // waits inside the window's client area.
+    QWidget* area = nullptr;
+    if (ControlWidget* win = entry(ControlRef{c.window, 0})) area = win->childArea();
+
+    ControlWidget* made = nullptr;
+    switch (c.type) {
+    case unit_type::kWindow: made = new qt::WindowWidget(*this, ref, c); break;
+    case unit_type::kGroupBox: made = new qt::GroupBoxWidget(*this, ref, area); break;
+    case unit_type::kLabel: made = new qt::LabelWidget(*this, ref, area); break;
+    case unit_type::kSliderBar: made = new qt::SliderWidget(*this, ref, area); break;
+    case unit_type::kStatusBar: made = new qt::StatusBarWidget(*this, ref, area); break;
+    case unit_type::kListView: made = new qt::ListViewWidget(*this, ref, area); break;
+    case unit_type::kOutlookBar: made = new qt::OutlookBarWidget(*this, ref, area); break;
+    case unit_type::kHtmlViewer: made = new qt::HtmlViewerWidget(*this, ref, area); break;
+    default: return;  // menu items and unknown units have nothing to show
+    }
+    QWidget* w = made->asWidget();
+    widgets_[keyOf(ref)] = w;
+    controls_[keyOf(ref)] = made;
+    if (!systemColours_.empty() && isWindow)
+        w->setPalette(qt::paletteWithSystemColours(w->palette(), systemColours_));
+
+    if (c.cursor == kCursorHand) {
+        w->setCursor(Qt::PointingHandCursor);
+        if (auto* list = dynamic_cast<QAbstractScrollArea*>(w)) list->viewport()->setCursor(Qt::PointingHandCursor);
+    }
+    w->setFocusPolicy(c.tabStop && c.type != unit_type::kOutlookBar ? Qt::StrongFocus : Qt::NoFocus);
+    placeInParent(c);
+    made->sync(c, Change::Other);
+    made->applyGeometry(c);
+    w->setEnabled(!c.disabled);
+    // Children created earlier than their parent move in now.
+    for (std::uint32_t child : c.children)
+        if (const Control* k = control(ControlRef{c.window, child})) placeInParent(*k);
+    restackChildren(c);
+
+    if (isWindow) {
+        // Shown once the message queue first runs, when its controls exist.
+        QPointer<QWidget> win = w;
+        QTimer::singleShot(0, w, [this, win] {
+            pollSystemColours();
+            if (win && !win->isVisible()) win->show();
+        });
+    } else {
+        w->setVisible(c.visible);
+    }
+}
+
+void QtBackend::placeInParent(const Control& c) {
+    if (c.type == unit_type::kWindow) return;
+    ControlWidget* self = entry(ControlRef{c.window, c.id});
+    ControlWidget* parent = entry(ControlRef{c.window, c.parent});
+    if (!self || !parent) return;
+    QWidget* area = parent->childArea();
+    QWidget* w = self->asWidget();
+    if (w->parentWidget() != area) {
+        const bool visible = c.visible;
+        w->setParent(area);  // hides the widget
+        self->applyGeometry(c);
+        w->setVisible(visible);
+    }
+}
+
+void QtBackend::restackChildren(const Control& parent) {
+    for (std::uint32_t child : parent.children)  // bottom of the z-order first
+        if (QWidget* w = widget(ControlRef{parent.window, child})) w->raise();
+}
+
+void QtBackend::controlChanged(const Control& c, Change what) {
+    ControlWidget* self = entry(ControlRef{c.window, c.type == unit_type::kWindow ? 0u : c.id});
+    if (!self) return;
+    QWidget* w = self->asWidget();
+    const QSignalBlocker quiet(w);
+    switch (what) {
+    case Change::Geometry: self->applyGeometry(c); break;
+    case Change::Visible:
+        if (c.type != unit_type::kWindow) w->setVisible(c.visible);
+        break;
+    case Change::Disabled: w->setEnabled(!c.disabled); break;
+    case Change::Children:
+        for (std::uint32_t child : c.children)
+            if (const Control* k = control(ControlRef{c.window, child})) placeInParent(*k);
+        restackChildren(c);
+        break;
+    default: break;
+    }
+    self->sync(c, what);
+}
+
+void QtBackend::focusChanged(std::optional<ControlRef> focus) {
+    syncingFocus_ = true;
+    if (focus) {
+        if (QWidget* w = widget(*focus); w && w->focusPolicy() != Qt::NoFocus) w->setFocus(Qt::OtherFocusReason);
+    } else if (QWidget* f = QApplication::focusWidget()) {
+        f->clearFocus();
+    }
+    syncingFocus_ = false;
+}
+
+void QtBackend::windowDestroyed(std::uint32_t windowId) {
+    // The widgets may be in the middle of handling the input that closed the
+    // window, so they go once control is back in the event loop.
+    for (auto it = widgets_.begin(); it != widgets_.end();) {
+        if (it->first.first != windowId) {
+            ++it;
+            continue;
+        }
+        if (QWidget* w = it->second; w && !w->parentWidget()) {
+            w->hide();
+            w->deleteLater();
+        }
+        controls_.erase(it->first);
+        it = widgets_.erase(it);
+    }
+    windowUnit_.erase(windowId);
+}
+
+void QtBackend::setSystemColours(const std::map<int, std::uint32_t>& colours) {
+    for (const auto& [index, colour] : colours) systemColours_[index] = colour & 0xFFFFFFu;
+    for (auto& [key, w] : widgets_)
+        if (w && !w->parentWidget()) w->setPalette(qt::paletteWithSystemColours(w->palette(), systemColours_));
+}
+
+void QtBackend::watchSystemColours(std::function<std::uint64_t()> generation,
+                                   std::function<std::map<int, std::uint32_t>()> colours) {
+    colourGeneration_ = std::move(generation);
+    colourSource_ = std::move(colours);
+    appliedGeneration_.reset();
+    pollSystemColours();
+}
+
+void QtBackend::pollSystemColours() {
+    if (!colourGeneration_ || !colourSource_) return;
+    const std::uint64_t g = colourGeneration_();
+    if (appliedGeneration_ == g) return;
+    appliedGeneration_ = g;
+    setSystemColours(colourSource_());
+}
+
+// --- message queue
+
+void QtBackend::postQuit(int exitCode) {
+    quitCode_ = exitCode;
+    if (loop_) loop_->exit(exitCode);
+}
+
+void QtBackend::processPendingMessages() {
+    if (quitCode_) return;  // the quit message stays queued for the loop
+    pollSystemColours();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+std::optional<int> QtBackend::runLoop() {
+    if (!quitCode_) {
+        pollSystemColours();
+        QEventLoop loop;
+        loop_ = &loop;
+        loop.exec();
+        loop_ = nullptr;
+    }
+    const int code = quitCode_.value_or(0);
+    quitCode_.reset();
+    return code;
+}
+
+bool QtBackend::waitForMessage(Clock::time_point deadline) {
+    if (quitCode_) {
+        // Nothing is dispatched past the quit message; just let the time pass.
+        if (deadline != Clock::time_point::max()) std::this_thread::sleep_until(deadline);
+        return false;
+    }
+    pollSystemColours();
+    const std::uint64_t seen = inputs_->count();
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
+    for (;;) {
+        if (inputs_->count() != seen || quitCode_) return true;
+        const auto now = Clock::now();
+        if (now >= deadline) return false;
+        if (deadline != Clock::time_point::max()) {
+            const auto ms = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
+            wake.start(static_cast<int>(std::min<long long>(ms, INT_MAX)));
+        }
+        // Paints, timers and input are dispatched here while the wait lasts.
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+}
+
+// --- fatal report
+
+void QtBackend::showFatalReport(const Text& report) {
+    reportingFatal_ = true;  // no input reaches the runtime from here on
+    const QString text = qt::toQString(report).remove(QLatin1Char('\r'));
+    if (QGuiApplication::platformName() == QLatin1String("offscreen") || !QApplication::instance()) {
+        // Nobody could close a box on an invisible screen.
+        const QByteArray utf8 = text.toUtf8();
+        std::fwrite(utf8.constData(), 1, static_cast<std::size_t>(utf8.size()), stderr);
+        std::fflush(stderr);
+        return;
+    }
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("错误"), text, QMessageBox::Ok);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+
+}  // namespace rt

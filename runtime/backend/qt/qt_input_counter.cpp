@@ -1,0 +1,34 @@
+#include "runtime/backend/qt/qt_input_counter.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+
+namespace rt::qt {
+
+InputCounter::InputCounter() {
+    if (QCoreApplication* app = QCoreApplication::instance()) app->installEventFilter(this);
+}
+
+InputCounter::~InputCounter() {
+    if (QCoreApplication* app = QCoreApplication::instance()) app->removeEventFilter(this);
+}
+
+bool InputCounter::isInput(const QEvent& e) {
+    switch (e.type()) {
+    case QEvent::MouseButtonPress: case QEvent::MouseButtonRelease: case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress: case QEvent::KeyRelease: case QEvent::Wheel: case QEvent::Close:
+    case QEvent::TouchBegin: case QEvent::TouchEnd:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool InputCounter::eventFilter(QObject*, QEvent* e) {
+    // Spontaneous events come from the window system; one event reaches the
+    // filter once per receiver it propagates to, which only over-counts.
+    if (e->spontaneous() && isInput(*e)) ++count_;
+    return false;
+}
+
+}  // namespace rt::qt
