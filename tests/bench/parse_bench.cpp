@@ -67,6 +67,20 @@ void BM_NestedTagsInOneTitle(benchmark::State& state) {
 }
 BENCHMARK(BM_NestedTagsInOneTitle)->RangeMultiplier(4)->Range(1 << 10, 100000)->Complexity(benchmark::oN);
 
+// A tag of many literal "<" that is never deleted itself (a lead byte before
+// it) while many short tags each cut its end again: every cut changes the
+// candidates of all those "<".
+void BM_LongRunOfOpenersCutRepeatedly(benchmark::State& state) {
+    const auto n = static_cast<size_t>(state.range(0));
+    std::string title = "\x81" + std::string(n, '<') + "x>";
+    for (size_t i = 0; i < n; ++i) title += "<x>x>";
+    const std::string page = oneRow(title);
+    for (auto _ : state) benchmark::DoNotOptimize(app::parseSchedule(page));
+    state.SetComplexityN(state.range(0));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page.size()));
+}
+BENCHMARK(BM_LongRunOfOpenersCutRepeatedly)->RangeMultiplier(4)->Range(1 << 10, 1 << 16)->Complexity(benchmark::oN);
+
 void BM_PageOfRows(benchmark::State& state) {
     std::string page;
     for (int i = 0; static_cast<int64_t>(page.size()) < state.range(0); ++i) page += dayRow(i);
