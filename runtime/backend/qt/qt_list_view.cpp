@@ -54,8 +54,9 @@ ListViewWidget::ListViewWidget(QtBackend& backend, ControlRef ref, QWidget* pare
 void ListViewWidget::sync(const Control& c, Change what) {
     const ListView* lv = c.as<ListView>();
     if (!lv) return;
+    // The widget's own signals stay quiet; its selection model must still
+    // tell the view (painting, the items' selected state).
     const QSignalBlocker quiet(this);
-    const QSignalBlocker quietSelection(selectionModel());
     if (!designShown_ || what == Change::Colours || what == Change::Other) {
         designShown_ = true;
         syncDesign(*lv);

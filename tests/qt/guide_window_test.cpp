@@ -1,0 +1,246 @@
+// The guide in its real window (offscreen), against the sample EPG server
+// started in-process on an ephemeral port.
+#include <QAbstractScrollArea>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QLabel>
+#include <QSlider>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/catalogue.h"
+#include "app/main_window.h"
+#include "app/program.h"
+#include "app/schedule_parse.h"
+#include "gbk_literal.h"
+#include "qt_test_app.h"
+#include "runtime/backend/qt/qt_backend.h"
+#include "runtime/backend/qt/qt_outlook_bar.h"
+#include "runtime/backend/qt/qt_simple_widgets.h"
+#include "runtime/backend/qt/qt_style.h"
+#include "runtime/backend/qt/qt_text.h"
+#include "runtime/http/page_fetcher.h"
+#include "server/background.h"
+
+namespace {
+
+using rt::qt::toQString;
+
+class GuideWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        qttest::ensureApplication();
+        auto started = epg::startSampleServer("127.0.0.1", 0);
+        ASSERT_TRUE(started.server) << started.error;
+        server_ = std::move(started.server);
+        root_ = "http://127.0.0.1:" + std::to_string(server_->port()) + "/";
+        backend_ = std::make_unique<rt::QtBackend>();
+        app::ProgramOptions options;
+        options.epgRoot = root_;
+        options.onFetch = [this](const rt::Text& url) { fetched_.push_back(url); };
+        program_ = std::make_unique<app::GuideProgram>(*backend_, options);
+        if (skin::SkinSystem* skin = program_->skin())
+            backend_->watchSystemColours([skin] { return skin->colours().generation(); },
+                                         [skin] { return skin->colours().changed(); });
+        program_->loadStartWindow();
+        ASSERT_TRUE(qttest::waitUntil([&] { return window() && window()->isVisible(); }));
+    }
+
+    void TearDown() override {
+        program_.reset();
+        backend_.reset();
+        server_.reset();
+    }
+
+    QWidget* window() const { return backend_->window(rt::kMainWindowId); }
+    QTreeWidget* list(rt::ControlRef ref) const { return qobject_cast<QTreeWidget*>(backend_->widget(ref)); }
+    QTreeWidget* programList() const { return list(app::ui::kProgramList); }
+    rt::Runtime& runtime() { return program_->runtime(); }
+
+    std::vector<app::ScheduleRow> serverRows(int group, int row, int day) {
+        rt::PageFetcher fetcher;
+        const rt::Text url = app::channelBaseUrl(root_, group, row) + "W" + std::to_string(day) + ".htm";
+        const rt::Bytes body = fetcher.fetch(url);
+        std::string page(body.begin(), body.end());
+        page = page.substr(0, page.find('\0'));
+        return app::parseSchedule(page);
+    }
+
+    // The program list as shown, against the rows the server's page holds.
+    void expectShows(const std::vector<app::ScheduleRow>& rows) {
+        QTreeWidget* shown = programList();
+        ASSERT_EQ(shown->topLevelItemCount(), static_cast<int>(rows.size()));
+        for (int i = 0; i < shown->topLevelItemCount(); ++i) {
+            EXPECT_EQ(shown->topLevelItem(i)->text(0), toQString(rows[size_t(i)].time)) << "row " << i;
+            EXPECT_EQ(shown->topLevelItem(i)->text(1), toQString(rows[size_t(i)].title)) << "row " << i;
+        }
+    }
+
+    int shownDay() {
+        auto* slider = qobject_cast<QSlider*>(backend_->widget(app::ui::kDaySlider));
+        return slider ? slider->value() : -1;
+    }
+
+    void clickRow(QTreeWidget* l, int row) {
+        const QRect r = l->visualItemRect(l->topLevelItem(row));
+        QTest::mouseClick(l->viewport(), Qt::LeftButton, {}, r.center());
+    }
+
+    std::unique_ptr<epg::BackgroundServer> server_;
+    rt::Text root_;
+    std::vector<rt::Text> fetched_;
+    std::unique_ptr<rt::QtBackend> backend_;
+    std::unique_ptr<app::GuideProgram> program_;
+};
+
+bool fontHasGlyphs(const QFont& font, const QString& text) {
+    const QFontMetrics metrics(font);
+    for (const char32_t c : text.toUcs4())
+        if (!metrics.inFontUcs4(c)) return false;
+    return true;
+}
+
+TEST_F(GuideWindow, ComesUpWithTenGroupsTodaysScheduleAndChineseGlyphs) {
+    EXPECT_EQ(window()->windowTitle(), QStringLiteral("澜欣电视节目预告_v08.10"));
+    EXPECT_FALSE(window()->windowIcon().isNull());
+    EXPECT_EQ(window()->minimumSize(), window()->maximumSize());  // not resizable
+
+    auto* bar = dynamic_cast<rt::qt::OutlookBarWidget*>(backend_->widget(app::ui::kGroupMenu));
+    ASSERT_NE(bar, nullptr);
+    const auto* menu = runtime().control(app::ui::kGroupMenu)->as<rt::OutlookBar>();
+    ASSERT_EQ(menu->groups().size(), 10u);
+    EXPECT_EQ(bar->headerTops().size(), 10u);
+    EXPECT_EQ(menu->currentGroup(), 0);
+    // The open group's list lies between the first header and the second.
+    QTreeWidget* channels = list(app::ui::kChannelList);
+    ASSERT_TRUE(channels->isVisible());
+    EXPECT_EQ(channels->parentWidget(), bar);
+    EXPECT_EQ(channels->geometry().top(), bar->headerTops()[0] + 22);
+    EXPECT_LE(channels->geometry().bottom(), bar->headerTops()[1]);
+    EXPECT_EQ(channels->topLevelItem(0)->text(0), QStringLiteral("CCTV-1（综合） "));
+
+    const int today = shownDay();
+    ASSERT_GE(today, 1);
+    ASSERT_LE(today, 7);
+    const auto rows = serverRows(0, 0, today);
+    ASSERT_FALSE(rows.empty());
+    expectShows(rows);
+    EXPECT_EQ(programList()->headerItem()->text(1), QStringLiteral("CCTV-1（综合）  节目预告"));
+
+    // Today's label is red, the others keep their teal.
+    for (int day = 1; day <= 7; ++day) {
+        auto* label = qobject_cast<QLabel*>(backend_->widget(app::ui::dayLabel(day)));
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->palette().color(QPalette::WindowText), day == today ? QColor(255, 0, 0) : QColor(0, 128, 128))
+            << "day " << day;
+        EXPECT_EQ(label->cursor().shape(), Qt::PointingHandCursor);
+    }
+    EXPECT_EQ(channels->viewport()->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_EQ(programList()->viewport()->cursor().shape(), Qt::ArrowCursor);
+
+    auto* slider = qobject_cast<QSlider*>(backend_->widget(app::ui::kDaySlider));
+    EXPECT_FALSE(slider->isEnabled());
+    EXPECT_EQ(slider->minimum(), 1);
+    EXPECT_EQ(slider->maximum(), 7);
+
+    auto* status = dynamic_cast<rt::qt::StatusBarWidget*>(backend_->widget(app::ui::kStatusBar));
+    ASSERT_NE(status, nullptr);
+    EXPECT_EQ(status->geometry().bottom(), window()->height() - 1);  // docked at the bottom
+    EXPECT_EQ(status->part(0)->text(), QStringLiteral("当前状态: 下载完毕!"));
+    EXPECT_FALSE(status->part(1)->text().isEmpty());
+    EXPECT_EQ(status->part(2)->text(), QStringLiteral("澜欣电视节目预告 - 版本:08.10"));
+    EXPECT_EQ(status->part(1)->width() + 2, 150);
+
+    // Chinese texts render with real glyphs in every font the window uses.
+    const QString chinese = QStringLiteral("央视频道星期五节目预告播出时间当前状态综合");
+    EXPECT_TRUE(fontHasGlyphs(channels->font(), chinese)) << QFontInfo(channels->font()).family().toStdString();
+    EXPECT_TRUE(fontHasGlyphs(programList()->font(), chinese));
+    EXPECT_TRUE(fontHasGlyphs(backend_->widget(app::ui::dayLabel(1))->font(), chinese));
+    EXPECT_TRUE(fontHasGlyphs(rt::qt::fontFor(menu->design.headerFont), chinese));
+    EXPECT_TRUE(fontHasGlyphs(status->part(0)->font(), chinese));
+
+    const QString shot = QStringLiteral(TVGUIDE_SCREENSHOT_DIR "/tvguide_window.png");
+    EXPECT_TRUE(window()->grab().save(shot, "PNG")) << shot.toStdString();
+}
+
+TEST_F(GuideWindow, FridayLabelFillsTheListWithFridaysRows) {
+    const std::size_t before = fetched_.size();
+    QWidget* friday = backend_->widget(app::ui::dayLabel(5));
+    QTest::mouseClick(friday, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(shownDay(), 5);
+    ASSERT_EQ(fetched_.size(), before + 1);
+    EXPECT_EQ(fetched_.back(), app::channelBaseUrl(root_, 0, 0) + "W5.htm");
+    const auto rows = serverRows(0, 0, 5);
+    ASSERT_FALSE(rows.empty());
+    expectShows(rows);
+
+    // A right press is no day choice.
+    QTest::mouseClick(backend_->widget(app::ui::dayLabel(2)), Qt::RightButton, {}, QPoint(5, 5));
+    EXPECT_EQ(shownDay(), 5);
+    EXPECT_EQ(fetched_.size(), before + 1);
+}
+
+TEST_F(GuideWindow, OpeningAGroupAndChoosingARowRetitlesTheProgramColumn) {
+    auto* bar = dynamic_cast<rt::qt::OutlookBarWidget*>(backend_->widget(app::ui::kGroupMenu));
+    const int group = 3;
+    const QPoint header(bar->width() / 2, bar->headerTops()[group] + 5);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, header);
+    EXPECT_EQ(runtime().control(app::ui::kGroupMenu)->as<rt::OutlookBar>()->currentGroup(), group);
+    EXPECT_TRUE(bar->animating());  // the click returned while the headers still move
+    ASSERT_TRUE(qttest::waitUntil([&] { return !bar->animating(); }));
+
+    const rt::ControlRef groupRef = program_->guide().values().groupLists[group - 1].ref;
+    QTreeWidget* groupList = list(groupRef);
+    ASSERT_NE(groupList, nullptr);
+    EXPECT_TRUE(groupList->isVisible());
+    EXPECT_FALSE(list(app::ui::kChannelList)->isVisible());
+    const auto& catalogueRows = app::catalogue()[group].rows;
+    ASSERT_EQ(groupList->topLevelItemCount(), static_cast<int>(catalogueRows.size()));
+    EXPECT_EQ(groupList->geometry().top(), bar->headerTops()[group] + 22);
+
+    const std::size_t before = fetched_.size();
+    clickRow(groupList, 2);
+    ASSERT_EQ(fetched_.size(), before + 1);  // one current-row event, one load
+    EXPECT_EQ(fetched_.back().substr(0, app::channelBaseUrl(root_, group, 2).size()),
+              app::channelBaseUrl(root_, group, 2));
+    EXPECT_EQ(programList()->headerItem()->text(1), toQString(catalogueRows[2].name) + QStringLiteral(" 节目预告"));
+    EXPECT_EQ(groupList->currentIndex().row(), 2);
+    EXPECT_TRUE(groupList->topLevelItem(2)->isSelected());
+
+    // The same row again moves nothing and raises nothing.
+    clickRow(groupList, 2);
+    EXPECT_EQ(fetched_.size(), before + 1);
+
+    // An arrow key moves the focus by one row: one more event.
+    groupList->setFocus();
+    QTest::keyClick(groupList, Qt::Key_Down);
+    ASSERT_EQ(fetched_.size(), before + 2);
+    EXPECT_EQ(programList()->headerItem()->text(1), toQString(catalogueRows[3].name) + QStringLiteral(" 节目预告"));
+    EXPECT_EQ(groupList->currentIndex().row(), 3);
+
+    // A click on the open group's header opens it again: its list is refilled
+    // and keeps no selection, and no load starts.
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->headerTops()[group] + 5));
+    EXPECT_FALSE(bar->animating());
+    EXPECT_EQ(groupList->selectedItems().size(), 0);
+    EXPECT_EQ(fetched_.size(), before + 2);
+}
+
+TEST_F(GuideWindow, ClosingTheWindowEndsTheLoopAndRunsTheExitRoutineOnce) {
+    EXPECT_FALSE(program_->guide().values().pageText.empty());
+    QTimer::singleShot(50, window(), [w = window()] { w->close(); });
+    const std::optional<int> code = program_->runMessageLoop();
+    ASSERT_TRUE(code.has_value());
+    EXPECT_EQ(*code, 0);
+    EXPECT_TRUE(program_->guide().values().pageText.empty());
+    EXPECT_EQ(backend_->window(rt::kMainWindowId), nullptr);
+}
+
+}  // namespace
