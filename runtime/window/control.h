@@ -42,7 +42,8 @@ struct Control {
 
 // What changed in a control, so a display can sync just that.
 enum class Change {
-    Geometry, Visible, Disabled, Children,
+    Geometry, Visible, Disabled,
+    Parent, Children,            // the control moved into another parent
     Caption, Colours,            // window title, label/group captions, colours
     Rows, Columns, Selection,    // ListView
     Groups, CurrentGroup,        // OutlookBar

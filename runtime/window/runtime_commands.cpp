@@ -88,6 +88,8 @@ bool Runtime::outlookAddGroup(ControlRef bar, const Text& title, ControlRef cont
     k->parent = b->id;
     b->children.push_back(k->id);
     k->visible = false;
+    changed(*k, Change::Parent);
+    changed(*b, Change::Children);
     changed(*k, Change::Visible);
 
     const std::int32_t current = ob->addGroup(OutlookGroup{title, image.value_or(0), k->id}, position);
