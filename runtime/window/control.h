@@ -30,7 +30,7 @@ struct Control {
     bool disabled = false;
     bool tabStop = false;
     std::uint32_t cursor = 0;  // 0 arrow, else a system cursor number
-    std::vector<std::uint32_t> children;  // bottom of the z-order first
+    std::vector<std::uint32_t> children;  // z-order, top first (also the creation and tab order)
     ControlModel model;
     // How many mouse and key messages the control processed itself (those a
     // handler did not suppress).
