@@ -133,6 +133,8 @@ void QtBackend::controlChanged(const Control& c, Change what) {
     if (!self) return;
     QWidget* w = self->asWidget();
     const QSignalBlocker quiet(w);
+    // A control handed to a roll-up menu changes its parent with any change.
+    placeInParent(c);
     switch (what) {
     case Change::Geometry: self->applyGeometry(c); break;
     case Change::Visible:
@@ -140,6 +142,7 @@ void QtBackend::controlChanged(const Control& c, Change what) {
         break;
     case Change::Disabled: w->setEnabled(!c.disabled); break;
     case Change::Children:
+    case Change::Groups:
         for (std::uint32_t child : c.children)
             if (const Control* k = control(ControlRef{c.window, child})) placeInParent(*k);
         restackChildren(c);

@@ -29,8 +29,16 @@ HtmlViewerWidget::HtmlViewerWidget(QtBackend& backend, ControlRef ref, QWidget* 
     network_->setTransferTimeout(kTransferTimeoutMs);
 }
 
-HtmlViewerWidget::~HtmlViewerWidget() {
-    if (reply_) reply_->abort();
+HtmlViewerWidget::~HtmlViewerWidget() { dropReply(); }
+
+// An abandoned fetch ends without reaching finished().
+void HtmlViewerWidget::dropReply() {
+    if (!reply_) return;
+    QNetworkReply* reply = reply_;
+    reply_.clear();
+    reply->disconnect(this);
+    reply->abort();
+    reply->deleteLater();
 }
 
 void HtmlViewerWidget::sync(const Control& c, Change what) {
@@ -47,7 +55,7 @@ void HtmlViewerWidget::sync(const Control& c, Change what) {
 
 void HtmlViewerWidget::navigate(const Text& address) {
     shown_ = address;
-    if (reply_) reply_->abort();
+    dropReply();
     clear();
     const QUrl url(toQString(address));
     if (!url.isValid() || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))) return;

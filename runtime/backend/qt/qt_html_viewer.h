@@ -34,6 +34,7 @@ protected:
 private:
     void navigate(const Text& address);
     void finished(QNetworkReply* reply);
+    void dropReply();
 
     QNetworkAccessManager* network_ = nullptr;
     QPointer<QNetworkReply> reply_;
