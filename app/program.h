@@ -1,9 +1,10 @@
 // The guide's entry routine and exit routine around a window backend, shared
 // by tvguide (Qt) and tvguide-probe (headless).
 //
-//   app::GuideProgram program(backend, {epgRootFromEnvironment()});
-//   program.loadStartWindow();           // runs the start-up to its end
-//   return program.runMessageLoop().value_or(0) ? ... : 0;
+//   app::GuideProgram program(backend, {app::epgRootFromEnvironment()});
+//   program.loadStartWindow();    // the created handler runs to its end in here
+//   program.runMessageLoop();     // until the main window closes; then the exit routine
+//   return 0;
 //
 // Construction does the entry routine's first steps in order: the runtime
 // reads the window template, the skin objects are created (the MemoryLibrary
