@@ -207,6 +207,7 @@ GuestAddress GuestSpace::addThunk(std::uint32_t argumentCount, HostProcedure pro
                                            0xC2, std::uint8_t(popBytes), std::uint8_t(popBytes >> 8),  // ret n
                                            0x90, 0x90, 0x90};
     std::memcpy(pointer(a, kThunkBytes), code, kThunkBytes);
+    codeChanged(a, kThunkBytes);
     thunks_.push_back({argumentCount, std::move(procedure)});
     return a;
 }

@@ -370,10 +370,14 @@ GuestAddress MemoryLibrary::getProcedure(std::string_view name) const {
         if (index < 0 || index >= std::int64_t(functions)) return 0;
         return procedureAt(std::uint32_t(index)).value_or(0);
     }
+    // Both name tables lie inside the image, or no name is looked up.
+    if (!region.holds(std::uint64_t(handle_) + nameTable, 4ull * names) ||
+        !region.holds(std::uint64_t(handle_) + ordinalTable, 2ull * names))
+        return 0;
     for (std::uint32_t i = 0; i < names; ++i) {
         auto nameRva = r.value(Decl::ReadWord, std::uint64_t(handle_) + nameTable + 4ull * i, 4, region);
         auto index = r.value(Decl::ReadWord, std::uint64_t(handle_) + ordinalTable + 2ull * i, 2, region);
-        if (!nameRva || !index) return 0;  // the tables run out of the region
+        if (!nameRva || !index) return 0;
         if (*index >= functions || !nameAt(space, std::uint64_t(handle_) + *nameRva, name, region)) continue;
         if (auto a = procedureAt(*index)) return *a;
     }

@@ -50,7 +50,8 @@ void WaitableTimers::update(Timer& t, TimePoint now) {
     if (t.armed && t.due != TimePoint::max() && now >= t.due) {
         t.signalled = true;
         if (t.periodMs > 0) {
-            while (t.due <= now) t.due += std::chrono::milliseconds(t.periodMs);
+            const auto period = std::chrono::duration_cast<TimePoint::duration>(std::chrono::milliseconds(t.periodMs));
+            t.due += period * ((now - t.due) / period + 1);  // the next period after now
         } else {
             t.armed = false;
         }

@@ -231,6 +231,32 @@ TEST_F(LoaderTest, ExportsByNameAndByCanonicalOrdinalText) {
     for (const auto& c : cases) EXPECT_EQ(lib.getProcedure(c.name), c.expected) << '"' << c.name << '"';
 }
 
+TEST_F(LoaderTest, ExportTablesReachingOutOfTheImageFindNothing) {
+    const std::uint32_t dir = PeWriter::rawOffset(2);
+    struct {
+        const char* what;
+        std::uint32_t at, value;
+        GuestAddress byName, byOrdinal;  // offsets from the base, 0 for none
+    } rows[] = {
+        {"unchanged", 0, 0, 0x1100, 0x1100},
+        {"NumberOfNames past the image", dir + 24, 0xFFFFFFFF, 0, 0x1100},
+        {"AddressOfNames past the image", dir + 32, 0x00FFFFF0, 0, 0x1100},
+        {"AddressOfFunctions past the image", dir + 28, 0x7FFFFFF0, 0, 0},
+        {"NumberOfFunctions 0", dir + 20, 0, 0, 0},
+        {"export directory past the image", PeWriter::kNt + 120, 0x00FFFFF0, 0, 0},
+    };
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        Bytes b = standardImage(logCell).build();
+        if (rows[i].at) poke32(b, rows[i].at, rows[i].value);
+        MemoryLibrary lib(*layer.declarations);
+        ASSERT_TRUE(lib.loadFromMemory(b)) << "row " << i;
+        auto expect = [&](GuestAddress offset) { return offset ? lib.getHandle() + offset : 0; };
+        EXPECT_EQ(lib.getProcedure("Answer"), expect(rows[i].byName)) << "row " << i << ": " << rows[i].what;
+        EXPECT_EQ(lib.getProcedure("1"), expect(rows[i].byOrdinal)) << "row " << i << ": " << rows[i].what;
+        EXPECT_TRUE(lib.unload());
+    }
+}
+
 TEST_F(LoaderTest, UnloadTellsTheEntryPointAndReleasesTheRegion) {
     MemoryLibrary lib(*layer.declarations);
     EXPECT_TRUE(lib.unload()) << "nothing loaded";
