@@ -84,7 +84,6 @@ rt::WindowTemplate smallWindow(const std::string& pageUrl) {
 class QtBackendTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        qttest::ensureApplication();
         server_.route("/page.html",
                       testsupport::Response::ok(G("<html><body><p>今日节目</p></body></html>"))
                           .stallBeforeResponse(300ms));
@@ -268,7 +267,6 @@ TEST(QtBoundary, PageBytesDecodeByTheirCharset) {
 }
 
 TEST(QtBoundary, SystemColoursBecomePaletteRoles) {
-    qttest::ensureApplication();
     const std::map<int, std::uint32_t> colours{{15, 0x0000FF}, {5, 0xFF0000}, {8, 0x00FF00}, {13, 0x808080},
                                                {17, 0x123456}, {2, 0x00FFFF}};
     const QPalette base;

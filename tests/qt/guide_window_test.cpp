@@ -36,7 +36,6 @@ using rt::qt::toQString;
 class GuideWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        qttest::ensureApplication();
         auto started = epg::startSampleServer("127.0.0.1", 0);
         ASSERT_TRUE(started.server) << started.error;
         server_ = std::move(started.server);

@@ -2,17 +2,9 @@
 
 #include <QApplication>
 #include <QTest>
+#include <gtest/gtest.h>
 
 namespace qttest {
-
-void ensureApplication() {
-    if (QApplication::instance()) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "tvguide_qt_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-}
 
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
     const auto end = std::chrono::steady_clock::now() + limit;
@@ -24,3 +16,12 @@ bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
 }
 
 }  // namespace qttest
+
+// The application exists before any fixture (a backend needs it) and goes
+// before the statics Qt keeps.
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,14 +1,11 @@
-// The QApplication every Qt test runs in (offscreen unless a platform is
-// chosen), and a wait that keeps the event loop turning.
+// The Qt tests run inside one QApplication made by their main (offscreen
+// unless a platform is chosen), and wait with the event loop turning.
 #pragma once
 
 #include <chrono>
 #include <functional>
 
 namespace qttest {
-
-// Creates the application on first use; it lives until the program ends.
-void ensureApplication();
 
 // Processes events until `done` holds or `limit` has passed; returns `done()`.
 bool waitUntil(const std::function<bool()>& done,
