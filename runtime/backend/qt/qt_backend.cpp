@@ -124,8 +124,9 @@ void QtBackend::placeInParent(const Control& c) {
 }
 
 void QtBackend::restackChildren(const Control& parent) {
-    for (std::uint32_t child : parent.children)  // bottom of the z-order first
-        if (QWidget* w = widget(ControlRef{parent.window, child})) w->raise();
+    // The first child is the top of the z-order: raise from the last one up.
+    for (auto it = parent.children.rbegin(); it != parent.children.rend(); ++it)
+        if (QWidget* w = widget(ControlRef{parent.window, *it})) w->raise();
 }
 
 void QtBackend::controlChanged(const Control& c, Change what) {
