@@ -21,6 +21,11 @@ namespace beast = boost::beast;
 namespace http = beast::http;
 using tcp = asio::ip::tcp;
 using SteadyClock = std::chrono::steady_clock;
+// Each connection lives on one single-threaded io_context: a concrete
+// executor type spares the type-erased one and strands are not needed.
+using Executor = asio::io_context::executor_type;
+using Socket = tcp::socket::rebind_executor<Executor>::other;
+using Stream = beast::basic_stream<tcp, Executor>;
 
 const char* reasonOf(int status) {
     switch (status) {
@@ -35,16 +40,28 @@ const char* reasonOf(int status) {
     }
 }
 
-std::string httpDate() {
-    std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    gmtime_r(&now, &tm);
-    char buf[64];
-    std::strftime(buf, sizeof buf, "%a, %d %b %Y %H:%M:%S GMT", &tm);
-    return buf;
-}
+// The Date header's value, formatted again only when the second changes.
+class HttpDate {
+public:
+    const std::string& now() {
+        std::time_t t = std::time(nullptr);
+        if (t != second_) {
+            std::tm tm{};
+            gmtime_r(&t, &tm);
+            char buf[64];
+            std::strftime(buf, sizeof buf, "%a, %d %b %Y %H:%M:%S GMT", &tm);
+            text_ = buf;
+            second_ = t;
+        }
+        return text_;
+    }
 
-std::string responseHead(int status, const Reply& r, bool keepAlive) {
+private:
+    std::time_t second_ = -1;
+    std::string text_;
+};
+
+std::string responseHead(int status, const Reply& r, bool keepAlive, const std::string& date) {
     std::string h;
     h.reserve(256);
     h += "HTTP/1.1 ";
@@ -52,7 +69,7 @@ std::string responseHead(int status, const Reply& r, bool keepAlive) {
     h += ' ';
     h += reasonOf(status);
     h += "\r\nServer: tvguide-epgd\r\nDate: ";
-    h += httpDate();
+    h += date;
     h += r.html ? "\r\nContent-Type: text/html; charset=GBK" : "\r\nContent-Type: text/plain; charset=us-ascii";
     h += "\r\nContent-Length: ";
     h += std::to_string(r.body->size());
@@ -73,27 +90,37 @@ enum class Phase { Waiting, Reading, Writing, Closing };
 class Session;
 
 struct HttpServer::Impl {
-    Impl(std::shared_ptr<const Site> s, HttpLimits l) : site(std::move(s)), limits(l), ioc(std::max(1, l.threads)) {}
+    Impl(std::shared_ptr<const Site> s, HttpLimits l) : site(std::move(s)), limits(l), contexts(makeContexts(l.threads)) {
+        for (auto& c : contexts) guards.emplace_back(c->get_executor());
+    }
+    static std::vector<std::unique_ptr<asio::io_context>> makeContexts(int n) {
+        std::vector<std::unique_ptr<asio::io_context>> out;
+        for (int i = 0; i < std::max(1, n); ++i) out.push_back(std::make_unique<asio::io_context>(1));
+        return out;
+    }
 
     std::shared_ptr<const Site> site;
     HttpLimits limits;
     std::mutex mutex;  // guards sessions
     std::list<std::weak_ptr<Session>> sessions;
     std::atomic<bool> stopping{false};
-    // Declared after what sessions use, so it goes first: handlers still
-    // queued hold the last references to their sessions.
-    asio::io_context ioc;
-    tcp::acceptor acceptor{ioc};
-    asio::steady_timer retry{ioc};
+    // Declared after what sessions use, so they go first: handlers still
+    // queued hold the last references to their sessions. One io_context per
+    // thread; new connections go round the threads.
+    std::vector<std::unique_ptr<asio::io_context>> contexts;
+    std::vector<asio::executor_work_guard<Executor>> guards;
+    std::size_t nextContext = 0;
+    tcp::acceptor acceptor{*contexts.front()};
+    asio::steady_timer retry{*contexts.front()};
     std::vector<std::thread> threads;
 
     void accept();
-    void admit(tcp::socket socket);
+    void admit(Socket socket);
 };
 
 class Session : public std::enable_shared_from_this<Session> {
 public:
-    Session(tcp::socket&& socket, HttpServer::Impl& server) : stream_(std::move(socket)), server_(server) {}
+    Session(Socket&& socket, HttpServer::Impl& server) : stream_(std::move(socket)), server_(server) {}
 
     ~Session() {
         std::lock_guard lock(server_.mutex);
@@ -103,6 +130,8 @@ public:
     void registerAt(std::list<std::weak_ptr<Session>>::iterator where) { where_ = where; }
 
     void start() {
+        beast::error_code ignored;
+        stream_.socket().set_option(tcp::no_delay(true), ignored);
         asio::dispatch(stream_.get_executor(), [self = shared_from_this()] { self->waitForRequest(); });
     }
 
@@ -166,7 +195,7 @@ private:
 
     void respond(Reply reply, bool keepAlive, bool headOnly) {
         setPhase(Phase::Writing);
-        head_ = responseHead(reply.status, reply, keepAlive);
+        head_ = responseHead(reply.status, reply, keepAlive, date_.now());
         body_ = std::move(reply.body);
         std::array<asio::const_buffer, 2> buffers{asio::buffer(head_),
                                                   headOnly ? asio::const_buffer() : asio::buffer(*body_)};
@@ -208,11 +237,12 @@ private:
         stream_.close();
     }
 
-    beast::tcp_stream stream_;
+    Stream stream_;
     HttpServer::Impl& server_;
     beast::flat_buffer buffer_;
     std::optional<http::request_parser<http::empty_body>> parser_;
     std::string head_;
+    HttpDate date_;
     std::shared_ptr<const std::string> body_;
     std::size_t drained_ = 0;
     std::list<std::weak_ptr<Session>>::iterator where_;
@@ -221,7 +251,8 @@ private:
 };
 
 void HttpServer::Impl::accept() {
-    acceptor.async_accept(asio::make_strand(ioc), [this](beast::error_code ec, tcp::socket socket) {
+    Executor next = contexts[nextContext++ % contexts.size()]->get_executor();
+    acceptor.async_accept(next, [this](beast::error_code ec, Socket socket) {
         if (stopping || ec == asio::error::operation_aborted) return;
         if (!ec) {
             admit(std::move(socket));
@@ -235,7 +266,7 @@ void HttpServer::Impl::accept() {
     });
 }
 
-void HttpServer::Impl::admit(tcp::socket socket) {
+void HttpServer::Impl::admit(Socket socket) {
     // Strong references taken under the lock are dropped after it: the last
     // one runs ~Session, which takes the lock itself.
     std::vector<std::shared_ptr<Session>> held;
@@ -282,7 +313,7 @@ std::string HttpServer::listen(const std::string& host, std::uint16_t port) {
     auto address = asio::ip::make_address(host, ec);
     if (ec) {
         // A host name: resolve it, first address wins.
-        tcp::resolver resolver(impl_->ioc);
+        tcp::resolver resolver(*impl_->contexts.front());
         auto results = resolver.resolve(host, std::to_string(port), ec);
         if (ec || results.empty()) return "cannot resolve " + host + ": " + ec.message();
         address = results.begin()->endpoint().address();
@@ -310,13 +341,12 @@ std::uint16_t HttpServer::port() const {
 void HttpServer::start() {
     if (!impl_->threads.empty() || !impl_->acceptor.is_open()) return;
     impl_->accept();
-    for (int i = 0; i < std::max(1, impl_->limits.threads); ++i)
-        impl_->threads.emplace_back([this] { impl_->ioc.run(); });
+    for (auto& context : impl_->contexts) impl_->threads.emplace_back([c = context.get()] { c->run(); });
 }
 
 void HttpServer::stop() {
     if (impl_->stopping.exchange(true)) return;
-    asio::post(impl_->ioc, [this] {
+    asio::post(*impl_->contexts.front(), [this] {
         beast::error_code ignored;
         impl_->acceptor.close(ignored);
     });
@@ -327,7 +357,8 @@ void HttpServer::stop() {
             if (auto s = weak.lock()) held.push_back(std::move(s));
     }
     for (auto& s : held) s->close();
-    impl_->ioc.stop();
+    impl_->guards.clear();
+    for (auto& context : impl_->contexts) context->stop();
     for (auto& t : impl_->threads) t.join();
     impl_->threads.clear();
 }

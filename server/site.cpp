@@ -86,6 +86,7 @@ std::optional<std::string> cleanTargetPath(std::string_view target) {
 
 struct Site::Cache {
     std::int64_t week;  // days number of the Monday
+    Seconds from, to;   // the week's first instant and the next week's
     std::vector<std::shared_ptr<const std::string>> pages;
 };
 
@@ -100,17 +101,22 @@ void Site::replaceListings(std::shared_ptr<const Listings> listings) {
 }
 
 std::shared_ptr<const std::string> Site::dayPage(std::size_t channel, int weekday) const {
-    Date monday = mondayOf(toLocal(clock_()).date);
-    std::int64_t week = daysFromCivil(monday);
+    Seconds now = clock_();
     std::size_t slot = channel * 7 + static_cast<std::size_t>(weekday - 1);
     std::shared_ptr<const Listings> listings;
     std::shared_ptr<Cache> cache;
     {
         std::lock_guard lock(mutex_);
-        if (!cache_ || cache_->week != week) {
-            cache_ = std::make_shared<Cache>();
-            cache_->week = week;
-            cache_->pages.resize(channelCount() * 7);
+        // The local calendar is consulted only when the week may have changed.
+        if (!cache_ || now < cache_->from || now >= cache_->to) {
+            Date monday = mondayOf(toLocal(now).date);
+            if (!cache_ || daysFromCivil(monday) != cache_->week) {
+                cache_ = std::make_shared<Cache>();
+                cache_->week = daysFromCivil(monday);
+                cache_->from = localMidnight(monday);
+                cache_->to = localMidnight(addDays(monday, 7));
+                cache_->pages.resize(channelCount() * 7);
+            }
         }
         if (cache_->pages[slot]) return cache_->pages[slot];
         listings = listings_;
@@ -118,7 +124,7 @@ std::shared_ptr<const std::string> Site::dayPage(std::size_t channel, int weekda
     }
     // Rendered outside the lock; two threads may render the same page once
     // each, and either copy is the same.
-    Date day = addDays(monday, weekday - 1);
+    Date day = addDays(civilFromDays(cache->week), weekday - 1);
     auto page = text(renderDayPage(channel, day, listings->starting(channel, localMidnight(day),
                                                                     localMidnight(addDays(day, 1)))));
     std::lock_guard lock(mutex_);
