@@ -169,43 +169,30 @@ ChannelMap identityChannelMap() {
     return map;
 }
 
-XmltvResult readXmltv(std::string_view bytes, std::string_view fileName, const ChannelMap& map,
-                      StoredListings& into) {
+namespace {
+
+// The programmes of mapped channels in a parsed document.
+XmltvResult collect(const pugi::xml_document& doc, std::string_view fileName, const ChannelMap& map,
+                    StoredListings& into) {
     XmltvResult result;
-    std::optional<std::string> converted;
-    if (declaredEncoding(bytes).starts_with("gb")) {
-        converted = gb18030ToUtf8(bytes);
-        if (!converted) {
-            result.error = std::string(fileName) + ": not valid GB18030 text, as its XML declaration says";
-            return result;
-        }
-        bytes = *converted;
-    }
-    pugi::xml_document doc;
-    pugi::xml_parse_result parsed = doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default,
-                                                    converted ? pugi::encoding_utf8 : pugi::encoding_auto);
-    if (!parsed) {
-        result.error = where(fileName, lineOfOffset(bytes, parsed.offset)) + parsed.description();
-        return result;
-    }
     pugi::xml_node tv = doc.document_element();
     if (!tv) {
         result.error = std::string(fileName) + ": no XMLTV document (no <tv> element)";
         return result;
     }
     for (pugi::xml_node p = tv.child("programme"); p; p = p.next_sibling("programme")) {
-        auto it = map.find(p.attribute("channel").value());
+        auto it = map.find(std::string_view(p.attribute("channel").value()));
         if (it == map.end()) continue;
         auto start = parseXmltvTime(p.attribute("start").value());
-        std::string title = pickLang(p, "title").text().get();
-        if (!start || title.empty()) {
+        const char* title = pickLang(p, "title").text().get();
+        if (!start || *title == '\0') {
             ++result.skipped;
             continue;
         }
         Programme prog;
         prog.start = *start;
         prog.stop = parseXmltvTime(p.attribute("stop").value()).value_or(0);
-        prog.title = std::move(title);
+        prog.title = title;
         prog.description = pickLang(p, "desc").text().get();
         for (std::size_t i = 0; i < it->second.size(); ++i) {
             if (i + 1 == it->second.size())
@@ -219,14 +206,44 @@ XmltvResult readXmltv(std::string_view bytes, std::string_view fileName, const C
     return result;
 }
 
+XmltvResult failure(std::string error) {
+    XmltvResult r;
+    r.error = std::move(error);
+    return r;
+}
+
+}  // namespace
+
+XmltvResult readXmltv(std::string_view bytes, std::string_view fileName, const ChannelMap& map,
+                      StoredListings& into) {
+    std::optional<std::string> converted;
+    if (declaredEncoding(bytes).starts_with("gb")) {
+        converted = gb18030ToUtf8(bytes);
+        if (!converted) return failure(std::string(fileName) + ": not valid GB18030 text, as its XML declaration says");
+        bytes = *converted;
+    }
+    pugi::xml_document doc;
+    pugi::xml_parse_result parsed = doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default,
+                                                    converted ? pugi::encoding_utf8 : pugi::encoding_auto);
+    if (!parsed) return failure(where(fileName, lineOfOffset(bytes, parsed.offset)) + parsed.description());
+    return collect(doc, fileName, map, into);
+}
+
 XmltvResult readXmltvFile(const std::string& fileName, const ChannelMap& map, StoredListings& into) {
     FileBytes f = readWholeFile(fileName);
-    if (!f.bytes) {
-        XmltvResult r;
-        r.error = f.error;
-        return r;
+    if (!f.bytes) return failure(f.error);
+    std::string& bytes = *f.bytes;
+    if (declaredEncoding(bytes).starts_with("gb")) return readXmltv(bytes, fileName, map, into);
+    // Parsed in place, sparing a copy of what may be 100 MB; the parse changes
+    // the buffer, so a failure counts its line in a fresh read of the file.
+    pugi::xml_document doc;
+    pugi::xml_parse_result parsed = doc.load_buffer_inplace(bytes.data(), bytes.size());
+    if (!parsed) {
+        FileBytes again = readWholeFile(fileName);
+        std::size_t line = again.bytes ? lineOfOffset(*again.bytes, parsed.offset) : 0;
+        return failure(where(fileName, line) + parsed.description());
     }
-    return readXmltv(*f.bytes, fileName, map, into);
+    return collect(doc, fileName, map, into);
 }
 
 }  // namespace epg

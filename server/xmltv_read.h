@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,8 +14,14 @@
 
 namespace epg {
 
+// Lets the map be searched with a string_view, without a string per lookup.
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+
 // XMLTV channel id -> catalogue channels (one id may feed several rows).
-using ChannelMap = std::unordered_map<std::string, std::vector<std::size_t>>;
+using ChannelMap = std::unordered_map<std::string, std::vector<std::size_t>, TextHash, std::equal_to<>>;
 
 struct MapResult {
     std::optional<ChannelMap> map;
