@@ -7,6 +7,7 @@
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <ctime>
+#include <sys/resource.h>
 #include <list>
 #include <mutex>
 #include <optional>
@@ -340,6 +341,11 @@ std::uint16_t HttpServer::port() const {
 
 void HttpServer::start() {
     if (!impl_->threads.empty() || !impl_->acceptor.is_open()) return;
+    // The connection limit must bite before the descriptor limit does, or a
+    // flood would stop accept() and no idle connection would be let go.
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY && files.rlim_cur > 64)
+        impl_->limits.maxConnections = std::min<std::size_t>(impl_->limits.maxConnections, files.rlim_cur - 48);
     impl_->accept();
     for (auto& context : impl_->contexts) impl_->threads.emplace_back([c = context.get()] { c->run(); });
 }

@@ -2,6 +2,7 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <sys/resource.h>
 
 #include "server/export.h"
 #include "server/http_server.h"
@@ -66,6 +67,12 @@ int main(int argc, char** argv) {
     sigaddset(&signals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
+    // Room for many connections: the soft descriptor limit up to the hard one.
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
     HttpLimits limits;
     limits.threads = o.threads;
     HttpServer http(site, limits);
