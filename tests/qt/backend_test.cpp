@@ -186,7 +186,14 @@ TEST_F(QtBackendTest, RollUpMenuOpensGroupsAndReportsEveryHeaderClick) {
     EXPECT_TRUE(list(kPageA)->isVisible());
     EXPECT_FALSE(list(kPageB)->isVisible());
 
+    // The user's click focuses the open group's list; the runtime keeps that
+    // focus when the list is hidden by another group's opening.
+    clickRow(list(kPageA), 1);
+    ASSERT_EQ(runtime_->focus(), ref(kPageA));
+    EXPECT_TRUE(list(kPageA)->hasFocus());
+
     QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(50, 200 - 10));
+    EXPECT_EQ(runtime_->focus(), ref(kPageA));
     EXPECT_EQ(groupEvents_.back(), 1);
     EXPECT_TRUE(bar->animating());
     EXPECT_FALSE(list(kPageA)->isVisible());

@@ -25,6 +25,16 @@ namespace rt {
 
 using qt::ControlWidget;
 
+namespace {
+struct SyncScope {
+    explicit SyncScope(int& depth) : depth_(depth) { ++depth_; }
+    ~SyncScope() { --depth_; }
+    SyncScope(const SyncScope&) = delete;
+    SyncScope& operator=(const SyncScope&) = delete;
+    int& depth_;
+};
+}  // namespace
+
 QtBackend::QtBackend() : inputs_(std::make_unique<qt::InputCounter>()) {
     // Closing the last window ends the program through the runtime's quit
     // message, not by Qt on its own.
@@ -58,6 +68,7 @@ void QtBackend::controlCreated(const Control& c) {
     const ControlRef ref{c.window, isWindow ? 0u : c.id};
     if (isWindow) windowUnit_[c.window] = c.id;
     if (entry(ref)) return;
+    const SyncScope scope(syncDepth_);
 
     // Until its parent exists (record order may name a child first) a control
     // waits inside the window's client area.
@@ -133,6 +144,7 @@ void QtBackend::controlChanged(const Control& c, Change what) {
     ControlWidget* self = entry(ControlRef{c.window, c.type == unit_type::kWindow ? 0u : c.id});
     if (!self) return;
     QWidget* w = self->asWidget();
+    const SyncScope scope(syncDepth_);
     const QSignalBlocker quiet(w);
     // A control handed to a roll-up menu changes its parent with any change.
     placeInParent(c);
@@ -154,18 +166,18 @@ void QtBackend::controlChanged(const Control& c, Change what) {
 }
 
 void QtBackend::focusChanged(std::optional<ControlRef> focus) {
-    syncingFocus_ = true;
+    const SyncScope scope(syncDepth_);
     if (focus) {
         if (QWidget* w = widget(*focus); w && w->focusPolicy() != Qt::NoFocus) w->setFocus(Qt::OtherFocusReason);
     } else if (QWidget* f = QApplication::focusWidget()) {
         f->clearFocus();
     }
-    syncingFocus_ = false;
 }
 
 void QtBackend::windowDestroyed(std::uint32_t windowId) {
     // The widgets may be in the middle of handling the input that closed the
     // window, so they go once control is back in the event loop.
+    const SyncScope scope(syncDepth_);
     for (auto it = widgets_.begin(); it != widgets_.end();) {
         if (it->first.first != windowId) {
             ++it;

@@ -59,7 +59,9 @@ public:
     // attached or a fatal report is being shown.
     Runtime* inputTarget() const;
     const Control* control(ControlRef ref) const;
-    bool syncingFocus() const { return syncingFocus_; }
+    // True while the backend itself changes widgets: focus moves Qt makes
+    // then (a hidden focused widget passes it on) are no user input.
+    bool syncing() const { return syncDepth_ > 0; }
 
     // Backend
     void attach(Runtime& runtime) override { runtime_ = &runtime; }
@@ -95,7 +97,7 @@ private:
     QEventLoop* loop_ = nullptr;
     std::optional<int> quitCode_;  // the quit message, while it is queued
     bool reportingFatal_ = false;
-    bool syncingFocus_ = false;
+    int syncDepth_ = 0;
 };
 
 }  // namespace rt

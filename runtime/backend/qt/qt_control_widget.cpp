@@ -14,7 +14,7 @@ Runtime* ControlWidget::runtime() const { return backend_.inputTarget(); }
 const Control* ControlWidget::controlModel() const { return backend_.control(ref_); }
 
 void ControlWidget::noteFocusIn(Qt::FocusReason reason) {
-    if (backend_.syncingFocus()) return;
+    if (backend_.syncing()) return;
     if (reason != Qt::MouseFocusReason && reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason)
         return;
     Runtime* rt = runtime();
