@@ -42,8 +42,10 @@ QtBackend::QtBackend() : inputs_(std::make_unique<qt::InputCounter>()) {
 }
 
 QtBackend::~QtBackend() {
+    // No widget may outlive the backend its input and painting go through.
     for (auto& [key, w] : widgets_)
         if (w && !w->parentWidget()) delete w.data();
+    for (auto& w : closed_) delete w.data();
 }
 
 Runtime* QtBackend::inputTarget() const { return reportingFatal_ ? nullptr : runtime_; }
@@ -186,6 +188,7 @@ void QtBackend::windowDestroyed(std::uint32_t windowId) {
         if (QWidget* w = it->second; w && !w->parentWidget()) {
             w->hide();
             w->deleteLater();
+            closed_.emplace_back(w);
         }
         controls_.erase(it->first);
         it = widgets_.erase(it);

@@ -20,6 +20,7 @@
 #include <map>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include <QPointer>
 #include <QWidget>
@@ -88,6 +89,7 @@ private:
     Runtime* runtime_ = nullptr;
     std::map<Key, QPointer<QWidget>> widgets_;
     std::map<Key, qt::ControlWidget*> controls_;  // same widgets, as controls
+    std::vector<QPointer<QWidget>> closed_;  // destroyed windows awaiting deletion
     std::map<std::uint32_t, std::uint32_t> windowUnit_;  // window id -> its own unit id
     std::map<int, std::uint32_t> systemColours_;
     std::function<std::uint64_t()> colourGeneration_;
