@@ -26,7 +26,6 @@ using SteadyClock = std::chrono::steady_clock;
 // executor type spares the type-erased one and strands are not needed.
 using Executor = asio::io_context::executor_type;
 using Socket = tcp::socket::rebind_executor<Executor>::other;
-using Stream = beast::basic_stream<tcp, Executor>;
 
 const char* reasonOf(int status) {
     switch (status) {
@@ -84,7 +83,7 @@ Reply plainReply(int status, const char* text) {
     return {status, std::make_shared<const std::string>(std::to_string(status) + ' ' + text + '\n'), false};
 }
 
-enum class Phase { Waiting, Reading, Writing, Closing };
+enum class Phase { Waiting, Reading, Writing, Lingering, Closed };
 
 }  // namespace
 
@@ -113,15 +112,26 @@ struct HttpServer::Impl {
     std::size_t nextContext = 0;
     tcp::acceptor acceptor{*contexts.front()};
     asio::steady_timer retry{*contexts.front()};
+    asio::steady_timer sweeper{*contexts.front()};
     std::vector<std::thread> threads;
 
     void accept();
+    void sweep();  // closes connections past their deadline
     void admit(Socket socket);
 };
 
+SteadyClock::rep ticksNow() { return SteadyClock::now().time_since_epoch().count(); }
+SteadyClock::rep ticksAfter(std::chrono::milliseconds d) {
+    return ticksNow() + std::chrono::duration_cast<SteadyClock::duration>(d).count();
+}
+
+// One connection. Reads go straight into a buffer that the HTTP parser is fed
+// from, so a request costs one read; the deadline of whatever the connection
+// waits for is a plain number that the server's sweeper checks, so no timer
+// is set per read or write.
 class Session : public std::enable_shared_from_this<Session> {
 public:
-    Session(Socket&& socket, HttpServer::Impl& server) : stream_(std::move(socket)), server_(server) {}
+    Session(Socket&& socket, HttpServer::Impl& server) : socket_(std::move(socket)), server_(server) {}
 
     ~Session() {
         std::lock_guard lock(server_.mutex);
@@ -132,56 +142,69 @@ public:
 
     void start() {
         beast::error_code ignored;
-        stream_.socket().set_option(tcp::no_delay(true), ignored);
-        asio::dispatch(stream_.get_executor(), [self = shared_from_this()] { self->waitForRequest(); });
+        socket_.set_option(tcp::no_delay(true), ignored);
+        asio::dispatch(socket_.get_executor(), [self = shared_from_this()] { self->waitForRequest(); });
     }
 
     // Ends the connection from any thread.
     void close() {
-        asio::post(stream_.get_executor(), [self = shared_from_this()] {
-            self->setPhase(Phase::Closing);
-            beast::error_code ec;
-            self->stream_.socket().shutdown(tcp::socket::shutdown_both, ec);
-            self->stream_.close();
-        });
+        asio::post(socket_.get_executor(), [self = shared_from_this()] { self->end(); });
     }
 
     Phase phase() const { return phase_.load(); }
     SteadyClock::time_point since() const { return SteadyClock::time_point(SteadyClock::duration(since_.load())); }
+    bool overdue(SteadyClock::rep now) const { return phase_.load() != Phase::Closed && deadline_.load() < now; }
 
 private:
-    void setPhase(Phase p) {
+    void setPhase(Phase p, std::chrono::milliseconds allowed) {
+        auto now = ticksNow();
         phase_ = p;
-        since_ = SteadyClock::now().time_since_epoch().count();
+        since_ = now;
+        deadline_ = now + std::chrono::duration_cast<SteadyClock::duration>(allowed).count();
     }
 
     void waitForRequest() {
-        setPhase(Phase::Waiting);
-        if (buffer_.size() > 0) return readHeader();  // a pipelined request is already here
-        stream_.expires_after(server_.limits.idleTimeout);
-        stream_.async_read_some(buffer_.prepare(4096), [self = shared_from_this()](beast::error_code ec, std::size_t n) {
-            if (ec) return self->end();
+        parser_.emplace();
+        parser_->header_limit(static_cast<std::uint32_t>(server_.limits.maxHeaderBytes));
+        if (buffer_.size() > 0) {  // a pipelined request is already here
+            setPhase(Phase::Reading, server_.limits.headerTimeout);
+            return parse();
+        }
+        setPhase(Phase::Waiting, server_.limits.idleTimeout);
+        read();
+    }
+
+    void read() {
+        socket_.async_read_some(buffer_.prepare(4096), [self = shared_from_this()](beast::error_code ec, std::size_t n) {
+            if (ec || self->phase_ == Phase::Closed) return self->end();
             self->buffer_.commit(n);
-            self->readHeader();
+            // The header time-out runs from the first byte of a request.
+            if (self->phase_ == Phase::Waiting) self->setPhase(Phase::Reading, self->server_.limits.headerTimeout);
+            self->parse();
         });
     }
 
-    void readHeader() {
-        setPhase(Phase::Reading);
-        parser_.emplace();
-        parser_->header_limit(static_cast<std::uint32_t>(server_.limits.maxHeaderBytes));
-        stream_.expires_after(server_.limits.headerTimeout);
-        http::async_read_header(stream_, buffer_, *parser_,
-                                [self = shared_from_this()](beast::error_code ec, std::size_t) { self->onHeader(ec); });
+    void parse() {
+        beast::error_code ec;
+        while (buffer_.size() > 0 && !parser_->is_header_done()) {
+            std::size_t used = parser_->put(buffer_.data(), ec);
+            buffer_.consume(used);
+            if (ec || used == 0) break;
+        }
+        if (ec == http::error::need_more) ec = {};
+        if (ec == http::error::header_limit) return respond(plainReply(431, "request header too large"), false, false);
+        if (ec) return respond(plainReply(400, "bad request"), false, false);
+        if (!parser_->is_header_done()) {
+            // Beast checks the limit only on a complete header; a header that
+            // never ends is cut here.
+            if (buffer_.size() > server_.limits.maxHeaderBytes)
+                return respond(plainReply(431, "request header too large"), false, false);
+            return read();
+        }
+        onHeader();
     }
 
-    void onHeader(beast::error_code ec) {
-        if (ec == http::error::header_limit) return respond(plainReply(431, "request header too large"), false, false);
-        if (ec == http::error::end_of_stream || ec == asio::error::eof) return end();
-        if (ec && ec.category() == http::make_error_code(http::error::bad_target).category())
-            return respond(plainReply(400, "bad request"), false, false);
-        if (ec) return end();  // time-out, reset, closed by stop or eviction
-
+    void onHeader() {
         const auto& req = parser_->get();
         if (parser_->chunked() || parser_->content_length().value_or(0) > 0)
             return respond(plainReply(400, "a request body is not expected"), false, false);
@@ -195,50 +218,47 @@ private:
     }
 
     void respond(Reply reply, bool keepAlive, bool headOnly) {
-        setPhase(Phase::Writing);
+        setPhase(Phase::Writing, server_.limits.writeTimeout);
         head_ = responseHead(reply.status, reply, keepAlive, date_.now());
         body_ = std::move(reply.body);
         std::array<asio::const_buffer, 2> buffers{asio::buffer(head_),
                                                   headOnly ? asio::const_buffer() : asio::buffer(*body_)};
-        stream_.expires_after(server_.limits.writeTimeout);
-        asio::async_write(stream_, buffers,
-                          [self = shared_from_this(), keepAlive](beast::error_code ec, std::size_t) {
-                              if (ec) return self->end();
-                              if (keepAlive) return self->waitForRequest();
-                              self->linger();
-                          });
+        asio::async_write(socket_, buffers, [self = shared_from_this(), keepAlive](beast::error_code ec, std::size_t) {
+            if (ec || self->phase_ == Phase::Closed) return self->end();
+            if (keepAlive) return self->waitForRequest();
+            self->linger();
+        });
     }
 
     // After the last response: stop sending, then read and drop what the
     // client still sends for a moment, so closing with unread data does not
     // reset the connection before the client has read the response.
     void linger() {
-        setPhase(Phase::Closing);
+        setPhase(Phase::Lingering, std::chrono::milliseconds(2000));
         beast::error_code ec;
-        stream_.socket().shutdown(tcp::socket::shutdown_send, ec);
+        socket_.shutdown(tcp::socket::shutdown_send, ec);
         buffer_.clear();
         drained_ = 0;
-        stream_.expires_after(std::chrono::seconds(2));
         drain();
     }
 
     void drain() {
-        stream_.async_read_some(buffer_.prepare(4096), [self = shared_from_this()](beast::error_code ec, std::size_t n) {
+        socket_.async_read_some(buffer_.prepare(4096), [self = shared_from_this()](beast::error_code ec, std::size_t n) {
             self->drained_ += n;
             self->buffer_.clear();
-            if (ec || self->drained_ > 64 * 1024) return self->end();
+            if (ec || self->phase_ == Phase::Closed || self->drained_ > 64 * 1024) return self->end();
             self->drain();
         });
     }
 
     void end() {
-        setPhase(Phase::Closing);
+        if (phase_.exchange(Phase::Closed) == Phase::Closed && !socket_.is_open()) return;
         beast::error_code ec;
-        stream_.socket().shutdown(tcp::socket::shutdown_both, ec);
-        stream_.close();
+        socket_.shutdown(tcp::socket::shutdown_both, ec);
+        socket_.close(ec);
     }
 
-    Stream stream_;
+    Socket socket_;
     HttpServer::Impl& server_;
     beast::flat_buffer buffer_;
     std::optional<http::request_parser<http::empty_body>> parser_;
@@ -248,8 +268,28 @@ private:
     std::size_t drained_ = 0;
     std::list<std::weak_ptr<Session>>::iterator where_;
     std::atomic<Phase> phase_{Phase::Waiting};
-    std::atomic<SteadyClock::rep> since_{SteadyClock::now().time_since_epoch().count()};
+    std::atomic<SteadyClock::rep> since_{ticksNow()};
+    std::atomic<SteadyClock::rep> deadline_{ticksNow()};
 };
+
+void HttpServer::Impl::sweep() {
+    auto period = std::min({limits.idleTimeout, limits.headerTimeout, limits.writeTimeout}) / 4;
+    period = std::clamp(period, std::chrono::milliseconds(10), std::chrono::milliseconds(250));
+    sweeper.expires_after(period);
+    sweeper.async_wait([this](beast::error_code ec) {
+        if (ec || stopping) return;
+        std::vector<std::shared_ptr<Session>> overdue;
+        {
+            std::lock_guard lock(mutex);
+            auto now = ticksNow();
+            for (const auto& weak : sessions)
+                if (auto s = weak.lock(); s && s->overdue(now)) overdue.push_back(std::move(s));
+        }
+        for (auto& s : overdue) s->close();
+        overdue.clear();  // before the next round: ~Session takes the lock
+        sweep();
+    });
+}
 
 void HttpServer::Impl::accept() {
     Executor next = contexts[nextContext++ % contexts.size()]->get_executor();
@@ -282,7 +322,7 @@ void HttpServer::Impl::admit(Socket socket) {
                 auto s = weak.lock();
                 if (!s) continue;
                 held.push_back(s);
-                if (s->phase() == Phase::Writing || s->phase() == Phase::Closing) continue;
+                if (s->phase() != Phase::Waiting && s->phase() != Phase::Reading) continue;
                 if (!victim || s->since() < victim->since()) victim = s.get();
             }
             if (!victim) {
@@ -347,6 +387,7 @@ void HttpServer::start() {
     if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY && files.rlim_cur > 64)
         impl_->limits.maxConnections = std::min<std::size_t>(impl_->limits.maxConnections, files.rlim_cur - 48);
     impl_->accept();
+    impl_->sweep();
     for (auto& context : impl_->contexts) impl_->threads.emplace_back([c = context.get()] { c->run(); });
 }
 
@@ -355,6 +396,7 @@ void HttpServer::stop() {
     asio::post(*impl_->contexts.front(), [this] {
         beast::error_code ignored;
         impl_->acceptor.close(ignored);
+        impl_->sweeper.cancel();
     });
     std::vector<std::shared_ptr<Session>> held;
     {
