@@ -2,6 +2,7 @@
 // no echo of program changes, the message wait, the quit message, the fatal
 // report, the page viewer, and the conversions at the widget boundary.
 #include <QLabel>
+#include <QMouseEvent>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
@@ -219,6 +220,15 @@ TEST_F(QtBackendTest, WaitEndsOnInputOrAtItsDeadline) {
     EXPECT_TRUE(backend_.waitForMessage(deadline));
     EXPECT_LT(Clock::now(), deadline);
     EXPECT_EQ(labelPresses_.size(), 1u);
+
+    // Input queued before the wait ends it at once.
+    QCoreApplication::postEvent(label, new QMouseEvent(QEvent::MouseButtonPress, QPointF(2, 3), label->mapToGlobal(QPointF(2, 3)),
+                                                       Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+    const auto later = Clock::now() + 10s;
+    EXPECT_TRUE(backend_.waitForMessage(later));
+    EXPECT_LT(Clock::now(), later);
+    ASSERT_EQ(labelPresses_.size(), 2u);
+    EXPECT_EQ(labelPresses_[1][0], 2);
 }
 
 TEST_F(QtBackendTest, QuitMessageStaysQueuedUntilTheLoop) {

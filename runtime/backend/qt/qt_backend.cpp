@@ -252,6 +252,8 @@ bool QtBackend::waitForMessage(Clock::time_point deadline) {
     }
     pollSystemColours();
     const std::uint64_t seen = inputs_->count();
+    // Input already queued ends the wait at once (dispatched here).
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
     QTimer wake;
     wake.setSingleShot(true);
     wake.setTimerType(Qt::PreciseTimer);

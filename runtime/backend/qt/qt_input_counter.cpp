@@ -25,9 +25,9 @@ bool InputCounter::isInput(const QEvent& e) {
 }
 
 bool InputCounter::eventFilter(QObject*, QEvent* e) {
-    // Spontaneous events come from the window system; one event reaches the
-    // filter once per receiver it propagates to, which only over-counts.
-    if (e->spontaneous() && isInput(*e)) ++count_;
+    // One event may reach the filter once per receiver it passes through
+    // (the native window, then the widget), which only over-counts.
+    if (isInput(*e)) ++count_;
     return false;
 }
 

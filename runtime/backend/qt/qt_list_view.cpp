@@ -143,7 +143,9 @@ void ListViewWidget::syncSelection(const ListView& lv) {
 }
 
 int ListViewWidget::rowAtPoint(QPoint p) const {
-    const QModelIndex idx = indexAt(QPoint(columnViewportPosition(0) + 1, p.y()));
+    // Any column of the row counts (full-row selection), even right of the
+    // last one or with the first scrolled out of view.
+    const QModelIndex idx = indexAt(QPoint(1, p.y()));
     return idx.isValid() ? idx.row() : topLevelItemCount();
 }
 

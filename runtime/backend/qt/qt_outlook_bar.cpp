@@ -11,14 +11,13 @@
 namespace rt::qt {
 
 namespace {
-constexpr int kAnimationMs = 160;
+constexpr int kStepMs = 20;  // one step of the design's animation steps
 }
 
 OutlookBarWidget::OutlookBarWidget(QtBackend& backend, ControlRef ref, QWidget* parent)
     : QWidget(parent), ControlWidget(backend, ref) {
     animation_.setStartValue(0.0);
     animation_.setEndValue(1.0);
-    animation_.setDuration(kAnimationMs);
     animation_.setEasingCurve(QEasingCurve::OutCubic);
     QObject::connect(&animation_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
         progress_ = v.toReal();
@@ -54,8 +53,11 @@ void OutlookBarWidget::sync(const Control& c, Change what) {
     } else if (what == Change::CurrentGroup) {
         std::vector<int> now = headerTops();
         to_ = layoutFor(current, n);
-        if (shownCurrent_ >= 0 && current != shownCurrent_ && now.size() == to_.size() && isVisible()) {
+        const int steps = ob->design.animationSteps;
+        if (steps > 0 && shownCurrent_ >= 0 && current != shownCurrent_ && now.size() == to_.size() &&
+            isVisible()) {
             from_ = std::move(now);
+            animation_.setDuration(steps * kStepMs);
             progress_ = 0.0;
             animation_.stop();
             animation_.start();
