@@ -19,10 +19,12 @@ constexpr const char* kBuiltInHost = "127.0.0.1";
 constexpr std::uint16_t kBuiltInPort = 8610;
 
 std::unique_ptr<epg::BackgroundServer> startBuiltInServerIfNeeded(const rt::Text& root) {
-    if (root != app::kBuiltInEpgRoot || epg::somethingAnswers(kBuiltInHost, kBuiltInPort)) return nullptr;
+    if (root != app::kBuiltInEpgRoot || epg::somethingAnswers(kBuiltInHost, kBuiltInPort))
+        return nullptr;
     epg::BackgroundStart started = epg::startSampleServer(kBuiltInHost, kBuiltInPort);
     if (!started.server)
-        std::fprintf(stderr, "tvguide: the built-in EPG server could not start: %s\n", started.error.c_str());
+        std::fprintf(stderr, "tvguide: the built-in EPG server could not start: %s\n",
+                     started.error.c_str());
     return std::move(started.server);
 }
 

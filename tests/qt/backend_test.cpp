@@ -1,13 +1,13 @@
 // The Qt backend on a small window of its own: input through the runtime,
 // no echo of program changes, the message wait, the quit message, the fatal
 // report, the page viewer, and the conversions at the widget boundary.
+#include <gtest/gtest.h>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QTreeWidget>
-#include <gtest/gtest.h>
 
 #include <array>
 #include <chrono>
@@ -31,12 +31,14 @@ using Clock = rt::Backend::Clock;
 constexpr std::uint32_t kWin = 0x52010001;
 constexpr std::uint32_t kList = 0x100, kLabel = 0x101, kBar = 0x102, kPageA = 0x103, kPageB = 0x104,
                         kViewer = 0x105;
-constexpr rt::ControlRef ref(std::uint32_t unit) { return {kWin, unit}; }
+constexpr rt::ControlRef ref(std::uint32_t unit) {
+    return {kWin, unit};
+}
 
 enum Handler { kRowChanged, kListPress, kLabelPress, kGroupOpened, kHandlerCount };
 
-rt::UnitRecord unit(std::uint32_t id, std::uint32_t type, std::array<int, 4> geometry, rt::Bytes data,
-                    std::vector<rt::EventBinding> events = {}) {
+rt::UnitRecord unit(std::uint32_t id, std::uint32_t type, std::array<int, 4> geometry,
+                    rt::Bytes data, std::vector<rt::EventBinding> events = {}) {
     rt::UnitRecord u;
     u.id = id;
     u.type = type;
@@ -64,26 +66,31 @@ rt::WindowTemplate smallWindow(const std::string& pageUrl) {
     w.id = kWin;
     rt::WindowData wd;
     wd.title = G("小窗口");
-    w.units.push_back(unit(rt::kWindowUnitId, rt::unit_type::kWindow, {50, 50, 500, 400}, rt::encode(wd)));
-    w.units.push_back(unit(kList, rt::unit_type::kListView, {10, 10, 200, 150}, rt::encode(listData(4)),
-                           {{0, kRowChanged}, {-1, kListPress}}));
+    w.units.push_back(
+        unit(rt::kWindowUnitId, rt::unit_type::kWindow, {50, 50, 500, 400}, rt::encode(wd)));
+    w.units.push_back(unit(kList, rt::unit_type::kListView, {10, 10, 200, 150},
+                           rt::encode(listData(4)), {{0, kRowChanged}, {-1, kListPress}}));
     rt::LabelData ld;
     ld.caption = G("星期五");
-    w.units.push_back(unit(kLabel, rt::unit_type::kLabel, {220, 10, 60, 24}, rt::encode(ld), {{-1, kLabelPress}}));
-    w.units.push_back(unit(kBar, rt::unit_type::kOutlookBar, {10, 170, 200, 200}, rt::encode(rt::OutlookBarData{}),
-                           {{1, kGroupOpened}}));
-    w.units.push_back(unit(kPageA, rt::unit_type::kListView, {0, 0, 10, 10}, rt::encode(listData(2))));
-    w.units.push_back(unit(kPageB, rt::unit_type::kListView, {0, 0, 10, 10}, rt::encode(listData(3))));
+    w.units.push_back(unit(kLabel, rt::unit_type::kLabel, {220, 10, 60, 24}, rt::encode(ld),
+                           {{-1, kLabelPress}}));
+    w.units.push_back(unit(kBar, rt::unit_type::kOutlookBar, {10, 170, 200, 200},
+                           rt::encode(rt::OutlookBarData{}), {{1, kGroupOpened}}));
+    w.units.push_back(
+        unit(kPageA, rt::unit_type::kListView, {0, 0, 10, 10}, rt::encode(listData(2))));
+    w.units.push_back(
+        unit(kPageB, rt::unit_type::kListView, {0, 0, 10, 10}, rt::encode(listData(3))));
     rt::HtmlViewerData hd;
     hd.startAddress = pageUrl;
-    w.units.push_back(unit(kViewer, rt::unit_type::kHtmlViewer, {220, 170, 250, 200}, rt::encode(hd)));
+    w.units.push_back(
+        unit(kViewer, rt::unit_type::kHtmlViewer, {220, 170, 250, 200}, rt::encode(hd)));
     rt::WindowTemplate t;
     t.windows.push_back(std::move(w));
     return t;
 }
 
 class QtBackendTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         server_.route("/page.html",
                       testsupport::Response::ok(G("<html><body><p>今日节目</p></body></html>"))
@@ -97,23 +104,29 @@ protected:
             if (suppressListPress_) return 0;
             return std::nullopt;
         };
-        handlers[kLabelPress] = [this](rt::Runtime&, rt::EventArgs a) -> std::optional<std::int32_t> {
+        handlers[kLabelPress] = [this](rt::Runtime&,
+                                       rt::EventArgs a) -> std::optional<std::int32_t> {
             labelPresses_.push_back({a[0], a[1], a[2]});
             return std::nullopt;
         };
-        handlers[kGroupOpened] = [this](rt::Runtime&, rt::EventArgs a) -> std::optional<std::int32_t> {
+        handlers[kGroupOpened] = [this](rt::Runtime&,
+                                        rt::EventArgs a) -> std::optional<std::int32_t> {
             groupEvents_.push_back(a[0]);
             return std::nullopt;
         };
         runtime_.emplace(smallWindow(server_.url("/page.html")), std::move(handlers), backend_);
         runtime_->setExitRoutine([this] { ++exitRuns_; });
         runtime_->loadStartWindow(kWin);
-        ASSERT_TRUE(qttest::waitUntil([&] { return backend_.window(kWin) && backend_.window(kWin)->isVisible(); }));
+        ASSERT_TRUE(qttest::waitUntil(
+            [&] { return backend_.window(kWin) && backend_.window(kWin)->isVisible(); }));
     }
 
-    QTreeWidget* list(std::uint32_t id) { return qobject_cast<QTreeWidget*>(backend_.widget(ref(id))); }
+    QTreeWidget* list(std::uint32_t id) {
+        return qobject_cast<QTreeWidget*>(backend_.widget(ref(id)));
+    }
     void clickRow(QTreeWidget* l, int row) {
-        QTest::mouseClick(l->viewport(), Qt::LeftButton, {}, l->visualItemRect(l->topLevelItem(row)).center());
+        QTest::mouseClick(l->viewport(), Qt::LeftButton, {},
+                          l->visualItemRect(l->topLevelItem(row)).center());
     }
 
     testsupport::TestHttpServer server_;
@@ -171,7 +184,8 @@ TEST_F(QtBackendTest, LabelPressCarriesPointAndKeys) {
     EXPECT_EQ(qobject_cast<QLabel*>(label)->text(), QStringLiteral("星期五"));
     QTest::mouseClick(label, Qt::LeftButton, Qt::ShiftModifier | Qt::ControlModifier, QPoint(7, 9));
     ASSERT_EQ(labelPresses_.size(), 1u);
-    EXPECT_EQ(labelPresses_[0], (std::array<std::int32_t, 3>{7, 9, rt::key_state::kCtrl | rt::key_state::kShift}));
+    EXPECT_EQ(labelPresses_[0],
+              (std::array<std::int32_t, 3>{7, 9, rt::key_state::kCtrl | rt::key_state::kShift}));
     runtime_->writeProperty(ref(kLabel), 16, rt::Colour{255});
     EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(255, 0, 0));
 }
@@ -215,15 +229,18 @@ TEST_F(QtBackendTest, WaitEndsOnInputOrAtItsDeadline) {
 
     // A press arriving during a long wait is handled inside it and ends it.
     QWidget* label = backend_.widget(ref(kLabel));
-    QTimer::singleShot(30, label, [label] { QTest::mouseClick(label, Qt::LeftButton, {}, QPoint(3, 4)); });
+    QTimer::singleShot(30, label,
+                       [label] { QTest::mouseClick(label, Qt::LeftButton, {}, QPoint(3, 4)); });
     const auto deadline = Clock::now() + 10s;
     EXPECT_TRUE(backend_.waitForMessage(deadline));
     EXPECT_LT(Clock::now(), deadline);
     EXPECT_EQ(labelPresses_.size(), 1u);
 
     // Input queued before the wait ends it at once.
-    QCoreApplication::postEvent(label, new QMouseEvent(QEvent::MouseButtonPress, QPointF(2, 3), label->mapToGlobal(QPointF(2, 3)),
-                                                       Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(
+        label,
+        new QMouseEvent(QEvent::MouseButtonPress, QPointF(2, 3), label->mapToGlobal(QPointF(2, 3)),
+                        Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
     const auto later = Clock::now() + 10s;
     EXPECT_TRUE(backend_.waitForMessage(later));
     EXPECT_LT(Clock::now(), later);
@@ -256,7 +273,8 @@ TEST_F(QtBackendTest, PageViewerLoadsInTheBackground) {
     ASSERT_NE(viewer, nullptr);
     // The server answers only after 300 ms; the window was up before that.
     EXPECT_TRUE(viewer->loading());
-    ASSERT_TRUE(qttest::waitUntil([&] { return viewer->toPlainText().contains(QStringLiteral("今日节目")); }));
+    ASSERT_TRUE(qttest::waitUntil(
+        [&] { return viewer->toPlainText().contains(QStringLiteral("今日节目")); }));
     EXPECT_FALSE(viewer->openLinks());
 }
 
@@ -268,24 +286,28 @@ TEST_F(QtBackendTest, FatalReportGoesToStderrOffscreenAndExitsWithMinusOne) {
 }
 
 TEST(QtBoundary, TextsConvertOnlyAtTheWidgets) {
-    EXPECT_EQ(rt::qt::toQString(G("星期五 CCTV-1（综合）")), QStringLiteral("星期五 CCTV-1（综合）"));
+    EXPECT_EQ(rt::qt::toQString(G("星期五 CCTV-1（综合）")),
+              QStringLiteral("星期五 CCTV-1（综合）"));
     EXPECT_EQ(rt::qt::fromQString(QStringLiteral("节目预告")), G("节目预告"));
     // A character GBK lacks costs itself only, a surrogate pair counting once.
-    EXPECT_EQ(rt::qt::fromQString(QString::fromUtf8("a\xF0\x9F\x98\x80" "b\xE2\x82\xAC")), "a?b\x80");
+    EXPECT_EQ(rt::qt::fromQString(QString::fromUtf8("a\xF0\x9F\x98\x80"
+                                                    "b\xE2\x82\xAC")),
+              "a?b\x80");
     EXPECT_EQ(rt::qt::fromQString(QString(QChar(0))), "?");  // no NUL inside a text
 }
 
 TEST(QtBoundary, PageBytesDecodeByTheirCharset) {
     using rt::qt::HtmlViewerWidget;
     const std::string gbkPage = G("<p>今日</p>");
-    EXPECT_EQ(HtmlViewerWidget::decodePage(QByteArray::fromStdString(gbkPage)), QStringLiteral("<p>今日</p>"));
+    EXPECT_EQ(HtmlViewerWidget::decodePage(QByteArray::fromStdString(gbkPage)),
+              QStringLiteral("<p>今日</p>"));
     const QByteArray utf8Page("<meta charset=\"UTF-8\"><p>\xE4\xBB\x8A\xE6\x97\xA5</p>");
     EXPECT_TRUE(HtmlViewerWidget::decodePage(utf8Page).contains(QStringLiteral("今日")));
 }
 
 TEST(QtBoundary, SystemColoursBecomePaletteRoles) {
-    const std::map<int, std::uint32_t> colours{{15, 0x0000FF}, {5, 0xFF0000}, {8, 0x00FF00}, {13, 0x808080},
-                                               {17, 0x123456}, {2, 0x00FFFF}};
+    const std::map<int, std::uint32_t> colours{{15, 0x0000FF}, {5, 0xFF0000},  {8, 0x00FF00},
+                                               {13, 0x808080}, {17, 0x123456}, {2, 0x00FFFF}};
     const QPalette base;
     const QPalette p = rt::qt::paletteWithSystemColours(base, colours);
     EXPECT_EQ(p.color(QPalette::Active, QPalette::Window), QColor(255, 0, 0));  // 0x00BBGGRR
@@ -294,7 +316,8 @@ TEST(QtBoundary, SystemColoursBecomePaletteRoles) {
     EXPECT_EQ(p.color(QPalette::Active, QPalette::Text), QColor(0, 255, 0));
     EXPECT_EQ(p.color(QPalette::Active, QPalette::Highlight), QColor(128, 128, 128));
     EXPECT_EQ(p.color(QPalette::Disabled, QPalette::Text), QColor(0x56, 0x34, 0x12));
-    EXPECT_EQ(p.color(QPalette::Active, QPalette::HighlightedText), base.color(QPalette::Active, QPalette::HighlightedText));
+    EXPECT_EQ(p.color(QPalette::Active, QPalette::HighlightedText),
+              base.color(QPalette::Active, QPalette::HighlightedText));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The guide in its real window (offscreen), against the sample EPG server
 // started in-process on an ephemeral port.
+#include <gtest/gtest.h>
 #include <QAbstractScrollArea>
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -9,7 +10,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
@@ -34,7 +34,7 @@ namespace {
 using rt::qt::toQString;
 
 class GuideWindow : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         auto started = epg::startSampleServer("127.0.0.1", 0);
         ASSERT_TRUE(started.server) << started.error;
@@ -59,13 +59,16 @@ protected:
     }
 
     QWidget* window() const { return backend_->window(rt::kMainWindowId); }
-    QTreeWidget* list(rt::ControlRef ref) const { return qobject_cast<QTreeWidget*>(backend_->widget(ref)); }
+    QTreeWidget* list(rt::ControlRef ref) const {
+        return qobject_cast<QTreeWidget*>(backend_->widget(ref));
+    }
     QTreeWidget* programList() const { return list(app::ui::kProgramList); }
     rt::Runtime& runtime() { return program_->runtime(); }
 
     std::vector<app::ScheduleRow> serverRows(int group, int row, int day) {
         rt::PageFetcher fetcher;
-        const rt::Text url = app::channelBaseUrl(root_, group, row) + "W" + std::to_string(day) + ".htm";
+        const rt::Text url =
+            app::channelBaseUrl(root_, group, row) + "W" + std::to_string(day) + ".htm";
         const rt::Bytes body = fetcher.fetch(url);
         std::string page(body.begin(), body.end());
         page = page.substr(0, page.find('\0'));
@@ -77,8 +80,10 @@ protected:
         QTreeWidget* shown = programList();
         ASSERT_EQ(shown->topLevelItemCount(), static_cast<int>(rows.size()));
         for (int i = 0; i < shown->topLevelItemCount(); ++i) {
-            EXPECT_EQ(shown->topLevelItem(i)->text(0), toQString(rows[size_t(i)].time)) << "row " << i;
-            EXPECT_EQ(shown->topLevelItem(i)->text(1), toQString(rows[size_t(i)].title)) << "row " << i;
+            EXPECT_EQ(shown->topLevelItem(i)->text(0), toQString(rows[size_t(i)].time))
+                << "row " << i;
+            EXPECT_EQ(shown->topLevelItem(i)->text(1), toQString(rows[size_t(i)].title))
+                << "row " << i;
         }
     }
 
@@ -137,7 +142,8 @@ TEST_F(GuideWindow, ComesUpWithTenGroupsTodaysScheduleAndChineseGlyphs) {
     for (int day = 1; day <= 7; ++day) {
         auto* label = qobject_cast<QLabel*>(backend_->widget(app::ui::dayLabel(day)));
         ASSERT_NE(label, nullptr);
-        EXPECT_EQ(label->palette().color(QPalette::WindowText), day == today ? QColor(255, 0, 0) : QColor(0, 128, 128))
+        EXPECT_EQ(label->palette().color(QPalette::WindowText),
+                  day == today ? QColor(255, 0, 0) : QColor(0, 128, 128))
             << "day " << day;
         EXPECT_EQ(label->cursor().shape(), Qt::PointingHandCursor);
     }
@@ -159,7 +165,8 @@ TEST_F(GuideWindow, ComesUpWithTenGroupsTodaysScheduleAndChineseGlyphs) {
 
     // Chinese texts render with real glyphs in every font the window uses.
     const QString chinese = QStringLiteral("央视频道星期五节目预告播出时间当前状态综合");
-    EXPECT_TRUE(fontHasGlyphs(channels->font(), chinese)) << QFontInfo(channels->font()).family().toStdString();
+    EXPECT_TRUE(fontHasGlyphs(channels->font(), chinese))
+        << QFontInfo(channels->font()).family().toStdString();
     EXPECT_TRUE(fontHasGlyphs(programList()->font(), chinese));
     EXPECT_TRUE(fontHasGlyphs(backend_->widget(app::ui::dayLabel(1))->font(), chinese));
     EXPECT_TRUE(fontHasGlyphs(rt::qt::fontFor(menu->design.headerFont), chinese));
@@ -209,7 +216,8 @@ TEST_F(GuideWindow, OpeningAGroupAndChoosingARowRetitlesTheProgramColumn) {
     ASSERT_EQ(fetched_.size(), before + 1);  // one current-row event, one load
     EXPECT_EQ(fetched_.back().substr(0, app::channelBaseUrl(root_, group, 2).size()),
               app::channelBaseUrl(root_, group, 2));
-    EXPECT_EQ(programList()->headerItem()->text(1), toQString(catalogueRows[2].name) + QStringLiteral(" 节目预告"));
+    EXPECT_EQ(programList()->headerItem()->text(1),
+              toQString(catalogueRows[2].name) + QStringLiteral(" 节目预告"));
     EXPECT_EQ(groupList->currentIndex().row(), 2);
     EXPECT_TRUE(groupList->topLevelItem(2)->isSelected());
 
@@ -221,12 +229,14 @@ TEST_F(GuideWindow, OpeningAGroupAndChoosingARowRetitlesTheProgramColumn) {
     groupList->setFocus();
     QTest::keyClick(groupList, Qt::Key_Down);
     ASSERT_EQ(fetched_.size(), before + 2);
-    EXPECT_EQ(programList()->headerItem()->text(1), toQString(catalogueRows[3].name) + QStringLiteral(" 节目预告"));
+    EXPECT_EQ(programList()->headerItem()->text(1),
+              toQString(catalogueRows[3].name) + QStringLiteral(" 节目预告"));
     EXPECT_EQ(groupList->currentIndex().row(), 3);
 
     // A click on the open group's header opens it again: its list is refilled
     // and keeps no selection, and no load starts.
-    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->headerTops()[group] + 5));
+    QTest::mouseClick(bar, Qt::LeftButton, {},
+                      QPoint(bar->width() / 2, bar->headerTops()[group] + 5));
     EXPECT_FALSE(bar->animating());
     EXPECT_EQ(groupList->selectedItems().size(), 0);
     EXPECT_EQ(fetched_.size(), before + 2);

@@ -1,8 +1,8 @@
 #include "qt_test_app.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QTest>
-#include <gtest/gtest.h>
 
 namespace qttest {
 

@@ -48,9 +48,13 @@ QtBackend::~QtBackend() {
     for (auto& w : closed_) delete w.data();
 }
 
-Runtime* QtBackend::inputTarget() const { return reportingFatal_ ? nullptr : runtime_; }
+Runtime* QtBackend::inputTarget() const {
+    return reportingFatal_ ? nullptr : runtime_;
+}
 
-const Control* QtBackend::control(ControlRef ref) const { return runtime_ ? runtime_->control(ref) : nullptr; }
+const Control* QtBackend::control(ControlRef ref) const {
+    return runtime_ ? runtime_->control(ref) : nullptr;
+}
 
 ControlWidget* QtBackend::entry(ControlRef ref) const {
     auto it = windowUnit_.find(ref.window);
@@ -79,15 +83,32 @@ void QtBackend::controlCreated(const Control& c) {
 
     ControlWidget* made = nullptr;
     switch (c.type) {
-    case unit_type::kWindow: made = new qt::WindowWidget(*this, ref, c); break;
-    case unit_type::kGroupBox: made = new qt::GroupBoxWidget(*this, ref, area); break;
-    case unit_type::kLabel: made = new qt::LabelWidget(*this, ref, area); break;
-    case unit_type::kSliderBar: made = new qt::SliderWidget(*this, ref, area); break;
-    case unit_type::kStatusBar: made = new qt::StatusBarWidget(*this, ref, area); break;
-    case unit_type::kListView: made = new qt::ListViewWidget(*this, ref, area); break;
-    case unit_type::kOutlookBar: made = new qt::OutlookBarWidget(*this, ref, area); break;
-    case unit_type::kHtmlViewer: made = new qt::HtmlViewerWidget(*this, ref, area); break;
-    default: return;  // menu items and unknown units have nothing to show
+        case unit_type::kWindow:
+            made = new qt::WindowWidget(*this, ref, c);
+            break;
+        case unit_type::kGroupBox:
+            made = new qt::GroupBoxWidget(*this, ref, area);
+            break;
+        case unit_type::kLabel:
+            made = new qt::LabelWidget(*this, ref, area);
+            break;
+        case unit_type::kSliderBar:
+            made = new qt::SliderWidget(*this, ref, area);
+            break;
+        case unit_type::kStatusBar:
+            made = new qt::StatusBarWidget(*this, ref, area);
+            break;
+        case unit_type::kListView:
+            made = new qt::ListViewWidget(*this, ref, area);
+            break;
+        case unit_type::kOutlookBar:
+            made = new qt::OutlookBarWidget(*this, ref, area);
+            break;
+        case unit_type::kHtmlViewer:
+            made = new qt::HtmlViewerWidget(*this, ref, area);
+            break;
+        default:
+            return;  // menu items and unknown units have nothing to show
     }
     QWidget* w = made->asWidget();
     widgets_[keyOf(ref)] = w;
@@ -97,9 +118,11 @@ void QtBackend::controlCreated(const Control& c) {
 
     if (c.cursor == kCursorHand) {
         w->setCursor(Qt::PointingHandCursor);
-        if (auto* list = dynamic_cast<QAbstractScrollArea*>(w)) list->viewport()->setCursor(Qt::PointingHandCursor);
+        if (auto* list = dynamic_cast<QAbstractScrollArea*>(w))
+            list->viewport()->setCursor(Qt::PointingHandCursor);
     }
-    w->setFocusPolicy(c.tabStop && c.type != unit_type::kOutlookBar ? Qt::StrongFocus : Qt::NoFocus);
+    w->setFocusPolicy(c.tabStop && c.type != unit_type::kOutlookBar ? Qt::StrongFocus
+                                                                    : Qt::NoFocus);
     placeInParent(c);
     made->sync(c, Change::Other);
     made->applyGeometry(c);
@@ -151,18 +174,23 @@ void QtBackend::controlChanged(const Control& c, Change what) {
     // A control handed to a roll-up menu changes its parent with any change.
     placeInParent(c);
     switch (what) {
-    case Change::Geometry: self->applyGeometry(c); break;
-    case Change::Visible:
-        if (c.type != unit_type::kWindow) w->setVisible(c.visible);
-        break;
-    case Change::Disabled: w->setEnabled(!c.disabled); break;
-    case Change::Children:
-    case Change::Groups:
-        for (std::uint32_t child : c.children)
-            if (const Control* k = control(ControlRef{c.window, child})) placeInParent(*k);
-        restackChildren(c);
-        break;
-    default: break;
+        case Change::Geometry:
+            self->applyGeometry(c);
+            break;
+        case Change::Visible:
+            if (c.type != unit_type::kWindow) w->setVisible(c.visible);
+            break;
+        case Change::Disabled:
+            w->setEnabled(!c.disabled);
+            break;
+        case Change::Children:
+        case Change::Groups:
+            for (std::uint32_t child : c.children)
+                if (const Control* k = control(ControlRef{c.window, child})) placeInParent(*k);
+            restackChildren(c);
+            break;
+        default:
+            break;
     }
     self->sync(c, what);
 }
@@ -170,7 +198,8 @@ void QtBackend::controlChanged(const Control& c, Change what) {
 void QtBackend::focusChanged(std::optional<ControlRef> focus) {
     const SyncScope scope(syncDepth_);
     if (focus) {
-        if (QWidget* w = widget(*focus); w && w->focusPolicy() != Qt::NoFocus) w->setFocus(Qt::OtherFocusReason);
+        if (QWidget* w = widget(*focus); w && w->focusPolicy() != Qt::NoFocus)
+            w->setFocus(Qt::OtherFocusReason);
     } else if (QWidget* f = QApplication::focusWidget()) {
         f->clearFocus();
     }
@@ -199,7 +228,8 @@ void QtBackend::windowDestroyed(std::uint32_t windowId) {
 void QtBackend::setSystemColours(const std::map<int, std::uint32_t>& colours) {
     for (const auto& [index, colour] : colours) systemColours_[index] = colour & 0xFFFFFFu;
     for (auto& [key, w] : widgets_)
-        if (w && !w->parentWidget()) w->setPalette(qt::paletteWithSystemColours(w->palette(), systemColours_));
+        if (w && !w->parentWidget())
+            w->setPalette(qt::paletteWithSystemColours(w->palette(), systemColours_));
 }
 
 void QtBackend::watchSystemColours(std::function<std::uint64_t()> generation,
@@ -275,7 +305,8 @@ bool QtBackend::waitForMessage(Clock::time_point deadline) {
 void QtBackend::showFatalReport(const Text& report) {
     reportingFatal_ = true;  // no input reaches the runtime from here on
     const QString text = qt::toQString(report).remove(QLatin1Char('\r'));
-    if (QGuiApplication::platformName() == QLatin1String("offscreen") || !QApplication::instance()) {
+    if (QGuiApplication::platformName() == QLatin1String("offscreen") ||
+        !QApplication::instance()) {
         // Nobody could close a box on an invisible screen.
         const QByteArray utf8 = text.toUtf8();
         std::fwrite(utf8.constData(), 1, static_cast<std::size_t>(utf8.size()), stderr);

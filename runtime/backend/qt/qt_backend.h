@@ -34,10 +34,10 @@ namespace rt {
 namespace qt {
 class ControlWidget;
 class InputCounter;
-}
+}  // namespace qt
 
 class QtBackend : public Backend {
-public:
+  public:
     QtBackend();
     ~QtBackend() override;
     QtBackend(const QtBackend&) = delete;
@@ -78,7 +78,7 @@ public:
     bool waitForMessage(Clock::time_point deadline) override;
     void showFatalReport(const Text& report) override;
 
-private:
+  private:
     using Key = std::pair<std::uint32_t, std::uint32_t>;  // (window id, unit id)
     static Key keyOf(ControlRef ref) { return {ref.window, ref.unit}; }
     qt::ControlWidget* entry(ControlRef ref) const;
@@ -88,8 +88,8 @@ private:
 
     Runtime* runtime_ = nullptr;
     std::map<Key, QPointer<QWidget>> widgets_;
-    std::map<Key, qt::ControlWidget*> controls_;  // same widgets, as controls
-    std::vector<QPointer<QWidget>> closed_;  // destroyed windows awaiting deletion
+    std::map<Key, qt::ControlWidget*> controls_;         // same widgets, as controls
+    std::vector<QPointer<QWidget>> closed_;              // destroyed windows awaiting deletion
     std::map<std::uint32_t, std::uint32_t> windowUnit_;  // window id -> its own unit id
     std::map<int, std::uint32_t> systemColours_;
     std::function<std::uint64_t()> colourGeneration_;

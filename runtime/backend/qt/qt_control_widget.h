@@ -14,12 +14,12 @@ class QWidget;
 namespace rt {
 class QtBackend;
 class Runtime;
-}
+}  // namespace rt
 
 namespace rt::qt {
 
 class ControlWidget {
-public:
+  public:
     ControlWidget(QtBackend& backend, ControlRef ref) : backend_(backend), ref_(ref) {}
     virtual ~ControlWidget() = default;
 
@@ -36,7 +36,7 @@ public:
 
     ControlRef ref() const { return ref_; }
 
-protected:
+  protected:
     Runtime* runtime() const;  // null when input must be dropped
     const Control* controlModel() const;
     // A focus the user moved (tab, click) is reported to the runtime; one the

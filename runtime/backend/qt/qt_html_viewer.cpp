@@ -15,7 +15,7 @@ namespace rt::qt {
 namespace {
 constexpr int kTransferTimeoutMs = 15000;
 constexpr qint64 kMaxPageBytes = 4 << 20;  // a banner page is a few kilobytes
-}
+}  // namespace
 
 HtmlViewerWidget::HtmlViewerWidget(QtBackend& backend, ControlRef ref, QWidget* parent)
     : QTextBrowser(parent), ControlWidget(backend, ref), network_(new QNetworkAccessManager(this)) {
@@ -29,7 +29,9 @@ HtmlViewerWidget::HtmlViewerWidget(QtBackend& backend, ControlRef ref, QWidget* 
     network_->setTransferTimeout(kTransferTimeoutMs);
 }
 
-HtmlViewerWidget::~HtmlViewerWidget() { dropReply(); }
+HtmlViewerWidget::~HtmlViewerWidget() {
+    dropReply();
+}
 
 // An abandoned fetch ends without reaching finished().
 void HtmlViewerWidget::dropReply() {
@@ -58,16 +60,20 @@ void HtmlViewerWidget::navigate(const Text& address) {
     dropReply();
     clear();
     const QUrl url(toQString(address));
-    if (!url.isValid() || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))) return;
+    if (!url.isValid() ||
+        (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")))
+        return;
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::UserAgentHeader, QString::fromLatin1(kUserAgent));
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         QNetworkRequest::AlwaysNetwork);
     QNetworkReply* reply = network_->get(request);
     reply_ = reply;
     QObject::connect(reply, &QNetworkReply::finished, this, [this, reply] { finished(reply); });
-    QObject::connect(reply, &QNetworkReply::downloadProgress, this, [reply](qint64 received, qint64) {
-        if (received > kMaxPageBytes) reply->abort();
-    });
+    QObject::connect(reply, &QNetworkReply::downloadProgress, this,
+                     [reply](qint64 received, qint64) {
+                         if (received > kMaxPageBytes) reply->abort();
+                     });
 }
 
 void HtmlViewerWidget::finished(QNetworkReply* reply) {
@@ -85,12 +91,15 @@ QString HtmlViewerWidget::decodePage(const QByteArray& body) {
     const QByteArray head = body.left(2048);
     if (charset.match(QString::fromLatin1(head)).hasMatch() || head.startsWith("\xEF\xBB\xBF"))
         return QString::fromUtf8(body);
-    const std::string utf8 = toUtf8(std::string_view(body.constData(), static_cast<std::size_t>(body.size())));
+    const std::string utf8 =
+        toUtf8(std::string_view(body.constData(), static_cast<std::size_t>(body.size())));
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
 // Images, style sheets and frames the page names are not fetched: the view
 // shows the page's own text and nothing from the disk or the network.
-QVariant HtmlViewerWidget::loadResource(int, const QUrl&) { return {}; }
+QVariant HtmlViewerWidget::loadResource(int, const QUrl&) {
+    return {};
+}
 
 }  // namespace rt::qt

@@ -16,7 +16,7 @@ class QNetworkReply;
 namespace rt::qt {
 
 class HtmlViewerWidget : public QTextBrowser, public ControlWidget {
-public:
+  public:
     HtmlViewerWidget(QtBackend& backend, ControlRef ref, QWidget* parent);
     ~HtmlViewerWidget() override;
     QWidget* asWidget() override { return this; }
@@ -28,10 +28,10 @@ public:
     // A page's bytes as text: UTF-8 when the page says so, else GBK.
     static QString decodePage(const QByteArray& body);
 
-protected:
+  protected:
     QVariant loadResource(int type, const QUrl& name) override;
 
-private:
+  private:
     void navigate(const Text& address);
     void finished(QNetworkReply* reply);
     void dropReply();

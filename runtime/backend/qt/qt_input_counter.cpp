@@ -15,12 +15,18 @@ InputCounter::~InputCounter() {
 
 bool InputCounter::isInput(const QEvent& e) {
     switch (e.type()) {
-    case QEvent::MouseButtonPress: case QEvent::MouseButtonRelease: case QEvent::MouseButtonDblClick:
-    case QEvent::KeyPress: case QEvent::KeyRelease: case QEvent::Wheel: case QEvent::Close:
-    case QEvent::TouchBegin: case QEvent::TouchEnd:
-        return true;
-    default:
-        return false;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Wheel:
+        case QEvent::Close:
+        case QEvent::TouchBegin:
+        case QEvent::TouchEnd:
+            return true;
+        default:
+            return false;
     }
 }
 

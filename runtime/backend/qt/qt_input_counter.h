@@ -9,16 +9,16 @@
 namespace rt::qt {
 
 class InputCounter : public QObject {
-public:
+  public:
     InputCounter();  // filters the whole application
     ~InputCounter() override;
     std::uint64_t count() const { return count_; }
     static bool isInput(const QEvent& e);
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
-private:
+  private:
     std::uint64_t count_ = 0;
 };
 

@@ -17,7 +17,7 @@ namespace {
 
 // Rows as high as the model lays them out, so a press lands where it shows.
 class RowHeightDelegate : public QStyledItemDelegate {
-public:
+  public:
     using QStyledItemDelegate::QStyledItemDelegate;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         QSize s = QStyledItemDelegate::sizeHint(option, index);
@@ -66,10 +66,18 @@ void ListViewWidget::sync(const Control& c, Change what) {
         return;
     }
     switch (what) {
-    case Change::Columns: syncColumns(*lv); break;
-    case Change::Rows: syncRows(*lv); syncSelection(*lv); break;
-    case Change::Selection: syncSelection(*lv); break;
-    default: break;
+        case Change::Columns:
+            syncColumns(*lv);
+            break;
+        case Change::Rows:
+            syncRows(*lv);
+            syncSelection(*lv);
+            break;
+        case Change::Selection:
+            syncSelection(*lv);
+            break;
+        default:
+            break;
     }
 }
 
@@ -119,7 +127,8 @@ void ListViewWidget::syncRows(const ListView& lv) {
             if (item->text(k) != text) item->setText(k, text);
             const auto& colsModel = lv.columns();
             if (static_cast<std::size_t>(k) < colsModel.size())
-                item->setTextAlignment(k, columnAlignment(colsModel[static_cast<std::size_t>(k)].alignment));
+                item->setTextAlignment(
+                    k, columnAlignment(colsModel[static_cast<std::size_t>(k)].alignment));
         }
     }
 }
@@ -184,9 +193,11 @@ void ListViewWidget::keyPressEvent(QKeyEvent* e) {
     }
     Runtime* rt = runtime();
     if (!rt) return;
-    if (const std::int32_t vk = virtualKeyOf(e->key())) rt->userKey(ref_, vk, keyStateOf(e->modifiers()));
+    if (const std::int32_t vk = virtualKeyOf(e->key()))
+        rt->userKey(ref_, vk, keyStateOf(e->modifiers()));
     const QString text = e->text();
-    if (text.size() == 1 && text[0].unicode() >= 0x20 && text[0].unicode() < 0x7F && (rt = runtime()))
+    if (text.size() == 1 && text[0].unicode() >= 0x20 && text[0].unicode() < 0x7F &&
+        (rt = runtime()))
         rt->userCharacter(ref_, text[0].unicode());
 }
 

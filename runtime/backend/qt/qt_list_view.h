@@ -13,7 +13,7 @@
 namespace rt::qt {
 
 class ListViewWidget : public QTreeWidget, public ControlWidget {
-public:
+  public:
     ListViewWidget(QtBackend& backend, ControlRef ref, QWidget* parent);
     QWidget* asWidget() override { return this; }
     void sync(const Control& c, Change what) override;
@@ -21,7 +21,7 @@ public:
     // The row under a viewport point; the row count below the last row.
     int rowAtPoint(QPoint viewportPoint) const;
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
@@ -30,7 +30,7 @@ protected:
     void keyReleaseEvent(QKeyEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;
 
-private:
+  private:
     void syncDesign(const ListView& lv);
     void syncColumns(const ListView& lv);
     void syncRows(const ListView& lv);

@@ -19,18 +19,20 @@ OutlookBarWidget::OutlookBarWidget(QtBackend& backend, ControlRef ref, QWidget* 
     animation_.setStartValue(0.0);
     animation_.setEndValue(1.0);
     animation_.setEasingCurve(QEasingCurve::OutCubic);
-    QObject::connect(&animation_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
-        progress_ = v.toReal();
-        placeContent();
-        update();
-    });
+    QObject::connect(&animation_, &QVariantAnimation::valueChanged, this,
+                     [this](const QVariant& v) {
+                         progress_ = v.toReal();
+                         placeContent();
+                         update();
+                     });
 }
 
 std::vector<int> OutlookBarWidget::layoutFor(int current, int n) const {
     const OutlookBar* ob = controlModel() ? controlModel()->as<OutlookBar>() : nullptr;
     const int h = ob ? ob->design.headerHeight : 22;
     std::vector<int> tops(static_cast<std::size_t>(std::max(0, n)));
-    for (int i = 0; i < n; ++i) tops[static_cast<std::size_t>(i)] = i <= current ? i * h : height() - (n - i) * h;
+    for (int i = 0; i < n; ++i)
+        tops[static_cast<std::size_t>(i)] = i <= current ? i * h : height() - (n - i) * h;
     return tops;
 }
 
@@ -54,8 +56,8 @@ void OutlookBarWidget::sync(const Control& c, Change what) {
         std::vector<int> now = headerTops();
         to_ = layoutFor(current, n);
         const int steps = ob->design.animationSteps;
-        if (steps > 0 && shownCurrent_ >= 0 && current != shownCurrent_ && now.size() == to_.size() &&
-            isVisible()) {
+        if (steps > 0 && shownCurrent_ >= 0 && current != shownCurrent_ &&
+            now.size() == to_.size() && isVisible()) {
             from_ = std::move(now);
             animation_.setDuration(steps * kStepMs);
             progress_ = 0.0;
@@ -77,7 +79,8 @@ void OutlookBarWidget::placeContent() {
     const Control* c = controlModel();
     const OutlookBar* ob = c ? c->as<OutlookBar>() : nullptr;
     if (!ob || !ob->validGroup(ob->currentGroup())) return;
-    const std::uint32_t contentId = ob->groups()[static_cast<std::size_t>(ob->currentGroup())].content;
+    const std::uint32_t contentId =
+        ob->groups()[static_cast<std::size_t>(ob->currentGroup())].content;
     QWidget* content = backend_.widget(ControlRef{ref_.window, contentId});
     const Control* k = backend_.control(ControlRef{ref_.window, contentId});
     if (!content || !k || content->parentWidget() != this) return;

@@ -15,7 +15,7 @@
 namespace rt::qt {
 
 class OutlookBarWidget : public QWidget, public ControlWidget {
-public:
+  public:
     OutlookBarWidget(QtBackend& backend, ControlRef ref, QWidget* parent);
     QWidget* asWidget() override { return this; }
     void sync(const Control& c, Change what) override;
@@ -24,12 +24,12 @@ public:
     // Top of each header as drawn now.
     std::vector<int> headerTops() const;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
 
-private:
+  private:
     // Header tops when `current` is open.
     std::vector<int> layoutFor(int current, int groups) const;
     void placeContent();

@@ -36,7 +36,9 @@ void setBackground(QWidget* w, std::uint32_t colour) {
 }
 
 Qt::Alignment alignmentOf(std::int32_t horizontal, std::int32_t vertical) {
-    Qt::Alignment a = horizontal == 1 ? Qt::AlignHCenter : horizontal == 2 ? Qt::AlignRight : Qt::AlignLeft;
+    Qt::Alignment a = horizontal == 1   ? Qt::AlignHCenter
+                      : horizontal == 2 ? Qt::AlignRight
+                                        : Qt::AlignLeft;
     a |= vertical == 1 ? Qt::AlignVCenter : vertical == 2 ? Qt::AlignBottom : Qt::AlignTop;
     return a;
 }
@@ -57,7 +59,8 @@ WindowWidget::WindowWidget(QtBackend& backend, ControlRef ref, const Control& c)
     setFont(defaultFont());
     if (d && !d->icon.empty()) {
         QPixmap icon;
-        if (icon.loadFromData(d->icon.data(), static_cast<uint>(d->icon.size()), "ICO")) setWindowIcon(QIcon(icon));
+        if (icon.loadFromData(d->icon.data(), static_cast<uint>(d->icon.size()), "ICO"))
+            setWindowIcon(QIcon(icon));
     }
     sync(c, Change::Caption);
 }
@@ -75,7 +78,8 @@ void WindowWidget::applyGeometry(const Control& c) {
 
 void WindowWidget::fitClientToFrame() {
     QSize frame = frameGeometry().size() - geometry().size();
-    if (frame.width() <= 0 && frame.height() <= 0) frame = QSize(kAssumedFrameWidth, kAssumedFrameHeight);
+    if (frame.width() <= 0 && frame.height() <= 0)
+        frame = QSize(kAssumedFrameWidth, kAssumedFrameHeight);
     const QSize client = (outer_ - frame).expandedTo(QSize(1, 1));
     if (client != size() || minimumSize() != maximumSize()) setFixedSize(client);
 }
@@ -101,7 +105,9 @@ void GroupBoxWidget::sync(const Control& c, Change what) {
     const GroupBoxData* d = c.as<GroupBoxData>();
     if (!d || (what != Change::Caption && what != Change::Colours && what != Change::Other)) return;
     setTitle(toQString(d->caption));
-    setAlignment(d->alignment == 1 ? Qt::AlignHCenter : d->alignment == 2 ? Qt::AlignRight : Qt::AlignLeft);
+    setAlignment(d->alignment == 1   ? Qt::AlignHCenter
+                 : d->alignment == 2 ? Qt::AlignRight
+                                     : Qt::AlignLeft);
     if (d->font) setFont(fontFor(d->font));
     setTextColour(this, d->textColour);
     setBackground(this, d->backgroundColour);
@@ -164,8 +170,9 @@ StatusBarWidget::StatusBarWidget(QtBackend& backend, ControlRef ref, QWidget* pa
     : QWidget(parent), ControlWidget(backend, ref) {}
 
 QLabel* StatusBarWidget::part(int index) const {
-    return index >= 0 && static_cast<std::size_t>(index) < parts_.size() ? parts_[static_cast<std::size_t>(index)]
-                                                                          : nullptr;
+    return index >= 0 && static_cast<std::size_t>(index) < parts_.size()
+               ? parts_[static_cast<std::size_t>(index)]
+               : nullptr;
 }
 
 void StatusBarWidget::sync(const Control& c, Change what) {
@@ -188,8 +195,10 @@ void StatusBarWidget::sync(const Control& c, Change what) {
         QLabel* l = parts_[i];
         l->setText(toQString(p.text));
         l->setToolTip(toQString(p.tip));
-        l->setFrameStyle(p.borderStyle == 1 ? QFrame::NoFrame
-                                            : QFrame::Panel | (p.borderStyle == 2 ? QFrame::Raised : QFrame::Sunken));
+        l->setFrameStyle(p.borderStyle == 1
+                             ? QFrame::NoFrame
+                             : QFrame::Panel |
+                                   (p.borderStyle == 2 ? QFrame::Raised : QFrame::Sunken));
         l->setIndent(2);
         l->setGeometry(x, 2, std::max(0, p.width - 2), std::max(0, height_ - 2));
         x += p.width;

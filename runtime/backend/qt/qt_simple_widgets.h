@@ -19,23 +19,23 @@ namespace rt::qt {
 // Windows proportions until the real one is known). Closing it asks the
 // runtime, which destroys the window and ends the message loop.
 class WindowWidget : public QWidget, public ControlWidget {
-public:
+  public:
     WindowWidget(QtBackend& backend, ControlRef ref, const Control& c);
     QWidget* asWidget() override { return this; }
     void sync(const Control& c, Change what) override;
     void applyGeometry(const Control& c) override;
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* e) override;
     bool event(QEvent* e) override;
 
-private:
+  private:
     void fitClientToFrame();
     QSize outer_;
 };
 
 class GroupBoxWidget : public QGroupBox, public ControlWidget {
-public:
+  public:
     GroupBoxWidget(QtBackend& backend, ControlRef ref, QWidget* parent);
     QWidget* asWidget() override { return this; }
     void sync(const Control& c, Change what) override;
@@ -43,18 +43,18 @@ public:
 
 // A static text that reports a left press (event -1) to the runtime.
 class LabelWidget : public QLabel, public ControlWidget {
-public:
+  public:
     LabelWidget(QtBackend& backend, ControlRef ref, QWidget* parent);
     QWidget* asWidget() override { return this; }
     void sync(const Control& c, Change what) override;
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
 };
 
 class SliderWidget : public QSlider, public ControlWidget {
-public:
+  public:
     SliderWidget(QtBackend& backend, ControlRef ref, QWidget* parent);
     QWidget* asWidget() override { return this; }
     void sync(const Control& c, Change what) override;
@@ -63,17 +63,17 @@ public:
 // Parts side by side from the left at their widths, docked to the bottom of
 // the parent's client area across its whole width.
 class StatusBarWidget : public QWidget, public ControlWidget {
-public:
+  public:
     StatusBarWidget(QtBackend& backend, ControlRef ref, QWidget* parent);
     QWidget* asWidget() override { return this; }
     void sync(const Control& c, Change what) override;
     void applyGeometry(const Control& c) override;
     QLabel* part(int index) const;
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
-private:
+  private:
     void dock();
     std::vector<QLabel*> parts_;
     int height_ = 20;

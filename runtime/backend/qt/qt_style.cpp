@@ -9,10 +9,15 @@
 namespace rt::qt {
 
 QStringList cjkFallbackFamilies() {
-    return {QStringLiteral("SimSun"), QStringLiteral("宋体"), QStringLiteral("NSimSun"),
-            QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("WenQuanYi Zen Hei"),
-            QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Serif CJK SC"),
-            QStringLiteral("AR PL UMing CN"), QStringLiteral("Droid Sans Fallback")};
+    return {QStringLiteral("SimSun"),
+            QStringLiteral("宋体"),
+            QStringLiteral("NSimSun"),
+            QStringLiteral("WenQuanYi Micro Hei"),
+            QStringLiteral("WenQuanYi Zen Hei"),
+            QStringLiteral("Noto Sans CJK SC"),
+            QStringLiteral("Noto Serif CJK SC"),
+            QStringLiteral("AR PL UMing CN"),
+            QStringLiteral("Droid Sans Fallback")};
 }
 
 QString resolveFamily(const QString& face) {
@@ -31,7 +36,8 @@ QFont fontFor(const std::optional<FontRecord>& record) {
     font.setFamilies(families);
     const int height = std::abs(record->height);
     font.setPixelSize(height > 0 ? height : 12);
-    if (record->weight > 0) font.setWeight(static_cast<QFont::Weight>(std::clamp(record->weight, 100, 900)));
+    if (record->weight > 0)
+        font.setWeight(static_cast<QFont::Weight>(std::clamp(record->weight, 100, 900)));
     font.setItalic(record->italic != 0);
     font.setUnderline(record->underline != 0);
     font.setStrikeOut(record->strikeOut != 0);
@@ -45,9 +51,13 @@ QFont defaultFont() {
     return fontFor(r);
 }
 
-QColor colourOf(std::uint32_t c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
+QColor colourOf(std::uint32_t c) {
+    return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
+}
 
-bool isTransparent(std::uint32_t c) { return (c & 0xFF000000u) != 0; }
+bool isTransparent(std::uint32_t c) {
+    return (c & 0xFF000000u) != 0;
+}
 
 QPalette paletteWithSystemColours(QPalette p, const std::map<int, std::uint32_t>& colours) {
     using namespace sys_colour;

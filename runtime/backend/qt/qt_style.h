@@ -34,11 +34,11 @@ bool isTransparent(std::uint32_t colorref);
 
 // System colour indexes of the skin library.
 namespace sys_colour {
-inline constexpr int kActiveCaption = 2, kMenu = 4, kWindow = 5, kWindowText = 8,
-                     kMenuText = 7, kHighlight = 13, kHighlightText = 14, kButtonFace = 15,
-                     kButtonShadow = 16, kGrayText = 17, kButtonText = 18,
-                     kButtonHighlight = 20, kDarkShadow = 21, kLight = 22, kInfoText = 23,
-                     kInfoBackground = 24, kHotLight = 26, kCaptionText = 9;
+inline constexpr int kActiveCaption = 2, kMenu = 4, kWindow = 5, kWindowText = 8, kMenuText = 7,
+                     kHighlight = 13, kHighlightText = 14, kButtonFace = 15, kButtonShadow = 16,
+                     kGrayText = 17, kButtonText = 18, kButtonHighlight = 20, kDarkShadow = 21,
+                     kLight = 22, kInfoText = 23, kInfoBackground = 24, kHotLight = 26,
+                     kCaptionText = 9;
 }
 
 // `base` with the roles of the given system colours (index -> 0x00BBGGRR)
