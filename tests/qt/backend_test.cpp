@@ -250,7 +250,8 @@ TEST_F(QtBackendTest, WaitEndsOnInputOrAtItsDeadline) {
 
 TEST_F(QtBackendTest, QuitMessageStaysQueuedUntilTheLoop) {
     bool ran = false;
-    QTimer::singleShot(0, [&] { ran = true; });
+    QObject scope;  // the timer dies with the test
+    QTimer::singleShot(0, &scope, [&] { ran = true; });
     backend_.postQuit(3);
     runtime_->processPendingMessages();
     EXPECT_FALSE(ran);  // nothing is dispatched past the quit message
@@ -260,7 +261,7 @@ TEST_F(QtBackendTest, QuitMessageStaysQueuedUntilTheLoop) {
 }
 
 TEST_F(QtBackendTest, ClosingTheWindowEndsTheLoopOnceAndDropsItsWidgets) {
-    QTimer::singleShot(20, [this] { backend_.window(kWin)->close(); });
+    QTimer::singleShot(20, backend_.window(kWin), [this] { backend_.window(kWin)->close(); });
     EXPECT_EQ(runtime_->runMessageLoop(), 0);
     EXPECT_EQ(exitRuns_, 1);
     EXPECT_EQ(backend_.window(kWin), nullptr);
