@@ -114,7 +114,8 @@ bool fontHasGlyphs(const QFont& font, const QString& text) {
 TEST_F(GuideWindow, ComesUpWithTenGroupsTodaysScheduleAndChineseGlyphs) {
     EXPECT_EQ(window()->windowTitle(), QStringLiteral("澜欣电视节目预告_v08.10"));
     EXPECT_FALSE(window()->windowIcon().isNull());
-    EXPECT_EQ(window()->minimumSize(), window()->maximumSize());  // not resizable
+    EXPECT_EQ(window()->minimumSize(), window()->maximumSize());    // not resizable
+    EXPECT_EQ(window()->frameGeometry(), QRect(50, 50, 750, 680));  // outer frame as laid out
 
     auto* bar = dynamic_cast<rt::qt::OutlookBarWidget*>(backend_->widget(app::ui::kGroupMenu));
     ASSERT_NE(bar, nullptr);
@@ -250,6 +251,17 @@ TEST_F(GuideWindow, ClosingTheWindowEndsTheLoopAndRunsTheExitRoutineOnce) {
     EXPECT_EQ(*code, 0);
     EXPECT_TRUE(program_->guide().values().pageText.empty());
     EXPECT_EQ(backend_->window(rt::kMainWindowId), nullptr);
+}
+
+TEST_F(GuideWindow, ClosingDuringALoadsPauseEndsTheProgramAfterThatHandler) {
+    // The close arrives while the Friday load waits in its pause: the window
+    // goes at once, the handler runs out, and the loop then ends at once.
+    QTimer::singleShot(100, window(), [w = window()] { w->close(); });
+    QTest::mouseClick(backend_->widget(app::ui::dayLabel(5)), Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_FALSE(runtime().windowLoaded(rt::kMainWindowId));
+    EXPECT_FALSE(program_->guide().values().pageText.empty());  // the exit routine has not run yet
+    EXPECT_EQ(program_->runMessageLoop(), 0);
+    EXPECT_TRUE(program_->guide().values().pageText.empty());
 }
 
 }  // namespace

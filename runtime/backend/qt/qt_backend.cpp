@@ -45,7 +45,12 @@ QtBackend::~QtBackend() {
     // No widget may outlive the backend its input and painting go through.
     for (auto& [key, w] : widgets_)
         if (w && !w->parentWidget()) delete w.data();
+    deleteClosedWindows();
+}
+
+void QtBackend::deleteClosedWindows() {
     for (auto& w : closed_) delete w.data();
+    closed_.clear();
 }
 
 Runtime* QtBackend::inputTarget() const {
@@ -207,7 +212,8 @@ void QtBackend::focusChanged(std::optional<ControlRef> focus) {
 
 void QtBackend::windowDestroyed(std::uint32_t windowId) {
     // The widgets may be in the middle of handling the input that closed the
-    // window, so they go once control is back in the event loop.
+    // window, with a nested message pump below them that would run a
+    // deleteLater; they are hidden now and deleted when the loop has ended.
     const SyncScope scope(syncDepth_);
     for (auto it = widgets_.begin(); it != widgets_.end();) {
         if (it->first.first != windowId) {
@@ -216,7 +222,6 @@ void QtBackend::windowDestroyed(std::uint32_t windowId) {
         }
         if (QWidget* w = it->second; w && !w->parentWidget()) {
             w->hide();
-            w->deleteLater();
             closed_.emplace_back(w);
         }
         controls_.erase(it->first);
@@ -271,6 +276,7 @@ std::optional<int> QtBackend::runLoop() {
     }
     const int code = quitCode_.value_or(0);
     quitCode_.reset();
+    deleteClosedWindows();
     return code;
 }
 

@@ -85,11 +85,12 @@ class QtBackend : public Backend {
     void placeInParent(const Control& c);
     void restackChildren(const Control& parent);
     void pollSystemColours();
+    void deleteClosedWindows();
 
     Runtime* runtime_ = nullptr;
     std::map<Key, QPointer<QWidget>> widgets_;
-    std::map<Key, qt::ControlWidget*> controls_;         // same widgets, as controls
-    std::vector<QPointer<QWidget>> closed_;              // destroyed windows awaiting deletion
+    std::map<Key, qt::ControlWidget*> controls_;  // same widgets, as controls
+    std::vector<QPointer<QWidget>> closed_;       // destroyed windows, hidden until the loop ends
     std::map<std::uint32_t, std::uint32_t> windowUnit_;  // window id -> its own unit id
     std::map<int, std::uint32_t> systemColours_;
     std::function<std::uint64_t()> colourGeneration_;
