@@ -9,6 +9,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "runtime/values/gbk.h"
+#include "server/gbk_text.h"
+#include "server/sample_listings.h"
 #include "server_test_util.h"
 
 namespace {
@@ -61,7 +64,7 @@ protected:
                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
-        setenv("TZ", kBeijing, 1);
+        useZone(kBeijing);  // for this process and the programs it starts
     }
     void TearDown() override { fs::remove_all(dir_); }
     fs::path dir_;
@@ -178,6 +181,75 @@ TEST_F(CliTest, ReloadOnHangupKeepsOldListingsWhenNewOnesAreBroken) {
     waitpid(pid, &status, 0);
     close(pipeFd[0]);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+// The whole road: the guide (its probe, fetching over HTTP) against the
+// server, and the list shows every sample title of the day in order.
+TEST_F(CliTest, TheGuideShowsTheSampleScheduleFromTheServer) {
+    int pipeFd[2];
+    ASSERT_EQ(pipe(pipeFd), 0);
+    pid_t server = fork();
+    if (server == 0) {
+        dup2(pipeFd[1], 2);
+        close(pipeFd[0]);
+        execl(EPGD_PATH, EPGD_PATH, "--listen", "127.0.0.1:0", "--now", "2026-12-09T20:15:00",
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(pipeFd[1]);
+    std::string log;
+    for (int i = 0; i < 100 && log.find("serving on") == std::string::npos; ++i) {
+        pollfd p{pipeFd[0], POLLIN, 0};
+        char buf[512];
+        if (poll(&p, 1, 100) == 1) {
+            ssize_t n = read(pipeFd[0], buf, sizeof buf);
+            if (n > 0) log.append(buf, static_cast<std::size_t>(n));
+        }
+    }
+    ASSERT_NE(log.find("serving on http://127.0.0.1:"), std::string::npos) << log;
+    std::string root = log.substr(log.find("http://127.0.0.1:"));
+    root = root.substr(0, root.find('/', 7) + 1);
+
+    std::string out = [&] {
+        int outFd[2];
+        if (pipe(outFd) != 0) return std::string();
+        pid_t probe = fork();
+        if (probe == 0) {
+            dup2(outFd[1], 1);
+            close(outFd[0]);
+            execl(PROBE_PATH, PROBE_PATH, "--epg-root", root.c_str(), "--now", "2026-12-09T20:15:00",
+                  "open-group:6", "select-row:0", "click-label:5", "close", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(outFd[1]);
+        std::string text;
+        char buf[4096];
+        ssize_t n;
+        while ((n = read(outFd[0], buf, sizeof buf)) > 0) text.append(buf, static_cast<std::size_t>(n));
+        close(outFd[0]);
+        waitpid(probe, nullptr, 0);
+        return text;
+    }();
+    kill(server, SIGTERM);
+    waitpid(server, nullptr, 0);
+    close(pipeFd[0]);
+
+    // Group 6 row 0 is the first satellite channel (catalogue number 141),
+    // label 5 is Friday 2026-12-11.
+    epg::Date friday{2026, 12, 11};
+    auto expected = epg::SampleListings().starting(141, epg::localMidnight(friday),
+                                                   epg::localMidnight(epg::addDays(friday, 1)));
+    ASSERT_GE(expected.size(), 8u);
+    std::size_t at = 0;
+    for (const auto& p : expected) {
+        epg::LocalTime t = epg::toLocal(p.start);
+        char time[16];
+        std::snprintf(time, sizeof time, "\" %02d:%02d\"", t.hour, t.minute);
+        std::string row = std::string("[") + time + ",\"" + rt::toUtf8(epg::shownTitle(p.title)) + "\"]";
+        auto found = out.find(row, at);
+        ASSERT_NE(found, std::string::npos) << row << "\n" << out;
+        at = found + row.size();
+    }
 }
 
 }  // namespace
