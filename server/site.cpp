@@ -170,13 +170,24 @@ std::shared_ptr<const std::string> Site::page(std::string_view path) const {
     return nullptr;
 }
 
-Reply Site::get(std::string_view target) const {
-    static const auto kBadRequest = text("400 bad request target\n");
+namespace {
+
+Reply badTarget() {
+    static const auto kBody = text("400 bad request target\n");
+    return {400, kBody, false};
+}
+
+Reply pageOrNotFound(const Site& site, const std::string& path) {
     static const auto kNotFound = text("404 not found\n");
-    auto path = cleanTargetPath(target);
-    if (!path) return {400, kBadRequest, false};
-    if (auto body = page(*path)) return {200, std::move(body), true};
+    if (auto body = site.page(path)) return {200, std::move(body), true};
     return {404, kNotFound, false};
+}
+
+}  // namespace
+
+Reply Site::get(std::string_view target) const {
+    auto path = cleanTargetPath(target);
+    return path ? pageOrNotFound(*this, *path) : badTarget();
 }
 
 std::vector<std::string> Site::pagePaths() const {
@@ -190,8 +201,11 @@ std::vector<std::string> Site::pagePaths() const {
 
 Reply handleRequest(const Site& site, std::string_view method, std::string_view target) {
     static const auto kBadMethod = std::make_shared<const std::string>("405 only GET and HEAD\n");
+    // A bad target is refused before anything else looks at the request.
+    auto path = cleanTargetPath(target);
+    if (!path) return badTarget();
     if (method != "GET" && method != "HEAD") return {405, kBadMethod, false};
-    return site.get(target);
+    return pageOrNotFound(site, *path);
 }
 
 }  // namespace epg

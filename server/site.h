@@ -59,9 +59,9 @@ private:
     mutable std::shared_ptr<const std::string> banner_;
 };
 
-// The whole request handling: method and target in, reply out. Only GET and
-// HEAD are served (405 otherwise); a bad target is refused (400) before any
-// lookup.
+// The whole request handling: method and target in, reply out. A bad target
+// is refused (400) before anything else; then only GET and HEAD are served
+// (405 otherwise).
 Reply handleRequest(const Site& site, std::string_view method, std::string_view target);
 
 }  // namespace epg

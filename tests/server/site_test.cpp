@@ -69,6 +69,7 @@ TEST_F(SiteTest, MethodsAndTargetsGetTheirStatus) {
         {"POST", "/programys/TV_1/Channel_1/W1.htm", 405},
         {"get", "/programys/TV_1/Channel_1/W1.htm", 405},
         {"DELETE", "/soft/down/a1.html", 405},
+        {"POST", "/../etc/passwd", 400},  // the target is judged first
     };
     for (const auto& c : cases) {
         Reply r = handleRequest(site, c.method, c.target);
