@@ -32,7 +32,11 @@ LoadResult loadListings(const std::vector<std::string>& xmltvFiles, const std::o
     char summary[160];
     std::snprintf(summary, sizeof summary, "%zu programmes read from %zu XMLTV file(s) in %.0f ms (%zu skipped)",
                   programmes, xmltvFiles.size(), ms, skipped);
-    return {std::move(listings), {}, summary};
+    std::string line = summary;
+    if (programmes == 0)
+        line += mapFile ? "; no programme belongs to a channel of the map"
+                        : "; no programme has a catalogue path as its channel id (give --map)";
+    return {std::move(listings), {}, line};
 }
 
 }  // namespace epg
