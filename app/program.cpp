@@ -1,5 +1,6 @@
 #include "app/program.h"
 
+#include "app/banner_address.h"
 #include "app/delay.h"
 #include "runtime/values/date_time.h"
 #include "runtime/window/template/template_codec.h"
@@ -11,7 +12,15 @@ GuideProgram::GuideProgram(rt::Backend& backend, ProgramOptions options)
       options_(std::move(options)),
       environment_(backend),
       guide_(options_.epgRoot, services()) {
-    runtime_.emplace(rt::mainWindowTemplateBlock(), guide_.handlers(), backend_);
+    // A template that cannot be read is the runtime's fatal report; read here
+    // only to move the banner onto the configured server.
+    auto tpl = rt::readTemplate(rt::mainWindowTemplateBlock());
+    if (tpl.value) {
+        moveBannerToRoot(*tpl.value, options_.epgRoot);
+        runtime_.emplace(std::move(*tpl.value), guide_.handlers(), backend_);
+    } else {
+        runtime_.emplace(rt::mainWindowTemplateBlock(), guide_.handlers(), backend_);
+    }
     fatalReporter_.emplace(*runtime_);
     skin_ = skin::SkinSystem::create(environment_, *fatalReporter_);
     runtime_->setExitRoutine([this] { exitRoutine(); });
