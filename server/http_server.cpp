@@ -146,14 +146,24 @@ public:
         asio::dispatch(socket_.get_executor(), [self = shared_from_this()] { self->waitForRequest(); });
     }
 
-    // Ends the connection from any thread.
+    // Ends the connection from any thread. Marked at once, so that neither
+    // the sweeper nor the connection limit picks it a second time.
     void close() {
+        if (closing_.exchange(true)) return;
         asio::post(socket_.get_executor(), [self = shared_from_this()] { self->end(); });
     }
 
-    Phase phase() const { return phase_.load(); }
+    // Whether the connection waits for a request of its own or lingers after
+    // its last response (and so may be let go to make room), and since when.
+    bool evictable() const {
+        Phase p = phase_.load();
+        return !closing_.load() && (p == Phase::Waiting || p == Phase::Reading || p == Phase::Lingering);
+    }
+    bool closing() const { return closing_.load() || phase_.load() == Phase::Closed; }
     SteadyClock::time_point since() const { return SteadyClock::time_point(SteadyClock::duration(since_.load())); }
-    bool overdue(SteadyClock::rep now) const { return phase_.load() != Phase::Closed && deadline_.load() < now; }
+    bool overdue(SteadyClock::rep now) const {
+        return !closing_.load() && phase_.load() != Phase::Closed && deadline_.load() < now;
+    }
 
 private:
     void setPhase(Phase p, std::chrono::milliseconds allowed) {
@@ -268,6 +278,7 @@ private:
     std::size_t drained_ = 0;
     std::list<std::weak_ptr<Session>>::iterator where_;
     std::atomic<Phase> phase_{Phase::Waiting};
+    std::atomic<bool> closing_{false};
     std::atomic<SteadyClock::rep> since_{ticksNow()};
     std::atomic<SteadyClock::rep> deadline_{ticksNow()};
 };
@@ -316,16 +327,21 @@ void HttpServer::Impl::admit(Socket socket) {
         std::lock_guard lock(mutex);
         if (sessions.size() >= limits.maxConnections) {
             // Make room by closing the connection that has waited longest for
-            // a request of its own; one busy writing a response is left alone.
+            // a request of its own (or lingered longest after its last
+            // response); one busy writing a response is left alone.
             Session* victim = nullptr;
+            std::size_t leaving = 0;  // already told to close: their room is as good as free
             for (const auto& weak : sessions) {
                 auto s = weak.lock();
                 if (!s) continue;
                 held.push_back(s);
-                if (s->phase() != Phase::Waiting && s->phase() != Phase::Reading) continue;
+                if (s->closing()) ++leaving;
+                if (!s->evictable()) continue;
                 if (!victim || s->since() < victim->since()) victim = s.get();
             }
-            if (!victim) {
+            if (sessions.size() - leaving < limits.maxConnections) {
+                victim = nullptr;  // room enough once those are gone
+            } else if (!victim) {
                 // Everyone is busy: refuse this one plainly instead of queueing it.
                 socket.non_blocking(true);
                 static const std::string kBusy =
@@ -335,7 +351,7 @@ void HttpServer::Impl::admit(Socket socket) {
                 socket.close(ignored);
                 return;
             }
-            victim->close();
+            if (victim) victim->close();
         }
         session = std::make_shared<Session>(std::move(socket), *this);
         sessions.push_back(session);
