@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything from scratch-safe state and runs every test.
+# Installs what is missing, builds, runs a short fuzz pass over the parsers and
+# the loader (clang, AddressSanitizer, UBSan), then every test under CTest.
+# Exits non-zero on any failure.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/setup.sh"
 bash "$root/scripts/build.sh" "$root/build-test"
+FUZZ_SECONDS=${FUZZ_SECONDS:-15} bash "$root/scripts/fuzz.sh"
 cd "$root/build-test"
 ctest --output-on-failure -j "$(nproc)" --timeout 600
