@@ -17,10 +17,17 @@ unsigned char foldAscii(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a
 
 bool matchesAt(std::string_view text, std::size_t at, std::string_view search, bool ignoreCase) {
     if (!ignoreCase) return std::memcmp(text.data() + at, search.data(), search.size()) == 0;
+    // Only ASCII letters fold: a double-byte character, whose trail byte may
+    // look like a letter, must match exactly.
     for (std::size_t i = 0; i < search.size(); ++i) {
-        if (foldAscii(static_cast<unsigned char>(text[at + i])) !=
-            foldAscii(static_cast<unsigned char>(search[i])))
-            return false;
+        const auto s = static_cast<unsigned char>(search[i]);
+        const auto t = static_cast<unsigned char>(text[at + i]);
+        if (isLead(s)) {
+            if (t != s) return false;
+            if (++i < search.size() && text[at + i] != search[i]) return false;
+            continue;
+        }
+        if (foldAscii(t) != foldAscii(s)) return false;
     }
     return true;
 }

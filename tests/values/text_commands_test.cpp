@@ -94,6 +94,9 @@ TEST(FindText, IgnoreCaseFoldsAsciiOnly) {
     EXPECT_EQ(findText("Hello CCTV", "cctv"), -1);
     EXPECT_EQ(findText("Hello CCTV", "cctv", std::nullopt, true), 7);
     EXPECT_EQ(findText("x[y", "{", std::nullopt, true), -1);  // '[' and '{' are not letters
+    // 馻 (F1 61) is another character than 馎 (F1 41), whatever the case option.
+    EXPECT_EQ(findText("\xF1\x41", "\xF1\x61", std::nullopt, true), -1);
+    EXPECT_EQ(findText("x\xF1\x41", "X\xF1\x41", std::nullopt, true), 1);
 }
 
 TEST(ReplaceText, DefaultsIgnoreCaseAndDelete) {
@@ -128,6 +131,9 @@ TEST(ReplaceText, StepsOverWholeCharacters) {
     EXPECT_EQ(replaceText(G("剧情"), "\xE7", "!"), G("剧情"));
     // 馎 (F1 41) ends in "A": case folding must not reach into it.
     EXPECT_EQ(replaceText("\xF1\x41" "a", "a", "b"), "\xF1\x41" "b");
+    // Nor into the trail bytes of the search text: 馻 does not stand for 馎.
+    EXPECT_EQ(replaceText("\xF1\x41", "\xF1\x61", "!"), "\xF1\x41");
+    EXPECT_EQ(replaceText("A\xF1\x41", "a\xF1\x41", "!"), "!");
     // A lead byte cut off by the end is kept, not dropped.
     EXPECT_EQ(replaceText("xa\xBE", "x", "y"), "ya\xBE");
     EXPECT_EQ(replaceText("a\xBE", "\xBE", "y"), "ay");
