@@ -32,9 +32,10 @@ public:
     // when a message is queued, kWaitTimeout, or kWaitFailed for an unknown
     // handle, too many handles, or a wait that nothing could ever end. Any
     // queued message wakes it, whatever the wake mask says. A message that
-    // keeps waking the wait while the clock stands still (one that message
-    // processing leaves queued, like the quit message on a fake clock) ends
-    // it with kWaitFailed after a while rather than spinning.
+    // keeps waking the wait at once, call after call (one that message
+    // processing leaves queued, like the quit message) ends it with
+    // kWaitFailed after a while rather than spinning, whether the clock stands
+    // still or moves.
     std::uint32_t waitWithMessages(std::span<const std::uint32_t> handles, bool waitAll, std::uint32_t timeoutMs);
 
 private:
@@ -52,7 +53,6 @@ private:
     HostEnvironment& env_;
     std::map<std::uint32_t, Timer> timers_;
     std::uint32_t nextHandle_ = 0x100;
-    TimePoint lastMessageWake_{};
     int staleMessageWakes_ = 0;
 };
 

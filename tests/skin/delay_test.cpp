@@ -127,6 +127,30 @@ TEST(DelayFailures, AWaitThatCannotWorkEndsTheDelay) {
     EXPECT_LT(env.waits, 2000);
 }
 
+// A real clock keeps moving while a message that processing leaves queued
+// (the quit message) wakes every wait at once.
+struct StuckMessageEnvironment : HostEnvironment {
+    Clock::time_point now() override { return t += 1us; }
+    bool waitForMessage(Clock::time_point) override {
+        ++waits;
+        return true;
+    }
+    Clock::time_point t = Clock::time_point() + 5h;
+    int waits = 0;
+};
+
+TEST(DelayFailures, AMessageLeftQueuedOnAMovingClockDoesNotMakeItSpin) {
+    StuckMessageEnvironment env;
+    ThrowingReporter reporter;
+    auto space = GuestSpace::create();
+    auto libraries = SystemLibraries::create(*space, env);
+    Declarations d(*libraries, reporter);
+    int processed = 0;
+    EXPECT_TRUE(app::Delay(d, [&] { ++processed; }, 500));
+    EXPECT_LT(env.waits, 2000);
+    EXPECT_LT(processed, 2000);
+}
+
 TEST(DelayFailures, AnUnknownTimerHandleFailsTheWaitAtOnce) {
     Layer layer;
     std::uint32_t bogus = 0xDEAD;
