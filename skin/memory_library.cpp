@@ -207,6 +207,8 @@ bool Loader::validate() {
     // The header copy must fit the region, and every section's file data the
     // image (its place in the region is covered by the extent above).
     if (std::uint64_t(h_.lfanew) + kNtHeadersSize + kSectionHeaderSize * h_.numberOfSections > h_.sizeOfImage) return false;
+    // An entry point past the image would run whatever guest memory lies there.
+    if ((h_.characteristics & kDll) && h_.entryPoint >= h_.sizeOfImage) return false;
     for (const Section& s : sections_)
         if (s.sizeOfRawData > 0 && s.virtualAddress != 0 &&
             !image_.holds(std::uint64_t(p_) + s.pointerToRawData, s.sizeOfRawData))
@@ -336,7 +338,8 @@ bool MemoryLibrary::unload() {
     const Bounds region = regionBounds(d_->space(), handle_);
     auto h = readHeaders(r, handle_, region);
     if (!h) return false;
-    if ((h->characteristics & kDll) && h->entryPoint != 0) callEntry(d_->space(), handle_ + h->entryPoint, 0);
+    if ((h->characteristics & kDll) && h->entryPoint != 0 && region.holds(std::uint64_t(handle_) + h->entryPoint, 1))
+        callEntry(d_->space(), handle_ + h->entryPoint, 0);
     if (d_->call(Decl::ReleaseImage, {handle_, 0, kMemRelease}) != 0) handle_ = 0;
     return handle_ == 0;
 }
@@ -357,11 +360,12 @@ GuestAddress MemoryLibrary::getProcedure(std::string_view name) const {
                         ordinalTable = le32(dir + exports::AddressOfNameOrdinals);
 
     // A forwarded export's RVA points at its forwarder text inside the
-    // export directory: it is not code here.
+    // export directory: it is not code here; nor is an RVA past the image.
     auto procedureAt = [&](std::uint32_t index) -> std::optional<GuestAddress> {
         auto rva = r.value(Decl::ReadWord, std::uint64_t(handle_) + functionTable + 4ull * index, 4, region);
         if (!rva || *rva == 0) return std::nullopt;
         if (*rva >= dirRva && std::uint64_t(*rva) < std::uint64_t(dirRva) + dirSize) return GuestAddress(0);
+        if (!region.holds(std::uint64_t(handle_) + *rva, 1)) return GuestAddress(0);  // not this image's code
         return handle_ + *rva;
     };
 

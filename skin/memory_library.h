@@ -33,7 +33,8 @@ public:
     // True when nothing is mapped afterwards.
     bool unload();
     // An export by name, or by ordinal when `name` is the canonical decimal
-    // text of an integer ("12"). 0 when absent, forwarded, or nothing loaded.
+    // text of an integer ("12"). 0 when absent, forwarded, past the image, or
+    // nothing loaded.
     GuestAddress getProcedure(std::string_view name) const;
     GuestAddress getEntryPoint() const;
     GuestAddress getHandle() const { return handle_; }

@@ -304,6 +304,31 @@ TEST_F(LoaderTest, DestroyingTheObjectLeavesTheImageMapped) {
     EXPECT_EQ(r.value, kAnswer);
 }
 
+// Other guest memory may lie right after the image and hold code; an entry
+// point or an export that points there is not the library's.
+TEST_F(LoaderTest, CodeAddressesBeyondTheImageAreNotUsed) {
+    const GuestAddress neighbour = layer.space->allocate(kBase + 0x10000, 0x1000);
+    ASSERT_EQ(neighbour, kBase + 0x10000);
+    const Code entry = loggingEntry(logCell, 1);
+    std::memcpy(layer.space->pointer(neighbour, entry.size()), entry.data(), entry.size());
+
+    PeWriter w = standardImage(logCell);
+    w.entryRva = 0x10000;
+    MemoryLibrary lib(*layer.declarations);
+    EXPECT_FALSE(lib.loadFromMemory(w.build()));
+    EXPECT_TRUE(entryCalls().empty());
+    EXPECT_FALSE(layer.space->regionOf(kBase));
+
+    w = standardImage(logCell);
+    w.exports.push_back({"Beyond", 0x10000, ""});   // ordinal 5
+    w.exports.push_back({"LastByte", 0x4FFF, ""});  // ordinal 6: fits exactly
+    ASSERT_TRUE(lib.loadFromMemory(w.build()));
+    EXPECT_EQ(lib.getProcedure("Beyond"), 0u);
+    EXPECT_EQ(lib.getProcedure("5"), 0u);
+    EXPECT_EQ(lib.getProcedure("LastByte"), kBase + 0x4FFF);
+    EXPECT_EQ(lib.getProcedure("6"), kBase + 0x4FFF);
+}
+
 TEST_F(LoaderTest, OnlyTheLow16BitsOfVirtualSizeWidenTheImage) {
     PeWriter w = standardImage(logCell);
     Bytes b = w.build();
