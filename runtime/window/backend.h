@@ -44,6 +44,7 @@ public:
     // Monotonic time (a fake clock may stand in for it).
     virtual Clock::time_point now() = 0;
     // Blocks until a message is queued (true) or the deadline passes (false).
+    // A queued quit message does not count: nothing behind it is dispatched.
     virtual bool waitForMessage(Clock::time_point deadline) = 0;
 
     // Shows the fatal report (GBK) and returns once the user has seen it.

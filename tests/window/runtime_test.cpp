@@ -464,6 +464,27 @@ TEST(HeadlessClock, WaitingAdvancesTheFakeClockToScheduledInput) {
     EXPECT_EQ(b.now(), deadline);        // and the clock does not run back
 }
 
+TEST(HeadlessClock, APauseBehindTheQuitMessageLastsUntilItsDeadline) {
+    // Once the quit message is queued no pump takes it or anything behind it,
+    // so a pause must not keep waking for it: it sleeps to its deadline.
+    Harness h;
+    h.load();
+    using namespace std::chrono_literals;
+    auto& b = h.backend;
+    const auto t0 = b.now();
+    b.postQuit(0);
+    b.postMousePress(Harness::ref(kLabel), 1, 1, 0, t0 + 100ms);
+    int wakes = 0;
+    while (b.waitForMessage(t0 + 500ms) && wakes < 10) {
+        ++wakes;
+        h.rt().processPendingMessages();
+    }
+    EXPECT_EQ(wakes, 0);
+    EXPECT_EQ(b.now(), t0 + 500ms);
+    EXPECT_EQ(h.count(hLabelPress), 0u);
+    EXPECT_TRUE(b.quitQueued());
+}
+
 TEST(BackendSync, ProgramChangesAreReportedToTheBackend) {
     Harness h;
     h.load();

@@ -113,7 +113,13 @@ void HeadlessBackend::sleepUntil(Clock::time_point t) {
 }
 
 bool HeadlessBackend::waitForMessage(Clock::time_point deadline) {
-    if (nextDue()) return true;
+    if (auto i = nextDue()) {
+        if (!queue_[*i].quitCode) return true;
+        // Nothing is dispatched past the quit message: waking for it would
+        // only wake the waiter again and again. Let the time pass instead.
+        if (deadline != Clock::time_point::max()) sleepUntil(deadline);
+        return false;
+    }
     auto next = nextScheduled();
     if (next && *next <= deadline) {
         sleepUntil(*next);
