@@ -103,6 +103,9 @@ public:
     // first and lets the control process the input unless a handler said no.
     void userMousePress(ControlRef ref, std::int32_t x, std::int32_t y, std::int32_t keys = 0);
     void userMouseRelease(ControlRef ref, std::int32_t x, std::int32_t y, std::int32_t keys = 0);
+    // The second press of a double click (the first came as a press); on a
+    // list's row it activates the row (event 1), as Enter does.
+    void userDoubleClick(ControlRef ref, std::int32_t x, std::int32_t y, std::int32_t keys = 0);
     void userClickRow(ControlRef list, std::int32_t row, std::int32_t keys = 0);
     void userClickGroupHeader(ControlRef bar, std::int32_t group);
     void userKey(ControlRef ref, std::int32_t keyCode, std::int32_t keys = 0);  // press + release

@@ -127,6 +127,23 @@ void Runtime::userMouseRelease(ControlRef ref, std::int32_t x, std::int32_t y, s
     if (Control* c = live(ref)) ++c->ownInputProcessed;
 }
 
+void Runtime::userDoubleClick(ControlRef ref, std::int32_t x, std::int32_t y, std::int32_t keys) {
+    if (reportingFatal_ || !live(ref)) return;
+    const std::array<std::int32_t, 3> args{x, y, keys};
+    if (suppressed(raiseEvent(ref, event::kLeftDoubleClick, args))) return;
+    Control* c = live(ref);
+    if (!c) return;
+    ++c->ownInputProcessed;
+    ListView* lv = c->as<ListView>();
+    if (!lv) return;
+    const std::int32_t row = rowAt(*c, *lv, y);
+    if (row < 0 || static_cast<std::size_t>(row) >= lv->rows().size()) return;
+    const bool moved = lv->click(row);
+    changed(*c, Change::Selection);
+    if (moved) raiseEvent(ref, event::kCurrentRowChanged);
+    if (live(ref)) raiseEvent(ref, event::kRowActivated);
+}
+
 void Runtime::userClickRow(ControlRef list, std::int32_t row, std::int32_t keys) {
     const Control* c = live(list);
     if (!c) return;
@@ -153,6 +170,8 @@ void Runtime::userKey(ControlRef ref, std::int32_t keyCode, std::int32_t keys) {
                 const bool moved = lv->moveFocus(keyCode == 0x26 ? -1 : 1);
                 changed(*c, Change::Selection);
                 if (moved) raiseEvent(ref, event::kCurrentRowChanged);
+            } else if (lv && keyCode == 0x0D && lv->focusedRow() >= 0) {
+                raiseEvent(ref, event::kRowActivated);  // Enter activates the focused row
             }
         }
     }

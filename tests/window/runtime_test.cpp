@@ -347,6 +347,34 @@ TEST(ListInput, HandlerReturningFalseSuppressesTheFocusChange) {
     EXPECT_EQ(h.count(hRowChanged), 1u);
 }
 
+TEST(ListInput, EnterAndDoubleClickActivateTheFocusedRow) {
+    rt::WindowTemplate t = smallTemplate();
+    t.windows[0].units[2].events.push_back({1, hLabelPress});  // activation of the channel list
+    t.windows[0].units[2].events.push_back({-3, hGroupOpened});
+    Harness h(t);
+    h.load();
+    const ControlRef list = Harness::ref(kChannels);
+    h.rt().userKey(list, 0x0D);  // no focused row yet: nothing to activate
+    EXPECT_EQ(h.count(hLabelPress), 0u);
+    h.rt().userClickRow(list, 1);
+    h.rt().userKey(list, 0x0D);
+    ASSERT_EQ(h.count(hLabelPress), 1u);
+    EXPECT_TRUE(h.calls.back().args.empty());
+    EXPECT_EQ(h.calls.back().source, list);
+
+    const auto [x, y] = rt::Runtime::rowPoint(*h.rt().control(list), 2);
+    h.rt().userDoubleClick(list, x, y);
+    EXPECT_EQ(h.count(hGroupOpened), 1u);  // the common event -3 first
+    EXPECT_EQ(h.count(hLabelPress), 2u);
+    EXPECT_EQ(h.list(kChannels).focusedRow(), 2);
+    h.rt().userDoubleClick(list, x, y + 40 * rt::ListView::kRowHeight);  // below the rows
+    EXPECT_EQ(h.count(hLabelPress), 2u);
+
+    h.returns[hGroupOpened] = 0;  // -3 answered false: the list does nothing
+    h.rt().userDoubleClick(list, x, y);
+    EXPECT_EQ(h.count(hLabelPress), 2u);
+}
+
 TEST(LabelInput, PressRaisesMinusOneAndHandlerWithoutValueKeepsProcessing) {
     Harness h;
     h.load();
