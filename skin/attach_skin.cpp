@@ -22,10 +22,23 @@ std::uint32_t AttachSkin(MemoryLibrary& library, Declarations& declarations, Kep
     const bool copyData = !skinData.empty() && !space.addressOf(skinData.data(), skinData.size());
     if (skinData.size() > 0xFFFFFFFFu) return 0;
     GuestSpace::Scratch dataCopy = space.scratch(copyData ? std::uint32_t(skinData.size()) : 0);
+    // Data too large for the scratch area gets a region of its own for the call.
+    struct OwnRegion {
+        GuestSpace& space;
+        GuestAddress base = 0;
+        ~OwnRegion() {
+            if (base) space.release(base);
+        }
+    } ownRegion{space};
     if (copyData) {
-        if (!dataCopy) return 0;
-        std::memcpy(dataCopy.data(), skinData.data(), skinData.size());
-        data = std::span<const std::uint8_t>(dataCopy.data(), skinData.size());
+        std::uint8_t* to = dataCopy.data();
+        if (!dataCopy) {
+            ownRegion.base = space.allocate(0, std::uint32_t(skinData.size()));
+            to = space.pointer(ownRegion.base, skinData.size());
+            if (!to) return 0;
+        }
+        std::memcpy(to, skinData.data(), skinData.size());
+        data = std::span<const std::uint8_t>(to, skinData.size());
     }
     GuestSpace::Scratch passwordCopy = space.scratch(std::uint32_t(password.size() + 1));
     if (!passwordCopy) return 0;

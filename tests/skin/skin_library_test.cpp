@@ -207,6 +207,17 @@ TEST_F(AttachCallTest, CallsTheExportOnceWithDataLengthPasswordAndNumbers) {
     EXPECT_EQ(third[2], 0u);
 }
 
+TEST_F(AttachCallTest, HostDataLargerThanTheScratchAreaStillReachesTheLibrary) {
+    MemoryLibrary lib(*layer.declarations);
+    ASSERT_TRUE(lib.loadFromMemory(image));
+    Bytes big(1 << 20, 0xCD);
+    EXPECT_EQ(AttachSkin(lib, *layer.declarations, kept, big, "pw"), 0x55u);
+    ASSERT_EQ(calls(), 1u);
+    EXPECT_NE(call(0)[0], 0u);
+    EXPECT_EQ(call(0)[1], 1u << 20);
+    EXPECT_NE(call(0)[2], 0u);
+}
+
 TEST_F(AttachCallTest, NoExportMeansNoCall) {
     MemoryLibrary empty(*layer.declarations);
     Bytes data{1, 2, 3};
