@@ -94,11 +94,19 @@ std::unique_ptr<GuestSpace> GuestSpace::create() {
     // Slot 0 is where guest calls return to; reaching it ends the run.
     s->pointer(s->thunkBase_, 1)[0] = 0xF4;  // hlt, never executed
     s->thunkCapacity_ = kThunkAreaSize / kThunkBytes - 1;
+    if (uc_context_alloc(s->uc_, &s->pristine_) != UC_ERR_OK) {
+        s->pristine_ = nullptr;
+        return nullptr;
+    }
+    const int control[] = {UC_X86_REG_CR0, UC_X86_REG_CR3, UC_X86_REG_CR4};
+    for (int i = 0; i < 3; ++i) uc_reg_read(s->uc_, control[i], &s->pristineControl_[i]);
+    if (uc_context_save(s->uc_, s->pristine_) != UC_ERR_OK) return nullptr;
     return s;
 }
 
 GuestSpace::~GuestSpace() {
     regions_.clear();
+    if (pristine_) uc_context_free(pristine_);
     if (uc_) uc_close(uc_);
 }
 
@@ -247,10 +255,12 @@ GuestCallResult GuestSpace::call(GuestAddress procedure, std::span<const std::ui
     running_ = false;
     totalInstructions_ += callInstructions_;
     r.instructions = callInstructions_;
+    std::uint32_t eip = 0, eax = 0;
+    uc_reg_read(uc_, UC_X86_REG_EIP, &eip);
+    uc_reg_read(uc_, UC_X86_REG_EAX, &eax);
+    resetProcessor();
     if (callException_) std::rethrow_exception(std::exchange(callException_, nullptr));
 
-    std::uint32_t eip = 0;
-    uc_reg_read(uc_, UC_X86_REG_EIP, &eip);
     if (err != UC_ERR_OK) {
         r.failure = callFailure_.empty() ? uc_strerror(err) : callFailure_;
     } else if (!callFailure_.empty()) {
@@ -259,9 +269,20 @@ GuestCallResult GuestSpace::call(GuestAddress procedure, std::span<const std::ui
         r.failure = "stopped before returning";
     } else {
         r.ok = true;
-        uc_reg_read(uc_, UC_X86_REG_EAX, &r.value);
+        r.value = eax;
     }
     return r;
+}
+
+// Right after each call, so that between calls (when host code drops stale
+// translations) addresses are never looked up through guest page tables.
+// The control registers go back through register writes first, so the
+// emulator leaves any paging mode the call switched on and drops its address
+// translations; then everything else is restored.
+void GuestSpace::resetProcessor() {
+    const int control[] = {UC_X86_REG_CR0, UC_X86_REG_CR3, UC_X86_REG_CR4};
+    for (int i = 0; i < 3; ++i) uc_reg_write(uc_, control[i], &pristineControl_[i]);
+    uc_context_restore(uc_, pristine_);
 }
 
 void GuestSpace::onInterrupt(std::uint32_t number) {

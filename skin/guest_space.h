@@ -22,6 +22,7 @@
 #include <vector>
 
 struct uc_struct;
+struct uc_context;
 
 namespace skin {
 
@@ -117,6 +118,7 @@ private:
     };
     GuestSpace() = default;
     bool mapRegion(std::uintptr_t address, std::uint32_t size, bool fixed);
+    void resetProcessor();
     void onInterrupt(std::uint32_t number);
     void onCode();
     void onInvalidMemory(std::uint64_t address);
@@ -125,6 +127,10 @@ private:
     static bool invalidMemoryHook(uc_struct*, int, std::uint64_t, int, std::int64_t, void*);
 
     uc_struct* uc_ = nullptr;
+    // The processor as set up, restored after every call: guest code that
+    // changes control or segment registers must not break the calls after it.
+    uc_context* pristine_ = nullptr;
+    std::uint64_t pristineControl_[3] = {};  // CR0, CR3, CR4
     std::map<GuestAddress, std::unique_ptr<Region>> regions_;
     GuestAddress stackBase_ = 0, stackSize_ = 0;
     GuestAddress scratchBase_ = 0, scratchSize_ = 0, scratchTop_ = 0;

@@ -103,6 +103,9 @@ TEST_F(GuestSpaceTest, BadCodeEndsTheCallWithAFailure) {
         {"int 0x80 outside the thunks", bytes({0xCD, 0x80, 0xC3})},
         {"divide by zero", bytes({0x31, 0xC9, 0xF7, 0xF1, 0xC3})},
         {"return into nowhere", bytes({0x6A, 0x20, 0xC3})},
+        // mov eax, cr0; or eax, 0x80000000; mov cr0, eax: paging on, no page tables
+        {"paging switched on", bytes({0x0F, 0x20, 0xC0, 0x0D, 0, 0, 0, 0x80, 0x0F, 0x22, 0xC0, 0xC3})},
+        {"halt", bytes({0xF4, 0xC3})},
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         auto r = run(cases[i].code, {1, 2, 3});
