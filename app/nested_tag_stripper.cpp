@@ -133,13 +133,15 @@ private:
         buckets_[bucketKey(c)].push_back(lt);
     }
 
+    // Only candidates as long as some tag can match, so a long run of "<"
+    // before one ">" costs one bucket, not one per "<".
     void indexAllGroups() {
         Pos lo = -1;
         for (const Pos e : gts_) {
             Hashed suffix;
             for (Pos p = e; p > lo; --p) {
                 suffix = concat(hashOf(x_.substr(static_cast<size_t>(p), 1)), suffix);
-                if (lt_[static_cast<size_t>(p)]) setCandidate(p, suffix, e);
+                if (lt_[static_cast<size_t>(p)] && laterLengths_.count(suffix.len)) setCandidate(p, suffix, e);
             }
             lo = e;
         }
