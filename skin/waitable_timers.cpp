@@ -77,6 +77,12 @@ std::uint32_t WaitableTimers::waitWithMessages(std::span<const std::uint32_t> ha
     const TimePoint timeoutAt =
         timeoutMs == kInfinite ? TimePoint::max() : start + std::chrono::milliseconds(timeoutMs);
     int earlyWakes = 0;
+    // Only at-once message wakes in a row count as stuck; a wait that ends
+    // any other way breaks the row.
+    auto endedWaiting = [this](std::uint32_t result) {
+        staleMessageWakes_ = 0;
+        return result;
+    };
     for (;;) {
         TimePoint now = env_.now();
         for (Timer* t : ts) update(*t, now);
@@ -84,17 +90,17 @@ std::uint32_t WaitableTimers::waitWithMessages(std::span<const std::uint32_t> ha
             if (waitAll) {
                 if (std::all_of(ts.begin(), ts.end(), [](Timer* t) { return t->signalled; })) {
                     for (Timer* t : ts) consume(*t);
-                    return kWaitObject0;
+                    return endedWaiting(kWaitObject0);
                 }
             } else {
                 for (std::size_t i = 0; i < ts.size(); ++i)
                     if (ts[i]->signalled) {
                         consume(*ts[i]);
-                        return kWaitObject0 + std::uint32_t(i);
+                        return endedWaiting(kWaitObject0 + std::uint32_t(i));
                     }
             }
         }
-        if (now >= timeoutAt) return kWaitTimeout;
+        if (now >= timeoutAt) return endedWaiting(kWaitTimeout);
         TimePoint deadline = timeoutAt;
         for (Timer* t : ts)
             if (t->armed) deadline = std::min(deadline, t->due);
@@ -113,6 +119,7 @@ std::uint32_t WaitableTimers::waitWithMessages(std::span<const std::uint32_t> ha
             }
             return kWaitObject0 + std::uint32_t(handles.size());
         }
+        staleMessageWakes_ = 0;
         // Nothing can end a wait without deadline, and an environment that
         // keeps waking early must not turn this into a spin.
         if (deadline == TimePoint::max()) return kWaitFailed;

@@ -105,6 +105,17 @@ TEST_F(DelayTest, AMessageThatStaysQueuedDoesNotMakeItSpin) {
     EXPECT_LT(processCalls, 2000);
 }
 
+TEST_F(DelayTest, EveryDelayWaitsItsTimeThoughEachStartsWithAQueuedMessage) {
+    // One message is waiting whenever a delay starts (a repaint, say): the
+    // first wait of each delay wakes at once. Those wakes belong to separate
+    // delays and must not add up to look like a stuck message.
+    for (int i = 1; i <= 1100; ++i) {
+        layer.env.queued = 1;
+        ASSERT_TRUE(app::Delay(*layer.declarations, dispatcher(), 500));
+        ASSERT_EQ(layer.env.elapsed(), i * 500ms) << "delay " << i;
+    }
+}
+
 // An environment whose clock never moves and that never has a message.
 struct FrozenEnvironment : HostEnvironment {
     Clock::time_point now() override { return Clock::time_point() + 5h; }
