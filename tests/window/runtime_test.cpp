@@ -513,6 +513,20 @@ TEST(HeadlessClock, APauseBehindTheQuitMessageLastsUntilItsDeadline) {
     EXPECT_TRUE(b.quitQueued());
 }
 
+TEST(HeadlessClock, AWaitWithoutDeadlineOnAnEmptyQueueReturnsAtOnce) {
+    // Nobody can queue input into an idle headless backend, so such a wait
+    // could never end; the clock must not jump to the end of time either.
+    using namespace std::chrono_literals;
+    for (bool fake : {true, false}) {
+        rt::HeadlessBackend b{rt::HeadlessBackend::Options{fake, {}, false}};
+        const auto t0 = b.now();
+        EXPECT_FALSE(b.waitForMessage(rt::Backend::Clock::time_point::max())) << fake;
+        EXPECT_LT(b.now(), t0 + 1h) << fake;
+        b.post([](rt::Runtime&) {}, b.now() + 20ms);  // something scheduled: the wait ends there
+        EXPECT_TRUE(b.waitForMessage(rt::Backend::Clock::time_point::max())) << fake;
+    }
+}
+
 TEST(BackendSync, ProgramChangesAreReportedToTheBackend) {
     Harness h;
     h.load();

@@ -5,6 +5,8 @@
 // With the fake clock, waitForMessage does not sleep: it moves the clock to the
 // next scheduled message or to the deadline. So a click scheduled at
 // start + 100 ms arrives inside a 500 ms pause at once and deterministically.
+// A wait without deadline and nothing scheduled returns false at once, since
+// no user can queue anything meanwhile.
 #pragma once
 
 #include <chrono>
