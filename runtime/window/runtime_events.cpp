@@ -1,6 +1,7 @@
 // Runtime: event dispatch and the processing of user input.
 #include <algorithm>
 #include <array>
+#include <cstdint>
 
 #include "runtime/values/gbk.h"
 #include "runtime/window/runtime.h"
@@ -60,7 +61,9 @@ void Runtime::setFocus(ControlRef ref) {
 std::pair<std::int32_t, std::int32_t> Runtime::rowPoint(const Control& list, std::int32_t row) {
     const ListView* lv = list.as<ListView>();
     const std::int32_t header = lv && lv->design.headerHidden ? 0 : ListView::kHeaderHeight;
-    return {4, header + row * ListView::kRowHeight + ListView::kRowHeight / 2};
+    // Widened: a row far beyond the list must stay below it, not wrap onto a row.
+    const std::int64_t y = std::int64_t{header} + std::int64_t{row} * ListView::kRowHeight + ListView::kRowHeight / 2;
+    return {4, static_cast<std::int32_t>(std::clamp<std::int64_t>(y, INT32_MIN, INT32_MAX))};
 }
 
 std::pair<std::int32_t, std::int32_t> Runtime::headerPoint(const Control& bar, std::int32_t group) {

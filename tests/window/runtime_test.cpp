@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 
 #include "small_window.h"
 
@@ -324,6 +325,21 @@ TEST(ListInput, ClicksAndKeysMoveTheFocusAndRaiseEventZeroOnce) {
     // The press handler got the client coordinates of row 1 and no key state.
     const auto [x, y] = rt::Runtime::rowPoint(*h.rt().control(list), 1);
     EXPECT_EQ(h.calls[1].args, (std::vector<std::int32_t>{x, y, 0}));
+}
+
+TEST(ListInput, ARowFarBeyondTheListIsBelowTheRowsNotAWrappedRow) {
+    Harness h;
+    h.load();
+    const ControlRef list = Harness::ref(kChannels);
+    h.rt().userClickRow(list, 1);
+    // 18 * 238609295 passes 2^32 and would wrap to a point on row 1.
+    for (std::int32_t far : {238609295, INT32_MAX}) {
+        h.rt().userClickRow(list, 1);
+        h.rt().userClickRow(list, far);
+        EXPECT_EQ(h.list(kChannels).currentRow(), -1) << far;  // a click below the rows
+        EXPECT_EQ(h.list(kChannels).focusedRow(), 1) << far;
+    }
+    EXPECT_EQ(h.count(hRowChanged), 1u);
 }
 
 TEST(ListInput, HandlerReturningFalseSuppressesTheFocusChange) {
