@@ -35,7 +35,7 @@ constexpr rt::ControlRef ref(std::uint32_t unit) {
     return {kWin, unit};
 }
 
-enum Handler { kRowChanged, kListPress, kLabelPress, kGroupOpened, kHandlerCount };
+enum Handler { kRowChanged, kListPress, kLabelPress, kGroupOpened, kRowActivated, kHandlerCount };
 
 rt::UnitRecord unit(std::uint32_t id, std::uint32_t type, std::array<int, 4> geometry,
                     rt::Bytes data, std::vector<rt::EventBinding> events = {}) {
@@ -69,7 +69,8 @@ rt::WindowTemplate smallWindow(const std::string& pageUrl) {
     w.units.push_back(
         unit(rt::kWindowUnitId, rt::unit_type::kWindow, {50, 50, 500, 400}, rt::encode(wd)));
     w.units.push_back(unit(kList, rt::unit_type::kListView, {10, 10, 200, 150},
-                           rt::encode(listData(4)), {{0, kRowChanged}, {-1, kListPress}}));
+                           rt::encode(listData(4)),
+                           {{0, kRowChanged}, {-1, kListPress}, {1, kRowActivated}}));
     rt::LabelData ld;
     ld.caption = G("星期五");
     w.units.push_back(unit(kLabel, rt::unit_type::kLabel, {220, 10, 60, 24}, rt::encode(ld),
@@ -104,6 +105,10 @@ class QtBackendTest : public ::testing::Test {
             if (suppressListPress_) return 0;
             return std::nullopt;
         };
+        handlers[kRowActivated] = [this](rt::Runtime&, rt::EventArgs) -> std::optional<std::int32_t> {
+            ++activations_;
+            return std::nullopt;
+        };
         handlers[kLabelPress] = [this](rt::Runtime&,
                                        rt::EventArgs a) -> std::optional<std::int32_t> {
             labelPresses_.push_back({a[0], a[1], a[2]});
@@ -133,6 +138,7 @@ class QtBackendTest : public ::testing::Test {
     rt::QtBackend backend_;
     std::optional<rt::Runtime> runtime_;
     int rowEvents_ = 0;
+    int activations_ = 0;
     bool suppressListPress_ = false;
     std::vector<std::array<std::int32_t, 3>> labelPresses_;
     std::vector<std::int32_t> groupEvents_;
@@ -177,6 +183,20 @@ TEST_F(QtBackendTest, RowChangesRaiseOneEventEachAndProgramChangesDoNotEcho) {
     ASSERT_EQ(l->topLevelItemCount(), 5);
     EXPECT_EQ(l->topLevelItem(4)->text(0), QStringLiteral("新行"));
     EXPECT_EQ(rowEvents_, 3);
+}
+
+TEST_F(QtBackendTest, DoubleClickAndEnterActivateTheRowOnce) {
+    QTreeWidget* l = list(kList);
+    QTest::mouseDClick(l->viewport(), Qt::LeftButton, {},
+                       l->visualItemRect(l->topLevelItem(2)).center());
+    EXPECT_EQ(activations_, 1);
+    EXPECT_EQ(rowEvents_, 1);  // the press moved the focus; the double click adds no move
+    EXPECT_EQ(runtime_->control(ref(kList))->as<rt::ListView>()->focusedRow(), 2);
+
+    l->setFocus();
+    QTest::keyClick(l, Qt::Key_Return);
+    EXPECT_EQ(activations_, 2);
+    EXPECT_EQ(rowEvents_, 1);
 }
 
 TEST_F(QtBackendTest, LabelPressCarriesPointAndKeys) {

@@ -180,8 +180,13 @@ void ListViewWidget::mouseReleaseEvent(QMouseEvent* e) {
 }
 
 // A double click arrives as press, release, double click, release: the press
-// has already been delivered, and the list has no binding for activation.
-void ListViewWidget::mouseDoubleClickEvent(QMouseEvent*) {}
+// has already moved the focus, so the double click only adds the activation.
+void ListViewWidget::mouseDoubleClickEvent(QMouseEvent* e) {
+    Runtime* rt = runtime();
+    if (!rt || e->button() != Qt::LeftButton) return;
+    const QPoint p = modelPoint(rowAtPoint(e->position().toPoint()));
+    rt->userDoubleClick(ref_, p.x(), p.y(), keyStateOf(e->modifiers()));
+}
 
 // No drag selection: the model's selection moves on presses only.
 void ListViewWidget::mouseMoveEvent(QMouseEvent*) {}
