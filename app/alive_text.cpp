@@ -10,7 +10,8 @@ constexpr std::uint64_t kBase = 1'000'000'007ULL * 7919ULL % kMod;
 
 std::uint64_t mulMod(std::uint64_t a, std::uint64_t b) {
     const unsigned __int128 r = static_cast<unsigned __int128>(a) * b;
-    const std::uint64_t v = static_cast<std::uint64_t>(r & kMod) + static_cast<std::uint64_t>(r >> 61);
+    const std::uint64_t v =
+        static_cast<std::uint64_t>(r & kMod) + static_cast<std::uint64_t>(r >> 61);
     return v >= kMod ? v - kMod : v;
 }
 std::uint64_t addMod(std::uint64_t a, std::uint64_t b) {
@@ -45,12 +46,14 @@ AliveText::AliveText(std::string_view x, std::vector<std::uint8_t> marked)
     tree_.assign(static_cast<size_t>(2 * size_), Hashed{});
     for (Pos b = 0; b < blocks_; ++b) tree_[static_cast<size_t>(size_ + b)] = blockNode(b);
     for (Pos i = size_ - 1; i >= 1; --i)
-        tree_[static_cast<size_t>(i)] = concat(tree_[static_cast<size_t>(2 * i)], tree_[static_cast<size_t>(2 * i + 1)]);
+        tree_[static_cast<size_t>(i)] =
+            concat(tree_[static_cast<size_t>(2 * i)], tree_[static_cast<size_t>(2 * i + 1)]);
 }
 
 Hashed AliveText::byteNode(Pos p) const {
     if (!alive(p)) return {};
-    return {static_cast<unsigned char>(x_[static_cast<size_t>(p)]) + 1u, kBase, 1, marked_[static_cast<size_t>(p)]};
+    return {static_cast<unsigned char>(x_[static_cast<size_t>(p)]) + 1u, kBase, 1,
+            marked_[static_cast<size_t>(p)]};
 }
 
 Hashed AliveText::walk(Pos l, Pos r) const {
@@ -72,7 +75,8 @@ void AliveText::flush() {
         Pos i = size_ + b;
         tree_[static_cast<size_t>(i)] = blockNode(b);
         for (i /= 2; i >= 1; i /= 2)
-            tree_[static_cast<size_t>(i)] = concat(tree_[static_cast<size_t>(2 * i)], tree_[static_cast<size_t>(2 * i + 1)]);
+            tree_[static_cast<size_t>(i)] =
+                concat(tree_[static_cast<size_t>(2 * i)], tree_[static_cast<size_t>(2 * i + 1)]);
     }
     dirty_.clear();
 }

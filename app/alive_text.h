@@ -22,10 +22,12 @@ struct Hashed {
 };
 Hashed hashOf(std::string_view s);
 Hashed concat(const Hashed& a, const Hashed& b);
-inline bool sameText(const Hashed& a, const Hashed& b) { return a.h == b.h && a.len == b.len; }
+inline bool sameText(const Hashed& a, const Hashed& b) {
+    return a.h == b.h && a.len == b.len;
+}
 
 class AliveText {
-public:
+  public:
     // `marked[i]` flags the bytes countMarked counts.
     AliveText(std::string_view x, std::vector<std::uint8_t> marked);
 
@@ -40,7 +42,7 @@ public:
     // before it); -1 when there are fewer.
     Pos kthBack(Pos end, Pos k) const;
 
-private:
+  private:
     static constexpr Pos kBlock = 32;
     Hashed byteNode(Pos p) const;
     Hashed walk(Pos l, Pos r) const;  // inside one block

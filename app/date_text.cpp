@@ -29,8 +29,12 @@ rt::Text WeekdayName(std::optional<rt::DateTime> dateTime) {
 
 std::array<rt::Text, 6> SplitDateTime(rt::DateTime dateTime) {
     const rt::CivilTime c = rt::toCivil(dateTime);
-    return {rt::toText(static_cast<std::int32_t>(c.year)), padTwo(c.month), padTwo(c.day),
-            padTwo(c.hour), padTwo(c.minute), padTwo(c.second)};
+    return {rt::toText(static_cast<std::int32_t>(c.year)),
+            padTwo(c.month),
+            padTwo(c.day),
+            padTwo(c.hour),
+            padTwo(c.minute),
+            padTwo(c.second)};
 }
 
 rt::Text 时间_到文本(std::optional<rt::DateTime> dateTime, int style, int part, rt::DateTime now) {
@@ -43,8 +47,13 @@ rt::Text 时间_到文本(std::optional<rt::DateTime> dateTime, int style, int p
 
     // Separators of styles 1..3: between date fields, between date and time,
     // between time fields.
-    struct Separators { const char* date; const char* middle; const char* time; };
-    static const Separators kStyles[4] = {{"", "", ""}, {"-", " ", ":"}, {"/", " ", "/"}, {"", "", ""}};
+    struct Separators {
+        const char* date;
+        const char* middle;
+        const char* time;
+    };
+    static const Separators kStyles[4] = {
+        {"", "", ""}, {"-", " ", ":"}, {"/", " ", "/"}, {"", "", ""}};
     const Separators& sep = kStyles[style];
     if (style == 0) {
         switch (part) {
@@ -57,7 +66,9 @@ rt::Text 时间_到文本(std::optional<rt::DateTime> dateTime, int style, int p
         }
     }
     switch (part) {
-        case 0: return rt::joinTexts({Y, sep.date, M, sep.date, D, sep.middle, h, sep.time, m, sep.time, s});
+        case 0:
+            return rt::joinTexts(
+                {Y, sep.date, M, sep.date, D, sep.middle, h, sep.time, m, sep.time, s});
         case 1: return rt::joinTexts({Y, sep.date, M, sep.date, D});
         case 2: return rt::joinTexts({M, sep.date, D});
         case 3: return rt::joinTexts({h, sep.time, m, sep.time, s});

@@ -10,16 +10,18 @@ namespace app {
 
 std::int64_t delayUnitMilliseconds(std::int32_t timeUnit) {
     switch (timeUnit) {
-    case 0: return 1;
-    case 1: return 1000;
-    case 2: return 60000;
-    case 3: return 3600000;
-    default: return timeUnit;
+        case 0: return 1;
+        case 1: return 1000;
+        case 2: return 60000;
+        case 3: return 3600000;
+        default: return timeUnit;
     }
 }
 
-std::int64_t delayDueTime(std::optional<std::int32_t> amount, std::optional<std::int32_t> timeUnit) {
-    const double due = double(amount.value_or(0)) * double(delayUnitMilliseconds(timeUnit.value_or(0))) * -10000.0;
+std::int64_t delayDueTime(std::optional<std::int32_t> amount,
+                          std::optional<std::int32_t> timeUnit) {
+    const double due =
+        double(amount.value_or(0)) * double(delayUnitMilliseconds(timeUnit.value_or(0))) * -10000.0;
     constexpr double limit = 9223372036854775807.0;  // 2^63: the first value past the range
     if (due >= limit) return std::numeric_limits<std::int64_t>::max();
     if (due <= -limit) return std::numeric_limits<std::int64_t>::min();
@@ -41,8 +43,8 @@ bool Delay(skin::Declarations& declarations, const std::function<void()>& proces
     declarations.call(Decl::SetWaitableTimer, {timer, dueAddress, 0, 0, 0, 0});
     std::memcpy(buffer.data() + 8, &timer, 4);
     for (;;) {
-        const std::uint32_t r =
-            declarations.call(Decl::MsgWaitForMultipleObjects, {1, handleAddress, 0, skin::kInfinite, 0xFF});
+        const std::uint32_t r = declarations.call(Decl::MsgWaitForMultipleObjects,
+                                                  {1, handleAddress, 0, skin::kInfinite, 0xFF});
         if (r == skin::kWaitObject0 || r == skin::kWaitFailed) break;
         if (processPendingMessages) processPendingMessages();
     }

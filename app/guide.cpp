@@ -24,23 +24,28 @@ Guide::Guide(rt::Text epgRoot, GuideServices services)
 std::vector<rt::Handler> Guide::handlers() {
     std::vector<rt::Handler> table(rt::kHandlerCount);
     auto at = [&](rt::HandlerId id) -> rt::Handler& { return table[static_cast<size_t>(id)]; };
-    at(rt::HandlerId::Created) = [this](rt::Runtime& rt, rt::EventArgs) -> std::optional<std::int32_t> {
+    at(rt::HandlerId::Created) = [this](rt::Runtime& rt,
+                                        rt::EventArgs) -> std::optional<std::int32_t> {
         created(rt);
         return std::nullopt;
     };
-    at(rt::HandlerId::GroupOpened) = [this](rt::Runtime& rt, rt::EventArgs) -> std::optional<std::int32_t> {
+    at(rt::HandlerId::GroupOpened) = [this](rt::Runtime& rt,
+                                            rt::EventArgs) -> std::optional<std::int32_t> {
         groupOpened(rt);
         return std::nullopt;
     };
-    at(rt::HandlerId::ChannelSelected) = [this](rt::Runtime& rt, rt::EventArgs) -> std::optional<std::int32_t> {
+    at(rt::HandlerId::ChannelSelected) = [this](rt::Runtime& rt,
+                                                rt::EventArgs) -> std::optional<std::int32_t> {
         channelSelected(rt);
         return std::nullopt;
     };
-    const rt::HandlerId days[] = {rt::HandlerId::Monday,   rt::HandlerId::Tuesday, rt::HandlerId::Wednesday,
-                                  rt::HandlerId::Thursday, rt::HandlerId::Friday,  rt::HandlerId::Saturday,
+    const rt::HandlerId days[] = {rt::HandlerId::Monday,    rt::HandlerId::Tuesday,
+                                  rt::HandlerId::Wednesday, rt::HandlerId::Thursday,
+                                  rt::HandlerId::Friday,    rt::HandlerId::Saturday,
                                   rt::HandlerId::Sunday};
     for (int day = 1; day <= 7; ++day)
-        at(days[day - 1]) = [this, day](rt::Runtime& rt, rt::EventArgs) -> std::optional<std::int32_t> {
+        at(days[day - 1]) = [this, day](rt::Runtime& rt,
+                                        rt::EventArgs) -> std::optional<std::int32_t> {
             dayLabelPressed(rt, day);
             return std::nullopt;
         };

@@ -25,10 +25,10 @@ namespace app {
 
 // What the guide needs from around it; each is called on the GUI thread.
 struct GuideServices {
-    std::function<rt::Bytes(const rt::Text& url)> fetch;  // body, or empty on any failure
-    std::function<rt::DateTime()> now;                    // the local date and time
+    std::function<rt::Bytes(const rt::Text& url)> fetch;        // body, or empty on any failure
+    std::function<rt::DateTime()> now;                          // the local date and time
     std::function<void(rt::Runtime&, int milliseconds)> delay;  // waits, dispatching messages
-    std::function<void(rt::Runtime&)> attachSkin;         // may be empty: no skin
+    std::function<void(rt::Runtime&)> attachSkin;               // may be empty: no skin
 };
 
 // The application-wide values.
@@ -43,7 +43,7 @@ struct GuideValues {
 int dayNumberOf(const rt::Text& weekday);
 
 class Guide {
-public:
+  public:
     Guide(rt::Text epgRoot, GuideServices services);
 
     // The handler table, in the order of the template's handler ids.
@@ -65,7 +65,7 @@ public:
     // into the page text, pump messages once when `pump`, then parse.
     void loadDay(rt::Runtime& rt, int day, bool pump);
 
-private:
+  private:
     void parseIntoProgramList(rt::Runtime& rt, std::uint64_t generation);
     rt::ControlRef groupList(int group) const;
 

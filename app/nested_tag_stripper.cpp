@@ -20,7 +20,7 @@ namespace {
 
 // "Next live index at or after i" over 0..size (size = none).
 class NextLive {
-public:
+  public:
     explicit NextLive(Pos size) : parent_(static_cast<size_t>(size) + 1) {
         for (Pos i = 0; i <= size; ++i) parent_[static_cast<size_t>(i)] = i;
     }
@@ -34,13 +34,13 @@ public:
         return i;
     }
 
-private:
+  private:
     std::vector<Pos> parent_;
 };
 
 // "Last live index at or before i" over -1..size-1 (-1 = none), stored shifted.
 class PrevLive {
-public:
+  public:
     explicit PrevLive(Pos size) : parent_(static_cast<size_t>(size) + 1) {
         for (Pos i = 0; i <= size; ++i) parent_[static_cast<size_t>(i)] = i;
     }
@@ -55,7 +55,7 @@ public:
         return s - 1;
     }
 
-private:
+  private:
     std::vector<Pos> parent_;
 };
 
@@ -78,9 +78,14 @@ std::vector<std::uint8_t> startsOfCharacterLt(std::string_view x) {
 }
 
 class NestedStripper {
-public:
+  public:
     NestedStripper(std::string_view x, const std::vector<TagSpan>& tags)
-        : x_(x), n_(static_cast<Pos>(x.size())), tags_(tags), lt_(startsOfCharacterLt(x)), text_(x, lt_), bytes_(n_) {
+        : x_(x),
+          n_(static_cast<Pos>(x.size())),
+          tags_(tags),
+          lt_(startsOfCharacterLt(x)),
+          text_(x, lt_),
+          bytes_(n_) {
         for (Pos i = 0; i < n_; ++i) {
             if (x_[static_cast<size_t>(i)] == '>') gts_.push_back(i);
             if (lt_[static_cast<size_t>(i)]) lts_.push_back(i);
@@ -104,10 +109,10 @@ public:
         return out;
     }
 
-private:
+  private:
     struct Match {
         Pos open, close;  // the occurrence
-        Pos after;        // position of the next ">" left once the step's deletions are done (-1: none)
+        Pos after;  // position of the next ">" left once the step's deletions are done (-1: none)
     };
 
     Pos ltOrdinal(Pos pos) const {
@@ -141,7 +146,8 @@ private:
             Hashed suffix;
             for (Pos p = e; p > lo; --p) {
                 suffix = concat(hashOf(x_.substr(static_cast<size_t>(p), 1)), suffix);
-                if (lt_[static_cast<size_t>(p)] && laterLengths_.count(suffix.len)) setCandidate(p, suffix, e);
+                if (lt_[static_cast<size_t>(p)] && laterLengths_.count(suffix.len))
+                    setCandidate(p, suffix, e);
             }
             lo = e;
         }
@@ -161,7 +167,8 @@ private:
         size_t kept = 0;
         for (Pos q : bucket) {
             const Pos end = candEnd_[static_cast<size_t>(q)];
-            if (!text_.alive(q) || end < 0 || !text_.alive(end) || !sameText(cand_[static_cast<size_t>(q)], th) ||
+            if (!text_.alive(q) || end < 0 || !text_.alive(end) ||
+                !sameText(cand_[static_cast<size_t>(q)], th) ||
                 matchedIn_[static_cast<size_t>(q)] == k)
                 continue;  // deleted, stale or already taken
             if (spells(q, t)) {
@@ -174,7 +181,8 @@ private:
         bucket.resize(kept);
         if (bucket.empty()) buckets_.erase(it);
         if (matches.empty()) return;
-        std::sort(matches.begin(), matches.end(), [](const Match& a, const Match& b) { return a.open < b.open; });
+        std::sort(matches.begin(), matches.end(),
+                  [](const Match& a, const Match& b) { return a.open < b.open; });
 
         for (const Match& m : matches) erase(m.open, m.close);
         text_.flush();
@@ -184,7 +192,8 @@ private:
         for (size_t i = 0; i < matches.size();) {
             size_t j = i;
             while (j + 1 < matches.size() && matches[j + 1].after == matches[i].after) ++j;
-            if (matches[i].after >= 0) reindexJoined(prevGt(matches[i].open), matches[j].close, matches[i].after);
+            if (matches[i].after >= 0)
+                reindexJoined(prevGt(matches[i].open), matches[j].close, matches[i].after);
             i = j + 1;
         }
     }
@@ -203,10 +212,12 @@ private:
         if (lengths <= region.marked) {
             for (auto l = first; l != last; ++l) {
                 const Pos p = text_.kthBack(after, l->first);
-                if (p > lo && lt_[static_cast<size_t>(p)]) setCandidate(p, text_.range(p, after), after);
+                if (p > lo && lt_[static_cast<size_t>(p)])
+                    setCandidate(p, text_.range(p, after), after);
             }
         } else {
-            for (Pos o = ltNext_->find(ltOrdinal(lo + 1)); o < static_cast<Pos>(lts_.size()); o = ltNext_->find(o + 1)) {
+            for (Pos o = ltNext_->find(ltOrdinal(lo + 1)); o < static_cast<Pos>(lts_.size());
+                 o = ltNext_->find(o + 1)) {
                 const Pos p = lts_[static_cast<size_t>(o)];
                 if (p > cutEnd) break;
                 const Hashed c = text_.range(p, after);

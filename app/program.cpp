@@ -29,7 +29,9 @@ GuideProgram::GuideProgram(rt::Backend& backend, ProgramOptions options)
 
 GuideProgram::~GuideProgram() = default;
 
-void GuideProgram::loadStartWindow() { runtime_->loadStartWindow(rt::kMainWindowId); }
+void GuideProgram::loadStartWindow() {
+    runtime_->loadStartWindow(rt::kMainWindowId);
+}
 
 GuideServices GuideProgram::services() {
     GuideServices s;
@@ -51,11 +53,13 @@ GuideServices GuideProgram::services() {
 // would otherwise wake the wait again and again.
 void GuideProgram::pause(rt::Runtime& rt, int milliseconds) {
     if (skin_) {
-        Delay(skin_->declarations(), [&rt] { rt.processPendingMessages(); }, milliseconds);
+        Delay(
+            skin_->declarations(), [&rt] { rt.processPendingMessages(); }, milliseconds);
         return;
     }
     const auto deadline = backend_.now() + std::chrono::milliseconds(milliseconds);
-    while (rt.windowLoaded(rt::kMainWindowId) && backend_.waitForMessage(deadline)) rt.processPendingMessages();
+    while (rt.windowLoaded(rt::kMainWindowId) && backend_.waitForMessage(deadline))
+        rt.processPendingMessages();
 }
 
 void GuideProgram::exitRoutine() {

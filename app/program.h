@@ -33,7 +33,7 @@ struct ProgramOptions {
 };
 
 class GuideProgram {
-public:
+  public:
     GuideProgram(rt::Backend& backend, ProgramOptions options);
     ~GuideProgram();
     GuideProgram(const GuideProgram&) = delete;
@@ -50,7 +50,7 @@ public:
     skin::SkinSystem* skin() { return skin_.get(); }  // null: no skin this run
     const skin::KeptSkinArguments& keptSkin() const { return keptSkin_; }
 
-private:
+  private:
     GuideServices services();
     void pause(rt::Runtime& rt, int milliseconds);
     void exitRoutine();

@@ -6,9 +6,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <fcntl.h>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 
 #include "server/http_server.h"
 #include "server/sample_listings.h"
@@ -19,7 +19,9 @@ namespace epg {
 BackgroundServer::BackgroundServer(std::unique_ptr<HttpServer> http) : http_(std::move(http)) {}
 BackgroundServer::~BackgroundServer() = default;
 
-std::uint16_t BackgroundServer::port() const { return http_ ? http_->port() : 0; }
+std::uint16_t BackgroundServer::port() const {
+    return http_ ? http_->port() : 0;
+}
 
 BackgroundStart startSampleServer(const std::string& host, std::uint16_t port) {
     auto site = std::make_shared<const Site>(std::make_shared<SampleListings>(), systemClock());
@@ -34,7 +36,7 @@ BackgroundStart startSampleServer(const std::string& host, std::uint16_t port) {
 namespace {
 
 class Fd {
-public:
+  public:
     explicit Fd(int fd) : fd_(fd) {}
     ~Fd() {
         if (fd_ >= 0) ::close(fd_);
@@ -43,7 +45,7 @@ public:
     Fd& operator=(const Fd&) = delete;
     int get() const { return fd_; }
 
-private:
+  private:
     int fd_;
 };
 
@@ -61,7 +63,8 @@ bool connects(const addrinfo* ai, std::chrono::milliseconds timeout) {
 
 }  // namespace
 
-bool somethingAnswers(const std::string& host, std::uint16_t port, std::chrono::milliseconds timeout) {
+bool somethingAnswers(const std::string& host, std::uint16_t port,
+                      std::chrono::milliseconds timeout) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;

@@ -13,14 +13,14 @@ class HttpServer;
 
 // Serves the sample listings on its own thread until destroyed.
 class BackgroundServer {
-public:
+  public:
     explicit BackgroundServer(std::unique_ptr<HttpServer> http);
     ~BackgroundServer();
     BackgroundServer(const BackgroundServer&) = delete;
     BackgroundServer& operator=(const BackgroundServer&) = delete;
     std::uint16_t port() const;
 
-private:
+  private:
     std::unique_ptr<HttpServer> http_;
 };
 

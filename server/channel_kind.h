@@ -6,8 +6,19 @@
 namespace epg {
 
 enum class ChannelKind {
-    News, Drama, Film, Sport, Children, Music, Opera, Shopping, Weather,
-    Documentary, Education, Foreign, General,
+    News,
+    Drama,
+    Film,
+    Sport,
+    Children,
+    Music,
+    Opera,
+    Shopping,
+    Weather,
+    Documentary,
+    Education,
+    Foreign,
+    General,
 };
 
 // utf8Name as the catalogue lists it; group 0 .. 9 (7..9 hold the channels

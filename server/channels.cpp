@@ -35,11 +35,21 @@ const Table& table() {
 
 }  // namespace
 
-std::size_t channelCount() { return table().entries.size(); }
-std::string_view channelPath(std::size_t c) { return table().entries.at(c).row->path; }
-const rt::Text& channelName(std::size_t c) { return table().entries.at(c).row->name; }
-std::string channelNameUtf8(std::size_t c) { return rt::toUtf8(channelName(c)); }
-int channelGroup(std::size_t c) { return table().entries.at(c).group; }
+std::size_t channelCount() {
+    return table().entries.size();
+}
+std::string_view channelPath(std::size_t c) {
+    return table().entries.at(c).row->path;
+}
+const rt::Text& channelName(std::size_t c) {
+    return table().entries.at(c).row->name;
+}
+std::string channelNameUtf8(std::size_t c) {
+    return rt::toUtf8(channelName(c));
+}
+int channelGroup(std::size_t c) {
+    return table().entries.at(c).group;
+}
 
 std::optional<std::size_t> channelByPath(std::string_view path) {
     const auto& m = table().byPath;

@@ -29,15 +29,19 @@ Date civilFromDays(std::int64_t z) {
     return {year, month, day};
 }
 
-Date addDays(const Date& d, int n) { return civilFromDays(daysFromCivil(d) + n); }
+Date addDays(const Date& d, int n) {
+    return civilFromDays(daysFromCivil(d) + n);
+}
 
 int isoWeekday(const Date& d) {
-    std::int64_t z = daysFromCivil(d);  // 1970-01-01 was a Thursday
+    std::int64_t z = daysFromCivil(d);       // 1970-01-01 was a Thursday
     std::int64_t w = ((z % 7) + 7 + 3) % 7;  // 0 = Monday
     return static_cast<int>(w) + 1;
 }
 
-Date mondayOf(const Date& d) { return addDays(d, 1 - isoWeekday(d)); }
+Date mondayOf(const Date& d) {
+    return addDays(d, 1 - isoWeekday(d));
+}
 
 bool validDate(int year, int month, int day) {
     if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1) return false;
@@ -54,7 +58,10 @@ LocalTime toLocal(Seconds t) {
     std::time_t tt = static_cast<std::time_t>(t);
     std::tm tm{};
     localtime_r(&tt, &tm);
-    return {{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday}, tm.tm_hour, tm.tm_min, tm.tm_sec,
+    return {{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday},
+            tm.tm_hour,
+            tm.tm_min,
+            tm.tm_sec,
             static_cast<int>(tm.tm_gmtoff)};
 }
 
@@ -69,6 +76,8 @@ Seconds fromLocal(const Date& d, int minuteOfDay) {
     return static_cast<Seconds>(std::mktime(&tm));
 }
 
-Seconds localMidnight(const Date& d) { return fromLocal(d, 0); }
+Seconds localMidnight(const Date& d) {
+    return fromLocal(d, 0);
+}
 
 }  // namespace epg

@@ -16,7 +16,8 @@ std::string exportSite(const Site& site, const std::string& dir, std::size_t* wr
         // Page paths are built from the catalogue, but check anyway: nothing
         // may land outside dir.
         fs::path rel(path);
-        if (rel.is_absolute() || path.find("..") != std::string::npos) return path + ": not a relative page path";
+        if (rel.is_absolute() || path.find("..") != std::string::npos)
+            return path + ": not a relative page path";
         auto body = site.page(path);
         if (!body) continue;
         fs::path file = root / rel;

@@ -67,7 +67,7 @@ void appendUtf8(std::string& out, char32_t cp) {
 
 // One iconv descriptor for the characters of one text.
 class GbkEncoder {
-public:
+  public:
     GbkEncoder() : cd_(iconv_open("GBK", "UTF-8")) {}
     ~GbkEncoder() {
         if (usable()) iconv_close(cd_);
@@ -90,13 +90,14 @@ public:
         char* dst = buf;
         std::size_t dstLeft = sizeof buf;
         iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        if (iconv(cd_, &src, &srcLeft, &dst, &dstLeft) == static_cast<std::size_t>(-1) || srcLeft != 0)
+        if (iconv(cd_, &src, &srcLeft, &dst, &dstLeft) == static_cast<std::size_t>(-1) ||
+            srcLeft != 0)
             return false;
         out.append(buf, dst - buf);
         return true;
     }
 
-private:
+  private:
     bool usable() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
     iconv_t cd_;
 };
@@ -145,9 +146,12 @@ rt::Text shownTitle(std::string_view utf8) {
     rt::Text out;
     for (std::size_t i = b; i < e; ++i) {
         char32_t c = text[i];
-        if (c == '<') c = 0xFF1C;                                     // ＜
-        else if (c == '>') c = 0xFF1E;                                // ＞
-        else if (c == 0x5267 && i + 1 < e && text[i + 1] == 0x60C5) c = 0x5287;  // 剧情 -> 劇情
+        if (c == '<')
+            c = 0xFF1C;  // ＜
+        else if (c == '>')
+            c = 0xFF1E;  // ＞
+        else if (c == 0x5267 && i + 1 < e && text[i + 1] == 0x60C5)
+            c = 0x5287;  // 剧情 -> 劇情
         if (!enc.append(out, c)) out += '?';
     }
     return out;

@@ -3,11 +3,12 @@
 #include <array>
 #include <atomic>
 #include <utility>  // before Asio, which uses std::exchange without it
+
+#include <sys/resource.h>
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <ctime>
-#include <sys/resource.h>
 #include <list>
 #include <mutex>
 #include <optional>
@@ -42,7 +43,7 @@ const char* reasonOf(int status) {
 
 // The Date header's value, formatted again only when the second changes.
 class HttpDate {
-public:
+  public:
     const std::string& now() {
         std::time_t t = std::time(nullptr);
         if (t != second_) {
@@ -56,7 +57,7 @@ public:
         return text_;
     }
 
-private:
+  private:
     std::time_t second_ = -1;
     std::string text_;
 };
@@ -70,7 +71,8 @@ std::string responseHead(int status, const Reply& r, bool keepAlive, const std::
     h += reasonOf(status);
     h += "\r\nServer: tvguide-epgd\r\nDate: ";
     h += date;
-    h += r.html ? "\r\nContent-Type: text/html; charset=GBK" : "\r\nContent-Type: text/plain; charset=us-ascii";
+    h += r.html ? "\r\nContent-Type: text/html; charset=GBK"
+                : "\r\nContent-Type: text/plain; charset=us-ascii";
     h += "\r\nContent-Length: ";
     h += std::to_string(r.body->size());
     if (status == 405) h += "\r\nAllow: GET, HEAD";
@@ -80,7 +82,8 @@ std::string responseHead(int status, const Reply& r, bool keepAlive, const std::
 }
 
 Reply plainReply(int status, const char* text) {
-    return {status, std::make_shared<const std::string>(std::to_string(status) + ' ' + text + '\n'), false};
+    return {status, std::make_shared<const std::string>(std::to_string(status) + ' ' + text + '\n'),
+            false};
 }
 
 enum class Phase { Waiting, Reading, Writing, Lingering, Closed };
@@ -90,12 +93,14 @@ enum class Phase { Waiting, Reading, Writing, Lingering, Closed };
 class Session;
 
 struct HttpServer::Impl {
-    Impl(std::shared_ptr<const Site> s, HttpLimits l) : site(std::move(s)), limits(l), contexts(makeContexts(l.threads)) {
+    Impl(std::shared_ptr<const Site> s, HttpLimits l)
+        : site(std::move(s)), limits(l), contexts(makeContexts(l.threads)) {
         for (auto& c : contexts) guards.emplace_back(c->get_executor());
     }
     static std::vector<std::unique_ptr<asio::io_context>> makeContexts(int n) {
         std::vector<std::unique_ptr<asio::io_context>> out;
-        for (int i = 0; i < std::max(1, n); ++i) out.push_back(std::make_unique<asio::io_context>(1));
+        for (int i = 0; i < std::max(1, n); ++i)
+            out.push_back(std::make_unique<asio::io_context>(1));
         return out;
     }
 
@@ -120,7 +125,9 @@ struct HttpServer::Impl {
     void admit(Socket socket);
 };
 
-SteadyClock::rep ticksNow() { return SteadyClock::now().time_since_epoch().count(); }
+SteadyClock::rep ticksNow() {
+    return SteadyClock::now().time_since_epoch().count();
+}
 SteadyClock::rep ticksAfter(std::chrono::milliseconds d) {
     return ticksNow() + std::chrono::duration_cast<SteadyClock::duration>(d).count();
 }
@@ -130,8 +137,9 @@ SteadyClock::rep ticksAfter(std::chrono::milliseconds d) {
 // waits for is a plain number that the server's sweeper checks, so no timer
 // is set per read or write.
 class Session : public std::enable_shared_from_this<Session> {
-public:
-    Session(Socket&& socket, HttpServer::Impl& server) : socket_(std::move(socket)), server_(server) {}
+  public:
+    Session(Socket&& socket, HttpServer::Impl& server)
+        : socket_(std::move(socket)), server_(server) {}
 
     ~Session() {
         std::lock_guard lock(server_.mutex);
@@ -143,7 +151,8 @@ public:
     void start() {
         beast::error_code ignored;
         socket_.set_option(tcp::no_delay(true), ignored);
-        asio::dispatch(socket_.get_executor(), [self = shared_from_this()] { self->waitForRequest(); });
+        asio::dispatch(socket_.get_executor(),
+                       [self = shared_from_this()] { self->waitForRequest(); });
     }
 
     // Ends the connection from any thread. Marked at once, so that neither
@@ -157,15 +166,18 @@ public:
     // its last response (and so may be let go to make room), and since when.
     bool evictable() const {
         Phase p = phase_.load();
-        return !closing_.load() && (p == Phase::Waiting || p == Phase::Reading || p == Phase::Lingering);
+        return !closing_.load() &&
+               (p == Phase::Waiting || p == Phase::Reading || p == Phase::Lingering);
     }
     bool closing() const { return closing_.load() || phase_.load() == Phase::Closed; }
-    SteadyClock::time_point since() const { return SteadyClock::time_point(SteadyClock::duration(since_.load())); }
+    SteadyClock::time_point since() const {
+        return SteadyClock::time_point(SteadyClock::duration(since_.load()));
+    }
     bool overdue(SteadyClock::rep now) const {
         return !closing_.load() && phase_.load() != Phase::Closed && deadline_.load() < now;
     }
 
-private:
+  private:
     void setPhase(Phase p, std::chrono::milliseconds allowed) {
         auto now = ticksNow();
         phase_ = p;
@@ -185,11 +197,13 @@ private:
     }
 
     void read() {
-        socket_.async_read_some(buffer_.prepare(4096), [self = shared_from_this()](beast::error_code ec, std::size_t n) {
+        socket_.async_read_some(buffer_.prepare(4096), [self = shared_from_this()](
+                                                           beast::error_code ec, std::size_t n) {
             if (ec || self->phase_ == Phase::Closed) return self->end();
             self->buffer_.commit(n);
             // The header time-out runs from the first byte of a request.
-            if (self->phase_ == Phase::Waiting) self->setPhase(Phase::Reading, self->server_.limits.headerTimeout);
+            if (self->phase_ == Phase::Waiting)
+                self->setPhase(Phase::Reading, self->server_.limits.headerTimeout);
             self->parse();
         });
     }
@@ -202,7 +216,8 @@ private:
             if (ec || used == 0) break;
         }
         if (ec == http::error::need_more) ec = {};
-        if (ec == http::error::header_limit) return respond(plainReply(431, "request header too large"), false, false);
+        if (ec == http::error::header_limit)
+            return respond(plainReply(431, "request header too large"), false, false);
         if (ec) return respond(plainReply(400, "bad request"), false, false);
         if (!parser_->is_header_done()) {
             // Beast checks the limit only on a complete header; a header that
@@ -231,13 +246,15 @@ private:
         setPhase(Phase::Writing, server_.limits.writeTimeout);
         head_ = responseHead(reply.status, reply, keepAlive, date_.now());
         body_ = std::move(reply.body);
-        std::array<asio::const_buffer, 2> buffers{asio::buffer(head_),
-                                                  headOnly ? asio::const_buffer() : asio::buffer(*body_)};
-        asio::async_write(socket_, buffers, [self = shared_from_this(), keepAlive](beast::error_code ec, std::size_t) {
-            if (ec || self->phase_ == Phase::Closed) return self->end();
-            if (keepAlive) return self->waitForRequest();
-            self->linger();
-        });
+        std::array<asio::const_buffer, 2> buffers{
+            asio::buffer(head_), headOnly ? asio::const_buffer() : asio::buffer(*body_)};
+        asio::async_write(
+            socket_, buffers,
+            [self = shared_from_this(), keepAlive](beast::error_code ec, std::size_t) {
+                if (ec || self->phase_ == Phase::Closed) return self->end();
+                if (keepAlive) return self->waitForRequest();
+                self->linger();
+            });
     }
 
     // After the last response: stop sending, then read and drop what the
@@ -253,10 +270,12 @@ private:
     }
 
     void drain() {
-        socket_.async_read_some(buffer_.prepare(4096), [self = shared_from_this()](beast::error_code ec, std::size_t n) {
+        socket_.async_read_some(buffer_.prepare(4096), [self = shared_from_this()](
+                                                           beast::error_code ec, std::size_t n) {
             self->drained_ += n;
             self->buffer_.clear();
-            if (ec || self->phase_ == Phase::Closed || self->drained_ > 64 * 1024) return self->end();
+            if (ec || self->phase_ == Phase::Closed || self->drained_ > 64 * 1024)
+                return self->end();
             self->drain();
         });
     }
@@ -345,7 +364,8 @@ void HttpServer::Impl::admit(Socket socket) {
                 // Everyone is busy: refuse this one plainly instead of queueing it.
                 socket.non_blocking(true);
                 static const std::string kBusy =
-                    "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+                    "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: "
+                    "close\r\n\r\n";
                 beast::error_code ignored;
                 socket.write_some(asio::buffer(kBusy), ignored);
                 socket.close(ignored);
@@ -363,7 +383,9 @@ void HttpServer::Impl::admit(Socket socket) {
 HttpServer::HttpServer(std::shared_ptr<const Site> site, HttpLimits limits)
     : impl_(std::make_unique<Impl>(std::move(site), limits)) {}
 
-HttpServer::~HttpServer() { stop(); }
+HttpServer::~HttpServer() {
+    stop();
+}
 
 std::string HttpServer::listen(const std::string& host, std::uint16_t port) {
     beast::error_code ec;
@@ -400,11 +422,14 @@ void HttpServer::start() {
     // The connection limit must bite before the descriptor limit does, or a
     // flood would stop accept() and no idle connection would be let go.
     rlimit files{};
-    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY && files.rlim_cur > 64)
-        impl_->limits.maxConnections = std::min<std::size_t>(impl_->limits.maxConnections, files.rlim_cur - 48);
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY &&
+        files.rlim_cur > 64)
+        impl_->limits.maxConnections =
+            std::min<std::size_t>(impl_->limits.maxConnections, files.rlim_cur - 48);
     impl_->accept();
     impl_->sweep();
-    for (auto& context : impl_->contexts) impl_->threads.emplace_back([c = context.get()] { c->run(); });
+    for (auto& context : impl_->contexts)
+        impl_->threads.emplace_back([c = context.get()] { c->run(); });
 }
 
 void HttpServer::stop() {

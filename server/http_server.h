@@ -21,7 +21,7 @@ namespace epg {
 
 struct HttpLimits {
     int threads = 2;
-    std::size_t maxHeaderBytes = 8 * 1024;   // request line and all headers
+    std::size_t maxHeaderBytes = 8 * 1024;  // request line and all headers
     std::size_t maxTargetBytes = 2 * 1024;
     std::size_t maxConnections = 1024;
     std::chrono::milliseconds idleTimeout{15'000};    // waiting for a request
@@ -30,7 +30,7 @@ struct HttpLimits {
 };
 
 class HttpServer {
-public:
+  public:
     HttpServer(std::shared_ptr<const Site> site, HttpLimits limits = {});
     ~HttpServer();  // stops and joins the threads
     HttpServer(const HttpServer&) = delete;
@@ -48,7 +48,7 @@ public:
 
     struct Impl;  // the networking, in the .cpp
 
-private:
+  private:
     std::unique_ptr<Impl> impl_;
 };
 

@@ -22,15 +22,16 @@ struct Programme {
 // Channels are numbered by their position in the catalogue (group by group,
 // row by row), 0 .. channelCount() - 1.
 class Listings {
-public:
+  public:
     virtual ~Listings() = default;
     // Programmes of one channel starting in [from, to), in start order.
-    virtual std::vector<Programme> starting(std::size_t channel, Seconds from, Seconds to) const = 0;
+    virtual std::vector<Programme> starting(std::size_t channel, Seconds from,
+                                            Seconds to) const = 0;
 };
 
 // Listings held in memory, as read from XMLTV files.
 class StoredListings final : public Listings {
-public:
+  public:
     StoredListings();
     // Adds a programme; call finish() once all are in.
     void add(std::size_t channel, Programme p);
@@ -40,7 +41,7 @@ public:
     std::vector<Programme> starting(std::size_t channel, Seconds from, Seconds to) const override;
     std::size_t programmeCount() const;
 
-private:
+  private:
     std::vector<std::vector<Programme>> channels_;
 };
 

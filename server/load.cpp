@@ -8,7 +8,8 @@
 
 namespace epg {
 
-LoadResult loadListings(const std::vector<std::string>& xmltvFiles, const std::optional<std::string>& mapFile) {
+LoadResult loadListings(const std::vector<std::string>& xmltvFiles,
+                        const std::optional<std::string>& mapFile) {
     if (xmltvFiles.empty()) return {std::make_shared<SampleListings>(), {}, "sample listings"};
     ChannelMap map;
     if (mapFile) {
@@ -28,10 +29,13 @@ LoadResult loadListings(const std::vector<std::string>& xmltvFiles, const std::o
         skipped += r.skipped;
     }
     listings->finish();
-    double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+    double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
+            .count();
     char summary[160];
-    std::snprintf(summary, sizeof summary, "%zu programmes read from %zu XMLTV file(s) in %.0f ms (%zu skipped)",
-                  programmes, xmltvFiles.size(), ms, skipped);
+    std::snprintf(summary, sizeof summary,
+                  "%zu programmes read from %zu XMLTV file(s) in %.0f ms (%zu skipped)", programmes,
+                  xmltvFiles.size(), ms, skipped);
     std::string line = summary;
     if (programmes == 0)
         line += mapFile ? "; no programme belongs to a channel of the map"

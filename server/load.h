@@ -19,6 +19,7 @@ struct LoadResult {
 // Sample listings when xmltvFiles is empty; otherwise every file through the
 // map (or, without one, channel ids that are catalogue paths). Any unreadable
 // or malformed file fails the whole load.
-LoadResult loadListings(const std::vector<std::string>& xmltvFiles, const std::optional<std::string>& mapFile);
+LoadResult loadListings(const std::vector<std::string>& xmltvFiles,
+                        const std::optional<std::string>& mapFile);
 
 }  // namespace epg

@@ -1,8 +1,8 @@
 // tvguide-epgd: the EPG server the guide reads its day pages from.
+#include <sys/resource.h>
 #include <csignal>
 #include <cstdio>
 #include <memory>
-#include <sys/resource.h>
 
 #include "server/export.h"
 #include "server/http_server.h"
@@ -37,8 +37,8 @@ int main(int argc, char** argv) {
 
     if (o.sampleXmltvFile) {
         Date monday = mondayOf(toLocal(clock()).date);
-        std::string err = writeXmltvFile(*o.sampleXmltvFile, SampleListings(), localMidnight(monday),
-                                         localMidnight(addDays(monday, 7)));
+        std::string err = writeXmltvFile(*o.sampleXmltvFile, SampleListings(),
+                                         localMidnight(monday), localMidnight(addDays(monday, 7)));
         if (!err.empty()) return fail(err, 1);
         std::fprintf(stderr, "tvguide-epgd: wrote the sample listings of the week of %s to %s\n",
                      isoText(monday).c_str(), o.sampleXmltvFile->c_str());
@@ -54,7 +54,8 @@ int main(int argc, char** argv) {
         std::size_t written = 0;
         std::string err = exportSite(*site, *o.exportDir, &written);
         if (!err.empty()) return fail(err, 1);
-        std::fprintf(stderr, "tvguide-epgd: wrote %zu pages below %s\n", written, o.exportDir->c_str());
+        std::fprintf(stderr, "tvguide-epgd: wrote %zu pages below %s\n", written,
+                     o.exportDir->c_str());
         return 0;
     }
 
@@ -78,8 +79,8 @@ int main(int argc, char** argv) {
     HttpServer http(site, limits);
     if (std::string err = http.listen(o.host, o.port); !err.empty()) return fail(err, 1);
     http.start();
-    std::fprintf(stderr, "tvguide-epgd: serving on http://%s:%u/ with %d thread(s)\n", o.host.c_str(),
-                 static_cast<unsigned>(http.port()), o.threads);
+    std::fprintf(stderr, "tvguide-epgd: serving on http://%s:%u/ with %d thread(s)\n",
+                 o.host.c_str(), static_cast<unsigned>(http.port()), o.threads);
 
     for (;;) {
         int sig = 0;

@@ -35,17 +35,19 @@ std::string usageText() {
 
 std::optional<Seconds> parseLocalDateTime(std::string_view t) {
     // YYYY-MM-DDTHH:MM:SS
-    if (t.size() != 19 || t[4] != '-' || t[7] != '-' || (t[10] != 'T' && t[10] != ' ') || t[13] != ':' ||
-        t[16] != ':')
+    if (t.size() != 19 || t[4] != '-' || t[7] != '-' || (t[10] != 'T' && t[10] != ' ') ||
+        t[13] != ':' || t[16] != ':')
         return std::nullopt;
     long long y, mo, d, h, mi, s;
     if (!toInt(t.substr(0, 4), y) || !toInt(t.substr(5, 2), mo) || !toInt(t.substr(8, 2), d) ||
         !toInt(t.substr(11, 2), h) || !toInt(t.substr(14, 2), mi) || !toInt(t.substr(17, 2), s))
         return std::nullopt;
-    if (!validDate(static_cast<int>(y), static_cast<int>(mo), static_cast<int>(d)) || h > 23 || mi > 59 || s > 59)
+    if (!validDate(static_cast<int>(y), static_cast<int>(mo), static_cast<int>(d)) || h > 23 ||
+        mi > 59 || s > 59)
         return std::nullopt;
     return fromLocal({static_cast<int>(y), static_cast<int>(mo), static_cast<int>(d)},
-                     static_cast<int>(h * 60 + mi)) + s;
+                     static_cast<int>(h * 60 + mi)) +
+           s;
 }
 
 bool parseListen(std::string_view text, std::string& host, std::uint16_t& port) {
@@ -84,15 +86,17 @@ OptionsResult parseOptions(const std::vector<std::string>& args) {
             o.help = true;
             continue;
         }
-        static const char* const kWithValue[] = {"--listen", "--xmltv", "--map", "--now", "--export",
-                                                 "--write-sample-xmltv", "--threads"};
+        static const char* const kWithValue[] = {"--listen", "--xmltv",  "--map",
+                                                 "--now",    "--export", "--write-sample-xmltv",
+                                                 "--threads"};
         bool known = false;
         for (const char* k : kWithValue) known = known || name == k;
         if (!known) return fail("unknown option \"" + name + "\"");
         auto v = value();
         if (!v || v->empty()) return fail(name + " needs a value");
         if (name == "--listen") {
-            if (!parseListen(*v, o.host, o.port)) return fail("--listen wants HOST:PORT, not \"" + *v + "\"");
+            if (!parseListen(*v, o.host, o.port))
+                return fail("--listen wants HOST:PORT, not \"" + *v + "\"");
         } else if (name == "--xmltv") {
             o.xmltvFiles.push_back(*v);
         } else if (name == "--map") {
@@ -107,7 +111,8 @@ OptionsResult parseOptions(const std::vector<std::string>& args) {
             o.sampleXmltvFile = *v;
         } else if (name == "--threads") {
             long long n;
-            if (!toInt(*v, n) || n < 1 || n > 64) return fail("--threads wants a number from 1 to 64");
+            if (!toInt(*v, n) || n < 1 || n > 64)
+                return fail("--threads wants a number from 1 to 64");
             o.threads = static_cast<int>(n);
         }
     }

@@ -19,17 +19,20 @@ std::string hhmm(Seconds t) {
 std::string head(const std::string& gbkTitle) {
     return "<!DOCTYPE html>\n<html><head>"
            "<meta http-equiv='Content-Type' content='text/html; charset=GBK'>"
-           "<title>" + gbkTitle + "</title></head>\n<body>\n";
+           "<title>" +
+           gbkTitle + "</title></head>\n<body>\n";
 }
 
 const char* weekdayName(int w) {
-    static const char* const kNames[] = {"星期一", "星期二", "星期三", "星期四", "星期五", "星期六", "星期日"};
+    static const char* const kNames[] = {"星期一", "星期二", "星期三", "星期四",
+                                         "星期五", "星期六", "星期日"};
     return kNames[(w - 1) % 7];
 }
 
 }  // namespace
 
-std::string renderDayPage(std::size_t channel, const Date& date, const std::vector<Programme>& programmes) {
+std::string renderDayPage(std::size_t channel, const Date& date,
+                          const std::vector<Programme>& programmes) {
     std::string name = htmlText(channelNameUtf8(channel));
     std::string when = rt::gbk(std::string(weekdayName(isoWeekday(date))) + " ") + isoText(date);
     std::string page = head(name + ' ' + when);
@@ -42,7 +45,8 @@ std::string renderDayPage(std::size_t channel, const Date& date, const std::vect
         page += hhmm(p.start);
         page += "</div><div id='e2' >";
         page += shownTitle(p.title);
-        if (!p.description.empty()) page += "<a href='#d" + std::to_string(++described) + "'>" + kPlot + "</a>";
+        if (!p.description.empty())
+            page += "<a href='#d" + std::to_string(++described) + "'>" + kPlot + "</a>";
         page += "</div></div>\n";
     }
     if (described > 0) {
@@ -50,8 +54,8 @@ std::string renderDayPage(std::size_t channel, const Date& date, const std::vect
         described = 0;
         for (const auto& p : programmes) {
             if (p.description.empty()) continue;
-            page += "<p id='d" + std::to_string(++described) + "'>" + hhmm(p.start) + ' ' + htmlText(p.title) +
-                    ": " + htmlText(p.description) + "</p>\n";
+            page += "<p id='d" + std::to_string(++described) + "'>" + hhmm(p.start) + ' ' +
+                    htmlText(p.title) + ": " + htmlText(p.description) + "</p>\n";
         }
     }
     page += "</body></html>\n";
@@ -61,15 +65,19 @@ std::string renderDayPage(std::size_t channel, const Date& date, const std::vect
 std::string renderBanner(Seconds now, const std::vector<NowOn>& rows) {
     LocalTime lt = toLocal(now);
     char clock[32];
-    std::snprintf(clock, sizeof clock, " %s %02d:%02d", isoText(lt.date).c_str(), lt.hour, lt.minute);
-    std::string page = "<!DOCTYPE html>\n<html><head>"
-                       "<meta http-equiv='Content-Type' content='text/html; charset=GBK'>"
-                       "<meta http-equiv='refresh' content='300'>"
-                       "<title>" + rt::gbk("正在播出") + "</title>"
-                       "<style>body{margin:4px;font-size:12px;background:#f4f7fb}"
-                       "td{padding:1px 8px;white-space:nowrap}th{text-align:left;color:#25508c}</style>"
-                       "</head>\n<body>\n<table>\n<tr><th colspan='3'>" +
-                       rt::gbk("正在播出") + clock + "</th></tr>\n";
+    std::snprintf(clock, sizeof clock, " %s %02d:%02d", isoText(lt.date).c_str(), lt.hour,
+                  lt.minute);
+    std::string page =
+        "<!DOCTYPE html>\n<html><head>"
+        "<meta http-equiv='Content-Type' content='text/html; charset=GBK'>"
+        "<meta http-equiv='refresh' content='300'>"
+        "<title>" +
+        rt::gbk("正在播出") +
+        "</title>"
+        "<style>body{margin:4px;font-size:12px;background:#f4f7fb}"
+        "td{padding:1px 8px;white-space:nowrap}th{text-align:left;color:#25508c}</style>"
+        "</head>\n<body>\n<table>\n<tr><th colspan='3'>" +
+        rt::gbk("正在播出") + clock + "</th></tr>\n";
     for (const auto& r : rows) {
         page += "<tr><td>" + htmlText(channelNameUtf8(r.channel)) + "</td><td>";
         if (r.programme != nullptr) {

@@ -15,7 +15,8 @@ namespace epg {
 // a description gets <a href='#dN'>剧情</a> straight after the title (no blank,
 // so the guide's cut before "剧情" leaves the title whole), and the
 // descriptions follow the rows, where the guide's row pattern never looks.
-std::string renderDayPage(std::size_t channel, const Date& date, const std::vector<Programme>& programmes);
+std::string renderDayPage(std::size_t channel, const Date& date,
+                          const std::vector<Programme>& programmes);
 
 struct NowOn {
     std::size_t channel;

@@ -16,7 +16,7 @@ namespace epg {
 std::vector<Programme> sampleBroadcastDay(std::size_t channel, const Date& d);
 
 class SampleListings final : public Listings {
-public:
+  public:
     std::vector<Programme> starting(std::size_t channel, Seconds from, Seconds to) const override;
 };
 

@@ -10,7 +10,8 @@ namespace epg {
 
 Clock systemClock() {
     return [] {
-        return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+        return std::chrono::duration_cast<std::chrono::seconds>(
+                   std::chrono::system_clock::now().time_since_epoch())
             .count();
     };
 }
@@ -37,7 +38,8 @@ std::optional<DaySlot> daySlot(std::string_view path) {
     constexpr std::size_t kTail = 6;  // "Wn.htm"
     if (path.size() <= kTail) return std::nullopt;
     std::string_view tail = path.substr(path.size() - kTail);
-    if (tail[0] != 'W' || tail[1] < '1' || tail[1] > '7' || tail.substr(2) != ".htm") return std::nullopt;
+    if (tail[0] != 'W' || tail[1] < '1' || tail[1] > '7' || tail.substr(2) != ".htm")
+        return std::nullopt;
     auto channel = channelByPath(path.substr(0, path.size() - kTail));
     if (!channel) return std::nullopt;
     return DaySlot{*channel, tail[1] - '0'};
@@ -51,12 +53,15 @@ std::vector<std::size_t> bannerChannels() {
     std::vector<std::size_t> out;
     const auto& groups = app::catalogue();
     for (const auto& gr : kRows)
-        if (gr[0] < static_cast<int>(groups.size()) && gr[1] < static_cast<int>(groups[gr[0]].rows.size()))
+        if (gr[0] < static_cast<int>(groups.size()) &&
+            gr[1] < static_cast<int>(groups[gr[0]].rows.size()))
             if (auto c = channelByPath(groups[gr[0]].rows[gr[1]].path)) out.push_back(*c);
     return out;
 }
 
-std::shared_ptr<const std::string> text(std::string s) { return std::make_shared<const std::string>(std::move(s)); }
+std::shared_ptr<const std::string> text(std::string s) {
+    return std::make_shared<const std::string>(std::move(s));
+}
 
 }  // namespace
 
@@ -79,8 +84,10 @@ std::optional<std::string> cleanTargetPath(std::string_view target) {
         path += c;
     }
     // ".." anywhere, not only as a whole segment: no page name holds it.
-    if (path.find("..") != std::string::npos || path.find("//") != std::string::npos) return std::nullopt;
-    if (!path.empty() && path.front() == '/') return std::nullopt;  // "//host/x", or an escaped "/" first
+    if (path.find("..") != std::string::npos || path.find("//") != std::string::npos)
+        return std::nullopt;
+    if (!path.empty() && path.front() == '/')
+        return std::nullopt;  // "//host/x", or an escaped "/" first
     return path;
 }
 
@@ -125,8 +132,9 @@ std::shared_ptr<const std::string> Site::dayPage(std::size_t channel, int weekda
     // Rendered outside the lock; two threads may render the same page once
     // each, and either copy is the same.
     Date day = addDays(civilFromDays(cache->week), weekday - 1);
-    auto page = text(renderDayPage(channel, day, listings->starting(channel, localMidnight(day),
-                                                                    localMidnight(addDays(day, 1)))));
+    auto page = text(renderDayPage(
+        channel, day,
+        listings->starting(channel, localMidnight(day), localMidnight(addDays(day, 1)))));
     std::lock_guard lock(mutex_);
     if (cache_ == cache) cache_->pages[slot] = page;
     return page;
@@ -194,7 +202,8 @@ std::vector<std::string> Site::pagePaths() const {
     std::vector<std::string> out;
     out.reserve(channelCount() * 7 + 1);
     for (std::size_t c = 0; c < channelCount(); ++c)
-        for (int w = 1; w <= 7; ++w) out.push_back(std::string(channelPath(c)) + 'W' + char('0' + w) + ".htm");
+        for (int w = 1; w <= 7; ++w)
+            out.push_back(std::string(channelPath(c)) + 'W' + char('0' + w) + ".htm");
     out.emplace_back(kBannerPath);
     return out;
 }

@@ -30,11 +30,11 @@ std::optional<std::string> cleanTargetPath(std::string_view target);
 struct Reply {
     int status = 404;
     std::shared_ptr<const std::string> body;  // never null
-    bool html = true;                           // text/html; charset=GBK, else text/plain
+    bool html = true;                         // text/html; charset=GBK, else text/plain
 };
 
 class Site {
-public:
+  public:
     Site(std::shared_ptr<const Listings> listings, Clock clock);
 
     // The answer to GET or HEAD of a request target.
@@ -46,7 +46,7 @@ public:
     // The page behind a path from pagePaths() (or nullptr).
     std::shared_ptr<const std::string> page(std::string_view path) const;
 
-private:
+  private:
     struct Cache;
     std::shared_ptr<const std::string> dayPage(std::size_t channel, int weekday) const;
     std::shared_ptr<const std::string> banner() const;

@@ -17,9 +17,10 @@ void StoredListings::finish() {
                          [](const Programme& a, const Programme& b) { return a.start < b.start; });
         // Merged sources repeat programmes; two at the same start cannot both be
         // shown, so the first one read stays.
-        list.erase(std::unique(list.begin(), list.end(),
-                               [](const Programme& a, const Programme& b) { return a.start == b.start; }),
-                   list.end());
+        list.erase(
+            std::unique(list.begin(), list.end(),
+                        [](const Programme& a, const Programme& b) { return a.start == b.start; }),
+            list.end());
         for (std::size_t i = 0; i < list.size(); ++i) {
             Programme& p = list[i];
             if (p.stop != 0 && p.stop <= p.start) p.stop = 0;  // nonsense stop: unknown
@@ -28,12 +29,14 @@ void StoredListings::finish() {
     }
 }
 
-std::vector<Programme> StoredListings::starting(std::size_t channel, Seconds from, Seconds to) const {
+std::vector<Programme> StoredListings::starting(std::size_t channel, Seconds from,
+                                                Seconds to) const {
     if (channel >= channels_.size()) return {};
     const auto& list = channels_[channel];
     auto lo = std::lower_bound(list.begin(), list.end(), from,
                                [](const Programme& p, Seconds t) { return p.start < t; });
-    auto hi = std::lower_bound(lo, list.end(), to, [](const Programme& p, Seconds t) { return p.start < t; });
+    auto hi = std::lower_bound(lo, list.end(), to,
+                               [](const Programme& p, Seconds t) { return p.start < t; });
     return {lo, hi};
 }
 

@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <pugixml.hpp>
 
@@ -16,8 +16,10 @@ namespace epg {
 namespace {
 
 std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -26,8 +28,10 @@ std::string where(std::string_view file, std::size_t line) {
 }
 
 std::size_t lineOfOffset(std::string_view bytes, std::ptrdiff_t offset) {
-    auto end = static_cast<std::size_t>(std::clamp<std::ptrdiff_t>(offset, 0, static_cast<std::ptrdiff_t>(bytes.size())));
-    return 1 + static_cast<std::size_t>(std::count(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(end), '\n'));
+    auto end = static_cast<std::size_t>(
+        std::clamp<std::ptrdiff_t>(offset, 0, static_cast<std::ptrdiff_t>(bytes.size())));
+    return 1 + static_cast<std::size_t>(std::count(
+                   bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(end), '\n'));
 }
 
 bool digits(std::string_view s) {
@@ -93,7 +97,8 @@ std::optional<Seconds> parseXmltvTime(std::string_view s) {
     int hour = n >= 10 ? number(d.substr(8, 2)) : 0;
     int minute = n >= 12 ? number(d.substr(10, 2)) : 0;
     int second = n >= 14 ? number(d.substr(12, 2)) : 0;
-    if (!validDate(year, month, day) || hour > 23 || minute > 59 || second > 60) return std::nullopt;
+    if (!validDate(year, month, day) || hour > 23 || minute > 59 || second > 60)
+        return std::nullopt;
     std::string_view rest = trim(s.substr(n));
     int offset = 0;
     if (!rest.empty() && rest != "Z" && rest != "UTC" && rest != "GMT") {
@@ -103,7 +108,8 @@ std::optional<Seconds> parseXmltvTime(std::string_view s) {
         for (char c : z)
             if (c != ':') hhmm += c;
         if (hhmm.size() != 4 || !digits(hhmm)) return std::nullopt;
-        int oh = number(std::string_view(hhmm).substr(0, 2)), om = number(std::string_view(hhmm).substr(2));
+        int oh = number(std::string_view(hhmm).substr(0, 2)),
+            om = number(std::string_view(hhmm).substr(2));
         if (oh > 14 || om > 59) return std::nullopt;
         offset = (oh * 60 + om) * 60 * (rest[0] == '-' ? -1 : 1);
     }
@@ -124,14 +130,19 @@ MapResult parseChannelMap(std::string_view text, std::string_view fileName) {
         if (line.empty()) continue;
         auto tab = line.find('\t');
         if (tab == std::string_view::npos)
-            return {std::nullopt, where(fileName, lineNo) + "expected a catalogue path, a tab and an XMLTV channel id"};
+            return {std::nullopt, where(fileName, lineNo) +
+                                      "expected a catalogue path, a tab and an XMLTV channel id"};
         std::string path(trim(line.substr(0, tab)));
         std::string id(trim(line.substr(tab + 1)));
         if (!path.empty() && path.back() != '/') path += '/';
         auto channel = channelByPath(path);
-        if (!channel) return {std::nullopt, where(fileName, lineNo) + "no catalogue channel has the path \"" + path + "\""};
-        if (id.empty()) return {std::nullopt, where(fileName, lineNo) + "the XMLTV channel id is missing"};
-        if (taken[*channel]) return {std::nullopt, where(fileName, lineNo) + "\"" + path + "\" is mapped twice"};
+        if (!channel)
+            return {std::nullopt,
+                    where(fileName, lineNo) + "no catalogue channel has the path \"" + path + "\""};
+        if (id.empty())
+            return {std::nullopt, where(fileName, lineNo) + "the XMLTV channel id is missing"};
+        if (taken[*channel])
+            return {std::nullopt, where(fileName, lineNo) + "\"" + path + "\" is mapped twice"};
         taken[*channel] = true;
         map[id].push_back(*channel);
     }
@@ -140,7 +151,8 @@ MapResult parseChannelMap(std::string_view text, std::string_view fileName) {
 
 FileBytes readWholeFile(const std::string& fileName) {
     std::error_code ec;
-    if (std::filesystem::is_directory(fileName, ec)) return {std::nullopt, fileName + ": is a directory"};
+    if (std::filesystem::is_directory(fileName, ec))
+        return {std::nullopt, fileName + ": is a directory"};
     std::ifstream in(fileName, std::ios::binary);
     if (!in) return {std::nullopt, fileName + ": cannot open: " + std::strerror(errno)};
     std::string bytes;
@@ -219,17 +231,22 @@ XmltvResult readXmltv(std::string_view bytes, std::string_view fileName, const C
     std::optional<std::string> converted;
     if (declaredEncoding(bytes).starts_with("gb")) {
         converted = gb18030ToUtf8(bytes);
-        if (!converted) return failure(std::string(fileName) + ": not valid GB18030 text, as its XML declaration says");
+        if (!converted)
+            return failure(std::string(fileName) +
+                           ": not valid GB18030 text, as its XML declaration says");
         bytes = *converted;
     }
     pugi::xml_document doc;
-    pugi::xml_parse_result parsed = doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default,
-                                                    converted ? pugi::encoding_utf8 : pugi::encoding_auto);
-    if (!parsed) return failure(where(fileName, lineOfOffset(bytes, parsed.offset)) + parsed.description());
+    pugi::xml_parse_result parsed =
+        doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default,
+                        converted ? pugi::encoding_utf8 : pugi::encoding_auto);
+    if (!parsed)
+        return failure(where(fileName, lineOfOffset(bytes, parsed.offset)) + parsed.description());
     return collect(doc, fileName, map, into);
 }
 
-XmltvResult readXmltvFile(const std::string& fileName, const ChannelMap& map, StoredListings& into) {
+XmltvResult readXmltvFile(const std::string& fileName, const ChannelMap& map,
+                          StoredListings& into) {
     FileBytes f = readWholeFile(fileName);
     if (!f.bytes) return failure(f.error);
     std::string& bytes = *f.bytes;

@@ -21,7 +21,8 @@ struct TextHash {
 };
 
 // XMLTV channel id -> catalogue channels (one id may feed several rows).
-using ChannelMap = std::unordered_map<std::string, std::vector<std::size_t>, TextHash, std::equal_to<>>;
+using ChannelMap =
+    std::unordered_map<std::string, std::vector<std::size_t>, TextHash, std::equal_to<>>;
 
 struct MapResult {
     std::optional<ChannelMap> map;
@@ -37,9 +38,9 @@ ChannelMap identityChannelMap();
 
 struct XmltvResult {
     bool ok = false;
-    std::string error;            // "FILE:LINE: what" when not ok
-    std::size_t programmes = 0;   // added to the listings
-    std::size_t skipped = 0;      // of mapped channels, without a usable start or title
+    std::string error;           // "FILE:LINE: what" when not ok
+    std::size_t programmes = 0;  // added to the listings
+    std::size_t skipped = 0;     // of mapped channels, without a usable start or title
 };
 
 // Adds the programmes of mapped channels to `into` (call into.finish() after

@@ -18,8 +18,9 @@ std::string xmltvTime(Seconds t) {
     char sign = off < 0 ? '-' : '+';
     off = std::abs(off);
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d%02d%02d%02d%02d%02d %c%02d%02d", lt.date.year, lt.date.month, lt.date.day,
-                  lt.hour, lt.minute, lt.second, sign, off / 60, off % 60);
+    std::snprintf(buf, sizeof buf, "%04d%02d%02d%02d%02d%02d %c%02d%02d", lt.date.year,
+                  lt.date.month, lt.date.day, lt.hour, lt.minute, lt.second, sign, off / 60,
+                  off % 60);
     return buf;
 }
 
@@ -59,7 +60,8 @@ std::string writeXmltv(const Listings& listings, Seconds from, Seconds to) {
     return out.str();
 }
 
-std::string writeXmltvFile(const std::string& fileName, const Listings& listings, Seconds from, Seconds to) {
+std::string writeXmltvFile(const std::string& fileName, const Listings& listings, Seconds from,
+                           Seconds to) {
     std::string text = writeXmltv(listings, from, to);
     std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
     if (!out) return fileName + ": cannot write: " + std::strerror(errno);

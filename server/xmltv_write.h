@@ -13,7 +13,8 @@ namespace epg {
 std::string writeXmltv(const Listings& listings, Seconds from, Seconds to);
 
 // Writes the same to a file; an error text naming it, or empty.
-std::string writeXmltvFile(const std::string& fileName, const Listings& listings, Seconds from, Seconds to);
+std::string writeXmltvFile(const std::string& fileName, const Listings& listings, Seconds from,
+                           Seconds to);
 
 std::string xmltvTime(Seconds t);  // "20261207060000 +0800"
 

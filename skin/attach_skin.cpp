@@ -4,9 +4,10 @@
 
 namespace skin {
 
-std::uint32_t AttachSkin(MemoryLibrary& library, Declarations& declarations, KeptSkinArguments& kept,
-                         std::span<const std::uint8_t> skinData, const rt::Text& password, std::uint32_t number1,
-                         std::uint32_t number2, std::uint32_t number3) {
+std::uint32_t AttachSkin(MemoryLibrary& library, Declarations& declarations,
+                         KeptSkinArguments& kept, std::span<const std::uint8_t> skinData,
+                         const rt::Text& password, std::uint32_t number1, std::uint32_t number2,
+                         std::uint32_t number3) {
     kept.data.assign(skinData.begin(), skinData.end());
     kept.number1 = number1;
     kept.number2 = number2;
@@ -43,10 +44,15 @@ std::uint32_t AttachSkin(MemoryLibrary& library, Declarations& declarations, Kep
     GuestSpace::Scratch passwordCopy = space.scratch(std::uint32_t(password.size() + 1));
     if (!passwordCopy) return 0;
     std::memcpy(passwordCopy.data(), password.c_str(), password.size() + 1);
-    const std::string_view guestPassword(reinterpret_cast<const char*>(passwordCopy.data()), password.size());
+    const std::string_view guestPassword(reinterpret_cast<const char*>(passwordCopy.data()),
+                                         password.size());
 
-    const std::uint32_t args[] = {declarations.addressOf(data), std::uint32_t(skinData.size()),
-                                  declarations.addressOfText(guestPassword), number1, number2, number3};
+    const std::uint32_t args[] = {declarations.addressOf(data),
+                                  std::uint32_t(skinData.size()),
+                                  declarations.addressOfText(guestPassword),
+                                  number1,
+                                  number2,
+                                  number3};
     const GuestCallResult r = space.call(procedure, args);
     return r.ok ? r.value : 0;
 }

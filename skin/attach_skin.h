@@ -22,8 +22,9 @@ struct KeptSkinArguments {
 // n3) and returns its result; 0 without any call when the library lacks the
 // export (or nothing is mapped). `skinData` is handed over in place when it
 // lives in guest memory, else as a guest copy that lasts for the call.
-std::uint32_t AttachSkin(MemoryLibrary& library, Declarations& declarations, KeptSkinArguments& kept,
-                         std::span<const std::uint8_t> skinData, const rt::Text& password = {},
-                         std::uint32_t number1 = 0, std::uint32_t number2 = 0, std::uint32_t number3 = 0);
+std::uint32_t AttachSkin(MemoryLibrary& library, Declarations& declarations,
+                         KeptSkinArguments& kept, std::span<const std::uint8_t> skinData,
+                         const rt::Text& password = {}, std::uint32_t number1 = 0,
+                         std::uint32_t number2 = 0, std::uint32_t number3 = 0);
 
 }  // namespace skin

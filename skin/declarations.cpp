@@ -8,13 +8,27 @@ namespace skin {
 
 const std::vector<Declaration>& programDeclarations() {
     static const std::vector<Declaration> table = {
-        {"", "CreateWaitableTimerA"}, {"", "SetWaitableTimer"}, {"", "MsgWaitForMultipleObjects"},
-        {"kernel32", "CloseHandle"},  {"", "lstrcpyn"},         {"", "lstrcpyn"},
-        {"", "lstrcpynA"},            {"", "RtlMoveMemory"},    {"", "RtlMoveMemory"},
-        {"", "RtlMoveMemory"},        {"", "RtlMoveMemory"},    {"", "VirtualAlloc"},
-        {"", "RtlMoveMemory"},        {"", "RtlMoveMemory"},    {"", "RtlMoveMemory"},
-        {"", "RtlMoveMemory"},        {"", "LoadLibraryA"},     {"", "RtlMoveMemory"},
-        {"", "GetProcAddress"},       {"", "VirtualFree"},      {"", "RtlMoveMemory"},
+        {"", "CreateWaitableTimerA"},
+        {"", "SetWaitableTimer"},
+        {"", "MsgWaitForMultipleObjects"},
+        {"kernel32", "CloseHandle"},
+        {"", "lstrcpyn"},
+        {"", "lstrcpyn"},
+        {"", "lstrcpynA"},
+        {"", "RtlMoveMemory"},
+        {"", "RtlMoveMemory"},
+        {"", "RtlMoveMemory"},
+        {"", "RtlMoveMemory"},
+        {"", "VirtualAlloc"},
+        {"", "RtlMoveMemory"},
+        {"", "RtlMoveMemory"},
+        {"", "RtlMoveMemory"},
+        {"", "RtlMoveMemory"},
+        {"", "LoadLibraryA"},
+        {"", "RtlMoveMemory"},
+        {"", "GetProcAddress"},
+        {"", "VirtualFree"},
+        {"", "RtlMoveMemory"},
     };
     return table;
 }
@@ -40,9 +54,13 @@ rt::Text format(std::string_view utf8Template, std::initializer_list<std::string
 
 }  // namespace
 
-Declarations::Declarations(SystemLibraries& layer, FatalReporter& reporter, std::vector<Declaration> table,
-                           LibraryDirectories dirs)
-    : layer_(layer), reporter_(reporter), table_(std::move(table)), dirs_(std::move(dirs)), cache_(table_.size()) {}
+Declarations::Declarations(SystemLibraries& layer, FatalReporter& reporter,
+                           std::vector<Declaration> table, LibraryDirectories dirs)
+    : layer_(layer),
+      reporter_(reporter),
+      table_(std::move(table)),
+      dirs_(std::move(dirs)),
+      cache_(table_.size()) {}
 
 Declarations::~Declarations() {
     for (const Resolved& r : cache_)
@@ -99,7 +117,8 @@ GuestAddress Declarations::resolve(int index) {
     if (d.library.empty())
         reporter_.fatal(0, format("无法找到指定DLL库文件中的输出命令“%s”", {d.function}));
     else
-        reporter_.fatal(0, format("无法找到指定DLL库文件“%s”中的输出命令“%s”", {d.library, d.function}));
+        reporter_.fatal(
+            0, format("无法找到指定DLL库文件“%s”中的输出命令“%s”", {d.library, d.function}));
     return 0;
 }
 

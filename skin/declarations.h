@@ -22,11 +22,27 @@ struct Declaration {
 
 // The program's 21 declarations, by index.
 enum class Decl : int {
-    CreateWaitableTimerA, SetWaitableTimer, MsgWaitForMultipleObjects, CloseHandle,
-    AddressOfBytes, AddressOfText, AddressOfImage,  // lstrcpyn, lstrcpyn, lstrcpynA
-    ReadDosHeader, ReadNtHeaders, ReadSectionHeader, CopyIntoImage, AllocateImage,
-    ReadRelocationBlock, ReadRelocationEntry, WriteImageWord, ReadImportDescriptor,
-    LoadImportLibrary, ReadWord, BindImport, ReleaseImage, ReadExportDirectory,
+    CreateWaitableTimerA,
+    SetWaitableTimer,
+    MsgWaitForMultipleObjects,
+    CloseHandle,
+    AddressOfBytes,
+    AddressOfText,
+    AddressOfImage,  // lstrcpyn, lstrcpyn, lstrcpynA
+    ReadDosHeader,
+    ReadNtHeaders,
+    ReadSectionHeader,
+    CopyIntoImage,
+    AllocateImage,
+    ReadRelocationBlock,
+    ReadRelocationEntry,
+    WriteImageWord,
+    ReadImportDescriptor,
+    LoadImportLibrary,
+    ReadWord,
+    BindImport,
+    ReleaseImage,
+    ReadExportDirectory,
 };
 const std::vector<Declaration>& programDeclarations();
 
@@ -39,9 +55,10 @@ struct LibraryDirectories {
 };
 
 class Declarations {
-public:
+  public:
     Declarations(SystemLibraries& layer, FatalReporter& reporter,
-                 std::vector<Declaration> table = programDeclarations(), LibraryDirectories dirs = {});
+                 std::vector<Declaration> table = programDeclarations(),
+                 LibraryDirectories dirs = {});
     Declarations(const Declarations&) = delete;
     Declarations& operator=(const Declarations&) = delete;
     ~Declarations();  // releases the libraries resolution loaded
@@ -63,7 +80,7 @@ public:
     SystemLibraries& layer() { return layer_; }
     GuestSpace& space() { return layer_.space(); }
 
-private:
+  private:
     struct Resolved {
         GuestAddress address = 0;
         std::uint32_t library = 0;

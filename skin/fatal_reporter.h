@@ -9,7 +9,7 @@
 namespace skin {
 
 class FatalReporter {
-public:
+  public:
     virtual ~FatalReporter() = default;
     // `number` 0 means a report without an error number; `message` is GBK.
     virtual void fatal(int number, const rt::Text& message) = 0;

@@ -19,7 +19,8 @@ constexpr std::uint32_t kThunkAreaSize = 0x10000;
 constexpr std::uint32_t kThunkBytes = 8;
 
 std::uint32_t roundUpToPage(std::uint64_t size) {
-    std::uint64_t r = (size + GuestSpace::kPageSize - 1) & ~std::uint64_t(GuestSpace::kPageSize - 1);
+    std::uint64_t r =
+        (size + GuestSpace::kPageSize - 1) & ~std::uint64_t(GuestSpace::kPageSize - 1);
     return r >= k4GiB ? 0 : std::uint32_t(r);
 }
 
@@ -74,10 +75,12 @@ std::unique_ptr<GuestSpace> GuestSpace::create() {
         return nullptr;
     }
     uc_hook h;
-    if (uc_hook_add(s->uc_, &h, UC_HOOK_INTR, reinterpret_cast<void*>(&GuestSpace::interruptHook), s.get(), 1, 0) ||
-        uc_hook_add(s->uc_, &h, UC_HOOK_CODE, reinterpret_cast<void*>(&GuestSpace::codeHook), s.get(), 1, 0) ||
-        uc_hook_add(s->uc_, &h, UC_HOOK_MEM_INVALID, reinterpret_cast<void*>(&GuestSpace::invalidMemoryHook),
-                    s.get(), 1, 0))
+    if (uc_hook_add(s->uc_, &h, UC_HOOK_INTR, reinterpret_cast<void*>(&GuestSpace::interruptHook),
+                    s.get(), 1, 0) ||
+        uc_hook_add(s->uc_, &h, UC_HOOK_CODE, reinterpret_cast<void*>(&GuestSpace::codeHook),
+                    s.get(), 1, 0) ||
+        uc_hook_add(s->uc_, &h, UC_HOOK_MEM_INVALID,
+                    reinterpret_cast<void*>(&GuestSpace::invalidMemoryHook), s.get(), 1, 0))
         return nullptr;
 
     auto fixedRegion = [&](std::uint32_t size) -> GuestAddress {
@@ -164,11 +167,13 @@ std::optional<GuestAddress> GuestSpace::addressOf(const void* p, std::size_t len
     return GuestAddress(a);
 }
 
-std::optional<std::pair<GuestAddress, std::uint32_t>> GuestSpace::regionOf(GuestAddress address) const {
+std::optional<std::pair<GuestAddress, std::uint32_t>> GuestSpace::regionOf(
+    GuestAddress address) const {
     auto it = regions_.upper_bound(address);
     if (it == regions_.begin()) return std::nullopt;
     --it;
-    if (std::uint64_t(address) >= std::uint64_t(it->second->base) + it->second->size) return std::nullopt;
+    if (std::uint64_t(address) >= std::uint64_t(it->second->base) + it->second->size)
+        return std::nullopt;
     return std::pair{it->second->base, it->second->size};
 }
 
@@ -187,7 +192,11 @@ GuestSpace::Scratch::Scratch(GuestSpace* owner, GuestAddress a, std::uint8_t* d,
     : owner_(owner), address_(a), data_(d), size_(s), previousTop_(previousTop) {}
 
 GuestSpace::Scratch::Scratch(Scratch&& o) noexcept
-    : owner_(o.owner_), address_(o.address_), data_(o.data_), size_(o.size_), previousTop_(o.previousTop_) {
+    : owner_(o.owner_),
+      address_(o.address_),
+      data_(o.data_),
+      size_(o.size_),
+      previousTop_(o.previousTop_) {
     o.data_ = nullptr;
 }
 
@@ -211,9 +220,14 @@ GuestAddress GuestSpace::addThunk(std::uint32_t argumentCount, HostProcedure pro
     if (thunks_.size() >= thunkCapacity_ || argumentCount > 0x3FFF) return 0;
     GuestAddress a = thunkBase_ + kThunkBytes * std::uint32_t(thunks_.size() + 1);
     std::uint32_t popBytes = 4 * argumentCount;
-    const std::uint8_t code[kThunkBytes] = {0xCD, 0x80,  // int 0x80: the host procedure runs here
-                                           0xC2, std::uint8_t(popBytes), std::uint8_t(popBytes >> 8),  // ret n
-                                           0x90, 0x90, 0x90};
+    const std::uint8_t code[kThunkBytes] = {0xCD,
+                                            0x80,  // int 0x80: the host procedure runs here
+                                            0xC2,
+                                            std::uint8_t(popBytes),
+                                            std::uint8_t(popBytes >> 8),  // ret n
+                                            0x90,
+                                            0x90,
+                                            0x90};
     std::memcpy(pointer(a, kThunkBytes), code, kThunkBytes);
     codeChanged(a, kThunkBytes);
     thunks_.push_back({argumentCount, std::move(procedure)});
@@ -296,7 +310,8 @@ void GuestSpace::onInterrupt(std::uint32_t number) {
         return;
     }
     const ThunkEntry& entry = thunks_[(thunk - thunkBase_) / kThunkBytes - 1];
-    const std::uint8_t* args = pointer(std::uint64_t(esp) + 4 >= k4GiB ? 0 : esp + 4, 4ull * entry.argumentCount);
+    const std::uint8_t* args =
+        pointer(std::uint64_t(esp) + 4 >= k4GiB ? 0 : esp + 4, 4ull * entry.argumentCount);
     if (!args) {
         callFailure_ = "host procedure arguments outside guest memory";
         uc_emu_stop(uc_);
@@ -339,7 +354,8 @@ void GuestSpace::codeHook(uc_struct*, std::uint64_t, std::uint32_t, void* self) 
     static_cast<GuestSpace*>(self)->onCode();
 }
 
-bool GuestSpace::invalidMemoryHook(uc_struct*, int, std::uint64_t address, int, std::int64_t, void* self) {
+bool GuestSpace::invalidMemoryHook(uc_struct*, int, std::uint64_t address, int, std::int64_t,
+                                   void* self) {
     static_cast<GuestSpace*>(self)->onInvalidMemory(address);
     return false;  // not handled: the run stops with an error
 }

@@ -30,17 +30,18 @@ using GuestAddress = std::uint32_t;
 
 // A host procedure callable from guest code with stdcall arguments. nullopt
 // means the procedure met an access fault: the guest call ends with a failure.
-using HostProcedure = std::function<std::optional<std::uint32_t>(std::span<const std::uint32_t> args)>;
+using HostProcedure =
+    std::function<std::optional<std::uint32_t>(std::span<const std::uint32_t> args)>;
 
 struct GuestCallResult {
-    bool ok = false;             // the procedure returned to its caller
-    std::uint32_t value = 0;     // EAX when ok, else 0
+    bool ok = false;          // the procedure returned to its caller
+    std::uint32_t value = 0;  // EAX when ok, else 0
     std::uint64_t instructions = 0;
-    std::string failure;         // why it did not return, when !ok
+    std::string failure;  // why it did not return, when !ok
 };
 
 class GuestSpace {
-public:
+  public:
     static constexpr std::uint32_t kPageSize = 0x1000;
     static constexpr int kCallArguments = 10;
     static constexpr std::uint64_t kDefaultInstructionLimit = 20'000'000;
@@ -73,7 +74,7 @@ public:
 
     // Scratch memory for records of one host operation, released in LIFO order.
     class Scratch {
-    public:
+      public:
         Scratch(Scratch&&) noexcept;
         Scratch& operator=(Scratch&&) = delete;
         ~Scratch();
@@ -81,9 +82,11 @@ public:
         std::uint8_t* data() const { return data_; }
         std::uint32_t size() const { return size_; }
         explicit operator bool() const { return data_ != nullptr; }
-    private:
+
+      private:
         friend class GuestSpace;
-        Scratch(GuestSpace* owner, GuestAddress a, std::uint8_t* d, std::uint32_t s, std::uint32_t previousTop);
+        Scratch(GuestSpace* owner, GuestAddress a, std::uint8_t* d, std::uint32_t s,
+                std::uint32_t previousTop);
         GuestSpace* owner_;
         GuestAddress address_;
         std::uint8_t* data_;
@@ -110,7 +113,7 @@ public:
     // Guest instructions run by every call so far.
     std::uint64_t instructionsRun() const { return totalInstructions_; }
 
-private:
+  private:
     struct Region;
     struct ThunkEntry {
         std::uint32_t argumentCount;

@@ -8,7 +8,7 @@
 namespace skin {
 
 class HostEnvironment {
-public:
+  public:
     using Clock = std::chrono::steady_clock;
     virtual ~HostEnvironment() = default;
     virtual Clock::time_point now() = 0;

@@ -33,8 +33,9 @@ struct Bounds {
 // checking them against the given bounds. A record stays valid until the next
 // read.
 class Records {
-public:
-    static constexpr std::uint32_t kRecordMax = 256, kWord = 256, kValue = 260, kText = 272, kSize = 320;
+  public:
+    static constexpr std::uint32_t kRecordMax = 256, kWord = 256, kValue = 260, kText = 272,
+                                   kSize = 320;
 
     explicit Records(Declarations& d) : d_(d), scratch_(d.space().scratch(kSize)) {}
     bool usable() const { return bool(scratch_); }
@@ -45,7 +46,8 @@ public:
         return scratch_.data();
     }
     // A 16- or 32-bit value, into a 32-bit variable whose upper half is zero.
-    std::optional<std::uint32_t> value(Decl which, std::uint64_t src, std::uint32_t length, const Bounds& b) {
+    std::optional<std::uint32_t> value(Decl which, std::uint64_t src, std::uint32_t length,
+                                       const Bounds& b) {
         if (!scratch_ || !b.holds(src, length)) return std::nullopt;
         std::memset(scratch_.data() + kWord, 0, 4);
         d_.call(which, {scratch_.address() + kWord, std::uint32_t(src), length});
@@ -61,10 +63,11 @@ public:
     GuestAddress text(const std::string& s) {
         if (!scratch_ || s.size() + 1 > kSize - kText) return 0;
         std::memcpy(scratch_.data() + kText, s.c_str(), s.size() + 1);
-        return d_.addressOfText(std::string_view(reinterpret_cast<const char*>(scratch_.data() + kText), s.size()));
+        return d_.addressOfText(
+            std::string_view(reinterpret_cast<const char*>(scratch_.data() + kText), s.size()));
     }
 
-private:
+  private:
     Declarations& d_;
     GuestSpace::Scratch scratch_;
 };
@@ -140,12 +143,13 @@ bool terminatedIn(GuestSpace& space, std::uint64_t at, const Bounds& b) {
 }
 
 class Loader {
-public:
-    Loader(Declarations& d, GuestAddress p, std::uint32_t len) : d_(d), space_(d.space()), r_(d), p_(p), len_(len) {}
+  public:
+    Loader(Declarations& d, GuestAddress p, std::uint32_t len)
+        : d_(d), space_(d.space()), r_(d), p_(p), len_(len) {}
 
     std::optional<GuestAddress> run(GuestAddress resolver, std::uint32_t userValue);
 
-private:
+  private:
     bool validate();
     bool map();
     bool relocate();
@@ -184,19 +188,22 @@ bool Loader::validate() {
     auto h = readHeaders(r_, p_, image_);  // also refuses e_lfanew + 248 beyond the end
     if (!h || !(h->characteristics & kExecutableImage)) return false;
     h_ = *h;
-    if (std::int16_t(h_.numberOfSections) > kMaxSections || std::int16_t(h_.numberOfSections) < 0) return false;
+    if (std::int16_t(h_.numberOfSections) > kMaxSections || std::int16_t(h_.numberOfSections) < 0)
+        return false;
     const std::uint64_t table = std::uint64_t(p_) + h_.lfanew + kNtHeadersSize;
     if (!image_.holds(table, std::uint64_t(kSectionHeaderSize) * h_.numberOfSections)) return false;
 
     std::uint64_t sizeOfImage = h_.sizeOfImage;
     for (std::uint32_t i = 0; i < h_.numberOfSections; ++i) {
-        const std::uint8_t* s = r_.read(Decl::ReadSectionHeader, table + kSectionHeaderSize * i, kSectionHeaderSize, image_);
+        const std::uint8_t* s = r_.read(Decl::ReadSectionHeader, table + kSectionHeaderSize * i,
+                                        kSectionHeaderSize, image_);
         if (!s) return false;
-        Section sec{le32(s + section::VirtualSize), le32(s + section::VirtualAddress), le32(s + section::SizeOfRawData),
-                    le32(s + section::PointerToRawData)};
+        Section sec{le32(s + section::VirtualSize), le32(s + section::VirtualAddress),
+                    le32(s + section::SizeOfRawData), le32(s + section::PointerToRawData)};
         sections_.push_back(sec);
         // Only the low 16 bits of VirtualSize count here, as they always have.
-        std::uint64_t extent = std::uint64_t(sec.virtualAddress) + std::max<std::uint64_t>(sec.sizeOfRawData, sec.virtualSize & 0xFFFF);
+        std::uint64_t extent = std::uint64_t(sec.virtualAddress) +
+                               std::max<std::uint64_t>(sec.sizeOfRawData, sec.virtualSize & 0xFFFF);
         std::uint64_t a = h_.sectionAlignment;
         if (a == 0) return false;
         extent = (extent + a - 1) / a * a;
@@ -206,7 +213,9 @@ bool Loader::validate() {
     h_.sizeOfImage = std::uint32_t(sizeOfImage);
     // The header copy must fit the region, and every section's file data the
     // image (its place in the region is covered by the extent above).
-    if (std::uint64_t(h_.lfanew) + kNtHeadersSize + kSectionHeaderSize * h_.numberOfSections > h_.sizeOfImage) return false;
+    if (std::uint64_t(h_.lfanew) + kNtHeadersSize + kSectionHeaderSize * h_.numberOfSections >
+        h_.sizeOfImage)
+        return false;
     // An entry point past the image would run whatever guest memory lies there.
     if ((h_.characteristics & kDll) && h_.entryPoint >= h_.sizeOfImage) return false;
     for (const Section& s : sections_)
@@ -217,19 +226,25 @@ bool Loader::validate() {
 }
 
 bool Loader::map() {
-    base_ = d_.call(Decl::AllocateImage, {h_.imageBase, h_.sizeOfImage, kMemCommitReserve, kPageExecuteReadWrite});
-    if (!base_) base_ = d_.call(Decl::AllocateImage, {0, h_.sizeOfImage, kMemCommitReserve, kPageExecuteReadWrite});
+    base_ = d_.call(Decl::AllocateImage,
+                    {h_.imageBase, h_.sizeOfImage, kMemCommitReserve, kPageExecuteReadWrite});
+    if (!base_)
+        base_ = d_.call(Decl::AllocateImage,
+                        {0, h_.sizeOfImage, kMemCommitReserve, kPageExecuteReadWrite});
     if (!base_) return false;
     region_ = {base_, std::uint64_t(base_) + h_.sizeOfImage};
-    std::uint32_t headerBytes = h_.lfanew + kNtHeadersSize + kSectionHeaderSize * h_.numberOfSections;
+    std::uint32_t headerBytes =
+        h_.lfanew + kNtHeadersSize + kSectionHeaderSize * h_.numberOfSections;
     d_.call(Decl::CopyIntoImage, {base_, p_, headerBytes});
     for (const Section& s : sections_) {
         if (s.sizeOfRawData == 0 || s.virtualAddress == 0) continue;
-        if (!region_.holds(std::uint64_t(base_) + s.virtualAddress, s.sizeOfRawData)) {  // cannot happen after validate
+        if (!region_.holds(std::uint64_t(base_) + s.virtualAddress,
+                           s.sizeOfRawData)) {  // cannot happen after validate
             releaseRegion();
             return false;
         }
-        d_.call(Decl::CopyIntoImage, {base_ + s.virtualAddress, p_ + s.pointerToRawData, s.sizeOfRawData});
+        d_.call(Decl::CopyIntoImage,
+                {base_ + s.virtualAddress, p_ + s.pointerToRawData, s.sizeOfRawData});
     }
     return true;
 }
@@ -240,14 +255,16 @@ bool Loader::relocate() {
     const std::uint32_t delta = base_ - h_.imageBase;
     std::uint64_t at = std::uint64_t(base_) + h_.dirAddress[nt::kRelocationDirectory];
     for (;;) {
-        const std::uint8_t* block = r_.read(Decl::ReadRelocationBlock, at, kRelocationBlockSize, region_);
+        const std::uint8_t* block =
+            r_.read(Decl::ReadRelocationBlock, at, kRelocationBlockSize, region_);
         if (!block) return false;
         const std::uint32_t page = le32(block), sizeOfBlock = le32(block + 4);
         if (page == 0) return true;
         if (sizeOfBlock < kRelocationBlockSize || !region_.holds(at, sizeOfBlock)) return false;
         const std::uint32_t entries = (sizeOfBlock - kRelocationBlockSize) / 2;
         for (std::uint32_t i = 0; i < entries; ++i) {
-            auto e = r_.value(Decl::ReadRelocationEntry, at + kRelocationBlockSize + 2 * i, 2, region_);
+            auto e =
+                r_.value(Decl::ReadRelocationEntry, at + kRelocationBlockSize + 2 * i, 2, region_);
             if (!e) return false;
             if ((*e >> 12) != relocation::kHighLow) continue;
             const std::uint64_t target = std::uint64_t(base_) + page + (*e & 0x0FFF);
@@ -261,9 +278,11 @@ bool Loader::relocate() {
 bool Loader::bindImports(GuestAddress resolver, std::uint32_t userValue) {
     std::uint64_t at = std::uint64_t(base_) + h_.dirAddress[nt::kImportDirectory];
     for (;; at += kImportDescriptorSize) {
-        const std::uint8_t* desc = r_.read(Decl::ReadImportDescriptor, at, kImportDescriptorSize, region_);
+        const std::uint8_t* desc =
+            r_.read(Decl::ReadImportDescriptor, at, kImportDescriptorSize, region_);
         if (!desc) return false;
-        const std::uint32_t nameRva = le32(desc + import::Name), firstThunk = le32(desc + import::FirstThunk);
+        const std::uint32_t nameRva = le32(desc + import::Name),
+                            firstThunk = le32(desc + import::FirstThunk);
         if (firstThunk == 0) return true;
         const std::uint64_t libraryName = std::uint64_t(base_) + nameRva;
         if (!terminatedIn(space_, libraryName, region_)) return false;
@@ -307,7 +326,8 @@ bool Loader::runEntryPoint() {
 
 }  // namespace
 
-bool MemoryLibrary::loadFromMemory(std::span<const std::uint8_t> image, GuestAddress resolver, std::uint32_t userValue) {
+bool MemoryLibrary::loadFromMemory(std::span<const std::uint8_t> image, GuestAddress resolver,
+                                   std::uint32_t userValue) {
     if (handle_ != 0) unload();
     if (image.size() < kDosHeaderSize || image.size() > 0xFFFFFFFFu) return false;
     GuestSpace& space = d_->space();
@@ -322,7 +342,8 @@ bool MemoryLibrary::loadFromMemory(std::span<const std::uint8_t> image, GuestAdd
     const std::uint8_t* data = staged ? space.pointer(staged, image.size()) : image.data();
     std::optional<GuestAddress> base;
     {
-        GuestAddress p = d_->call(Decl::AddressOfImage, {*space.addressOf(data, image.size()), 0, 0});
+        GuestAddress p =
+            d_->call(Decl::AddressOfImage, {*space.addressOf(data, image.size()), 0, 0});
         Loader loader(*d_, p, std::uint32_t(image.size()));
         base = loader.run(resolver, userValue);
     }
@@ -338,7 +359,8 @@ bool MemoryLibrary::unload() {
     const Bounds region = regionBounds(d_->space(), handle_);
     auto h = readHeaders(r, handle_, region);
     if (!h) return false;
-    if ((h->characteristics & kDll) && h->entryPoint != 0 && region.holds(std::uint64_t(handle_) + h->entryPoint, 1))
+    if ((h->characteristics & kDll) && h->entryPoint != 0 &&
+        region.holds(std::uint64_t(handle_) + h->entryPoint, 1))
         callEntry(d_->space(), handle_ + h->entryPoint, 0);
     if (d_->call(Decl::ReleaseImage, {handle_, 0, kMemRelease}) != 0) handle_ = 0;
     return handle_ == 0;
@@ -351,21 +373,28 @@ GuestAddress MemoryLibrary::getProcedure(std::string_view name) const {
     const Bounds region = regionBounds(space, handle_);
     auto h = readHeaders(r, handle_, region);
     if (!h || h->dirSize[nt::kExportDirectory] == 0) return 0;
-    const std::uint32_t dirRva = h->dirAddress[nt::kExportDirectory], dirSize = h->dirSize[nt::kExportDirectory];
-    const std::uint8_t* dir = r.read(Decl::ReadExportDirectory, std::uint64_t(handle_) + dirRva, kExportDirectorySize, region);
+    const std::uint32_t dirRva = h->dirAddress[nt::kExportDirectory],
+                        dirSize = h->dirSize[nt::kExportDirectory];
+    const std::uint8_t* dir = r.read(Decl::ReadExportDirectory, std::uint64_t(handle_) + dirRva,
+                                     kExportDirectorySize, region);
     if (!dir) return 0;
-    const std::uint32_t ordinalBase = le32(dir + exports::Base), functions = le32(dir + exports::NumberOfFunctions),
-                        names = le32(dir + exports::NumberOfNames), functionTable = le32(dir + exports::AddressOfFunctions),
+    const std::uint32_t ordinalBase = le32(dir + exports::Base),
+                        functions = le32(dir + exports::NumberOfFunctions),
+                        names = le32(dir + exports::NumberOfNames),
+                        functionTable = le32(dir + exports::AddressOfFunctions),
                         nameTable = le32(dir + exports::AddressOfNames),
                         ordinalTable = le32(dir + exports::AddressOfNameOrdinals);
 
     // A forwarded export's RVA points at its forwarder text inside the
     // export directory: it is not code here; nor is an RVA past the image.
     auto procedureAt = [&](std::uint32_t index) -> std::optional<GuestAddress> {
-        auto rva = r.value(Decl::ReadWord, std::uint64_t(handle_) + functionTable + 4ull * index, 4, region);
+        auto rva = r.value(Decl::ReadWord, std::uint64_t(handle_) + functionTable + 4ull * index, 4,
+                           region);
         if (!rva || *rva == 0) return std::nullopt;
-        if (*rva >= dirRva && std::uint64_t(*rva) < std::uint64_t(dirRva) + dirSize) return GuestAddress(0);
-        if (!region.holds(std::uint64_t(handle_) + *rva, 1)) return GuestAddress(0);  // not this image's code
+        if (*rva >= dirRva && std::uint64_t(*rva) < std::uint64_t(dirRva) + dirSize)
+            return GuestAddress(0);
+        if (!region.holds(std::uint64_t(handle_) + *rva, 1))
+            return GuestAddress(0);  // not this image's code
         return handle_ + *rva;
     };
 
@@ -379,10 +408,13 @@ GuestAddress MemoryLibrary::getProcedure(std::string_view name) const {
         !region.holds(std::uint64_t(handle_) + ordinalTable, 2ull * names))
         return 0;
     for (std::uint32_t i = 0; i < names; ++i) {
-        auto nameRva = r.value(Decl::ReadWord, std::uint64_t(handle_) + nameTable + 4ull * i, 4, region);
-        auto index = r.value(Decl::ReadWord, std::uint64_t(handle_) + ordinalTable + 2ull * i, 2, region);
+        auto nameRva =
+            r.value(Decl::ReadWord, std::uint64_t(handle_) + nameTable + 4ull * i, 4, region);
+        auto index =
+            r.value(Decl::ReadWord, std::uint64_t(handle_) + ordinalTable + 2ull * i, 2, region);
         if (!nameRva || !index) return 0;
-        if (*index >= functions || !nameAt(space, std::uint64_t(handle_) + *nameRva, name, region)) continue;
+        if (*index >= functions || !nameAt(space, std::uint64_t(handle_) + *nameRva, name, region))
+            continue;
         if (auto a = procedureAt(*index)) return *a;
     }
     return 0;
@@ -394,8 +426,9 @@ GuestAddress MemoryLibrary::getEntryPoint() const {
     const Bounds region = regionBounds(d_->space(), handle_);
     const std::uint8_t* dosHeader = r.read(Decl::ReadDosHeader, handle_, kDosHeaderSize, region);
     if (!dosHeader) return 0;
-    const std::uint8_t* n = r.read(Decl::ReadNtHeaders, std::uint64_t(handle_) + le32(dosHeader + dos::e_lfanew),
-                                   kNtHeadersSize, region);
+    const std::uint8_t* n =
+        r.read(Decl::ReadNtHeaders, std::uint64_t(handle_) + le32(dosHeader + dos::e_lfanew),
+               kNtHeadersSize, region);
     return n ? handle_ + le32(n + nt::AddressOfEntryPoint) : 0;  // no signature checks here
 }
 

@@ -21,7 +21,7 @@
 namespace skin {
 
 class MemoryLibrary {
-public:
+  public:
     explicit MemoryLibrary(Declarations& declarations) : d_(&declarations) {}
 
     // Maps `image` (unloading first when loaded). The image is read in place
@@ -29,7 +29,8 @@ public:
     // load. `resolver`, when not 0, is guest code called per import with
     // (library name, procedure name or decimal ordinal, userValue); a result
     // of 0 lets the loader look the procedure up itself.
-    bool loadFromMemory(std::span<const std::uint8_t> image, GuestAddress resolver = 0, std::uint32_t userValue = 0);
+    bool loadFromMemory(std::span<const std::uint8_t> image, GuestAddress resolver = 0,
+                        std::uint32_t userValue = 0);
     // True when nothing is mapped afterwards.
     bool unload();
     // An export by name, or by ordinal when `name` is the canonical decimal
@@ -39,7 +40,7 @@ public:
     GuestAddress getEntryPoint() const;
     GuestAddress getHandle() const { return handle_; }
 
-private:
+  private:
     Declarations* d_;
     GuestAddress handle_ = 0;
 };

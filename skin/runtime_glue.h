@@ -13,23 +13,25 @@
 namespace skin {
 
 class BackendEnvironment : public HostEnvironment {
-public:
+  public:
     explicit BackendEnvironment(rt::Backend& backend) : backend_(backend) {}
     Clock::time_point now() override { return backend_.now(); }
-    bool waitForMessage(Clock::time_point deadline) override { return backend_.waitForMessage(deadline); }
+    bool waitForMessage(Clock::time_point deadline) override {
+        return backend_.waitForMessage(deadline);
+    }
 
-private:
+  private:
     rt::Backend& backend_;
 };
 
 class RuntimeFatalReporter : public FatalReporter {
-public:
+  public:
     explicit RuntimeFatalReporter(rt::Runtime& runtime) : runtime_(runtime) {}
     void fatal(int number, const rt::Text& message) override {
         runtime_.fatal(number ? std::optional<std::int32_t>(number) : std::nullopt, message);
     }
 
-private:
+  private:
     rt::Runtime& runtime_;
 };
 

@@ -7,11 +7,15 @@
 
 namespace skin {
 
-std::span<const std::uint8_t> embeddedSkinLibrary() { return embedded::skin_library_image(); }
-std::span<const std::uint8_t> embeddedSkinFile() { return embedded::skin_file_data(); }
+std::span<const std::uint8_t> embeddedSkinLibrary() {
+    return embedded::skin_library_image();
+}
+std::span<const std::uint8_t> embeddedSkinFile() {
+    return embedded::skin_file_data();
+}
 
-SkinSystem::SkinSystem(std::unique_ptr<GuestSpace> space, std::unique_ptr<SystemLibraries> libraries,
-                       FatalReporter& reporter)
+SkinSystem::SkinSystem(std::unique_ptr<GuestSpace> space,
+                       std::unique_ptr<SystemLibraries> libraries, FatalReporter& reporter)
     : space_(std::move(space)),
       libraries_(std::move(libraries)),
       declarations_(std::make_unique<Declarations>(*libraries_, reporter)),

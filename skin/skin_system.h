@@ -35,7 +35,7 @@ struct SkinFigures {
 };
 
 class SkinSystem {
-public:
+  public:
     // Null when the guest space cannot be set up (no emulator, no low memory);
     // the program then runs without its skin. Both references must outlive it.
     static std::unique_ptr<SkinSystem> create(HostEnvironment& env, FatalReporter& reporter);
@@ -54,7 +54,7 @@ public:
     std::span<const std::uint8_t> guestSkinFile() const { return guestSkinFile_; }
     const SkinFigures& figures() const { return figures_; }
 
-private:
+  private:
     SkinSystem(std::unique_ptr<GuestSpace> space, std::unique_ptr<SystemLibraries> libraries,
                FatalReporter& reporter);
 

@@ -12,7 +12,7 @@
 namespace skin {
 
 class SystemColours {
-public:
+  public:
     static constexpr int kCount = 31;
     SystemColours();
     static bool validIndex(int index) { return index >= 0 && index < kCount && index != 25; }
@@ -23,7 +23,7 @@ public:
     std::map<int, std::uint32_t> changed() const;
     std::uint64_t generation() const { return generation_; }  // bumps on every change
 
-private:
+  private:
     std::array<std::uint32_t, kCount> colours_;
     std::array<bool, kCount> changed_{};
     std::uint64_t generation_ = 0;

@@ -33,7 +33,8 @@ std::vector<HostExport> kernel32Exports(SystemLibraries& layer) {
     std::vector<HostExport> e;
 
     e.push_back({"CreateWaitableTimerA", 3, [&timers](Args a) -> Result {
-                     return timers.create(a[1] != 0);  // security and name: unnamed, default security
+                     return timers.create(a[1] !=
+                                          0);  // security and name: unnamed, default security
                  }});
     e.push_back({"SetWaitableTimer", 6, [&space, &timers](Args a) -> Result {
                      const std::uint8_t* due = space.pointer(a[1], 8);
@@ -42,7 +43,8 @@ std::vector<HostExport> kernel32Exports(SystemLibraries& layer) {
                      std::memcpy(&dueTime, due, 8);
                      return timers.set(a[0], dueTime, std::int32_t(a[2])) ? 1u : 0u;
                  }});
-    e.push_back({"CloseHandle", 1, [&timers](Args a) -> Result { return timers.close(a[0]) ? 1u : 0u; }});
+    e.push_back(
+        {"CloseHandle", 1, [&timers](Args a) -> Result { return timers.close(a[0]) ? 1u : 0u; }});
 
     // Copies at most n - 1 bytes and a NUL; with n 0 it copies nothing and
     // returns `dest` (AddressOf relies on that). A bad address gives 0, as the
@@ -69,8 +71,11 @@ std::vector<HostExport> kernel32Exports(SystemLibraries& layer) {
     e.push_back({"VirtualAlloc", 4, [&space](Args a) -> Result {
                      std::uint32_t address = a[0], size = a[1], type = a[2];
                      if (size == 0 || (type & (kMemCommit | kMemReserve)) == 0) return 0u;
-                     if (!(type & kMemReserve) && address != 0)  // commit inside a region: already committed
-                         return space.contains(address, size) ? address & ~(GuestSpace::kPageSize - 1) : 0u;
+                     if (!(type & kMemReserve) &&
+                         address != 0)  // commit inside a region: already committed
+                         return space.contains(address, size)
+                                    ? address & ~(GuestSpace::kPageSize - 1)
+                                    : 0u;
                      return space.allocate(address, size);
                  }});
     e.push_back({"VirtualFree", 3, [&space](Args a) -> Result {
@@ -89,7 +94,8 @@ std::vector<HostExport> kernel32Exports(SystemLibraries& layer) {
                      if (!name) return std::nullopt;
                      return layer.load(*name);
                  }});
-    e.push_back({"FreeLibrary", 1, [&layer](Args a) -> Result { return layer.release(a[0]) ? 1u : 0u; }});
+    e.push_back(
+        {"FreeLibrary", 1, [&layer](Args a) -> Result { return layer.release(a[0]) ? 1u : 0u; }});
     // A second argument below 0x10000 is an ordinal, as on Windows.
     e.push_back({"GetProcAddress", 2, [&space, &layer](Args a) -> Result {
                      if (a[1] < 0x10000) return layer.lookupOrdinal(a[0], std::uint16_t(a[1]));

@@ -33,8 +33,7 @@ std::unique_ptr<SystemLibraries> SystemLibraries::create(GuestSpace& space, Host
     bool ok = layer->addModule("Kernel32.dll", kernel32Exports(*layer)) &&
               layer->addModule("Gdi32.dll", {}) &&
               layer->addModule("User32.dll", user32Exports(*layer)) &&
-              layer->addModule("Advapi32.dll", {}) &&
-              layer->addModule("Mpr.dll", {}) &&
+              layer->addModule("Advapi32.dll", {}) && layer->addModule("Mpr.dll", {}) &&
               layer->addModule("Shell32.dll", {});
     return ok ? std::move(layer) : nullptr;
 }
@@ -46,18 +45,21 @@ bool SystemLibraries::addModule(std::string name, std::vector<HostExport> export
     std::uint8_t* slot = space_.pointer(m.handle, 32);
     if (!slot || m.name.size() >= 32) return false;
     std::memcpy(slot, m.name.c_str(), m.name.size() + 1);
-    std::sort(exports.begin(), exports.end(), [](const HostExport& a, const HostExport& b) { return a.name < b.name; });
+    std::sort(exports.begin(), exports.end(),
+              [](const HostExport& a, const HostExport& b) { return a.name < b.name; });
     for (std::size_t i = 0; i < exports.size(); ++i) {
         GuestAddress thunk = space_.addThunk(exports[i].argumentCount, exports[i].procedure);
         if (!thunk) return false;
-        m.exports.push_back({m.name, exports[i].name, std::uint16_t(i + 1), exports[i].argumentCount, thunk});
+        m.exports.push_back(
+            {m.name, exports[i].name, std::uint16_t(i + 1), exports[i].argumentCount, thunk});
         byAddress_[thunk] = Binding{modules_.size(), i, std::move(exports[i].procedure)};
     }
     modules_.push_back(std::move(m));
     return true;
 }
 
-void SystemLibraries::note(LibraryEvent::Kind k, std::string library, std::string key, std::uint32_t result) {
+void SystemLibraries::note(LibraryEvent::Kind k, std::string library, std::string key,
+                           std::uint32_t result) {
     if (log_) log_(LibraryEvent{k, std::move(library), std::move(key), result});
 }
 
@@ -101,7 +103,8 @@ GuestAddress SystemLibraries::lookupOrdinal(std::uint32_t handle, std::uint16_t 
     Module* m = moduleByHandle(handle);
     GuestAddress found = 0;
     if (m && ordinal >= 1 && ordinal <= m->exports.size()) found = m->exports[ordinal - 1].address;
-    note(LibraryEvent::Kind::Lookup, m ? m->name : std::string(), "#" + std::to_string(ordinal), found);
+    note(LibraryEvent::Kind::Lookup, m ? m->name : std::string(), "#" + std::to_string(ordinal),
+         found);
     return found;
 }
 
@@ -111,7 +114,8 @@ const SystemExport* SystemLibraries::exportAt(GuestAddress address) const {
     return &modules_[it->second.module].exports[it->second.index];
 }
 
-std::optional<std::uint32_t> SystemLibraries::invoke(GuestAddress address, std::span<const std::uint32_t> args) {
+std::optional<std::uint32_t> SystemLibraries::invoke(GuestAddress address,
+                                                     std::span<const std::uint32_t> args) {
     auto it = byAddress_.find(address);
     if (it == byAddress_.end()) return std::nullopt;
     return it->second.procedure(args);

@@ -42,13 +42,13 @@ struct SystemExport {
 struct LibraryEvent {
     enum class Kind { Load, Lookup, Release };
     Kind kind;
-    std::string library;  // the name asked for (Load) or the module's name
-    std::string key;      // Lookup: the export name or "#ordinal"
+    std::string library;   // the name asked for (Load) or the module's name
+    std::string key;       // Lookup: the export name or "#ordinal"
     std::uint32_t result;  // Load: handle or 0; Lookup: address or 0; Release: 1 or 0
 };
 
 class SystemLibraries {
-public:
+  public:
     // Null when the thunks or module records cannot be placed in `space`.
     static std::unique_ptr<SystemLibraries> create(GuestSpace& space, HostEnvironment& env);
 
@@ -69,7 +69,7 @@ public:
     SystemColours& colours() { return colours_; }
     void setEventLog(std::function<void(const LibraryEvent&)> log) { log_ = std::move(log); }
 
-private:
+  private:
     struct Module {
         std::string name;
         std::uint32_t handle = 0;

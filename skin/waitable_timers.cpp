@@ -32,8 +32,9 @@ bool WaitableTimers::set(std::uint32_t handle, std::int64_t dueTime, std::int32_
     if (dueTime < 0) {
         fromNow = Ticks(dueTime == INT64_MIN ? INT64_MAX : -dueTime);
     } else {
-        auto wall = duration_cast<Ticks>(std::chrono::system_clock::now().time_since_epoch()).count() +
-                    kFileTimeUnixEpoch;
+        auto wall =
+            duration_cast<Ticks>(std::chrono::system_clock::now().time_since_epoch()).count() +
+            kFileTimeUnixEpoch;
         fromNow = Ticks(std::max<std::int64_t>(0, dueTime - wall));
     }
     Timer& t = it->second;
@@ -46,13 +47,16 @@ bool WaitableTimers::set(std::uint32_t handle, std::int64_t dueTime, std::int32_
     return true;
 }
 
-bool WaitableTimers::close(std::uint32_t handle) { return timers_.erase(handle) != 0; }
+bool WaitableTimers::close(std::uint32_t handle) {
+    return timers_.erase(handle) != 0;
+}
 
 void WaitableTimers::update(Timer& t, TimePoint now) {
     if (t.armed && t.due != TimePoint::max() && now >= t.due) {
         t.signalled = true;
         if (t.periodMs > 0) {
-            const auto period = std::chrono::duration_cast<TimePoint::duration>(std::chrono::milliseconds(t.periodMs));
+            const auto period = std::chrono::duration_cast<TimePoint::duration>(
+                std::chrono::milliseconds(t.periodMs));
             t.due += period * ((now - t.due) / period + 1);  // the next period after now
         } else {
             t.armed = false;

@@ -16,7 +16,7 @@ inline constexpr std::uint32_t kWaitFailed = 0xFFFFFFFF;
 inline constexpr std::uint32_t kInfinite = 0xFFFFFFFF;
 
 class WaitableTimers {
-public:
+  public:
     explicit WaitableTimers(HostEnvironment& env) : env_(env) {}
 
     std::uint32_t create(bool manualReset);
@@ -36,9 +36,10 @@ public:
     // processing leaves queued, like the quit message) ends it with
     // kWaitFailed after a while rather than spinning, whether the clock stands
     // still or moves.
-    std::uint32_t waitWithMessages(std::span<const std::uint32_t> handles, bool waitAll, std::uint32_t timeoutMs);
+    std::uint32_t waitWithMessages(std::span<const std::uint32_t> handles, bool waitAll,
+                                   std::uint32_t timeoutMs);
 
-private:
+  private:
     using TimePoint = HostEnvironment::Clock::time_point;
     struct Timer {
         bool manualReset = false;

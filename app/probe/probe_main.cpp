@@ -23,7 +23,7 @@ using Clock = rt::Backend::Clock;
 constexpr auto kNestedStep = std::chrono::milliseconds(100);
 
 class Probe {
-public:
+  public:
     explicit Probe(const app::probe::ProbeOptions& options)
         : options_(options),
           clockStart_(backend_.now()),
@@ -45,7 +45,7 @@ public:
         return 0;
     }
 
-private:
+  private:
     app::ProgramOptions programOptions() {
         app::ProgramOptions o;
         o.epgRoot = options_.epgRoot ? rt::Text(*options_.epgRoot) : app::epgRootFromEnvironment();
@@ -76,23 +76,25 @@ private:
 
     void post(const ProbeAction& action, rt::HeadlessBackend::When at) {
         switch (action.kind) {
-        case ProbeAction::Kind::OpenGroup:
-            backend_.postHeaderClick(app::ui::kGroupMenu, action.argument, at);
-            break;
-        case ProbeAction::Kind::SelectRow:
-            backend_.post([row = action.argument](rt::Runtime& rt) { rt.userClickRow(openList(rt), row); }, at);
-            break;
-        case ProbeAction::Kind::ClickLabel:
-            backend_.postMousePress(app::ui::dayLabel(action.argument), 4, 4, 0, at);
-            break;
-        case ProbeAction::Kind::Close:
-            backend_.post(
-                [this](rt::Runtime& rt) {
-                    takeSnapshot();
-                    rt.userCloseWindow(rt::kMainWindowId);
-                },
-                at);
-            break;
+            case ProbeAction::Kind::OpenGroup:
+                backend_.postHeaderClick(app::ui::kGroupMenu, action.argument, at);
+                break;
+            case ProbeAction::Kind::SelectRow:
+                backend_.post([row = action.argument](
+                                  rt::Runtime& rt) { rt.userClickRow(openList(rt), row); },
+                              at);
+                break;
+            case ProbeAction::Kind::ClickLabel:
+                backend_.postMousePress(app::ui::dayLabel(action.argument), 4, 4, 0, at);
+                break;
+            case ProbeAction::Kind::Close:
+                backend_.post(
+                    [this](rt::Runtime& rt) {
+                        takeSnapshot();
+                        rt.userCloseWindow(rt::kMainWindowId);
+                    },
+                    at);
+                break;
         }
     }
 
@@ -119,7 +121,8 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     const auto parsed = app::probe::parseProbeArguments(args);
     if (const auto* error = std::get_if<app::probe::UsageError>(&parsed)) {
-        std::fprintf(stderr, "tvguide-probe: %s\n%s", error->message.c_str(), app::probe::probeUsage());
+        std::fprintf(stderr, "tvguide-probe: %s\n%s", error->message.c_str(),
+                     app::probe::probeUsage());
         return 2;
     }
     Probe probe(std::get<app::probe::ProbeOptions>(parsed));

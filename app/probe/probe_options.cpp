@@ -18,12 +18,12 @@ std::optional<int> parseNumber(std::string_view text) {
 
 // YYYY-MM-DDTHH:MM:SS, every field of its exact width.
 std::optional<rt::DateTime> parseNow(std::string_view text) {
-    if (text.size() != 19 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' ||
-        text[16] != ':')
+    if (text.size() != 19 || text[4] != '-' || text[7] != '-' || text[10] != 'T' ||
+        text[13] != ':' || text[16] != ':')
         return std::nullopt;
     auto field = [&](size_t at, size_t len) { return parseNumber(text.substr(at, len)); };
-    const auto y = field(0, 4), mo = field(5, 2), d = field(8, 2), h = field(11, 2), mi = field(14, 2),
-               s = field(17, 2);
+    const auto y = field(0, 4), mo = field(5, 2), d = field(8, 2), h = field(11, 2),
+               mi = field(14, 2), s = field(17, 2);
     if (!y || !mo || !d || !h || !mi || !s) return std::nullopt;
     return rt::fromCivil(rt::CivilTime{*y, *mo, *d, *h, *mi, *s});
 }

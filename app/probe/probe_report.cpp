@@ -7,7 +7,8 @@
 namespace app::probe {
 namespace {
 
-template <class M> const M* model(const rt::Runtime& rt, rt::ControlRef ref) {
+template <class M>
+const M* model(const rt::Runtime& rt, rt::ControlRef ref) {
     const rt::Control* c = rt.control(ref);
     return c ? c->as<M>() : nullptr;
 }
@@ -20,7 +21,8 @@ std::string list(const std::vector<std::string>& items) {
 
 }  // namespace
 
-std::string stateJson(const rt::Runtime& rt, const Guide& guide, const std::vector<rt::Text>& requests,
+std::string stateJson(const rt::Runtime& rt, const Guide& guide,
+                      const std::vector<rt::Text>& requests,
                       const std::map<int, std::uint32_t>& skinColours) {
     std::string title;
     if (const auto* w = model<rt::WindowData>(rt, {rt::kMainWindowId, 0})) title = w->title;
@@ -32,7 +34,8 @@ std::string stateJson(const rt::Runtime& rt, const Guide& guide, const std::vect
         for (const rt::OutlookGroup& g : bar->groups()) groups.push_back(jsonString(g.title));
         currentGroup = bar->currentGroup();
         if (bar->validGroup(currentGroup))
-            openList = {rt::kMainWindowId, bar->groups()[static_cast<size_t>(currentGroup)].content};
+            openList = {rt::kMainWindowId,
+                        bar->groups()[static_cast<size_t>(currentGroup)].content};
     }
 
     std::vector<std::string> channelRows;
@@ -56,7 +59,8 @@ std::string stateJson(const rt::Runtime& rt, const Guide& guide, const std::vect
     if (const auto* lv = model<rt::ListView>(rt, ui::kProgramList)) {
         for (const rt::ListColumn& c : lv->columns()) columns.push_back(jsonString(c.title));
         for (int r = 0; r < static_cast<int>(lv->rows().size()); ++r)
-            programRows.push_back("[" + jsonString(lv->cellText(r, 0)) + "," + jsonString(lv->cellText(r, 1)) + "]");
+            programRows.push_back("[" + jsonString(lv->cellText(r, 0)) + "," +
+                                  jsonString(lv->cellText(r, 1)) + "]");
     }
 
     std::vector<std::string> status;
@@ -68,16 +72,19 @@ std::string stateJson(const rt::Runtime& rt, const Guide& guide, const std::vect
 
     std::string skin = "{";
     for (const auto& [index, colour] : skinColours)
-        skin += (skin.size() > 1 ? ",\"" : "\"") + std::to_string(index) + "\":" + std::to_string(colour);
+        skin += (skin.size() > 1 ? ",\"" : "\"") + std::to_string(index) +
+                "\":" + std::to_string(colour);
     skin += "}";
 
     return "{\"title\":" + jsonString(title) + ",\"groups\":" + list(groups) +
-           ",\"current_group\":" + std::to_string(currentGroup) + ",\"channel_list\":{\"rows\":" +
-           list(channelRows) + ",\"current_row\":" + std::to_string(currentRow) +
-           "},\"channel_base_url\":" + jsonString(guide.values().channelBaseUrl) + ",\"labels\":" + list(labels) +
-           ",\"slider\":" + std::to_string(slider) + ",\"program_list\":{\"columns\":" + list(columns) +
-           ",\"rows\":" + list(programRows) + "},\"status\":" + list(status) + ",\"requests\":" + list(urls) +
-           ",\"skin\":" + skin + "}";
+           ",\"current_group\":" + std::to_string(currentGroup) +
+           ",\"channel_list\":{\"rows\":" + list(channelRows) +
+           ",\"current_row\":" + std::to_string(currentRow) +
+           "},\"channel_base_url\":" + jsonString(guide.values().channelBaseUrl) +
+           ",\"labels\":" + list(labels) + ",\"slider\":" + std::to_string(slider) +
+           ",\"program_list\":{\"columns\":" + list(columns) + ",\"rows\":" + list(programRows) +
+           "},\"status\":" + list(status) + ",\"requests\":" + list(urls) + ",\"skin\":" + skin +
+           "}";
 }
 
 }  // namespace app::probe

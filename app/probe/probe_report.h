@@ -20,7 +20,8 @@ namespace app::probe {
 // rows}, status, requests, skin (the system colours the skin changed, as
 // {"index": 0x00BBGGRR, ...}). Texts are shown as UTF-8. An unloaded window
 // gives empty values.
-std::string stateJson(const rt::Runtime& rt, const Guide& guide, const std::vector<rt::Text>& requests,
+std::string stateJson(const rt::Runtime& rt, const Guide& guide,
+                      const std::vector<rt::Text>& requests,
                       const std::map<int, std::uint32_t>& skinColours);
 
 }  // namespace app::probe

@@ -125,7 +125,8 @@ Bytes PageFetcher::fetch(const Text& url) {
     ok = ok && curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L) == CURLE_OK;
     ok = ok && curl_easy_setopt(curl, CURLOPT_USERAGENT, kUserAgent) == CURLE_OK;
     ok = ok && curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.list) == CURLE_OK;
-    ok = ok && curl_easy_setopt(curl, CURLOPT_PROXY, "") == CURLE_OK;  // direct, whatever the environment says
+    ok = ok && curl_easy_setopt(curl, CURLOPT_PROXY, "") ==
+                   CURLE_OK;  // direct, whatever the environment says
     ok = ok && curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L) == CURLE_OK;
     ok = ok && curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L) == CURLE_OK;
     ok = ok && curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK;

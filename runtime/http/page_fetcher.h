@@ -30,7 +30,7 @@ struct FetchLimits {
 inline constexpr const char* kUserAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
 
 class PageFetcher {
-public:
+  public:
     explicit PageFetcher(FetchLimits limits = {});
     ~PageFetcher();
     PageFetcher(const PageFetcher&) = delete;
@@ -45,7 +45,7 @@ public:
     // Whether the libcurl handle has been opened (by a fetch that got that far).
     bool isOpen() const { return handle_ != nullptr; }
 
-private:
+  private:
     struct Handle;
     std::unique_ptr<Handle> handle_;
     FetchLimits limits_;

@@ -53,7 +53,8 @@ Text entryText(const SearchResult& result, const Text& text, int n, int* outStar
     if (outStart) *outStart = entry.start;
     // A result applied to another, shorter text yields only what lies inside it.
     std::string_view bytes = bytesOf(text);
-    if (entry.start < 0 || entry.length <= 0 || static_cast<std::size_t>(entry.start) >= bytes.size())
+    if (entry.start < 0 || entry.length <= 0 ||
+        static_cast<std::size_t>(entry.start) >= bytes.size())
         return {};
     return Text(bytes.substr(static_cast<std::size_t>(entry.start),
                              static_cast<std::size_t>(entry.length)));
@@ -110,8 +111,8 @@ std::vector<SearchResult> regex::SearchAll(const Text& text) const {
     Iter pos = bytes.begin();
     try {
         for (;;) {
-            SearchResult found =
-                searchOnce(compiled_->pattern, bytes.begin(), pos, bytes.end(), matchFlags(multiLine_));
+            SearchResult found = searchOnce(compiled_->pattern, bytes.begin(), pos, bytes.end(),
+                                            matchFlags(multiLine_));
             if (found.empty()) break;
             const MatchEntry whole = found.entries[0];
             results.push_back(std::move(found));

@@ -18,8 +18,8 @@
 namespace rt {
 
 struct MatchEntry {
-    int start = 0;   // byte offset from the beginning of the searched text
-    int length = 0;  // in bytes
+    int start = 0;         // byte offset from the beginning of the searched text
+    int length = 0;        // in bytes
     bool matched = false;  // false for a group that took no part in the match
 };
 
@@ -30,7 +30,7 @@ struct SearchResult {
 };
 
 class regex {
-public:
+  public:
     regex();
     ~regex();
     regex(const regex&);
@@ -54,7 +54,7 @@ public:
     bool hasPattern() const { return compiled_ != nullptr; }
     bool multiLine() const { return multiLine_; }
 
-private:
+  private:
     struct Compiled;
     std::shared_ptr<const Compiled> compiled_;  // immutable once built: copies share it
     bool multiLine_ = true;                     // "^"/"$" also match at line breaks

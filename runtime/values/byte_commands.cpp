@@ -53,15 +53,17 @@ Value decode(DataKind kind, const unsigned char* raw) {
 
 }  // namespace
 
-int byteLength(const Bytes& bytes) { return static_cast<int>(bytes.size()); }
+int byteLength(const Bytes& bytes) {
+    return static_cast<int>(bytes.size());
+}
 
 BytesRead readFromBytes(const Bytes& bytes, DataKind kind, int* position) {
     if (!isValidKind(kind)) return {Value{}, gbk("“欲取出数据的类型”参数值无效")};
     const int pos = position ? *position : 1;
     // Offset of the first byte to read; size() means "at the end".
-    const std::size_t at =
-        pos >= 1 && static_cast<std::size_t>(pos) - 1 < bytes.size() ? static_cast<std::size_t>(pos) - 1
-                                                                     : bytes.size();
+    const std::size_t at = pos >= 1 && static_cast<std::size_t>(pos) - 1 < bytes.size()
+                               ? static_cast<std::size_t>(pos) - 1
+                               : bytes.size();
     const std::size_t left = bytes.size() - at;
     std::size_t next = 0;  // offset after the value read
     Value value;

@@ -11,8 +11,16 @@ int byteLength(const Bytes& bytes);
 
 // Kinds of value that read-from-bytes can take out, by their command numbers.
 enum class DataKind : int {
-    Byte = 1, Short = 2, Int = 3, Int64 = 4, Float = 5,
-    Double = 6, Bool = 7, DateTime = 8, Subroutine = 9, Text = 10,
+    Byte = 1,
+    Short = 2,
+    Int = 3,
+    Int64 = 4,
+    Float = 5,
+    Double = 6,
+    Bool = 7,
+    DateTime = 8,
+    Subroutine = 9,
+    Text = 10,
 };
 
 struct BytesRead {

@@ -33,12 +33,24 @@ std::int32_t truncateToInt(double v) {
 
 }  // namespace
 
-Text toText(std::uint8_t v) { return format("%u", unsigned{v}); }
-Text toText(std::int16_t v) { return format("%d", int{v}); }
-Text toText(std::int32_t v) { return format("%d", v); }
-Text toText(std::int64_t v) { return format("%lld", static_cast<long long>(v)); }
-Text toText(float v) { return format("%.6g", static_cast<double>(v)); }
-Text toText(double v) { return format("%.13g", v); }
+Text toText(std::uint8_t v) {
+    return format("%u", unsigned{v});
+}
+Text toText(std::int16_t v) {
+    return format("%d", int{v});
+}
+Text toText(std::int32_t v) {
+    return format("%d", v);
+}
+Text toText(std::int64_t v) {
+    return format("%lld", static_cast<long long>(v));
+}
+Text toText(float v) {
+    return format("%.6g", static_cast<double>(v));
+}
+Text toText(double v) {
+    return format("%.13g", v);
+}
 
 Text toText(bool v) {
     static const Text kTrue = gbk("真");
@@ -46,15 +58,24 @@ Text toText(bool v) {
     return v ? kTrue : kFalse;
 }
 
-Text toText(std::string_view text) { return Text(upToNul(text)); }
-Text toText(const Text& text) { return Text(upToNul(text)); }
-Text toText(const char* text) { return text ? Text(text) : Text(); }
-
-Text toText(const Bytes& bytes) {
-    return Text(upToNul(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
+Text toText(std::string_view text) {
+    return Text(upToNul(text));
+}
+Text toText(const Text& text) {
+    return Text(upToNul(text));
+}
+Text toText(const char* text) {
+    return text ? Text(text) : Text();
 }
 
-Text toText(SubroutineAddress v) { return format("%u", static_cast<unsigned>(v.address)); }
+Text toText(const Bytes& bytes) {
+    return Text(
+        upToNul(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
+}
+
+Text toText(SubroutineAddress v) {
+    return format("%u", static_cast<unsigned>(v.address));
+}
 
 Text toText(DateTime v) {
     static const Text kDate = gbk("%d年%d月%d日");

@@ -9,18 +9,18 @@
 
 namespace rt {
 
-Text toText(std::uint8_t v);   // "%u"
-Text toText(std::int16_t v);   // "%d"
-Text toText(std::int32_t v);   // "%d"
-Text toText(std::int64_t v);   // decimal
-Text toText(float v);          // "%.6g"
-Text toText(double v);         // "%.13g"
-Text toText(bool v);           // "真" or "假"
+Text toText(std::uint8_t v);         // "%u"
+Text toText(std::int16_t v);         // "%d"
+Text toText(std::int32_t v);         // "%d"
+Text toText(std::int64_t v);         // decimal
+Text toText(float v);                // "%.6g"
+Text toText(double v);               // "%.13g"
+Text toText(bool v);                 // "真" or "假"
 Text toText(std::string_view text);  // a copy, up to a NUL
 Text toText(const Text& text);
-Text toText(const char* text);       // (keeps literals away from the bool overload)
-Text toText(const Bytes& bytes);     // up to the first NUL byte, or all of them
-Text toText(SubroutineAddress v);    // the address, "%u"
+Text toText(const char* text);     // (keeps literals away from the bool overload)
+Text toText(const Bytes& bytes);   // up to the first NUL byte, or all of them
+Text toText(SubroutineAddress v);  // the address, "%u"
 // "%d年%d月%d日", then "%d时%d分%d秒" when the second is not 0, else
 // "%d时%d分" when the minute is not 0, else "%d时" when the hour is not 0.
 Text toText(DateTime v);

@@ -32,7 +32,9 @@ void civilFromDays(std::int64_t z, int& year, int& month, int& day) {
     year = static_cast<int>(static_cast<std::int64_t>(yoe) + era * 400 + (month <= 2));
 }
 
-bool isLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool isLeap(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 int daysInMonth(int y, int m) {
     static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -45,9 +47,10 @@ int daysInMonth(int y, int m) {
 std::int64_t linearSeconds(DateTime value) {
     const double v = clampDateTime(value).days;
     if (v >= 0) return std::llround(v * kSecondsPerDay);
-    const double day = std::ceil(v);  // the day, towards zero
+    const double day = std::ceil(v);   // the day, towards zero
     const double timeOfDay = day - v;  // the fraction, always counted forwards
-    return static_cast<std::int64_t>(day) * kSecondsPerDay + std::llround(timeOfDay * kSecondsPerDay);
+    return static_cast<std::int64_t>(day) * kSecondsPerDay +
+           std::llround(timeOfDay * kSecondsPerDay);
 }
 
 std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
@@ -87,9 +90,9 @@ std::optional<DateTime> fromCivil(const CivilTime& c) {
         c.day > daysInMonth(c.year, c.month) || c.hour < 0 || c.hour > 23 || c.minute < 0 ||
         c.minute > 59 || c.second < 0 || c.second > 59)
         return std::nullopt;
-    const std::int64_t day = daysFromCivil(c.year, static_cast<unsigned>(c.month),
-                                           static_cast<unsigned>(c.day)) -
-                             kEpochFromUnixDays;
+    const std::int64_t day =
+        daysFromCivil(c.year, static_cast<unsigned>(c.month), static_cast<unsigned>(c.day)) -
+        kEpochFromUnixDays;
     return fromDayAndSeconds(day, c.hour * 3600 + c.minute * 60 + c.second);
 }
 
@@ -99,24 +102,39 @@ DateTime fromTimeT(std::time_t t) {
     const std::int64_t year = static_cast<std::int64_t>(tm.tm_year) + 1900;
     if (year < 100) return DateTime{kMinDays};
     if (year > 9999) return DateTime{kMaxDays};
-    const CivilTime c{static_cast<int>(year), tm.tm_mon + 1, tm.tm_mday,
-                      tm.tm_hour,             tm.tm_min,     tm.tm_sec > 59 ? 59 : tm.tm_sec};
+    const CivilTime c{
+        static_cast<int>(year),         tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
+        tm.tm_sec > 59 ? 59 : tm.tm_sec};
     return *fromCivil(c);
 }
 
-DateTime currentDateTime() { return fromTimeT(std::time(nullptr)); }
+DateTime currentDateTime() {
+    return fromTimeT(std::time(nullptr));
+}
 
 DateTime datePart(DateTime value) {
     const CivilTime c = toCivil(value);
     return *fromCivil(CivilTime{c.year, c.month, c.day, 0, 0, 0});
 }
 
-int yearOf(DateTime value) { return toCivil(value).year; }
-int monthOf(DateTime value) { return toCivil(value).month; }
-int dayOf(DateTime value) { return toCivil(value).day; }
-int hourOf(DateTime value) { return toCivil(value).hour; }
-int minuteOf(DateTime value) { return toCivil(value).minute; }
-int secondOf(DateTime value) { return toCivil(value).second; }
+int yearOf(DateTime value) {
+    return toCivil(value).year;
+}
+int monthOf(DateTime value) {
+    return toCivil(value).month;
+}
+int dayOf(DateTime value) {
+    return toCivil(value).day;
+}
+int hourOf(DateTime value) {
+    return toCivil(value).hour;
+}
+int minuteOf(DateTime value) {
+    return toCivil(value).minute;
+}
+int secondOf(DateTime value) {
+    return toCivil(value).second;
+}
 
 int weekdayOf(DateTime value) {
     const std::int64_t day = floorDiv(linearSeconds(value), kSecondsPerDay);

@@ -44,12 +44,12 @@ DateTime currentDateTime();
 // The same day at 00:00:00.
 DateTime datePart(DateTime value);
 
-int yearOf(DateTime value);    // 100..9999
-int monthOf(DateTime value);   // 1..12
-int dayOf(DateTime value);     // 1..31
-int hourOf(DateTime value);    // 0..23
-int minuteOf(DateTime value);  // 0..59
-int secondOf(DateTime value);  // 0..59
-int weekdayOf(DateTime value); // 1 Sunday, 2 Monday, .. 7 Saturday
+int yearOf(DateTime value);     // 100..9999
+int monthOf(DateTime value);    // 1..12
+int dayOf(DateTime value);      // 1..31
+int hourOf(DateTime value);     // 0..23
+int minuteOf(DateTime value);   // 0..59
+int secondOf(DateTime value);   // 0..59
+int weekdayOf(DateTime value);  // 1 Sunday, 2 Monday, .. 7 Saturday
 
 }  // namespace rt

@@ -12,7 +12,7 @@ namespace {
 // One iconv descriptor per call keeps this free of shared state; the guide
 // converts a handful of short texts, so the open cost does not matter.
 class Iconv {
-public:
+  public:
     Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {
         if (cd_ == reinterpret_cast<iconv_t>(-1)) {
             std::fprintf(stderr, "iconv cannot convert %s to %s\n", from, to);
@@ -40,7 +40,7 @@ public:
         return srcLeft;
     }
 
-private:
+  private:
     iconv_t cd_;
 };
 

@@ -11,9 +11,13 @@ std::string_view asText(std::string_view s) {
     return nul == std::string_view::npos ? s : s.substr(0, nul);
 }
 
-bool isLead(unsigned char c) { return c >= 0x80; }
+bool isLead(unsigned char c) {
+    return c >= 0x80;
+}
 
-unsigned char foldAscii(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
+unsigned char foldAscii(unsigned char c) {
+    return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c;
+}
 
 bool matchesAt(std::string_view text, std::size_t at, std::string_view search, bool ignoreCase) {
     if (!ignoreCase) return std::memcmp(text.data() + at, search.data(), search.size()) == 0;
@@ -62,7 +66,9 @@ int compareBytes(std::string_view a, std::string_view b) {
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-int textLength(std::string_view text) { return static_cast<int>(asText(text).size()); }
+int textLength(std::string_view text) {
+    return static_cast<int>(asText(text).size());
+}
 
 Text leftPart(std::string_view text, int n) {
     text = asText(text);

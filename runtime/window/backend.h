@@ -17,7 +17,7 @@ namespace rt {
 class Runtime;
 
 class Backend {
-public:
+  public:
     using Clock = std::chrono::steady_clock;
     virtual ~Backend() = default;
 

@@ -29,27 +29,40 @@ struct Control {
     bool visible = true;
     bool disabled = false;
     bool tabStop = false;
-    std::uint32_t cursor = 0;  // 0 arrow, else a system cursor number
+    std::uint32_t cursor = 0;             // 0 arrow, else a system cursor number
     std::vector<std::uint32_t> children;  // z-order, top first (also the creation and tab order)
     ControlModel model;
     // How many mouse and key messages the control processed itself (those a
     // handler did not suppress).
     int ownInputProcessed = 0;
 
-    template <class M> M* as() { return std::get_if<M>(&model); }
-    template <class M> const M* as() const { return std::get_if<M>(&model); }
+    template <class M>
+    M* as() {
+        return std::get_if<M>(&model);
+    }
+    template <class M>
+    const M* as() const {
+        return std::get_if<M>(&model);
+    }
 };
 
 // What changed in a control, so a display can sync just that.
 enum class Change {
-    Geometry, Visible, Disabled,
-    Parent, Children,            // the control moved into another parent
-    Caption, Colours,            // window title, label/group captions, colours
-    Rows, Columns, Selection,    // ListView
-    Groups, CurrentGroup,        // OutlookBar
-    Parts,                       // StatusBar
-    Slider,                      // SliderBar range or position
-    Page,                        // HtmlViewer address
+    Geometry,
+    Visible,
+    Disabled,
+    Parent,
+    Children,  // the control moved into another parent
+    Caption,
+    Colours,  // window title, label/group captions, colours
+    Rows,
+    Columns,
+    Selection,  // ListView
+    Groups,
+    CurrentGroup,  // OutlookBar
+    Parts,         // StatusBar
+    Slider,        // SliderBar range or position
+    Page,          // HtmlViewer address
     Other,
 };
 

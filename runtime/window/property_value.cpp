@@ -9,9 +9,13 @@ std::int32_t toInt(const PropertyValue& v) {
     return 0;
 }
 
-bool toBool(const PropertyValue& v) { return toInt(v) != 0; }
+bool toBool(const PropertyValue& v) {
+    return toInt(v) != 0;
+}
 
-Colour toColour(const PropertyValue& v) { return Colour{static_cast<std::uint32_t>(toInt(v))}; }
+Colour toColour(const PropertyValue& v) {
+    return Colour{static_cast<std::uint32_t>(toInt(v))};
+}
 
 Text toText(const PropertyValue& v) {
     if (auto* t = std::get_if<Text>(&v)) return *t;

@@ -12,7 +12,8 @@
 
 namespace rt {
 
-Runtime::Runtime(std::span<const std::uint8_t> templateBlock, std::vector<Handler> handlers, Backend& backend)
+Runtime::Runtime(std::span<const std::uint8_t> templateBlock, std::vector<Handler> handlers,
+                 Backend& backend)
     : handlers_(std::move(handlers)), backend_(backend) {
     backend_.attach(*this);
     TemplateReadResult read = readTemplate(templateBlock);
@@ -27,7 +28,9 @@ Runtime::Runtime(std::span<const std::uint8_t> templateBlock, std::vector<Handle
 Runtime::Runtime(WindowTemplate tpl, std::vector<Handler> handlers, Backend& backend)
     : Runtime(writeTemplate(tpl), std::move(handlers), backend) {}
 
-Runtime::~Runtime() { backend_.detach(); }
+Runtime::~Runtime() {
+    backend_.detach();
+}
 
 Runtime::Window* Runtime::findWindow(std::uint32_t id) {
     for (auto& w : windows_)
@@ -58,7 +61,9 @@ Control* Runtime::live(ControlRef ref) {
     return u ? u->live.get() : nullptr;
 }
 
-const Control* Runtime::control(ControlRef ref) const { return const_cast<Runtime*>(this)->live(ref); }
+const Control* Runtime::control(ControlRef ref) const {
+    return const_cast<Runtime*>(this)->live(ref);
+}
 
 std::vector<const Control*> Runtime::controls(std::uint32_t windowId) const {
     std::vector<const Control*> out;
@@ -98,23 +103,36 @@ std::unique_ptr<Control> Runtime::createControl(std::uint32_t windowId, const Un
     const ByteView data(rec.typeData);
     bool ok = true;
     auto take = [&](auto decoded, auto make) {
-        if (decoded) c->model = make(std::move(*decoded));
-        else ok = false;
+        if (decoded)
+            c->model = make(std::move(*decoded));
+        else
+            ok = false;
     };
     auto same = [](auto d) { return d; };
     switch (rec.type) {
-    case unit_type::kWindow: take(decodeWindowData(data), same); break;
-    case unit_type::kGroupBox: take(decodeGroupBoxData(data), same); break;
-    case unit_type::kLabel: take(decodeLabelData(data), same); break;
-    case unit_type::kSliderBar: take(decodeSliderBarData(data), [](SliderBarData d) { return SliderBar(d); }); break;
-    case unit_type::kStatusBar: take(decodeStatusBarData(data), [](StatusBarData d) { return StatusBar(std::move(d)); }); break;
-    case unit_type::kListView: take(decodeListViewData(data), [](ListViewData d) { return ListView(std::move(d)); }); break;
-    case unit_type::kOutlookBar: take(decodeOutlookBarData(data), [](OutlookBarData d) { return OutlookBar(d); }); break;
-    case unit_type::kHtmlViewer:
-        // The viewer goes to its start address as soon as it exists.
-        take(decodeHtmlViewerData(data), [](HtmlViewerData d) { return HtmlViewer{d, d.startAddress, {}, {}}; });
-        break;
-    default: break;  // menu items and others carry no model
+        case unit_type::kWindow: take(decodeWindowData(data), same); break;
+        case unit_type::kGroupBox: take(decodeGroupBoxData(data), same); break;
+        case unit_type::kLabel: take(decodeLabelData(data), same); break;
+        case unit_type::kSliderBar:
+            take(decodeSliderBarData(data), [](SliderBarData d) { return SliderBar(d); });
+            break;
+        case unit_type::kStatusBar:
+            take(decodeStatusBarData(data),
+                 [](StatusBarData d) { return StatusBar(std::move(d)); });
+            break;
+        case unit_type::kListView:
+            take(decodeListViewData(data), [](ListViewData d) { return ListView(std::move(d)); });
+            break;
+        case unit_type::kOutlookBar:
+            take(decodeOutlookBarData(data), [](OutlookBarData d) { return OutlookBar(d); });
+            break;
+        case unit_type::kHtmlViewer:
+            // The viewer goes to its start address as soon as it exists.
+            take(decodeHtmlViewerData(data), [](HtmlViewerData d) {
+                return HtmlViewer{d, d.startAddress, {}, {}};
+            });
+            break;
+        default: break;  // menu items and others carry no model
     }
     if (!ok) return nullptr;
     return c;
@@ -142,7 +160,8 @@ void Runtime::linkChildren(Window& w) {
             parent = own;
             c->parent = 0;
         }
-        if (std::find(parent->children.begin(), parent->children.end(), c->id) == parent->children.end())
+        if (std::find(parent->children.begin(), parent->children.end(), c->id) ==
+            parent->children.end())
             parent->children.push_back(c->id);
     }
 }
@@ -182,7 +201,8 @@ void Runtime::userCloseWindow(std::uint32_t windowId) {
     Window* w = findWindow(windowId);
     if (!w || !w->loaded) return;
     destroyWindow(*w);
-    const bool anyLoaded = std::any_of(windows_.begin(), windows_.end(), [](const Window& x) { return x.loaded; });
+    const bool anyLoaded =
+        std::any_of(windows_.begin(), windows_.end(), [](const Window& x) { return x.loaded; });
     if (!anyLoaded && loopEntered_) backend_.postQuit(0);
 }
 
@@ -196,7 +216,8 @@ void Runtime::normalEnd() {
 
 std::optional<int> Runtime::runMessageLoop() {
     loopEntered_ = true;
-    const bool anyLoaded = std::any_of(windows_.begin(), windows_.end(), [](const Window& x) { return x.loaded; });
+    const bool anyLoaded =
+        std::any_of(windows_.begin(), windows_.end(), [](const Window& x) { return x.loaded; });
     int code = 0;
     if (anyLoaded) {
         std::optional<int> quit = backend_.runLoop();

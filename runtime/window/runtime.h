@@ -51,10 +51,11 @@ struct EventOutcome {
 };
 
 class Runtime {
-public:
+  public:
     // Reads the template block; one that cannot be read is the fatal report
     // "载入窗口模板数据段出错!".
-    Runtime(std::span<const std::uint8_t> templateBlock, std::vector<Handler> handlers, Backend& backend);
+    Runtime(std::span<const std::uint8_t> templateBlock, std::vector<Handler> handlers,
+            Backend& backend);
     Runtime(WindowTemplate tpl, std::vector<Handler> handlers, Backend& backend);
     ~Runtime();
     Runtime(const Runtime&) = delete;
@@ -87,7 +88,8 @@ public:
     void listSetColumnTitle(ControlRef list, std::int32_t column, std::optional<Text> title);
     // --- OutlookBar commands
     bool outlookAddGroup(ControlRef bar, const Text& title, ControlRef content,
-                         std::optional<std::int32_t> position = {}, std::optional<std::int32_t> image = {});
+                         std::optional<std::int32_t> position = {},
+                         std::optional<std::int32_t> image = {});
     Text outlookGroupTitle(ControlRef bar, std::int32_t group);
     // --- StatusBar command
     void statusSetPartText(ControlRef bar, std::int32_t part, std::optional<Text> text);
@@ -109,7 +111,7 @@ public:
     void userClickRow(ControlRef list, std::int32_t row, std::int32_t keys = 0);
     void userClickGroupHeader(ControlRef bar, std::int32_t group);
     void userKey(ControlRef ref, std::int32_t keyCode, std::int32_t keys = 0);  // press + release
-    std::int32_t userCharacter(ControlRef ref, std::int32_t character);  // 0 when suppressed
+    std::int32_t userCharacter(ControlRef ref, std::int32_t character);         // 0 when suppressed
     void userCloseWindow(std::uint32_t windowId);
 
     // --- state, read-only
@@ -120,9 +122,10 @@ public:
     std::optional<ControlRef> focus() const { return focus_; }
     // Where a mouse press lands on a row or a group header (client coordinates).
     static std::pair<std::int32_t, std::int32_t> rowPoint(const Control& list, std::int32_t row);
-    static std::pair<std::int32_t, std::int32_t> headerPoint(const Control& bar, std::int32_t group);
+    static std::pair<std::int32_t, std::int32_t> headerPoint(const Control& bar,
+                                                             std::int32_t group);
 
-private:
+  private:
     struct Unit {
         UnitRecord record;
         std::unique_ptr<Control> live;
@@ -138,7 +141,8 @@ private:
     static Unit* findUnit(Window& w, std::uint32_t unitId);
     static const Unit* findUnit(const Window& w, std::uint32_t unitId);
     Control* live(ControlRef ref);
-    template <class M> M* liveModel(ControlRef ref) {
+    template <class M>
+    M* liveModel(ControlRef ref) {
         Control* c = live(ref);
         return c ? c->as<M>() : nullptr;
     }

@@ -66,7 +66,8 @@ Text Runtime::outlookGroupTitle(ControlRef bar, std::int32_t group) {
 }
 
 bool Runtime::outlookAddGroup(ControlRef bar, const Text& title, ControlRef content,
-                              std::optional<std::int32_t> position, std::optional<std::int32_t> image) {
+                              std::optional<std::int32_t> position,
+                              std::optional<std::int32_t> image) {
     Control* b = live(bar);
     OutlookBar* ob = b ? b->as<OutlookBar>() : nullptr;
     Control* k = content.window == bar.window ? live(content) : nullptr;
@@ -78,10 +79,12 @@ bool Runtime::outlookAddGroup(ControlRef bar, const Text& title, ControlRef cont
         p = pc ? pc->parent : 0;
     }
     for (const Control* other : controls(bar.window))
-        if (const OutlookBar* o = other->as<OutlookBar>(); o && o->holdsContent(k->id)) return false;
+        if (const OutlookBar* o = other->as<OutlookBar>(); o && o->holdsContent(k->id))
+            return false;
 
     // The content becomes the bar's child, hidden until its group is current.
-    if (Control* old = k->parent == 0 ? live(ControlRef{bar.window, 0}) : live(ControlRef{bar.window, k->parent})) {
+    if (Control* old = k->parent == 0 ? live(ControlRef{bar.window, 0})
+                                      : live(ControlRef{bar.window, k->parent})) {
         std::erase(old->children, k->id);
         changed(*old, Change::Children);
     }
@@ -92,7 +95,8 @@ bool Runtime::outlookAddGroup(ControlRef bar, const Text& title, ControlRef cont
     changed(*b, Change::Children);
     changed(*k, Change::Visible);
 
-    const std::int32_t current = ob->addGroup(OutlookGroup{title, image.value_or(0), k->id}, position);
+    const std::int32_t current =
+        ob->addGroup(OutlookGroup{title, image.value_or(0), k->id}, position);
     changed(*b, Change::Groups);
     openGroup(bar, current);
     return true;
@@ -102,7 +106,8 @@ void Runtime::openGroup(ControlRef bar, std::int32_t group) {
     Control* b = live(bar);
     OutlookBar* ob = b ? b->as<OutlookBar>() : nullptr;
     if (!ob || !ob->validGroup(group)) return;
-    Control* shown = live(ControlRef{bar.window, ob->groups()[static_cast<std::size_t>(group)].content});
+    Control* shown =
+        live(ControlRef{bar.window, ob->groups()[static_cast<std::size_t>(group)].content});
     if (!shown) return;  // the group cannot be opened
     for (const auto& g : ob->groups()) {
         Control* k = live(ControlRef{bar.window, g.content});
@@ -142,7 +147,8 @@ bool Runtime::copyControl(const TypedControlRef& source, TypedControlRef& destin
     if (!made) return false;
 
     const std::uint32_t srcId = src->record.id;
-    Control* parent = rec.parent == 0 ? w->units.front().live.get() : live(ControlRef{w->id, rec.parent});
+    Control* parent =
+        rec.parent == 0 ? w->units.front().live.get() : live(ControlRef{w->id, rec.parent});
     if (!parent) parent = w->units.front().live.get();
     // The source may have been re-parented since (into a roll-up menu): the
     // copy goes where the source is now, just above it in the z-order.

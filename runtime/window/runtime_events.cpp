@@ -22,7 +22,8 @@ EventOutcome Runtime::raiseEvent(ControlRef source, std::int32_t event, EventArg
         if (!from || from->record.type != u->record.type) break;
         u = from;
     }
-    if (!unit_type::isWindowUnit(u->record.type)) fatal(std::nullopt, gbk("引发事件的窗口组件无效"));
+    if (!unit_type::isWindowUnit(u->record.type))
+        fatal(std::nullopt, gbk("引发事件的窗口组件无效"));
 
     std::int32_t handler = kNoHandler;
     if (u->record.type == unit_type::kMenuItem) {
@@ -34,7 +35,8 @@ EventOutcome Runtime::raiseEvent(ControlRef source, std::int32_t event, EventArg
                 break;
             }
     }
-    if (handler < 0 || static_cast<std::size_t>(handler) >= handlers_.size() || !handlers_[handler]) return {};
+    if (handler < 0 || static_cast<std::size_t>(handler) >= handlers_.size() || !handlers_[handler])
+        return {};
 
     // Nested dispatch (a handler pumping messages) restores the outer source.
     const auto outer = eventSource_;
@@ -62,7 +64,8 @@ std::pair<std::int32_t, std::int32_t> Runtime::rowPoint(const Control& list, std
     const ListView* lv = list.as<ListView>();
     const std::int32_t header = lv && lv->design.headerHidden ? 0 : ListView::kHeaderHeight;
     // Widened: a row far beyond the list must stay below it, not wrap onto a row.
-    const std::int64_t y = std::int64_t{header} + std::int64_t{row} * ListView::kRowHeight + ListView::kRowHeight / 2;
+    const std::int64_t y =
+        std::int64_t{header} + std::int64_t{row} * ListView::kRowHeight + ListView::kRowHeight / 2;
     return {4, static_cast<std::int32_t>(std::clamp<std::int64_t>(y, INT32_MIN, INT32_MAX))};
 }
 

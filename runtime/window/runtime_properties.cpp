@@ -13,15 +13,19 @@ Bytes cursorBytes(std::uint32_t cursor) {
 
 std::uint32_t cursorFromBytes(const Bytes& b) {
     std::uint32_t v = 0;
-    for (std::size_t i = 0; i < 4 && i < b.size(); ++i) v |= static_cast<std::uint32_t>(b[i]) << (8 * i);
+    for (std::size_t i = 0; i < 4 && i < b.size(); ++i)
+        v |= static_cast<std::uint32_t>(b[i]) << (8 * i);
     return v;
 }
 
-void setFlag(std::uint32_t& flags, std::uint32_t bit, bool on) { flags = on ? (flags | bit) : (flags & ~bit); }
+void setFlag(std::uint32_t& flags, std::uint32_t bit, bool on) {
+    flags = on ? (flags | bit) : (flags & ~bit);
+}
 
 }  // namespace
 
-PropertyValue Runtime::readProperty(ControlRef ref, std::int32_t index, std::int32_t /*arrayIndex*/) {
+PropertyValue Runtime::readProperty(ControlRef ref, std::int32_t index,
+                                    std::int32_t /*arrayIndex*/) {
     Window* w = findWindow(ref.window);
     if (!w) fatal(std::nullopt, gbk("未载入欲访问窗口组件所在的窗口"));
     Unit* u = findUnit(*w, ref.unit);
@@ -29,15 +33,15 @@ PropertyValue Runtime::readProperty(ControlRef ref, std::int32_t index, std::int
     const UnitRecord& rec = u->record;
     const Control* c = w->loaded ? u->live.get() : nullptr;
     switch (index) {
-    case 0: return c ? c->left : rec.left;
-    case 1: return c ? c->top : rec.top;
-    case 2: return c ? c->width : rec.width;
-    case 3: return c ? c->height : rec.height;
-    case 4: return rec.tag;
-    case 5: return c ? c->visible : (rec.flags & unit_flag::kVisible) != 0;
-    case 6: return c ? c->disabled : (rec.flags & unit_flag::kDisabled) != 0;
-    case 7: return cursorBytes(c ? c->cursor : rec.cursor);
-    default: break;
+        case 0: return c ? c->left : rec.left;
+        case 1: return c ? c->top : rec.top;
+        case 2: return c ? c->width : rec.width;
+        case 3: return c ? c->height : rec.height;
+        case 4: return rec.tag;
+        case 5: return c ? c->visible : (rec.flags & unit_flag::kVisible) != 0;
+        case 6: return c ? c->disabled : (rec.flags & unit_flag::kDisabled) != 0;
+        case 7: return cursorBytes(c ? c->cursor : rec.cursor);
+        default: break;
     }
     if (!c) fatal(std::nullopt, gbk("指定窗口尚未载入"));
     return readTypeProperty(*c, index);
@@ -54,35 +58,51 @@ void Runtime::writeProperty(ControlRef ref, std::int32_t index, const PropertyVa
     // Before the window exists, common properties go into the record so the
     // control is created with them.
     switch (index) {
-    case 0: case 1: case 2: case 3: {
-        const std::int32_t v = toInt(value);
-        std::int32_t* target[] = {c ? &c->left : &rec.left, c ? &c->top : &rec.top,
-                                  c ? &c->width : &rec.width, c ? &c->height : &rec.height};
-        *target[index] = v;
-        if (c) changed(*c, Change::Geometry);
-        return;
-    }
-    case 4: rec.tag = toText(value); return;
-    case 5:
-        if (c) { c->visible = toBool(value); changed(*c, Change::Visible); }
-        else setFlag(rec.flags, unit_flag::kVisible, toBool(value));
-        return;
-    case 6:
-        if (c) { c->disabled = toBool(value); changed(*c, Change::Disabled); }
-        else setFlag(rec.flags, unit_flag::kDisabled, toBool(value));
-        return;
-    case 7:
-        if (c) { c->cursor = cursorFromBytes(toBytes(value)); changed(*c, Change::Other); }
-        else rec.cursor = cursorFromBytes(toBytes(value));
-        return;
-    default: break;
+        case 0:
+        case 1:
+        case 2:
+        case 3: {
+            const std::int32_t v = toInt(value);
+            std::int32_t* target[] = {c ? &c->left : &rec.left, c ? &c->top : &rec.top,
+                                      c ? &c->width : &rec.width, c ? &c->height : &rec.height};
+            *target[index] = v;
+            if (c) changed(*c, Change::Geometry);
+            return;
+        }
+        case 4: rec.tag = toText(value); return;
+        case 5:
+            if (c) {
+                c->visible = toBool(value);
+                changed(*c, Change::Visible);
+            } else
+                setFlag(rec.flags, unit_flag::kVisible, toBool(value));
+            return;
+        case 6:
+            if (c) {
+                c->disabled = toBool(value);
+                changed(*c, Change::Disabled);
+            } else
+                setFlag(rec.flags, unit_flag::kDisabled, toBool(value));
+            return;
+        case 7:
+            if (c) {
+                c->cursor = cursorFromBytes(toBytes(value));
+                changed(*c, Change::Other);
+            } else
+                rec.cursor = cursorFromBytes(toBytes(value));
+            return;
+        default: break;
     }
     if (!c) fatal(std::nullopt, gbk("指定窗口尚未载入"));
     if (auto* lv = c->as<ListView>(); lv && index == 35) {
         // Writing the current row selects it like the select-row command; a
         // negative row clears the selection.
-        if (toInt(value) >= 0) listSelectRow(ref, toInt(value));
-        else { lv->click(-1); changed(*c, Change::Selection); }
+        if (toInt(value) >= 0)
+            listSelectRow(ref, toInt(value));
+        else {
+            lv->click(-1);
+            changed(*c, Change::Selection);
+        }
         return;
     }
     if (c->as<OutlookBar>() && index == 14) {

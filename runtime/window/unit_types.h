@@ -12,11 +12,16 @@ namespace unit_type {
 // Types that own a native window and so may raise events.
 constexpr bool isWindowUnit(std::uint32_t type) {
     switch (type) {
-    case kWindow: case kMenuItem: case kGroupBox: case kLabel: case kSliderBar:
-    case kStatusBar: case kListView: case kOutlookBar: case kHtmlViewer:
-        return true;
-    default:
-        return false;
+        case kWindow:
+        case kMenuItem:
+        case kGroupBox:
+        case kLabel:
+        case kSliderBar:
+        case kStatusBar:
+        case kListView:
+        case kOutlookBar:
+        case kHtmlViewer: return true;
+        default: return false;
     }
 }
 
@@ -55,10 +60,10 @@ inline constexpr int kKeyUp = -10;
 inline constexpr int kCharacter = -11;
 inline constexpr int kWheel = -12;
 // Type-specific ones the guide binds.
-inline constexpr int kCreated = 0;           // window
-inline constexpr int kCurrentRowChanged = 0; // ListView
-inline constexpr int kRowActivated = 1;      // ListView
-inline constexpr int kGroupOpened = 1;       // OutlookBar
+inline constexpr int kCreated = 0;            // window
+inline constexpr int kCurrentRowChanged = 0;  // ListView
+inline constexpr int kRowActivated = 1;       // ListView
+inline constexpr int kGroupOpened = 1;        // OutlookBar
 }  // namespace event
 
 // Key-state bits of mouse and key events.

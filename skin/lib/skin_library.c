@@ -17,35 +17,63 @@ typedef unsigned int u32;
 #define DLL_PROCESS_DETACH 0
 #define DLL_PROCESS_ATTACH 1
 
-__declspec(dllimport) int __stdcall SetSysColors(int count, const int *elements, const u32 *colours);
+__declspec(dllimport) int __stdcall SetSysColors(int count, const int* elements,
+                                                 const u32* colours);
 
 enum { kColourCount = 31, kMaxEntries = 64, kMaxName = 31, kHeaderSize = 8, kVersion = 1 };
 
 /* The colour names of the skin file, by system colour index; index 25 has
  * no colour. Pointers in a constant table: the image carries relocations. */
-static const char *const kColourNames[kColourCount] = {
-    "scrollbar",        "desktop",       "activecaption",         "inactivecaption",
-    "menu",             "window",        "windowframe",           "menutext",
-    "windowtext",       "captiontext",   "activeborder",          "inactiveborder",
-    "appworkspace",     "highlight",     "highlighttext",         "buttonface",
-    "buttonshadow",     "graytext",      "buttontext",            "inactivecaptiontext",
-    "buttonhighlight",  "3ddarkshadow",  "3dlight",               "infotext",
-    "infobackground",   0,               "hotlight",              "gradientactivecaption",
-    "gradientinactivecaption", "menuhighlight", "menubar",
+static const char* const kColourNames[kColourCount] = {
+    "scrollbar",
+    "desktop",
+    "activecaption",
+    "inactivecaption",
+    "menu",
+    "window",
+    "windowframe",
+    "menutext",
+    "windowtext",
+    "captiontext",
+    "activeborder",
+    "inactiveborder",
+    "appworkspace",
+    "highlight",
+    "highlighttext",
+    "buttonface",
+    "buttonshadow",
+    "graytext",
+    "buttontext",
+    "inactivecaptiontext",
+    "buttonhighlight",
+    "3ddarkshadow",
+    "3dlight",
+    "infotext",
+    "infobackground",
+    0,
+    "hotlight",
+    "gradientactivecaption",
+    "gradientinactivecaption",
+    "menuhighlight",
+    "menubar",
 };
 
 /* Filled at process attach: the length of each name, 0 for none. */
 static u8 g_nameLength[kColourCount];
 static int g_ready;
 
-static u32 read16(const u8 *p) { return (u32)p[0] | (u32)p[1] << 8; }
-static u32 read32(const u8 *p) { return (u32)p[0] | (u32)p[1] << 8 | (u32)p[2] << 16 | (u32)p[3] << 24; }
+static u32 read16(const u8* p) {
+    return (u32)p[0] | (u32)p[1] << 8;
+}
+static u32 read32(const u8* p) {
+    return (u32)p[0] | (u32)p[1] << 8 | (u32)p[2] << 16 | (u32)p[3] << 24;
+}
 
 /* The colour index of a name of `length` bytes, or -1. */
-static int colourIndex(const u8 *name, u32 length) {
+static int colourIndex(const u8* name, u32 length) {
     for (int i = 0; i < kColourCount; ++i) {
         if (g_nameLength[i] != length) continue;
-        const char *known = kColourNames[i];
+        const char* known = kColourNames[i];
         u32 k = 0;
         while (k < length && (u8)known[k] == name[k]) ++k;
         if (k == length) return i;
@@ -53,7 +81,7 @@ static int colourIndex(const u8 *name, u32 length) {
     return -1;
 }
 
-int __stdcall DllMain(void *instance, u32 reason, void *reserved) {
+int __stdcall DllMain(void* instance, u32 reason, void* reserved) {
     (void)instance;
     (void)reserved;
     if (reason == DLL_PROCESS_ATTACH) {
@@ -74,8 +102,9 @@ int __stdcall DllMain(void *instance, u32 reason, void *reserved) {
  * initialised, the data is not a valid skin file, or SetSysColors refused.
  * The password and the three numbers are accepted and not used: skin files of
  * this format are not encrypted and have no options. */
-__declspec(dllexport) u32 __stdcall SkinH_AttachRes(const u8 *data, u32 length, const char *password, u32 number1,
-                                                   u32 number2, u32 number3) {
+__declspec(dllexport) u32
+    __stdcall SkinH_AttachRes(const u8* data, u32 length, const char* password, u32 number1,
+                              u32 number2, u32 number3) {
     (void)password;
     (void)number1;
     (void)number2;
@@ -99,7 +128,7 @@ __declspec(dllexport) u32 __stdcall SkinH_AttachRes(const u8 *data, u32 length, 
         if (at >= length) return 0;
         u32 nameLength = data[at];
         if (nameLength == 0 || nameLength > kMaxName || length - at - 1 < nameLength + 4) return 0;
-        const u8 *name = data + at + 1;
+        const u8* name = data + at + 1;
         u32 colour = read32(name + nameLength);
         if (colour > 0x00FFFFFF) return 0;
         at += 1 + nameLength + 4;

@@ -42,7 +42,8 @@ int main(int argc, char** argv) {
         std::string key, value, extra;
         if (!(words >> key)) continue;
         if (key[0] == '#') continue;  // a comment line
-        if (!(words >> value) || (words >> extra)) return fail(line, "expected a name and one value");
+        if (!(words >> value) || (words >> extra))
+            return fail(line, "expected a name and one value");
         if (key == "title") {
             if (value.size() > 255) return fail(line, "title longer than 255 bytes");
             title = value;
@@ -51,7 +52,8 @@ int main(int argc, char** argv) {
         if (key.size() > 31) return fail(line, "colour name longer than 31 bytes");
         if (value.size() != 7 || value[0] != '#') return fail(line, "colour must be #RRGGBB");
         unsigned rgb = 0;
-        if (std::sscanf(value.c_str() + 1, "%6x", &rgb) != 1) return fail(line, "colour must be #RRGGBB");
+        if (std::sscanf(value.c_str() + 1, "%6x", &rgb) != 1)
+            return fail(line, "colour must be #RRGGBB");
         const std::uint32_t bgr = (rgb >> 16 & 0xFF) | (rgb & 0xFF00) | (rgb & 0xFF) << 16;
         entries.push_back(std::uint8_t(key.size()));
         entries.insert(entries.end(), key.begin(), key.end());

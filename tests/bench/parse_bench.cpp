@@ -16,8 +16,8 @@ std::string dayRow(int i) {
     std::snprintf(time, sizeof time, "%02d:%02d", (6 + i / 2) % 24, (i % 2) * 30);
     return "<tr><td><div align='center'><div id='e1' ><b>" + std::string(time) +
            "</b></div><div id='e2' ><a href='p" + std::to_string(i) + ".htm' target='_blank'>" +
-           rt::gbk("新闻联播") + std::to_string(i) + "</a>&nbsp;<a href='jq.htm'>" + rt::gbk("剧情") +
-           "</a></div></div></td></tr>\r\n";
+           rt::gbk("新闻联播") + std::to_string(i) + "</a>&nbsp;<a href='jq.htm'>" +
+           rt::gbk("剧情") + "</a></div></div></td></tr>\r\n";
 }
 
 std::string dayPage(int rows) {
@@ -65,7 +65,10 @@ void BM_NestedTagsInOneTitle(benchmark::State& state) {
     state.SetComplexityN(state.range(0));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page.size()));
 }
-BENCHMARK(BM_NestedTagsInOneTitle)->RangeMultiplier(4)->Range(1 << 10, 100000)->Complexity(benchmark::oN);
+BENCHMARK(BM_NestedTagsInOneTitle)
+    ->RangeMultiplier(4)
+    ->Range(1 << 10, 100000)
+    ->Complexity(benchmark::oN);
 
 // A tag of many literal "<" that is never deleted itself (a lead byte before
 // it) while many short tags each cut its end again: every cut changes the
@@ -79,7 +82,10 @@ void BM_LongRunOfOpenersCutRepeatedly(benchmark::State& state) {
     state.SetComplexityN(state.range(0));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page.size()));
 }
-BENCHMARK(BM_LongRunOfOpenersCutRepeatedly)->RangeMultiplier(4)->Range(1 << 10, 1 << 16)->Complexity(benchmark::oN);
+BENCHMARK(BM_LongRunOfOpenersCutRepeatedly)
+    ->RangeMultiplier(4)
+    ->Range(1 << 10, 1 << 16)
+    ->Complexity(benchmark::oN);
 
 void BM_PageOfRows(benchmark::State& state) {
     std::string page;
@@ -88,7 +94,10 @@ void BM_PageOfRows(benchmark::State& state) {
     state.SetComplexityN(static_cast<int64_t>(page.size()));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page.size()));
 }
-BENCHMARK(BM_PageOfRows)->RangeMultiplier(4)->Range(160 << 10, 10 << 20)->Complexity(benchmark::oN)
+BENCHMARK(BM_PageOfRows)
+    ->RangeMultiplier(4)
+    ->Range(160 << 10, 10 << 20)
+    ->Complexity(benchmark::oN)
     ->Unit(benchmark::kMillisecond);
 
 // A title full of "<" and no ">": no tag anywhere.
@@ -98,22 +107,30 @@ void BM_OpenBracketsNoClose(benchmark::State& state) {
     state.SetComplexityN(state.range(0));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page.size()));
 }
-BENCHMARK(BM_OpenBracketsNoClose)->RangeMultiplier(4)->Range(1 << 12, 4 << 20)->Complexity(benchmark::oN);
+BENCHMARK(BM_OpenBracketsNoClose)
+    ->RangeMultiplier(4)
+    ->Range(1 << 12, 4 << 20)
+    ->Complexity(benchmark::oN);
 
 // Row openers with no closer: the row expression retries every opener to the
 // end of the page; the substring search gives up after one pass.
 void BM_RowOpenersNoCloser(benchmark::State& state) {
     std::string page;
-    while (static_cast<int64_t>(page.size()) < state.range(0)) page += "align='center'><div id='e1' >x</div>";
+    while (static_cast<int64_t>(page.size()) < state.range(0))
+        page += "align='center'><div id='e1' >x</div>";
     for (auto _ : state) benchmark::DoNotOptimize(app::parseSchedule(page));
     state.SetComplexityN(static_cast<int64_t>(page.size()));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page.size()));
 }
-BENCHMARK(BM_RowOpenersNoCloser)->RangeMultiplier(4)->Range(1 << 12, 4 << 20)->Complexity(benchmark::oN);
+BENCHMARK(BM_RowOpenersNoCloser)
+    ->RangeMultiplier(4)
+    ->Range(1 << 12, 4 << 20)
+    ->Complexity(benchmark::oN);
 
 void BM_RowOpenersNoCloserLiteral(benchmark::State& state) {
     std::string page;
-    while (static_cast<int64_t>(page.size()) < state.range(0)) page += "align='center'><div id='e1' >x</div>";
+    while (static_cast<int64_t>(page.size()) < state.range(0))
+        page += "align='center'><div id='e1' >x</div>";
     for (auto _ : state) benchmark::DoNotOptimize(literal::parseSchedule(page));
     state.SetComplexityN(static_cast<int64_t>(page.size()));
 }

@@ -14,7 +14,7 @@ TEST(Catalogue, TenGroupsInMenuOrderWith215Rows) {
     const auto& groups = app::catalogue();
     ASSERT_EQ(groups.size(), 10u);
     const char* titles[] = {"央视频道", "中国教育电视台", "中数传媒", "央视风云", "北广传媒",
-                            "数字频道", "全国卫视", "境外频道",       "境外体育", "境外影视"};
+                            "数字频道", "全国卫视",       "境外频道", "境外体育", "境外影视"};
     const size_t counts[] = {28, 6, 38, 14, 11, 44, 38, 14, 7, 15};
     size_t total = 0;
     for (size_t g = 0; g < 10; ++g) {

@@ -75,11 +75,13 @@ TEST(TimeToText, EveryStyleAndPart) {
     };
     for (int part = 0; part < 6; ++part)
         for (int style = 0; style < 4; ++style)
-            EXPECT_EQ(text(v, style, part), expected[part][style]) << "style " << style << " part " << part;
+            EXPECT_EQ(text(v, style, part), expected[part][style])
+                << "style " << style << " part " << part;
 }
 
 TEST(TimeToText, InvalidStyleOrPartGivesTheFixedText) {
-    for (auto [style, part] : {std::pair{4, 0}, {-1, 0}, {0, 6}, {0, -1}, {4, 6}, {3, 99}, {-7, 2}}) {
+    for (auto [style, part] :
+         {std::pair{4, 0}, {-1, 0}, {0, 6}, {0, -1}, {4, 6}, {3, 99}, {-7, 2}}) {
         EXPECT_EQ(text(at(2008, 10, 6), style, part), kWrong) << style << "/" << part;
         EXPECT_EQ(text(std::nullopt, style, part), kWrong) << style << "/" << part;
     }

@@ -18,7 +18,9 @@ using Array = std::vector<Value>;
 using Object = std::map<std::string, Value>;
 
 struct Value {
-    std::variant<std::nullptr_t, bool, double, std::string, std::shared_ptr<Array>, std::shared_ptr<Object>> v;
+    std::variant<std::nullptr_t, bool, double, std::string, std::shared_ptr<Array>,
+                 std::shared_ptr<Object>>
+        v;
 
     const Value& operator[](const std::string& key) const {
         const auto& o = *std::get<std::shared_ptr<Object>>(v);
@@ -40,7 +42,7 @@ struct Value {
 };
 
 class Reader {
-public:
+  public:
     explicit Reader(std::string_view text) : s_(text) {}
     Value document() {
         Value v = value();
@@ -49,12 +51,14 @@ public:
         return v;
     }
 
-private:
+  private:
     [[noreturn]] void fail(const char* what) {
         throw std::runtime_error(std::string("bad JSON (") + what + ") at " + std::to_string(i_));
     }
     void ws() {
-        while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\n' || s_[i_] == '\r' || s_[i_] == '\t')) ++i_;
+        while (i_ < s_.size() &&
+               (s_[i_] == ' ' || s_[i_] == '\n' || s_[i_] == '\r' || s_[i_] == '\t'))
+            ++i_;
     }
     bool eat(char c) {
         ws();
@@ -103,7 +107,9 @@ private:
     Value number() {
         const size_t start = i_;
         if (i_ < s_.size() && s_[i_] == '-') ++i_;
-        while (i_ < s_.size() && ((s_[i_] >= '0' && s_[i_] <= '9') || s_[i_] == '.' || s_[i_] == 'e' || s_[i_] == 'E' || s_[i_] == '+')) ++i_;
+        while (i_ < s_.size() && ((s_[i_] >= '0' && s_[i_] <= '9') || s_[i_] == '.' ||
+                                  s_[i_] == 'e' || s_[i_] == 'E' || s_[i_] == '+'))
+            ++i_;
         if (start == i_) fail("unexpected character");
         return Value{std::stod(std::string(s_.substr(start, i_ - start)))};
     }
@@ -123,32 +129,33 @@ private:
             if (i_ >= s_.size()) fail("bad escape");
             const char e = s_[i_++];
             switch (e) {
-            case '"': out += '"'; break;
-            case '\\': out += '\\'; break;
-            case '/': out += '/'; break;
-            case 'b': out += '\b'; break;
-            case 'f': out += '\f'; break;
-            case 'n': out += '\n'; break;
-            case 'r': out += '\r'; break;
-            case 't': out += '\t'; break;
-            case 'u': {
-                if (i_ + 4 > s_.size()) fail("short \\u");
-                const unsigned cp = static_cast<unsigned>(std::stoul(std::string(s_.substr(i_, 4)), nullptr, 16));
-                i_ += 4;
-                if (cp >= 0xD800 && cp < 0xE000) fail("surrogate");
-                if (cp < 0x80) {
-                    out += static_cast<char>(cp);
-                } else if (cp < 0x800) {
-                    out += static_cast<char>(0xC0 | (cp >> 6));
-                    out += static_cast<char>(0x80 | (cp & 0x3F));
-                } else {
-                    out += static_cast<char>(0xE0 | (cp >> 12));
-                    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-                    out += static_cast<char>(0x80 | (cp & 0x3F));
+                case '"': out += '"'; break;
+                case '\\': out += '\\'; break;
+                case '/': out += '/'; break;
+                case 'b': out += '\b'; break;
+                case 'f': out += '\f'; break;
+                case 'n': out += '\n'; break;
+                case 'r': out += '\r'; break;
+                case 't': out += '\t'; break;
+                case 'u': {
+                    if (i_ + 4 > s_.size()) fail("short \\u");
+                    const unsigned cp = static_cast<unsigned>(
+                        std::stoul(std::string(s_.substr(i_, 4)), nullptr, 16));
+                    i_ += 4;
+                    if (cp >= 0xD800 && cp < 0xE000) fail("surrogate");
+                    if (cp < 0x80) {
+                        out += static_cast<char>(cp);
+                    } else if (cp < 0x800) {
+                        out += static_cast<char>(0xC0 | (cp >> 6));
+                        out += static_cast<char>(0x80 | (cp & 0x3F));
+                    } else {
+                        out += static_cast<char>(0xE0 | (cp >> 12));
+                        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+                        out += static_cast<char>(0x80 | (cp & 0x3F));
+                    }
+                    break;
                 }
-                break;
-            }
-            default: fail("bad escape");
+                default: fail("bad escape");
             }
         }
     }
@@ -157,6 +164,8 @@ private:
     size_t i_ = 0;
 };
 
-inline Value parse(std::string_view text) { return Reader(text).document(); }
+inline Value parse(std::string_view text) {
+    return Reader(text).document();
+}
 
 }  // namespace testjson

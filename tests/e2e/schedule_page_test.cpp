@@ -23,21 +23,22 @@ Rows mondayRows(Response monday) {
 }
 
 TEST(SchedulePage, WorkedExample) {
-    const std::string page = "<div align='center'><div id='e1' ><b>07:00</b></div><div id='e2' ><a href='x.htm'>" +
-                             G("新闻联播") + "</a> " + G("剧情") + "</div></div>";
+    const std::string page =
+        "<div align='center'><div id='e1' ><b>07:00</b></div><div id='e2' ><a href='x.htm'>" +
+        G("新闻联播") + "</a> " + G("剧情") + "</div></div>";
     EXPECT_EQ(mondayRows(Response::ok(page)), (Rows{{" 07:00", "新闻联播 "}}));
 }
 
 TEST(SchedulePage, TrickyRows) {
     const std::string page =
-        scheduleRow("<span><b>06:00</b></span>", "<font color=red><b>" + G("早间新闻") + "</b></font>") +
-        scheduleRow("&nbsp;19:30", "a < b") +
-        scheduleRow("21:00", "x < y <i>z</i>") +
-        scheduleRow("22:00", "line one\r\nline two") +
-        "<div align='center'><div id='e2' >" + G("没有时间") + "</div></div>" +
-        "<div align='center'><div id='e1' >23:00</div></div>" +
+        scheduleRow("<span><b>06:00</b></span>",
+                    "<font color=red><b>" + G("早间新闻") + "</b></font>") +
+        scheduleRow("&nbsp;19:30", "a < b") + scheduleRow("21:00", "x < y <i>z</i>") +
+        scheduleRow("22:00", "line one\r\nline two") + "<div align='center'><div id='e2' >" +
+        G("没有时间") + "</div></div>" + "<div align='center'><div id='e1' >23:00</div></div>" +
         "<div ALIGN='center'><div id='e1' >23:30</div><div id='e2' >upper</div></div>" +
-        "<div align='center'><div id='E1' >23:45</div><div id='e2' >" + G("剧情") + "only</div></div>";
+        "<div align='center'><div id='E1' >23:45</div><div id='e2' >" + G("剧情") +
+        "only</div></div>";
     EXPECT_EQ(mondayRows(Response::ok(page)), (Rows{{" 06:00", "早间新闻"},
                                                     {" &nbsp;19:30", "a < b"},
                                                     {" 21:00", "x z"},
@@ -58,12 +59,14 @@ TEST(SchedulePage, ServerResponsesThatAreNotPlainSuccesses) {
     // An error status with a body: the body is parsed like any page.
     EXPECT_EQ(mondayRows(Response::ok(two).withStatus(404, "Not Found")),
               (Rows{{" 08:00", "one"}, {" 09:00", "two"}}));
-    EXPECT_TRUE(mondayRows(Response::ok("<html>Not Found</html>").withStatus(404, "Not Found")).empty());
+    EXPECT_TRUE(
+        mondayRows(Response::ok("<html>Not Found</html>").withStatus(404, "Not Found")).empty());
     // No Content-Length: the body ends with the connection.
     EXPECT_EQ(mondayRows(Response::ok(two).withFraming(Response::Framing::CloseDelimited)),
               (Rows{{" 08:00", "one"}, {" 09:00", "two"}}));
     // Dropped in the middle of the second row: the first row still shows.
-    EXPECT_EQ(mondayRows(Response::ok(two).droppingAfter(two.size() - 30)), (Rows{{" 08:00", "one"}}));
+    EXPECT_EQ(mondayRows(Response::ok(two).droppingAfter(two.size() - 30)),
+              (Rows{{" 08:00", "one"}}));
 }
 
 }  // namespace

@@ -35,8 +35,8 @@ TEST(ChannelSelection, AGroupIsRefilledWhenOpenedAndItsRowsLoadTheStartUpDay) {
     const auto opened = probe(epg, {"open-group:1"});
     EXPECT_EQ(opened["current_group"].num(), 1);
     EXPECT_EQ(opened["channel_list"]["rows"].strings(),
-              (std::vector<std::string>{"中国教育台-1", "中国教育台-2", "中国教育台-3", "CETV空中课堂", "早期教育",
-                                        "太阳花在线"}));
+              (std::vector<std::string>{"中国教育台-1", "中国教育台-2", "中国教育台-3",
+                                        "CETV空中课堂", "早期教育", "太阳花在线"}));
     EXPECT_EQ(opened["channel_list"]["current_row"].num(), -1);
     EXPECT_EQ(opened["requests"].size(), 2u);  // opening a group loads nothing
 

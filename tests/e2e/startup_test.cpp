@@ -21,15 +21,17 @@ TEST(StartUp, OnAMondayLoadsSundayThenMondayAndShowsMonday) {
     const auto j = run.json();
 
     EXPECT_EQ(j["title"].str(), "澜欣电视节目预告_v08.10");
-    EXPECT_EQ(j["groups"].strings(),
-              (std::vector<std::string>{"央视频道", "中国教育电视台", "中数传媒", "央视风云", "北广传媒", "数字频道",
-                                        "全国卫视", "境外频道", "境外体育", "境外影视"}));
+    EXPECT_EQ(
+        j["groups"].strings(),
+        (std::vector<std::string>{"央视频道", "中国教育电视台", "中数传媒", "央视风云", "北广传媒",
+                                  "数字频道", "全国卫视", "境外频道", "境外体育", "境外影视"}));
     EXPECT_EQ(j["current_group"].num(), 0);
     EXPECT_EQ(j["channel_list"]["rows"].size(), 28u);
     EXPECT_EQ(j["channel_list"]["rows"][0].str(), "CCTV-1（综合） ");
     EXPECT_EQ(j["channel_list"]["current_row"].num(), 0);
     EXPECT_EQ(j["channel_base_url"].str(), epg.root() + "programys/TV_1/Channel_1/");
-    EXPECT_EQ(j["requests"].strings(), (std::vector<std::string>{epg.channel1(7), epg.channel1(1)}));
+    EXPECT_EQ(j["requests"].strings(),
+              (std::vector<std::string>{epg.channel1(7), epg.channel1(1)}));
 
     std::vector<long long> colours(7, kTemplateLabelColour);
     colours[0] = kRed;
@@ -41,17 +43,21 @@ TEST(StartUp, OnAMondayLoadsSundayThenMondayAndShowsMonday) {
               (std::vector<std::string>{"播出时间", "CCTV-1（综合）  节目预告"}));
     const auto& rows = j["program_list"]["rows"];
     ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0].strings(), (std::vector<std::string>{" 08:00", "/programys/TV_1/Channel_1/W1.htm a"}));
-    EXPECT_EQ(rows[1].strings(), (std::vector<std::string>{" 20:00", "/programys/TV_1/Channel_1/W1.htm b "}));
-    EXPECT_EQ(j["status"].strings(), (std::vector<std::string>{"当前状态: 下载完毕!", "2008年10月6日 星期一",
-                                                               "澜欣电视节目预告 - 版本:08.10", ""}));
+    EXPECT_EQ(rows[0].strings(),
+              (std::vector<std::string>{" 08:00", "/programys/TV_1/Channel_1/W1.htm a"}));
+    EXPECT_EQ(rows[1].strings(),
+              (std::vector<std::string>{" 20:00", "/programys/TV_1/Channel_1/W1.htm b "}));
+    EXPECT_EQ(j["status"].strings(),
+              (std::vector<std::string>{"当前状态: 下载完毕!", "2008年10月6日 星期一",
+                                        "澜欣电视节目预告 - 版本:08.10", ""}));
     EXPECT_EQ(epg.server.requestCount(), 2u);
 }
 
 TEST(StartUp, OnASundayLoadsSundayTwice) {
     GuideServer epg;
     const auto j = runProbe({"--epg-root", epg.root(), "--now", onDay(7)}).json();
-    EXPECT_EQ(j["requests"].strings(), (std::vector<std::string>{epg.channel1(7), epg.channel1(7)}));
+    EXPECT_EQ(j["requests"].strings(),
+              (std::vector<std::string>{epg.channel1(7), epg.channel1(7)}));
     std::vector<long long> colours(7, kTemplateLabelColour);
     colours[6] = kRed;
     EXPECT_EQ(labelColours(j), colours);
@@ -83,7 +89,9 @@ TEST(StartUp, TheRedLabelAndStartUpDayStayForTheWholeRun) {
     GuideServer epg;
     // Started on a Wednesday; after Friday is shown, another channel loads
     // Wednesday again and moves the slider back.
-    const auto j = runProbe({"--epg-root", epg.root(), "--now", onDay(3), "click-label:5", "select-row:1"}).json();
+    const auto j =
+        runProbe({"--epg-root", epg.root(), "--now", onDay(3), "click-label:5", "select-row:1"})
+            .json();
     EXPECT_EQ(j["slider"].num(), 3);
     const auto requests = j["requests"].strings();
     ASSERT_EQ(requests.size(), 4u);
@@ -96,7 +104,8 @@ TEST(StartUp, TheRedLabelAndStartUpDayStayForTheWholeRun) {
 
 TEST(StartUp, CloseReportsTheWindowAsItWasAndEndsNormally) {
     GuideServer epg;
-    const ProbeRun run = runProbe({"--epg-root", epg.root(), "--now", onDay(2), "click-label:4", "close"});
+    const ProbeRun run =
+        runProbe({"--epg-root", epg.root(), "--now", onDay(2), "click-label:4", "close"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const auto j = run.json();
     EXPECT_EQ(j["slider"].num(), 4);
@@ -109,7 +118,8 @@ TEST(StartUp, ClosingInsideALoadEndsTheRunCleanly) {
     // Closed during the pause of a label's load: the state is that of the
     // pause (busy status, empty list), and the load does not touch the gone
     // window afterwards.
-    ProbeRun run = runProbe({"--epg-root", epg.root(), "--now", onDay(1), "click-label:3", "+close", "click-label:4"});
+    ProbeRun run = runProbe(
+        {"--epg-root", epg.root(), "--now", onDay(1), "click-label:3", "+close", "click-label:4"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     auto j = run.json();
     EXPECT_EQ(j["slider"].num(), 3);

@@ -51,11 +51,13 @@ void check(const rt::Runtime& r) {
                 selected += row.selected;
             }
             if (focused > 1) fail("two focused rows");
-            if (lv->design.singleSelection && selected > 1) fail("two selected rows in a single-selection list");
+            if (lv->design.singleSelection && selected > 1)
+                fail("two selected rows in a single-selection list");
         }
         if (const auto* ob = c->as<rt::OutlookBar>()) {
             const std::int32_t n = static_cast<std::int32_t>(ob->groups().size());
-            if (ob->currentGroup() < -1 || ob->currentGroup() >= n) fail("current group out of range");
+            if (ob->currentGroup() < -1 || ob->currentGroup() >= n)
+                fail("current group out of range");
             for (const auto& g : ob->groups()) {
                 const rt::Control* k = r.control(rt::ControlRef{small::kWin, g.content});
                 if (!k || k->parent != c->id) fail("a group's content is not the menu's child");
@@ -97,29 +99,46 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     while (!in.done() && r.windowLoaded(small::kWin)) {
         switch (in.byte() % 16) {
-        case 0: r.listInsertRow(pick(lists), {.position = in.small(), .text = std::string(in.byte() % 8, 'r')}); break;
-        case 1: r.listDeleteAllRows(pick(lists)); break;
-        case 2: r.listSelectRow(pick(lists), in.small()); break;
-        case 3: r.listSetCellText(pick(lists), in.small(), in.small(), std::string(in.byte() * 3u, 'c')); break;
-        case 4: {
-            rt::TypedControlRef v{{}, rt::unit_type::kListView};
-            if (units.size() < 40 && r.copyControl({pick(lists), rt::unit_type::kListView}, v)) {
-                units.push_back(v.ref.unit);
-                lists.push_back(v.ref.unit);
+            case 0:
+                r.listInsertRow(pick(lists),
+                                {.position = in.small(), .text = std::string(in.byte() % 8, 'r')});
+                break;
+            case 1: r.listDeleteAllRows(pick(lists)); break;
+            case 2: r.listSelectRow(pick(lists), in.small()); break;
+            case 3:
+                r.listSetCellText(pick(lists), in.small(), in.small(),
+                                  std::string(in.byte() * 3u, 'c'));
+                break;
+            case 4: {
+                rt::TypedControlRef v{{}, rt::unit_type::kListView};
+                if (units.size() < 40 &&
+                    r.copyControl({pick(lists), rt::unit_type::kListView}, v)) {
+                    units.push_back(v.ref.unit);
+                    lists.push_back(v.ref.unit);
+                }
+                break;
             }
-            break;
-        }
-        case 5: r.outlookAddGroup({small::kWin, small::kMenu}, "g", pick(units), in.small()); break;
-        case 6: backend.postHeaderClick({small::kWin, small::kMenu}, in.small()); break;
-        case 7: backend.postRowClick(pick(lists), in.small()); break;
-        case 8: backend.postKey(pick(lists), in.byte() & 1 ? 0x26 : 0x28); break;
-        case 9: backend.postMousePress(pick(units), in.small(), in.small() * 8, 0, backend.now() + in.byte() * 1ms); break;
-        case 10: r.writeProperty(pick(units), in.byte() % 40, std::int32_t{in.small()}); break;
-        case 11: (void)r.readProperty(pick(units), in.byte() % 40); break;
-        case 12: r.processPendingMessages(); break;
-        case 13: while (backend.waitForMessage(backend.now() + in.byte() * 1ms)) r.processPendingMessages(); break;
-        case 14: r.setFocus(pick(units)); break;
-        case 15: if (in.byte() == 0xFF) backend.postClose(small::kWin); break;
+            case 5:
+                r.outlookAddGroup({small::kWin, small::kMenu}, "g", pick(units), in.small());
+                break;
+            case 6: backend.postHeaderClick({small::kWin, small::kMenu}, in.small()); break;
+            case 7: backend.postRowClick(pick(lists), in.small()); break;
+            case 8: backend.postKey(pick(lists), in.byte() & 1 ? 0x26 : 0x28); break;
+            case 9:
+                backend.postMousePress(pick(units), in.small(), in.small() * 8, 0,
+                                       backend.now() + in.byte() * 1ms);
+                break;
+            case 10: r.writeProperty(pick(units), in.byte() % 40, std::int32_t{in.small()}); break;
+            case 11: (void)r.readProperty(pick(units), in.byte() % 40); break;
+            case 12: r.processPendingMessages(); break;
+            case 13:
+                while (backend.waitForMessage(backend.now() + in.byte() * 1ms))
+                    r.processPendingMessages();
+                break;
+            case 14: r.setFocus(pick(units)); break;
+            case 15:
+                if (in.byte() == 0xFF) backend.postClose(small::kWin);
+                break;
         }
         if (r.windowLoaded(small::kWin)) check(r);
     }

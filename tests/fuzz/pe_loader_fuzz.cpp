@@ -24,7 +24,9 @@ struct QuietEnvironment : skin::HostEnvironment {
 };
 
 struct AbortingReporter : skin::FatalReporter {
-    void fatal(int, const rt::Text&) override { __builtin_trap(); }  // the loader's calls are always well-formed
+    void fatal(int, const rt::Text&) override {
+        __builtin_trap();
+    }  // the loader's calls are always well-formed
 };
 
 struct World {

@@ -57,11 +57,14 @@ struct Harness {
     static std::vector<std::string> programRows(const rt::Runtime& r) {
         std::vector<std::string> out;
         const auto* lv = r.control(app::ui::kProgramList)->as<rt::ListView>();
-        for (int i = 0; i < static_cast<int>(lv->rows().size()); ++i) out.push_back(lv->cellText(i, 1));
+        for (int i = 0; i < static_cast<int>(lv->rows().size()); ++i)
+            out.push_back(lv->cellText(i, 1));
         return out;
     }
     std::vector<std::string> programRows() const { return programRows(*runtime); }
-    const rt::ListView& list(rt::ControlRef ref) const { return *runtime->control(ref)->as<rt::ListView>(); }
+    const rt::ListView& list(rt::ControlRef ref) const {
+        return *runtime->control(ref)->as<rt::ListView>();
+    }
 
     rt::DateTime now;
     std::vector<rt::Text> requests;

@@ -17,7 +17,8 @@ inline rt::Text stripTags(const rt::Text& x) {
     rt::regex tag;
     tag.Create(app::kTagPattern, true);
     for (const rt::SearchResult& found : tag.SearchAll(x))
-        r = rt::replaceText(r, rt::GetMatchText(found, x), std::nullopt, std::nullopt, std::nullopt, true);
+        r = rt::replaceText(r, rt::GetMatchText(found, x), std::nullopt, std::nullopt, std::nullopt,
+                            true);
     return r;
 }
 

@@ -54,7 +54,8 @@ TEST(ScheduleParse, ExactPatternsAndMissingDivs) {
     EXPECT_TRUE(parseSchedule("<div ALIGN='center'><div id='e1' >1</div></div>").empty());
     EXPECT_EQ(parseSchedule("align='center'><div id=e1>1</div><div id='e2' >t</div></div>")[0],
               (ScheduleRow{" ", "t"}));
-    EXPECT_EQ(parseSchedule("align='center'><div id='e1' >1</div></div>")[0], (ScheduleRow{" 1", ""}));
+    EXPECT_EQ(parseSchedule("align='center'><div id='e1' >1</div></div>")[0],
+              (ScheduleRow{" 1", ""}));
     // A title over several lines still matches.
     EXPECT_EQ(parseSchedule(row("1", "line one\r\nline two"))[0].title, "line one\r\nline two");
     // Only the first time div counts; a row ends at the first "</div></div>".
@@ -72,9 +73,22 @@ TEST(ScheduleParse, RowOpenersWithoutACloserGiveNoRows) {
 
 // Pages assembled from the pieces the patterns look for, in random order.
 TEST(ScheduleParse, AgreesWithTheRegexAlgorithmOnGeneratedPages) {
-    const std::string pieces[] = {"align='center'>", "</div></div>", "<div id='e1' >", "<div id='e2' >",
-                                  "</div>", "<b>", "</b>", "<", ">", "x", G("剧情"), G("节目"), "\xb0",
-                                  "\r\n", "align='center'", "</div"};
+    const std::string pieces[] = {"align='center'>",
+                                  "</div></div>",
+                                  "<div id='e1' >",
+                                  "<div id='e2' >",
+                                  "</div>",
+                                  "<b>",
+                                  "</b>",
+                                  "<",
+                                  ">",
+                                  "x",
+                                  G("剧情"),
+                                  G("节目"),
+                                  "\xb0",
+                                  "\r\n",
+                                  "align='center'",
+                                  "</div"};
     std::mt19937 rng(42);
     std::uniform_int_distribution<int> count(0, 40);
     std::uniform_int_distribution<size_t> pick(0, std::size(pieces) - 1);

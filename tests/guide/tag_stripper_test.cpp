@@ -17,7 +17,8 @@ TEST(TagStripper, RemovesTagsAndKeepsEverythingElse) {
     EXPECT_EQ(stripTags(""), "");
     EXPECT_EQ(stripTags("plain text"), "plain text");
     EXPECT_EQ(stripTags("&nbsp;19:30 \r\n"), "&nbsp;19:30 \r\n");
-    EXPECT_EQ(stripTags("<a href='x.htm'>" + G("新闻联播") + "</a> " + G("剧情")), G("新闻联播 剧情"));
+    EXPECT_EQ(stripTags("<a href='x.htm'>" + G("新闻联播") + "</a> " + G("剧情")),
+              G("新闻联播 剧情"));
     // A "<" with no ">" after it stays; one with a ">" later takes the rest up to it.
     EXPECT_EQ(stripTags("1 < 2"), "1 < 2");
     EXPECT_EQ(stripTags("1 < 2 <b>x"), "1 x");
@@ -74,14 +75,16 @@ TEST(TagStripper, AgreesWithTheLiteralAlgorithmOnGeneratedTexts) {
 // Tags drawn from a few texts, some with a literal "<" inside, so tag texts
 // repeat and end one another.
 TEST(TagStripper, AgreesWithTheLiteralAlgorithmOnGeneratedMarkup) {
-    const std::string pieces[] = {"<b>", "</b>", "<a<b>", "a>", "<", ">", "x", "\x81", "\xb0\xa1", "b>", "<<b>"};
+    const std::string pieces[] = {"<b>", "</b>", "<a<b>",    "a>", "<",   ">",
+                                  "x",   "\x81", "\xb0\xa1", "b>", "<<b>"};
     std::mt19937 rng(1234);
     std::uniform_int_distribution<int> count(0, 30);
     std::uniform_int_distribution<size_t> pick(0, std::size(pieces) - 1);
     for (int round = 0; round < 20000; ++round) {
         std::string x;
         for (int k = count(rng); k > 0; --k) x += pieces[pick(rng)];
-        ASSERT_EQ(stripTags(x), literal::stripTags(x)) << "round " << round << " text [" << x << "]";
+        ASSERT_EQ(stripTags(x), literal::stripTags(x))
+            << "round " << round << " text [" << x << "]";
     }
 }
 

@@ -14,7 +14,9 @@ using testsupport::Response;
 using testsupport::TestHttpServer;
 using Framing = Response::Framing;
 
-std::string str(const rt::Bytes& b) { return std::string(b.begin(), b.end()); }
+std::string str(const rt::Bytes& b) {
+    return std::string(b.begin(), b.end());
+}
 
 std::string pattern(std::size_t n) {
     std::string s;
@@ -64,8 +66,10 @@ TEST(FetchBody, DroppedConnectionKeepsWhatArrived) {
     TestHttpServer server;
     const std::string page = pattern(30'000);
     server.route("/length", Response::ok(page).droppingAfter(12'345));
-    server.route("/close", Response::ok(page).withFraming(Framing::CloseDelimited).droppingAfter(12'345));
-    server.route("/chunked", Response::ok(page).withFraming(Framing::Chunked).droppingAfter(12'345));
+    server.route("/close",
+                 Response::ok(page).withFraming(Framing::CloseDelimited).droppingAfter(12'345));
+    server.route("/chunked",
+                 Response::ok(page).withFraming(Framing::Chunked).droppingAfter(12'345));
     server.route("/head-only", Response::ok(page).droppingAfter(0));
     rt::PageFetcher fetcher;
     EXPECT_EQ(str(fetcher.fetch(server.url("length"))), page.substr(0, 12'345));
@@ -92,7 +96,8 @@ TEST(FetchBody, BodyIsCutAtTheCap) {
     TestHttpServer server;
     server.route("/big", Response::generated(100'000, "0123456789"));
     server.route("/exact", Response::generated(4'096, "0123456789"));
-    server.route("/big-chunked", Response::generated(100'000, "0123456789").withFraming(Framing::Chunked));
+    server.route("/big-chunked",
+                 Response::generated(100'000, "0123456789").withFraming(Framing::Chunked));
     rt::FetchLimits limits;
     limits.maxBodyBytes = 4'096;
     rt::PageFetcher fetcher(limits);

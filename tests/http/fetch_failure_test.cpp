@@ -32,9 +32,14 @@ TEST(FetchFailure, OnlyHttpAndHttpsAreFetched) {
     server.route("/x", Response::ok("served"));
     const std::string hostPort = "127.0.0.1:" + std::to_string(server.port());
     rt::PageFetcher fetcher;
-    const std::string urls[] = {"ftp://" + hostPort + "/x", "gopher://" + hostPort + "/x",
-                                  "file:///etc/hostname", "dict://" + hostPort + "/x",
-                                  "not a url", "http://", "://x", "/x",
+    const std::string urls[] = {"ftp://" + hostPort + "/x",
+                                "gopher://" + hostPort + "/x",
+                                "file:///etc/hostname",
+                                "dict://" + hostPort + "/x",
+                                "not a url",
+                                "http://",
+                                "://x",
+                                "/x",
                                 hostPort + "/x",  // no scheme: not guessed
                                 "httpx://" + hostPort + "/x"};
     for (const std::string& url : urls) {
@@ -57,7 +62,7 @@ TEST(FetchFailure, RefusedConnectionGivesEmptyBytes) {
 // A listener whose accept queue is full and that never accepts: further
 // connection attempts on loopback hang in the handshake.
 class FullListener {
-public:
+  public:
     FullListener() {
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
@@ -80,7 +85,7 @@ public:
     }
     int port() const { return port_; }
 
-private:
+  private:
     int listener_ = -1;
     int port_ = 0;
     int fillers_[4] = {-1, -1, -1, -1};
@@ -92,7 +97,8 @@ TEST(FetchFailure, ConnectionThatNeverOpensEndsAtTheConnectTimeOut) {
     limits.connectTimeout = 1s;
     limits.stallTimeout = 1h;  // only the connect time-out can end this fetch
     rt::PageFetcher fetcher(limits);
-    EXPECT_TRUE(fetcher.fetch("http://127.0.0.1:" + std::to_string(listener.port()) + "/W1.htm").empty());
+    EXPECT_TRUE(
+        fetcher.fetch("http://127.0.0.1:" + std::to_string(listener.port()) + "/W1.htm").empty());
 }
 
 TEST(FetchFailure, UnresolvableHostGivesEmptyBytes) {
@@ -107,7 +113,8 @@ TEST(FetchFailure, HttpsToAPlainHttpPortFailsCleanly) {
     limits.connectTimeout = 5s;  // the handshake counts as connecting
     limits.stallTimeout = 5s;
     rt::PageFetcher fetcher(limits);
-    EXPECT_TRUE(fetcher.fetch("https://127.0.0.1:" + std::to_string(server.port()) + "/W1.htm").empty());
+    EXPECT_TRUE(
+        fetcher.fetch("https://127.0.0.1:" + std::to_string(server.port()) + "/W1.htm").empty());
     EXPECT_EQ(server.requestCount(), 0u);  // nothing readable as a request arrived
 }
 

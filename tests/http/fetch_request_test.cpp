@@ -12,7 +12,9 @@ namespace {
 using testsupport::Response;
 using testsupport::TestHttpServer;
 
-std::string str(const rt::Bytes& b) { return std::string(b.begin(), b.end()); }
+std::string str(const rt::Bytes& b) {
+    return std::string(b.begin(), b.end());
+}
 
 TEST(FetchRequest, GetOverHttp10WithTheGuidesHeaders) {
     TestHttpServer server;

@@ -105,7 +105,8 @@ class QtBackendTest : public ::testing::Test {
             if (suppressListPress_) return 0;
             return std::nullopt;
         };
-        handlers[kRowActivated] = [this](rt::Runtime&, rt::EventArgs) -> std::optional<std::int32_t> {
+        handlers[kRowActivated] = [this](rt::Runtime&,
+                                         rt::EventArgs) -> std::optional<std::int32_t> {
             ++activations_;
             return std::nullopt;
         };

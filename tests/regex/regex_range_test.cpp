@@ -19,8 +19,11 @@ TEST(RegexRange, StartAndLengthSelectTheSearchedBytes) {
     ASSERT_TRUE(re.Create("abc"));
     const rt::Text text = "abcabc";  // n = 6
     const RangeCase cases[] = {
-        {1, std::nullopt, 0},  {2, std::nullopt, 3}, {4, std::nullopt, 3},
-        {5, std::nullopt, -1}, {6, std::nullopt, -1},
+        {1, std::nullopt, 0},
+        {2, std::nullopt, 3},
+        {4, std::nullopt, 3},
+        {5, std::nullopt, -1},
+        {6, std::nullopt, -1},
         {0, std::nullopt, -1},  // before the text
         {-3, std::nullopt, -1},
         {7, std::nullopt, -1},  // past the end

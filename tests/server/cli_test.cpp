@@ -42,7 +42,8 @@ Outcome runEpgd(const std::vector<std::string>& args) {
     Outcome r;
     char buf[4096];
     ssize_t n;
-    while ((n = read(pipeFd[0], buf, sizeof buf)) > 0) r.err.append(buf, static_cast<std::size_t>(n));
+    while ((n = read(pipeFd[0], buf, sizeof buf)) > 0)
+        r.err.append(buf, static_cast<std::size_t>(n));
     close(pipeFd[0]);
     int status = 0;
     waitpid(pid, &status, 0);
@@ -58,10 +59,11 @@ std::string readFile(const fs::path& p) {
 }
 
 class CliTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("epgd_cli_" + std::to_string(getpid()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ = fs::temp_directory_path() /
+               ("epgd_cli_" + std::to_string(getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
         useZone(kBeijing);  // for this process and the programs it starts
@@ -80,7 +82,8 @@ TEST_F(CliTest, BadOptionsExitWithTwoAndSayWhy) {
 
 TEST_F(CliTest, BrokenInputsAreRefusedNamingFileAndLine) {
     std::ofstream(dir_ / "bad.xml") << "<tv>\n<programme channel=\"x\">\n</tv>\n";
-    Outcome r = runEpgd({"--xmltv", (dir_ / "bad.xml").string(), "--export", (dir_ / "out").string()});
+    Outcome r =
+        runEpgd({"--xmltv", (dir_ / "bad.xml").string(), "--export", (dir_ / "out").string()});
     EXPECT_NE(r.exitCode, 0);
     EXPECT_NE(r.err.find((dir_ / "bad.xml").string() + ":3: "), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(dir_ / "out"));
@@ -126,8 +129,10 @@ TEST_F(CliTest, ExportOfSampleAndOfItsXmltvAreTheSame) {
 TEST_F(CliTest, ReloadOnHangupKeepsOldListingsWhenNewOnesAreBroken) {
     fs::path xml = dir_ / "l.xml";
     auto writeListing = [&](const char* title) {
-        std::ofstream(xml) << "<tv><programme channel=\"programys/TV_1/Channel_1/\" start=\"20261209190000 +0800\">"
-                              "<title>" << title << "</title></programme></tv>\n";
+        std::ofstream(xml) << "<tv><programme channel=\"programys/TV_1/Channel_1/\" "
+                              "start=\"20261209190000 +0800\">"
+                              "<title>"
+                           << title << "</title></programme></tv>\n";
     };
     writeListing("First");
     int pipeFd[2];
@@ -136,8 +141,8 @@ TEST_F(CliTest, ReloadOnHangupKeepsOldListingsWhenNewOnesAreBroken) {
     if (pid == 0) {
         dup2(pipeFd[1], 2);
         close(pipeFd[0]);
-        execl(EPGD_PATH, EPGD_PATH, "--listen", "127.0.0.1:0", "--now", "2026-12-09T20:00:00", "--xmltv",
-              xml.c_str(), static_cast<char*>(nullptr));
+        execl(EPGD_PATH, EPGD_PATH, "--listen", "127.0.0.1:0", "--now", "2026-12-09T20:00:00",
+              "--xmltv", xml.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     close(pipeFd[1]);
@@ -217,15 +222,17 @@ TEST_F(CliTest, TheGuideShowsTheSampleScheduleFromTheServer) {
         if (probe == 0) {
             dup2(outFd[1], 1);
             close(outFd[0]);
-            execl(PROBE_PATH, PROBE_PATH, "--epg-root", root.c_str(), "--now", "2026-12-09T20:15:00",
-                  "open-group:6", "select-row:0", "click-label:5", "close", static_cast<char*>(nullptr));
+            execl(PROBE_PATH, PROBE_PATH, "--epg-root", root.c_str(), "--now",
+                  "2026-12-09T20:15:00", "open-group:6", "select-row:0", "click-label:5", "close",
+                  static_cast<char*>(nullptr));
             _exit(127);
         }
         close(outFd[1]);
         std::string text;
         char buf[4096];
         ssize_t n;
-        while ((n = read(outFd[0], buf, sizeof buf)) > 0) text.append(buf, static_cast<std::size_t>(n));
+        while ((n = read(outFd[0], buf, sizeof buf)) > 0)
+            text.append(buf, static_cast<std::size_t>(n));
         close(outFd[0]);
         waitpid(probe, nullptr, 0);
         return text;
@@ -245,7 +252,8 @@ TEST_F(CliTest, TheGuideShowsTheSampleScheduleFromTheServer) {
         epg::LocalTime t = epg::toLocal(p.start);
         char time[16];
         std::snprintf(time, sizeof time, "\" %02d:%02d\"", t.hour, t.minute);
-        std::string row = std::string("[") + time + ",\"" + rt::toUtf8(epg::shownTitle(p.title)) + "\"]";
+        std::string row =
+            std::string("[") + time + ",\"" + rt::toUtf8(epg::shownTitle(p.title)) + "\"]";
         auto found = out.find(row, at);
         ASSERT_NE(found, std::string::npos) << row << "\n" << out;
         at = found + row.size();

@@ -19,11 +19,12 @@ using namespace std::chrono_literals;
 constexpr const char* kPage = "/programys/TV_1/Channel_1/W3.htm";
 
 class HttpTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { useZone(kBeijing); }
 
     void serve(HttpLimits limits = {}) {
-        site_ = std::make_shared<Site>(std::make_shared<SampleListings>(), fixedClock(fromLocal({2026, 12, 9}, 600)));
+        site_ = std::make_shared<Site>(std::make_shared<SampleListings>(),
+                                       fixedClock(fromLocal({2026, 12, 9}, 600)));
         server_ = std::make_unique<HttpServer>(site_, limits);
         ASSERT_EQ(server_->listen("127.0.0.1", 0), "");
         server_->start();
@@ -63,12 +64,14 @@ TEST_F(HttpTest, ServesPagesOverHttp10And11WithKeepAliveAndPipelining) {
     EXPECT_EQ(statusOf(one), 200);
     EXPECT_EQ(statusOf(two), 200);
     EXPECT_EQ(two.substr(two.find("\r\n\r\n") + 4), "");  // HEAD: headers only
-    EXPECT_NE(two.find("Content-Length: " + std::to_string(expectedPage().size())), std::string::npos);
+    EXPECT_NE(two.find("Content-Length: " + std::to_string(expectedPage().size())),
+              std::string::npos);
     EXPECT_EQ(statusOf(three), 200);
 
     // HTTP/1.0 keeps the connection only when asked to.
     RawClient k(port_);
-    ASSERT_TRUE(k.send(std::string("GET ") + kPage + " HTTP/1.0\r\nConnection: keep-alive\r\n\r\n"));
+    ASSERT_TRUE(
+        k.send(std::string("GET ") + kPage + " HTTP/1.0\r\nConnection: keep-alive\r\n\r\n"));
     ASSERT_TRUE(k.readResponse(one));
     EXPECT_NE(one.find("Connection: keep-alive"), std::string::npos);
     ASSERT_TRUE(k.send(std::string("GET ") + kPage + " HTTP/1.0\r\n\r\n"));
@@ -103,7 +106,8 @@ TEST_F(HttpTest, OddAndHostileRequestsAreRefusedAndTheConnectionClosed) {
         ASSERT_TRUE(client.connected());
         client.send(c.request);
         std::string out;
-        EXPECT_TRUE(client.readUntilClosed(out)) << c.request.substr(0, 60);  // closed by the server
+        EXPECT_TRUE(client.readUntilClosed(out))
+            << c.request.substr(0, 60);  // closed by the server
         EXPECT_EQ(statusOf(out), c.status) << c.request.substr(0, 60);
     }
     EXPECT_EQ(statusOf(get(kPage)), 200);  // and it still serves
@@ -175,7 +179,8 @@ TEST_F(HttpTest, KeepsServingUnderLoadAndAbuse) {
                     continue;
                 }
                 std::string r;
-                if (!c.send(std::string("GET ") + kPage + " HTTP/1.1\r\nHost: x\r\n\r\n") || !c.readResponse(r)) {
+                if (!c.send(std::string("GET ") + kPage + " HTTP/1.1\r\nHost: x\r\n\r\n") ||
+                    !c.readResponse(r)) {
                     ++wrong;
                     return;
                 }

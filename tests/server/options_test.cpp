@@ -15,8 +15,9 @@ TEST(OptionsTest, DefaultsAndValues) {
     EXPECT_EQ(r.options->port, 8610);
     EXPECT_FALSE(r.options->now);
 
-    r = parseOptions({"--listen", "0.0.0.0:80", "--xmltv", "a.xml", "--xmltv=b.xml", "--map", "m.txt", "--now",
-                      "2026-12-09T20:15:30", "--threads", "4", "--export", "out"});
+    r = parseOptions({"--listen", "0.0.0.0:80", "--xmltv", "a.xml", "--xmltv=b.xml", "--map",
+                      "m.txt", "--now", "2026-12-09T20:15:30", "--threads", "4", "--export",
+                      "out"});
     ASSERT_TRUE(r.options) << r.error;
     const Options& o = *r.options;
     EXPECT_EQ(o.host, "0.0.0.0");

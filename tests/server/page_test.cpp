@@ -15,7 +15,7 @@ namespace epg {
 namespace {
 
 class PageTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { useZone(kBeijing); }
     Seconds at(int y, int mo, int d, int h, int mi) { return fromLocal({y, mo, d}, h * 60 + mi); }
 };
@@ -38,25 +38,51 @@ TEST_F(PageTest, ShownTitleKeepsOrdinaryTitlesAndReplacesWhatTheGuideWouldEat) {
         {"\n  前后空白  \t", "前后空白"},
         {"两个  空格", "两个  空格"},
         {"表情😀符号", "表情?符号"},
-        {"no\xA0" "break", "no?break"},  // invalid UTF-8 byte
-        {"no\xC2\xA0" "break", "no break"},
+        {"no\xA0"
+         "break",
+         "no?break"},  // invalid UTF-8 byte
+        {"no\xC2\xA0"
+         "break",
+         "no break"},
         {"", ""},
     };
     for (const auto& c : cases) EXPECT_EQ(U(shownTitle(c.title)), c.shown) << c.title;
 }
 
 TEST_F(PageTest, EveryTitleComesBackFromTheGuidesParseAsShown) {
-    const char* titles[] = {
-        "新闻联播", "<b>粗体</b>", "a<b", "x>y", "A & B", "&nbsp;空格", "</div></div>", "align='center'>x",
-        "<div id='e2' >y", "剧情", "剧", "剧情片", "尾字剧", "line\nbreak", "emoji😀", "ÅÄÖ åäö", "€100",
-        "日本語のタイトル", "한국어", "'quoted' \"double\"", "  ", "<", ">", "<<>>", "a<b c='>'>d"};
+    const char* titles[] = {"新闻联播",
+                            "<b>粗体</b>",
+                            "a<b",
+                            "x>y",
+                            "A & B",
+                            "&nbsp;空格",
+                            "</div></div>",
+                            "align='center'>x",
+                            "<div id='e2' >y",
+                            "剧情",
+                            "剧",
+                            "剧情片",
+                            "尾字剧",
+                            "line\nbreak",
+                            "emoji😀",
+                            "ÅÄÖ åäö",
+                            "€100",
+                            "日本語のタイトル",
+                            "한국어",
+                            "'quoted' \"double\"",
+                            "  ",
+                            "<",
+                            ">",
+                            "<<>>",
+                            "a<b c='>'>d"};
     Date day{2026, 12, 9};
     std::vector<Programme> programmes;
     int minute = 6 * 60;
     for (int withDescription = 0; withDescription < 2; ++withDescription)
         for (const char* t : titles) {
-            programmes.push_back({fromLocal(day, minute), 0, t,
-                                  withDescription ? "desc </div></div> align='center'> 剧情 <x>" : ""});
+            programmes.push_back(
+                {fromLocal(day, minute), 0, t,
+                 withDescription ? "desc </div></div> align='center'> 剧情 <x>" : ""});
             minute += 10;
         }
     auto rows = app::parseSchedule(renderDayPage(0, day, programmes));
@@ -66,7 +92,8 @@ TEST_F(PageTest, EveryTitleComesBackFromTheGuidesParseAsShown) {
         char hhmm[8];
         std::snprintf(hhmm, sizeof hhmm, " %02d:%02d", lt.hour, lt.minute);
         EXPECT_EQ(rows[i].time, hhmm) << i;
-        EXPECT_EQ(rows[i].title, shownTitle(programmes[i].title)) << i << ": " << programmes[i].title;
+        EXPECT_EQ(rows[i].title, shownTitle(programmes[i].title))
+            << i << ": " << programmes[i].title;
         EXPECT_EQ(rows[i].title.find('<'), std::string::npos);
         EXPECT_FALSE(gbkContains(rows[i].title, G("剧情")));
     }
@@ -74,16 +101,18 @@ TEST_F(PageTest, EveryTitleComesBackFromTheGuidesParseAsShown) {
 
 TEST_F(PageTest, PageIsDeclaredGbkAndLinksDescriptions) {
     Date day{2026, 12, 9};
-    std::vector<Programme> programmes = {{at(2026, 12, 9, 19, 0), 0, "新闻联播", ""},
-                                         {at(2026, 12, 9, 19, 30), 0, "电视剧：渴望（3）", "第3集：<慧芳>回家。"}};
+    std::vector<Programme> programmes = {
+        {at(2026, 12, 9, 19, 0), 0, "新闻联播", ""},
+        {at(2026, 12, 9, 19, 30), 0, "电视剧：渴望（3）", "第3集：<慧芳>回家。"}};
     std::string page = renderDayPage(0, day, programmes);
     EXPECT_NE(page.find("charset=GBK"), std::string::npos);
-    EXPECT_NE(page.find("<div align='center'><div id='e1' >19:00</div><div id='e2' >" + G("新闻联播") +
-                        "</div></div>"),
+    EXPECT_NE(page.find("<div align='center'><div id='e1' >19:00</div><div id='e2' >" +
+                        G("新闻联播") + "</div></div>"),
               std::string::npos);
     EXPECT_NE(page.find(G("电视剧：渴望（3）") + "<a href='#d1'>" + G("剧情") + "</a></div></div>"),
               std::string::npos);
-    EXPECT_NE(page.find("<p id='d1'>19:30 " + G("电视剧：渴望（3）") + ": " + G("第3集：") + "&lt;" + G("慧芳")),
+    EXPECT_NE(page.find("<p id='d1'>19:30 " + G("电视剧：渴望（3）") + ": " + G("第3集：") +
+                        "&lt;" + G("慧芳")),
               std::string::npos);
 }
 
@@ -113,7 +142,8 @@ TEST_F(PageTest, EverySampleDayPageParsesBackToItsListings) {
             auto page = site.page(path);
             ASSERT_TRUE(page) << path;
             auto rows = app::parseSchedule(*page);
-            auto expected = listings->starting(c, localMidnight(day), localMidnight(addDays(day, 1)));
+            auto expected =
+                listings->starting(c, localMidnight(day), localMidnight(addDays(day, 1)));
             ASSERT_EQ(rows.size(), expected.size()) << path;
             ASSERT_GE(rows.size(), 8u) << path;
             bool six = false;

@@ -15,7 +15,7 @@ namespace epg {
 namespace {
 
 class SampleTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { useZone(kBeijing); }
 };
 
@@ -32,15 +32,24 @@ TEST_F(SampleTest, KindsFollowTheChannelNames) {
         int group;
         ChannelKind kind;
     } cases[] = {
-        {"CCTV-13（新闻）", 0, ChannelKind::News},       {"CCTV-5（体育）", 0, ChannelKind::Sport},
-        {"CCTV-6（电影）", 0, ChannelKind::Film},        {"CCTV-8（电视剧）", 0, ChannelKind::Drama},
-        {"CCTV-14（少儿）", 0, ChannelKind::Children},   {"CCTV-15（音乐）", 0, ChannelKind::Music},
-        {"CCTV-11（戏曲）", 0, ChannelKind::Opera},      {"CCTV中视购物", 2, ChannelKind::Shopping},
-        {"中国气象频道", 5, ChannelKind::Weather},       {"CCTV-9（纪录）", 0, ChannelKind::Documentary},
-        {"中国教育台-1", 1, ChannelKind::Education},     {"凤凰卫视", 7, ChannelKind::Foreign},
-        {"CCTV-F", 0, ChannelKind::Foreign},            {"湖南卫视", 6, ChannelKind::General},
-        {"CCTV-1（综合） ", 0, ChannelKind::General},   {"凤凰资讯台", 7, ChannelKind::News},
-        {"HBO家庭影院", 9, ChannelKind::Film},           {"ESPN体育台(亚洲)", 8, ChannelKind::Sport},
+        {"CCTV-13（新闻）", 0, ChannelKind::News},
+        {"CCTV-5（体育）", 0, ChannelKind::Sport},
+        {"CCTV-6（电影）", 0, ChannelKind::Film},
+        {"CCTV-8（电视剧）", 0, ChannelKind::Drama},
+        {"CCTV-14（少儿）", 0, ChannelKind::Children},
+        {"CCTV-15（音乐）", 0, ChannelKind::Music},
+        {"CCTV-11（戏曲）", 0, ChannelKind::Opera},
+        {"CCTV中视购物", 2, ChannelKind::Shopping},
+        {"中国气象频道", 5, ChannelKind::Weather},
+        {"CCTV-9（纪录）", 0, ChannelKind::Documentary},
+        {"中国教育台-1", 1, ChannelKind::Education},
+        {"凤凰卫视", 7, ChannelKind::Foreign},
+        {"CCTV-F", 0, ChannelKind::Foreign},
+        {"湖南卫视", 6, ChannelKind::General},
+        {"CCTV-1（综合） ", 0, ChannelKind::General},
+        {"凤凰资讯台", 7, ChannelKind::News},
+        {"HBO家庭影院", 9, ChannelKind::Film},
+        {"ESPN体育台(亚洲)", 8, ChannelKind::Sport},
     };
     for (const auto& c : cases) EXPECT_EQ(channelKind(c.name, c.group), c.kind) << c.name;
 }
@@ -83,11 +92,12 @@ TEST_F(SampleTest, ProgrammesFitTheirChannel) {
     std::string drama = titles("CCTV-8（电视剧）");
     EXPECT_TRUE(std::regex_search(drama, std::regex("电视剧：.+（[0-9]+）"))) << drama;
     EXPECT_NE(titles("CCTV-13（新闻）").find("新闻联播"), std::string::npos);
-    EXPECT_NE(titles("CCTV-6（电影）").find("：") , std::string::npos);
+    EXPECT_NE(titles("CCTV-6（电影）").find("："), std::string::npos);
     EXPECT_NE(titles("中国气象频道").find("天气"), std::string::npos);
     EXPECT_NE(titles("CCTV-11（戏曲）").find("剧"), std::string::npos);
     std::string shopping = titles("CCTV中视购物");
-    EXPECT_TRUE(shopping.find("好物推荐") != std::string::npos || shopping.find("购物直播") != std::string::npos);
+    EXPECT_TRUE(shopping.find("好物推荐") != std::string::npos ||
+                shopping.find("购物直播") != std::string::npos);
     // Episode numbers climb through the day.
     std::regex ep("(电视剧：.+)（([0-9]+)）");
     std::map<std::string, int> last;  // serial -> last episode seen

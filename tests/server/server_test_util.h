@@ -34,7 +34,7 @@ inline bool gbkContains(std::string_view text, std::string_view needle) {
 }
 
 class RawClient {
-public:
+  public:
     explicit RawClient(std::uint16_t port) {
         fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in a{};
@@ -59,7 +59,8 @@ public:
         return true;
     }
     // Reads until the peer closes or `wait` passes without data; true when closed.
-    bool readUntilClosed(std::string& out, std::chrono::milliseconds wait = std::chrono::milliseconds(5000)) {
+    bool readUntilClosed(std::string& out,
+                         std::chrono::milliseconds wait = std::chrono::milliseconds(5000)) {
         char buf[16384];
         for (;;) {
             pollfd p{fd_, POLLIN, 0};
@@ -78,7 +79,8 @@ public:
             if (end != std::string::npos) {
                 std::size_t length = 0;
                 auto cl = pending_.find("Content-Length: ");
-                if (cl != std::string::npos && cl < end) length = std::strtoul(pending_.c_str() + cl + 16, nullptr, 10);
+                if (cl != std::string::npos && cl < end)
+                    length = std::strtoul(pending_.c_str() + cl + 16, nullptr, 10);
                 std::size_t total = end + 4 + (head ? 0 : length);
                 if (pending_.size() >= total) {
                     out = pending_.substr(0, total);
@@ -94,7 +96,7 @@ public:
         }
     }
 
-private:
+  private:
     int fd_ = -1;
     bool connected_ = false;
     std::string pending_;

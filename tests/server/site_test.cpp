@@ -13,7 +13,7 @@ namespace epg {
 namespace {
 
 class SiteTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { useZone(kBeijing); }
 };
 
@@ -27,7 +27,7 @@ TEST_F(SiteTest, TargetsAreCleanedOrRefused) {
         {"/programys%2FTV_1/Channel_%31/W1.htm", "programys/TV_1/Channel_1/W1.htm"},
         {"/", ""},
         {"", std::nullopt},
-        {"programys/TV_1/Channel_1/W1.htm", std::nullopt},  // relative
+        {"programys/TV_1/Channel_1/W1.htm", std::nullopt},     // relative
         {"http://127.0.0.1/soft/down/a1.html", std::nullopt},  // absolute-form
         {"*", std::nullopt},
         {"/../etc/passwd", std::nullopt},
@@ -80,7 +80,8 @@ TEST_F(SiteTest, MethodsAndTargetsGetTheirStatus) {
 }
 
 TEST_F(SiteTest, PagesFollowTheClockIntoTheNextWeek) {
-    auto now = std::make_shared<std::atomic<Seconds>>(fromLocal({2026, 12, 13}, 23 * 60 + 59));  // Sunday
+    auto now =
+        std::make_shared<std::atomic<Seconds>>(fromLocal({2026, 12, 13}, 23 * 60 + 59));  // Sunday
     Site site(std::make_shared<SampleListings>(), [now] { return now->load(); });
     auto listings = SampleListings();
     auto expectDay = [&](Date d) {
@@ -89,7 +90,7 @@ TEST_F(SiteTest, PagesFollowTheClockIntoTheNextWeek) {
         ASSERT_EQ(rows.size(), list.size());
     };
     auto before = site.page("programys/TV_1/Channel_1/W1.htm");
-    EXPECT_NE(before->find("2026-12-07"), std::string::npos);  // Monday of that week
+    EXPECT_NE(before->find("2026-12-07"), std::string::npos);         // Monday of that week
     EXPECT_EQ(site.page("programys/TV_1/Channel_1/W1.htm"), before);  // kept, not rendered again
     expectDay({2026, 12, 7});
     now->store(fromLocal({2026, 12, 14}, 1));

@@ -20,7 +20,7 @@ namespace epg {
 namespace {
 
 class XmltvTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { useZone(kBeijing); }
 
     // Reads text through a map of "path TAB id" lines into fresh listings.
@@ -63,14 +63,17 @@ TEST_F(XmltvTest, TimesWithAndWithoutOffsets) {
         {"20261207200000 +080", std::nullopt},
         {"20261207200000 CET", std::nullopt},
     };
-    for (const auto& c : cases) EXPECT_EQ(parseXmltvTime(c.text), c.expected) << '"' << c.text << '"';
+    for (const auto& c : cases)
+        EXPECT_EQ(parseXmltvTime(c.text), c.expected) << '"' << c.text << '"';
 }
 
 TEST_F(XmltvTest, ProgrammesShowInLocalTimeOnTheDayTheyStart) {
     StoredListings l;
-    auto r = read(tv("<programme start=\"20261207200000 +0000\" stop=\"20261207210000 +0000\" channel=\"one\">"
+    auto r = read(tv("<programme start=\"20261207200000 +0000\" stop=\"20261207210000 +0000\" "
+                     "channel=\"one\">"
                      "<title>A</title></programme>\n"
-                     "<programme start=\"20261208233000 +0800\" stop=\"20261209010000 +0800\" channel=\"one\">"
+                     "<programme start=\"20261208233000 +0800\" stop=\"20261209010000 +0800\" "
+                     "channel=\"one\">"
                      "<title>Late</title></programme>\n"),
                   "programys/TV_1/Channel_1/\tone\n", l);
     ASSERT_TRUE(r.ok) << r.error;
@@ -85,35 +88,43 @@ TEST_F(XmltvTest, ProgrammesShowInLocalTimeOnTheDayTheyStart) {
 
 TEST_F(XmltvTest, MissingStopsRepeatsAndOverlaps) {
     StoredListings l;
-    auto r = read(tv("<programme start=\"20261207100000 +0800\" channel=\"c\"><title>first</title></programme>\n"
-                     "<programme start=\"20261207090000 +0800\" stop=\"20261207110000 +0800\" channel=\"c\">"
-                     "<title>long</title></programme>\n"
-                     "<programme start=\"20261207100000 +0800\" channel=\"c\"><title>repeat</title></programme>\n"
-                     "<programme start=\"20261207120000 +0800\" stop=\"20261207110000 +0800\" channel=\"c\">"
-                     "<title>backwards</title></programme>\n"),
-                  "programys/TV_1/Channel_1/\tc\n", l);
+    auto r = read(
+        tv("<programme start=\"20261207100000 +0800\" "
+           "channel=\"c\"><title>first</title></programme>\n"
+           "<programme start=\"20261207090000 +0800\" stop=\"20261207110000 +0800\" channel=\"c\">"
+           "<title>long</title></programme>\n"
+           "<programme start=\"20261207100000 +0800\" "
+           "channel=\"c\"><title>repeat</title></programme>\n"
+           "<programme start=\"20261207120000 +0800\" stop=\"20261207110000 +0800\" channel=\"c\">"
+           "<title>backwards</title></programme>\n"),
+        "programys/TV_1/Channel_1/\tc\n", l);
     ASSERT_TRUE(r.ok);
     auto d = day(l, 0, {2026, 12, 7});
     ASSERT_EQ(d.size(), 3u);
-    EXPECT_EQ(d[0].title, "long");   // sorted by start
-    EXPECT_EQ(d[1].title, "first");  // the first of two at 10:00 stays
+    EXPECT_EQ(d[0].title, "long");     // sorted by start
+    EXPECT_EQ(d[1].title, "first");    // the first of two at 10:00 stays
     EXPECT_EQ(d[1].stop, d[2].start);  // a missing stop ends at the next start
     EXPECT_EQ(d[2].stop, 0);           // a stop before the start is not believed
 }
 
 TEST_F(XmltvTest, ToleratesRealWorldFiles) {
     StoredListings l;
-    std::string xml = tv(
-        "<programme channel=\"頻道.一\" start=\"20261207190000 +0800\">"
-        "<desc lang=\"en\">english</desc><title lang=\"en\">News</title><title lang=\"zh\">新闻联播</title>"
-        "<desc lang=\"zh\">今日要闻</desc></programme>\n"
-        "<channel id=\"頻道.一\"><display-name>一</display-name></channel>\n"  // channels after programmes
-        "<programme channel=\"頻道.一\" start=\"20261207193000 +0800\"><title/><desc/></programme>\n"
-        "<programme channel=\"頻道.一\" start=\"bad\"><title>x</title></programme>\n"
-        "<programme channel=\"頻道.一\" start=\"20261207200000 +0800\"><title><![CDATA[A<B]]></title><desc/>"
-        "</programme>\n"
-        "<programme channel=\"unmapped\" start=\"20261207200000 +0800\"><title>no</title></programme>\n"
-        "<unknown-element/>\n");
+    std::string xml =
+        tv("<programme channel=\"頻道.一\" start=\"20261207190000 +0800\">"
+           "<desc lang=\"en\">english</desc><title lang=\"en\">News</title><title "
+           "lang=\"zh\">新闻联播</title>"
+           "<desc lang=\"zh\">今日要闻</desc></programme>\n"
+           "<channel id=\"頻道.一\"><display-name>一</display-name></channel>\n"  // channels after
+                                                                                  // programmes
+           "<programme channel=\"頻道.一\" start=\"20261207193000 "
+           "+0800\"><title/><desc/></programme>\n"
+           "<programme channel=\"頻道.一\" start=\"bad\"><title>x</title></programme>\n"
+           "<programme channel=\"頻道.一\" start=\"20261207200000 "
+           "+0800\"><title><![CDATA[A<B]]></title><desc/>"
+           "</programme>\n"
+           "<programme channel=\"unmapped\" start=\"20261207200000 "
+           "+0800\"><title>no</title></programme>\n"
+           "<unknown-element/>\n");
     auto r = read(xml, "# comment line\n\n  programys/TV_1/Channel_3\t頻道.一   # CCTV-2\r\n", l);
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(r.programmes, 2u);
@@ -128,8 +139,10 @@ TEST_F(XmltvTest, ToleratesRealWorldFiles) {
 
 TEST_F(XmltvTest, Gb2312DeclaredFileIsConverted) {
     StoredListings l;
-    std::string xml = "<?xml version=\"1.0\" encoding=\"GB2312\"?>\n<tv><programme channel=\"c\" "
-                      "start=\"20261207190000 +0800\"><title>" + G("新闻联播") + "</title></programme></tv>";
+    std::string xml =
+        "<?xml version=\"1.0\" encoding=\"GB2312\"?>\n<tv><programme channel=\"c\" "
+        "start=\"20261207190000 +0800\"><title>" +
+        G("新闻联播") + "</title></programme></tv>";
     auto r = read(xml, "programys/TV_1/Channel_1/\tc", l);
     ASSERT_TRUE(r.ok) << r.error;
     auto d = day(l, 0, {2026, 12, 7});
@@ -143,7 +156,8 @@ TEST_F(XmltvTest, BrokenFilesAreRefusedWithFileAndLine) {
         std::string xml;
         std::string where;
     } cases[] = {
-        {"<?xml version=\"1.0\"?>\n<tv>\n<programme>\n<title>x</titel>\n</programme></tv>", "test.xml:4: "},
+        {"<?xml version=\"1.0\"?>\n<tv>\n<programme>\n<title>x</titel>\n</programme></tv>",
+         "test.xml:4: "},
         {"<tv>\n\n\n<programme start=\"1\" channel=\"x>\n", "test.xml:4: "},
         {"", "test.xml:1: "},
         {"<tv>\n<programme start=\"1\"></programme>\n<x></y></tv>", "test.xml:3: "},
@@ -169,7 +183,8 @@ TEST_F(XmltvTest, MapFileErrorsNameTheLine) {
         const char* text;
         const char* error;  // empty: accepted
     } cases[] = {
-        {"programys/TV_1/Channel_1/\tone\n# only a comment\n\nprogramjw/TV_/Channel_290/\ttwo\n", ""},
+        {"programys/TV_1/Channel_1/\tone\n# only a comment\n\nprogramjw/TV_/Channel_290/\ttwo\n",
+         ""},
         {"programys/TV_1/Channel_1/ one\n", "m:1: "},
         {"\n\nprogramys/TV_1/Channel_999/\tx\n", "m:3: "},
         {"programys/TV_1/Channel_1/\t\n", "m:1: "},
@@ -184,7 +199,8 @@ TEST_F(XmltvTest, MapFileErrorsNameTheLine) {
             EXPECT_EQ(m.error.substr(0, std::strlen(c.error)), c.error) << m.error;
         }
     }
-    MapResult ok = parseChannelMap("programys/TV_1/Channel_1/\tsame\nprogramys/TV_1/Channel_3/\tsame\n", "m");
+    MapResult ok =
+        parseChannelMap("programys/TV_1/Channel_1/\tsame\nprogramys/TV_1/Channel_3/\tsame\n", "m");
     ASSERT_TRUE(ok.map);
     EXPECT_EQ(ok.map->at("same").size(), 2u);  // one id may feed two rows
 }

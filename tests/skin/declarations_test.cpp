@@ -15,15 +15,17 @@ namespace {
 
 std::string describe(const LibraryEvent& e) {
     switch (e.kind) {
-    case LibraryEvent::Kind::Load: return "load " + e.library + (e.result ? "" : " failed");
-    case LibraryEvent::Kind::Lookup: return "lookup " + e.library + " " + e.key + (e.result ? " found" : " missing");
-    case LibraryEvent::Kind::Release: return "release " + e.library;
+        case LibraryEvent::Kind::Load: return "load " + e.library + (e.result ? "" : " failed");
+        case LibraryEvent::Kind::Lookup:
+            return "lookup " + e.library + " " + e.key + (e.result ? " found" : " missing");
+        case LibraryEvent::Kind::Release: return "release " + e.library;
     }
     return {};
 }
 
 struct Logged : Layer {
-    Logged(std::vector<Declaration> t = programDeclarations(), LibraryDirectories d = {}) : Layer(std::move(t), std::move(d)) {
+    Logged(std::vector<Declaration> t = programDeclarations(), LibraryDirectories d = {})
+        : Layer(std::move(t), std::move(d)) {
         libraries->setEventLog([this](const LibraryEvent& e) { events.push_back(describe(e)); });
     }
     ~Logged() { libraries->setEventLog(nullptr); }  // releases at teardown outlive `events`
@@ -37,13 +39,16 @@ TEST(Declarations, AFunctionWithoutLibraryIsSearchedThroughTheDefaultListAndCach
     std::uint32_t handleCell = 0;
     GuestAddress handles = l.put(&handleCell, 4);
     // No handle: the wait fails at once (and is resolved on the way).
-    EXPECT_EQ(l.declarations->call(Decl::MsgWaitForMultipleObjects, {1, handles, 0, kInfinite, 0xFF}), kWaitFailed);
-    EXPECT_EQ(l.events, (Events{
-        "load Kernel32.dll", "lookup Kernel32.dll MsgWaitForMultipleObjects missing",
-        "lookup Kernel32.dll MsgWaitForMultipleObjectsA missing", "release Kernel32.dll",
-        "load Gdi32.dll", "lookup Gdi32.dll MsgWaitForMultipleObjects missing",
-        "lookup Gdi32.dll MsgWaitForMultipleObjectsA missing", "release Gdi32.dll",
-        "load User32.dll", "lookup User32.dll MsgWaitForMultipleObjects found"}));
+    EXPECT_EQ(
+        l.declarations->call(Decl::MsgWaitForMultipleObjects, {1, handles, 0, kInfinite, 0xFF}),
+        kWaitFailed);
+    EXPECT_EQ(
+        l.events,
+        (Events{"load Kernel32.dll", "lookup Kernel32.dll MsgWaitForMultipleObjects missing",
+                "lookup Kernel32.dll MsgWaitForMultipleObjectsA missing", "release Kernel32.dll",
+                "load Gdi32.dll", "lookup Gdi32.dll MsgWaitForMultipleObjects missing",
+                "lookup Gdi32.dll MsgWaitForMultipleObjectsA missing", "release Gdi32.dll",
+                "load User32.dll", "lookup User32.dll MsgWaitForMultipleObjects found"}));
     l.events.clear();
     l.declarations->call(Decl::MsgWaitForMultipleObjects, {1, handles, 0, kInfinite, 0xFF});
     EXPECT_TRUE(l.events.empty()) << "later calls use the cached address";
@@ -56,18 +61,21 @@ TEST(Declarations, ANamedLibraryIsLoadedAfterTheDirectoryCandidates) {
     EXPECT_EQ(plain.declarations->call(Decl::CloseHandle, {timer}), 1u);
     EXPECT_EQ(plain.events, (Events{"load kernel32", "lookup Kernel32.dll CloseHandle found"}));
 
-    Logged withDirs(programDeclarations(), LibraryDirectories{"D:\\libs\\", "C:\\prog", "E:\\more\\"});
+    Logged withDirs(programDeclarations(),
+                    LibraryDirectories{"D:\\libs\\", "C:\\prog", "E:\\more\\"});
     withDirs.declarations->call(Decl::CloseHandle, {0x1234});
-    EXPECT_EQ(withDirs.events, (Events{"load D:\\libs\\kernel32 failed", "load C:\\prog\\kernel32 failed",
-                                        "load E:\\more\\kernel32 failed", "load kernel32",
-                                        "lookup Kernel32.dll CloseHandle found"}));
+    EXPECT_EQ(withDirs.events,
+              (Events{"load D:\\libs\\kernel32 failed", "load C:\\prog\\kernel32 failed",
+                      "load E:\\more\\kernel32 failed", "load kernel32",
+                      "lookup Kernel32.dll CloseHandle found"}));
 }
 
 TEST(Declarations, ModuleNamesIgnoreCaseAndMayOmitTheExtension) {
     Layer l;
     for (const char* name : {"kernel32", "KERNEL32.DLL", "Kernel32.dll", "kErNeL32"})
         EXPECT_NE(l.libraries->load(name), 0u) << name;
-    for (const char* name : {"kernel32.exe", "kernel", "C:\\Windows\\kernel32.dll", "", "kernel32.dll.dll"})
+    for (const char* name :
+         {"kernel32.exe", "kernel", "C:\\Windows\\kernel32.dll", "", "kernel32.dll.dll"})
         EXPECT_EQ(l.libraries->load(name), 0u) << name;
     std::uint32_t k = l.libraries->load("kernel32");
     EXPECT_EQ(l.libraries->lookup(k, "lstrcpyn"), 0u) << "GetProcAddress matches names exactly";
@@ -84,16 +92,18 @@ TEST(Declarations, TheDeclaredNameLstrcpynResolvesToTheAnsiExport) {
     GuestAddress p = l.put(text, sizeof text);
     EXPECT_EQ(l.declarations->call(Decl::AddressOfText, {p, p, 0}), p);
     EXPECT_EQ(l.events, (Events{"load Kernel32.dll", "lookup Kernel32.dll lstrcpyn missing",
-                                 "lookup Kernel32.dll lstrcpynA found"}));
+                                "lookup Kernel32.dll lstrcpynA found"}));
 }
 
 TEST(Declarations, OrdinalNamesUseTheLow16BitsOfTheNumber) {
-    Logged l(std::vector<Declaration>{{"user32", "#65539"}, {"user32", "#1"}});  // GetSysColor is ordinal 1, SetSysColors 3
+    Logged l(std::vector<Declaration>{
+        {"user32", "#65539"}, {"user32", "#1"}});  // GetSysColor is ordinal 1, SetSysColors 3
     l.libraries->colours().set(5, 0x123456);
     EXPECT_EQ(l.declarations->call(1, std::vector<std::uint32_t>{5}), 0x123456u);
     EXPECT_EQ(l.events.back(), "lookup User32.dll #1 found");
     l.events.clear();
-    EXPECT_EQ(l.declarations->call(0, std::vector<std::uint32_t>{0, 0, 0}), 1u) << "SetSysColors with no colours";
+    EXPECT_EQ(l.declarations->call(0, std::vector<std::uint32_t>{0, 0, 0}), 1u)
+        << "SetSysColors with no colours";
     EXPECT_EQ(l.events.back(), "lookup User32.dll #3 found");
 }
 
@@ -103,24 +113,44 @@ TEST(Declarations, UnresolvableNamesAreFatalWithTheirReport) {
         std::string expected;  // UTF-8
         Events events;
     } cases[] = {
-        {{"", "NoSuchExport"}, "无法找到指定DLL库文件中的输出命令“NoSuchExport”",
-         {"load Kernel32.dll", "lookup Kernel32.dll NoSuchExport missing", "lookup Kernel32.dll NoSuchExportA missing",
-          "release Kernel32.dll", "load Gdi32.dll", "lookup Gdi32.dll NoSuchExport missing",
-          "lookup Gdi32.dll NoSuchExportA missing", "release Gdi32.dll", "load User32.dll",
-          "lookup User32.dll NoSuchExport missing", "lookup User32.dll NoSuchExportA missing", "release User32.dll",
-          "load Advapi32.dll", "lookup Advapi32.dll NoSuchExport missing", "lookup Advapi32.dll NoSuchExportA missing",
-          "release Advapi32.dll", "load Mpr.dll", "lookup Mpr.dll NoSuchExport missing",
-          "lookup Mpr.dll NoSuchExportA missing", "release Mpr.dll", "load Shell32.dll",
-          "lookup Shell32.dll NoSuchExport missing", "lookup Shell32.dll NoSuchExportA missing",
+        {{"", "NoSuchExport"},
+         "无法找到指定DLL库文件中的输出命令“NoSuchExport”",
+         {"load Kernel32.dll",
+          "lookup Kernel32.dll NoSuchExport missing",
+          "lookup Kernel32.dll NoSuchExportA missing",
+          "release Kernel32.dll",
+          "load Gdi32.dll",
+          "lookup Gdi32.dll NoSuchExport missing",
+          "lookup Gdi32.dll NoSuchExportA missing",
+          "release Gdi32.dll",
+          "load User32.dll",
+          "lookup User32.dll NoSuchExport missing",
+          "lookup User32.dll NoSuchExportA missing",
+          "release User32.dll",
+          "load Advapi32.dll",
+          "lookup Advapi32.dll NoSuchExport missing",
+          "lookup Advapi32.dll NoSuchExportA missing",
+          "release Advapi32.dll",
+          "load Mpr.dll",
+          "lookup Mpr.dll NoSuchExport missing",
+          "lookup Mpr.dll NoSuchExportA missing",
+          "release Mpr.dll",
+          "load Shell32.dll",
+          "lookup Shell32.dll NoSuchExport missing",
+          "lookup Shell32.dll NoSuchExportA missing",
           "release Shell32.dll"}},
-        {{"kernel32", "SetSysColors"}, "无法找到指定DLL库文件“kernel32”中的输出命令“SetSysColors”",
-         {"load kernel32", "lookup Kernel32.dll SetSysColors missing", "lookup Kernel32.dll SetSysColorsA missing",
-          "release Kernel32.dll"}},
-        {{"nosuch.dll", "CloseHandle"}, "无法找到指定DLL库文件“nosuch.dll”中的输出命令“CloseHandle”",
+        {{"kernel32", "SetSysColors"},
+         "无法找到指定DLL库文件“kernel32”中的输出命令“SetSysColors”",
+         {"load kernel32", "lookup Kernel32.dll SetSysColors missing",
+          "lookup Kernel32.dll SetSysColorsA missing", "release Kernel32.dll"}},
+        {{"nosuch.dll", "CloseHandle"},
+         "无法找到指定DLL库文件“nosuch.dll”中的输出命令“CloseHandle”",
          {"load nosuch.dll failed"}},
-        {{"C:\\kernel32", "CloseHandle"}, "无法找到指定DLL库文件“C:\\kernel32”中的输出命令“CloseHandle”",
+        {{"C:\\kernel32", "CloseHandle"},
+         "无法找到指定DLL库文件“C:\\kernel32”中的输出命令“CloseHandle”",
          {"load C:\\kernel32 failed"}},
-        {{"user32", "#77"}, "无法找到指定DLL库文件“user32”中的输出命令“#77”",
+        {{"user32", "#77"},
+         "无法找到指定DLL库文件“user32”中的输出命令“#77”",
          {"load user32", "lookup User32.dll #77 missing", "release User32.dll"}},
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
@@ -214,8 +244,11 @@ TEST(SystemLayer, SetSysColorsChangesAllOrNothing) {
     ASSERT_TRUE(good.ok);
     EXPECT_EQ(good.value, 1u);
     EXPECT_EQ(c.changed(), (std::map<int, std::uint32_t>{{5, 0xABCDEF}, {15, 0x112233}}));
-    EXPECT_EQ(l.space->call(l.libraries->lookup(k, "GetSysColor"), std::vector<std::uint32_t>{15}).value, 0x112233u);
-    EXPECT_FALSE(l.space->call(set, std::vector<std::uint32_t>{2, 0x10, pc}).ok) << "unreadable arrays fault";
+    EXPECT_EQ(
+        l.space->call(l.libraries->lookup(k, "GetSysColor"), std::vector<std::uint32_t>{15}).value,
+        0x112233u);
+    EXPECT_FALSE(l.space->call(set, std::vector<std::uint32_t>{2, 0x10, pc}).ok)
+        << "unreadable arrays fault";
 }
 
 }  // namespace

@@ -22,8 +22,8 @@ TEST(DelayDueTime, UnitsAndTruncation) {
         {2, 1, -20'000'000},
         {1, 3, -36'000'000'000},
         {3, 2, -1'800'000'000},
-        {5, 7, -350'000},          // any other unit is milliseconds per unit
-        {3, -2, 60'000},           // a negative unit gives an absolute time in the past
+        {5, 7, -350'000},  // any other unit is milliseconds per unit
+        {3, -2, 60'000},   // a negative unit gives an absolute time in the past
         {std::nullopt, std::nullopt, 0},
         {0, 3, 0},
         {std::numeric_limits<std::int32_t>::max(), std::numeric_limits<std::int32_t>::max(),
@@ -134,7 +134,8 @@ int delay500On(HostEnvironment& env) {
     auto libraries = SystemLibraries::create(*space, env);
     Declarations d(*libraries, reporter);
     int processed = 0;
-    EXPECT_TRUE(app::Delay(d, [&] { ++processed; }, 500));
+    EXPECT_TRUE(app::Delay(
+        d, [&] { ++processed; }, 500));
     return processed;
 }
 
@@ -166,7 +167,8 @@ TEST(DelayFailures, AnUnknownTimerHandleFailsTheWaitAtOnce) {
     Layer layer;
     std::uint32_t bogus = 0xDEAD;
     GuestAddress p = layer.put(&bogus, 4);
-    EXPECT_EQ(layer.declarations->call(Decl::MsgWaitForMultipleObjects, {1, p, 0, kInfinite, 0xFF}), kWaitFailed);
+    EXPECT_EQ(layer.declarations->call(Decl::MsgWaitForMultipleObjects, {1, p, 0, kInfinite, 0xFF}),
+              kWaitFailed);
     EXPECT_EQ(layer.declarations->call(Decl::SetWaitableTimer, {bogus, p, 0, 0, 0, 0}), 0u);
     EXPECT_EQ(layer.declarations->call(Decl::CloseHandle, {bogus}), 0u);
     EXPECT_EQ(layer.env.waits, 0);
@@ -177,7 +179,8 @@ TEST(WaitableTimers, AutoResetPeriodicAndTimeout) {
     WaitableTimers t(env);
     std::uint32_t autoReset = t.create(false), manual = t.create(true);
     const std::uint32_t both[] = {autoReset, manual};
-    EXPECT_EQ(t.waitWithMessages(both, false, 50), kWaitTimeout) << "not set: only the timeout ends it";
+    EXPECT_EQ(t.waitWithMessages(both, false, 50), kWaitTimeout)
+        << "not set: only the timeout ends it";
     EXPECT_EQ(env.elapsed(), 50ms);
     ASSERT_TRUE(t.set(autoReset, -1'000'000, 0));  // 100 ms
     ASSERT_TRUE(t.set(manual, -3'000'000, 0));     // 300 ms
@@ -185,7 +188,8 @@ TEST(WaitableTimers, AutoResetPeriodicAndTimeout) {
     EXPECT_EQ(env.elapsed(), 150ms);
     EXPECT_EQ(t.waitWithMessages(both, false, kInfinite), 1u) << "the auto-reset timer was reset";
     EXPECT_EQ(env.elapsed(), 350ms);
-    EXPECT_EQ(t.waitWithMessages(both, false, kInfinite), 1u) << "a manual-reset timer stays signalled";
+    EXPECT_EQ(t.waitWithMessages(both, false, kInfinite), 1u)
+        << "a manual-reset timer stays signalled";
     const std::uint32_t one[] = {autoReset};
     ASSERT_TRUE(t.set(autoReset, -1'000'000, 250));
     EXPECT_EQ(t.waitWithMessages(one, false, kInfinite), 0u);

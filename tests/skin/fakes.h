@@ -18,7 +18,7 @@ namespace skin_test {
 using namespace std::chrono_literals;
 
 class FakeEnvironment : public skin::HostEnvironment {
-public:
+  public:
     Clock::time_point now() override { return now_; }
     bool waitForMessage(Clock::time_point deadline) override {
         ++waits;
@@ -44,24 +44,27 @@ public:
 };
 
 struct FatalError : std::runtime_error {
-    FatalError(int n, std::string m) : std::runtime_error("fatal " + std::to_string(n)), number(n), message(std::move(m)) {}
+    FatalError(int n, std::string m)
+        : std::runtime_error("fatal " + std::to_string(n)), number(n), message(std::move(m)) {}
     int number;
     std::string message;  // GBK
 };
 
 class ThrowingReporter : public skin::FatalReporter {
-public:
+  public:
     void fatal(int number, const rt::Text& message) override { throw FatalError(number, message); }
 };
 
 // A guest space with the library layer and the program's declarations.
 struct Layer {
-    explicit Layer(std::vector<skin::Declaration> table = skin::programDeclarations(), skin::LibraryDirectories dirs = {}) {
+    explicit Layer(std::vector<skin::Declaration> table = skin::programDeclarations(),
+                   skin::LibraryDirectories dirs = {}) {
         space = skin::GuestSpace::create();
         if (!space) throw std::runtime_error("no guest space");
         libraries = skin::SystemLibraries::create(*space, env);
         if (!libraries) throw std::runtime_error("no library layer");
-        declarations = std::make_unique<skin::Declarations>(*libraries, reporter, std::move(table), std::move(dirs));
+        declarations = std::make_unique<skin::Declarations>(*libraries, reporter, std::move(table),
+                                                            std::move(dirs));
     }
     // Copies `bytes` into fresh guest memory.
     skin::GuestAddress put(const void* bytes, std::size_t n) {

@@ -13,7 +13,7 @@ using namespace skin_test;
 namespace {
 
 class GuestSpaceTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         space = GuestSpace::create();
         ASSERT_TRUE(space);
@@ -25,7 +25,9 @@ protected:
         space->codeChanged(codeBase + offset, std::uint32_t(code.size()));
         return codeBase + offset;
     }
-    GuestCallResult run(const Code& code, std::vector<std::uint32_t> args) { return space->call(place(code), args); }
+    GuestCallResult run(const Code& code, std::vector<std::uint32_t> args) {
+        return space->call(place(code), args);
+    }
 
     std::unique_ptr<GuestSpace> space;
     GuestAddress codeBase = 0;
@@ -104,7 +106,8 @@ TEST_F(GuestSpaceTest, BadCodeEndsTheCallWithAFailure) {
         {"divide by zero", bytes({0x31, 0xC9, 0xF7, 0xF1, 0xC3})},
         {"return into nowhere", bytes({0x6A, 0x20, 0xC3})},
         // mov eax, cr0; or eax, 0x80000000; mov cr0, eax: paging on, no page tables
-        {"paging switched on", bytes({0x0F, 0x20, 0xC0, 0x0D, 0, 0, 0, 0x80, 0x0F, 0x22, 0xC0, 0xC3})},
+        {"paging switched on",
+         bytes({0x0F, 0x20, 0xC0, 0x0D, 0, 0, 0, 0x80, 0x0F, 0x22, 0xC0, 0xC3})},
         {"halt", bytes({0xF4, 0xC3})},
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
@@ -120,16 +123,18 @@ TEST_F(GuestSpaceTest, BadCodeEndsTheCallWithAFailure) {
 
 TEST_F(GuestSpaceTest, ThunksCallHostProceduresWithStdcallArguments) {
     std::vector<std::uint32_t> seen;
-    GuestAddress sub = space->addThunk(2, [&](std::span<const std::uint32_t> a) -> std::optional<std::uint32_t> {
-        seen.assign(a.begin(), a.end());
-        return a[0] - a[1];
-    });
+    GuestAddress sub =
+        space->addThunk(2, [&](std::span<const std::uint32_t> a) -> std::optional<std::uint32_t> {
+            seen.assign(a.begin(), a.end());
+            return a[0] - a[1];
+        });
     ASSERT_TRUE(space->isThunk(sub));
     // push 3; push 10; call [slot]; add eax, 1; ret  -- the thunk must pop its
     // two arguments or the final ret returns into them.
     GuestAddress slot = codeBase + 0x800;
     std::memcpy(space->pointer(slot, 4), &sub, 4);
-    Code caller = pushImm8(3) + pushImm8(10) + callIndirect(slot) + bytes({0x83, 0xC0, 0x01}) + ret();
+    Code caller =
+        pushImm8(3) + pushImm8(10) + callIndirect(slot) + bytes({0x83, 0xC0, 0x01}) + ret();
     auto r = run(caller, {});
     ASSERT_TRUE(r.ok) << r.failure;
     EXPECT_EQ(r.value, 8u);
@@ -141,12 +146,14 @@ TEST_F(GuestSpaceTest, ThunksCallHostProceduresWithStdcallArguments) {
 }
 
 TEST_F(GuestSpaceTest, AHostProcedureFaultOrExceptionEndsTheGuestCall) {
-    GuestAddress faulting = space->addThunk(0, [](std::span<const std::uint32_t>) { return std::optional<std::uint32_t>(); });
+    GuestAddress faulting = space->addThunk(
+        0, [](std::span<const std::uint32_t>) { return std::optional<std::uint32_t>(); });
     auto r = space->call(faulting, {});
     EXPECT_FALSE(r.ok);
-    GuestAddress throwing = space->addThunk(0, [](std::span<const std::uint32_t>) -> std::optional<std::uint32_t> {
-        throw std::runtime_error("reported");
-    });
+    GuestAddress throwing =
+        space->addThunk(0, [](std::span<const std::uint32_t>) -> std::optional<std::uint32_t> {
+            throw std::runtime_error("reported");
+        });
     EXPECT_THROW(space->call(throwing, {}), std::runtime_error);
     EXPECT_TRUE(run(movEaxImm(1) + ret(), {}).ok);
 }

@@ -30,7 +30,10 @@ PeWriter standardImage(std::uint32_t logCell, std::uint32_t entryResult = 1) {
     w.place(0x1200, pushImm8(5) + callIndirect(kBase + w.iatSlot(0, 0)) + ret());
     w.place(0x1F00, {0x78, 0x56, 0x34, 0x12});
     w.relocations = {0x1101, 0x1204};
-    w.exports = {{"Answer", 0x1100, ""}, {"SysColour", 0x1200, ""}, {"", 0x1100, ""}, {"Forwarded", 0, "User32.GetSysColor"}};
+    w.exports = {{"Answer", 0x1100, ""},
+                 {"SysColour", 0x1200, ""},
+                 {"", 0x1100, ""},
+                 {"Forwarded", 0, "User32.GetSysColor"}};
     return w;
 }
 
@@ -72,50 +75,133 @@ TEST_F(LoaderTest, VariantsOfHeadersAndTables) {
     const Row rows[] = {
         {"the standard image", nullptr, nullptr, true, {1}},
         {"shorter than 64 bytes", nullptr, [](Bytes& b) { b.resize(63); }, false, {}},
-        {"64 bytes, nothing after the DOS header", nullptr, [](Bytes& b) { b.resize(64); }, false, {}},
+        {"64 bytes, nothing after the DOS header",
+         nullptr,
+         [](Bytes& b) { b.resize(64); },
+         false,
+         {}},
         {"no MZ", nullptr, [](Bytes& b) { b[1] = 'Y'; }, false, {}},
-        {"e_lfanew + 248 one byte past the end", nullptr,
-         [](Bytes& b) { poke32(b, 60, std::uint32_t(b.size()) - 247); }, false, {}},
-        {"e_lfanew far past the end", nullptr, [](Bytes& b) { poke32(b, 60, 0xFFFFFFF0); }, false, {}},
+        {"e_lfanew + 248 one byte past the end",
+         nullptr,
+         [](Bytes& b) { poke32(b, 60, std::uint32_t(b.size()) - 247); },
+         false,
+         {}},
+        {"e_lfanew far past the end",
+         nullptr,
+         [](Bytes& b) { poke32(b, 60, 0xFFFFFFF0); },
+         false,
+         {}},
         {"no PE signature", nullptr, [](Bytes& b) { b[nt + 1] = 'X'; }, false, {}},
-        {"no executable-image flag", [](PeWriter& w) { w.characteristics = 0x2100; }, nullptr, false, {}},
-        {"section table one byte short", nullptr, [=](Bytes& b) { b.resize(table + 4 * 40 - 1); }, false, {}},
-        {"section table fits exactly, no section data", nullptr,
+        {"no executable-image flag",
+         [](PeWriter& w) { w.characteristics = 0x2100; },
+         nullptr,
+         false,
+         {}},
+        {"section table one byte short",
+         nullptr,
+         [=](Bytes& b) { b.resize(table + 4 * 40 - 1); },
+         false,
+         {}},
+        {"section table fits exactly, no section data",
+         nullptr,
          [=](Bytes& b) {
              for (int i = 0; i < 4; ++i) poke32(b, table + 40 * i + 16, 0);
-             for (int d = 0; d < 16; ++d) poke32(b, nt + 120 + 8 * d, 0), poke32(b, nt + 124 + 8 * d, 0);
+             for (int d = 0; d < 16; ++d)
+                 poke32(b, nt + 120 + 8 * d, 0), poke32(b, nt + 124 + 8 * d, 0);
              poke32(b, nt + 40, 0);
              b.resize(table + 4 * 40);
          },
-         true, {}},
-        {"last section's data one byte past the image", nullptr, [](Bytes& b) { b.resize(b.size() - 1); }, false, {}},
-        {"section data offset far past the image", nullptr,
-         [=](Bytes& b) { poke32(b, table + 40 * 1 + 20, 0xFFFFF000); }, false, {}},
-        {"97 sections", nullptr,
+         true,
+         {}},
+        {"last section's data one byte past the image",
+         nullptr,
+         [](Bytes& b) { b.resize(b.size() - 1); },
+         false,
+         {}},
+        {"section data offset far past the image",
+         nullptr,
+         [=](Bytes& b) { poke32(b, table + 40 * 1 + 20, 0xFFFFF000); },
+         false,
+         {}},
+        {"97 sections",
+         nullptr,
          [=](Bytes& b) {
              poke16(b, nt + 6, 97);
              b.resize(std::max<std::size_t>(b.size(), table + 97 * 40));
          },
-         false, {}},
+         false,
+         {}},
         {"section alignment 0", [](PeWriter& w) { w.sectionAlignment = 0; }, nullptr, false, {}},
-        {"relocation directory outside the image", nullptr, [=](Bytes& b) { poke32(b, relocDir, 0x7FFF0000); }, false, {}},
-        {"relocation block shorter than its header", nullptr,
-         [](Bytes& b) { poke32(b, PeWriter::rawOffset(3) + 4, 4); }, false, {}},
-        {"relocation block running out of the image", nullptr,
-         [](Bytes& b) { poke32(b, PeWriter::rawOffset(3) + 4, 0x2000); }, false, {}},
-        {"fix-up target in the last bytes of the image", nullptr,
-         [](Bytes& b) { poke32(b, PeWriter::rawOffset(3), 0x4000), poke16(b, PeWriter::rawOffset(3) + 8, 0x3FFE); }, false, {}},
-        {"import by ordinal", [](PeWriter& w) { w.imports[0].items[0] = std::uint16_t(1); }, nullptr, true, {1}},
-        {"unresolvable import", [](PeWriter& w) { w.imports[0].items[0] = std::string("NoSuchFunction"); }, nullptr, false, {}},
-        {"import from an unknown library", [](PeWriter& w) { w.imports[0].library = "nosuch.dll"; }, nullptr, false, {}},
-        {"import ordinal no module has", [](PeWriter& w) { w.imports[0].items[0] = std::uint16_t(999); }, nullptr, false, {}},
-        {"import library name outside the image", nullptr,
-         [](Bytes& b) { poke32(b, PeWriter::rawOffset(1) + 12, 0x00FFFFFF); }, false, {}},
-        {"import name entry outside the image", nullptr,
-         [](Bytes& b) { poke32(b, PeWriter::rawOffset(1) + 0x100, 0x7FFFFFF0); }, false, {}},
-        {"entry point returns 0", [this](PeWriter& w) { w.place(0x1000, loggingEntry(logCell, 0)); }, nullptr, false, {1, 0}},
-        {"entry point runs invalid code", [](PeWriter& w) { w.place(0x1000, bytes({0x0F, 0x0B})); }, nullptr, false, {}},
-        {"executable image: no entry call", [](PeWriter& w) { w.characteristics = 0x0102; }, nullptr, true, {}},
+        {"relocation directory outside the image",
+         nullptr,
+         [=](Bytes& b) { poke32(b, relocDir, 0x7FFF0000); },
+         false,
+         {}},
+        {"relocation block shorter than its header",
+         nullptr,
+         [](Bytes& b) { poke32(b, PeWriter::rawOffset(3) + 4, 4); },
+         false,
+         {}},
+        {"relocation block running out of the image",
+         nullptr,
+         [](Bytes& b) { poke32(b, PeWriter::rawOffset(3) + 4, 0x2000); },
+         false,
+         {}},
+        {"fix-up target in the last bytes of the image",
+         nullptr,
+         [](Bytes& b) {
+             poke32(b, PeWriter::rawOffset(3), 0x4000),
+                 poke16(b, PeWriter::rawOffset(3) + 8, 0x3FFE);
+         },
+         false,
+         {}},
+        {"import by ordinal",
+         [](PeWriter& w) { w.imports[0].items[0] = std::uint16_t(1); },
+         nullptr,
+         true,
+         {1}},
+        {"unresolvable import",
+         [](PeWriter& w) { w.imports[0].items[0] = std::string("NoSuchFunction"); },
+         nullptr,
+         false,
+         {}},
+        {"import from an unknown library",
+         [](PeWriter& w) { w.imports[0].library = "nosuch.dll"; },
+         nullptr,
+         false,
+         {}},
+        {"import ordinal no module has",
+         [](PeWriter& w) { w.imports[0].items[0] = std::uint16_t(999); },
+         nullptr,
+         false,
+         {}},
+        {"import library name outside the image",
+         nullptr,
+         [](Bytes& b) { poke32(b, PeWriter::rawOffset(1) + 12, 0x00FFFFFF); },
+         false,
+         {}},
+        {"import name entry outside the image",
+         nullptr,
+         [](Bytes& b) { poke32(b, PeWriter::rawOffset(1) + 0x100, 0x7FFFFFF0); },
+         false,
+         {}},
+        {"entry point returns 0",
+         [this](PeWriter& w) { w.place(0x1000, loggingEntry(logCell, 0)); },
+         nullptr,
+         false,
+         {1, 0}},
+        {"entry point runs invalid code",
+         [](PeWriter& w) {
+             w.place(0x1000, bytes({0x0F, 0x0B}));
+         },
+         nullptr,
+         false,
+         {}},
+        {"executable image: no entry call",
+         [](PeWriter& w) { w.characteristics = 0x0102; },
+         nullptr,
+         true,
+         {}},
         {"library without entry point", [](PeWriter& w) { w.entryRva = 0; }, nullptr, true, {}},
     };
     for (std::size_t i = 0; i < std::size(rows); ++i) {
@@ -160,7 +246,8 @@ TEST_F(LoaderTest, TakenPreferredBaseMovesTheImageAndAppliesFixUps) {
     const GuestAddress base = lib.getHandle();
     ASSERT_NE(base, kBase);
     EXPECT_EQ(*reinterpret_cast<std::uint32_t*>(std::uintptr_t(base + 0x1101)), base + 0x1F00);
-    EXPECT_EQ(*reinterpret_cast<std::uint32_t*>(std::uintptr_t(base + 0x1204)), base + PeWriter().iatSlot(0, 0));
+    EXPECT_EQ(*reinterpret_cast<std::uint32_t*>(std::uintptr_t(base + 0x1204)),
+              base + PeWriter().iatSlot(0, 0));
     auto r = callExport(lib, "Answer");
     ASSERT_TRUE(r.ok) << r.failure;
     EXPECT_EQ(r.value, kAnswer);
@@ -176,7 +263,8 @@ TEST_F(LoaderTest, ImportsAreBoundToTheLayerByNameAndOrdinal) {
         if (byOrdinal) w.imports[0].items[0] = std::uint16_t(1);  // GetSysColor
         MemoryLibrary lib(*layer.declarations);
         ASSERT_TRUE(lib.loadFromMemory(w.build())) << byOrdinal;
-        std::uint32_t slot = *reinterpret_cast<std::uint32_t*>(std::uintptr_t(lib.getHandle() + w.iatSlot(0, 0)));
+        std::uint32_t slot =
+            *reinterpret_cast<std::uint32_t*>(std::uintptr_t(lib.getHandle() + w.iatSlot(0, 0)));
         std::uint32_t user32 = layer.libraries->load("user32");
         EXPECT_EQ(slot, layer.libraries->lookup(user32, "GetSysColor")) << byOrdinal;
         auto r = callExport(lib, "SysColour");  // guest code calls the host through the slot
@@ -192,12 +280,15 @@ TEST_F(LoaderTest, AResolverIsAskedFirstWithNamesAndDecimalOrdinals) {
     std::vector<std::string> asked;
     std::vector<std::uint32_t> userValues;
     const GuestAddress ours = 0x12340;
-    GuestAddress resolver = layer.space->addThunk(3, [&](std::span<const std::uint32_t> a) -> std::optional<std::uint32_t> {
-        auto text = [](std::uint32_t p) { return std::string(reinterpret_cast<const char*>(std::uintptr_t(p))); };
-        asked.push_back(text(a[0]) + "!" + text(a[1]));
-        userValues.push_back(a[2]);
-        return text(a[1]) == "GetSysColor" ? ours : 0u;
-    });
+    GuestAddress resolver = layer.space->addThunk(
+        3, [&](std::span<const std::uint32_t> a) -> std::optional<std::uint32_t> {
+            auto text = [](std::uint32_t p) {
+                return std::string(reinterpret_cast<const char*>(std::uintptr_t(p)));
+            };
+            asked.push_back(text(a[0]) + "!" + text(a[1]));
+            userValues.push_back(a[2]);
+            return text(a[1]) == "GetSysColor" ? ours : 0u;
+        });
     PeWriter w = standardImage(logCell);
     w.imports = {{"user32.dll", {std::string("GetSysColor"), std::uint16_t(3)}}};
     w.place(0x1200, pushImm8(5) + callIndirect(kBase + w.iatSlot(0, 0)) + ret());
@@ -205,7 +296,9 @@ TEST_F(LoaderTest, AResolverIsAskedFirstWithNamesAndDecimalOrdinals) {
     ASSERT_TRUE(lib.loadFromMemory(w.build(), resolver, 77));
     EXPECT_EQ(asked, (std::vector<std::string>{"user32.dll!GetSysColor", "user32.dll!3"}));
     EXPECT_EQ(userValues, (std::vector<std::uint32_t>{77, 77}));
-    auto slot = [&](int k) { return *reinterpret_cast<std::uint32_t*>(std::uintptr_t(lib.getHandle() + w.iatSlot(0, k))); };
+    auto slot = [&](int k) {
+        return *reinterpret_cast<std::uint32_t*>(std::uintptr_t(lib.getHandle() + w.iatSlot(0, k)));
+    };
     EXPECT_EQ(slot(0), ours);
     EXPECT_EQ(slot(1), layer.libraries->lookup(layer.libraries->load("user32"), "SetSysColors"));
 }
@@ -223,12 +316,27 @@ TEST_F(LoaderTest, ExportsByNameAndByCanonicalOrdinalText) {
         const char* name;
         GuestAddress expected;
     } cases[] = {
-        {"Answer", b + 0x1100}, {"SysColour", b + 0x1200}, {"answer", 0}, {"Answe", 0}, {"AnswerX", 0}, {"", 0},
-        {"5", b + 0x1100}, {"6", b + 0x1200}, {"7", b + 0x1100},  // ordinal-only export
-        {"4", 0}, {"9", 0}, {"-1", 0}, {"05", 0}, {"+5", 0}, {" 5", 0}, {"99999999999", 0},
-        {"Forwarded", 0}, {"8", 0},  // a forwarder is not code
+        {"Answer", b + 0x1100},
+        {"SysColour", b + 0x1200},
+        {"answer", 0},
+        {"Answe", 0},
+        {"AnswerX", 0},
+        {"", 0},
+        {"5", b + 0x1100},
+        {"6", b + 0x1200},
+        {"7", b + 0x1100},  // ordinal-only export
+        {"4", 0},
+        {"9", 0},
+        {"-1", 0},
+        {"05", 0},
+        {"+5", 0},
+        {" 5", 0},
+        {"99999999999", 0},
+        {"Forwarded", 0},
+        {"8", 0},  // a forwarder is not code
     };
-    for (const auto& c : cases) EXPECT_EQ(lib.getProcedure(c.name), c.expected) << '"' << c.name << '"';
+    for (const auto& c : cases)
+        EXPECT_EQ(lib.getProcedure(c.name), c.expected) << '"' << c.name << '"';
 }
 
 TEST_F(LoaderTest, ExportTablesReachingOutOfTheImageFindNothing) {
@@ -251,8 +359,10 @@ TEST_F(LoaderTest, ExportTablesReachingOutOfTheImageFindNothing) {
         MemoryLibrary lib(*layer.declarations);
         ASSERT_TRUE(lib.loadFromMemory(b)) << "row " << i;
         auto expect = [&](GuestAddress offset) { return offset ? lib.getHandle() + offset : 0; };
-        EXPECT_EQ(lib.getProcedure("Answer"), expect(rows[i].byName)) << "row " << i << ": " << rows[i].what;
-        EXPECT_EQ(lib.getProcedure("1"), expect(rows[i].byOrdinal)) << "row " << i << ": " << rows[i].what;
+        EXPECT_EQ(lib.getProcedure("Answer"), expect(rows[i].byName))
+            << "row " << i << ": " << rows[i].what;
+        EXPECT_EQ(lib.getProcedure("1"), expect(rows[i].byOrdinal))
+            << "row " << i << ": " << rows[i].what;
         EXPECT_TRUE(lib.unload());
     }
 }
@@ -344,7 +454,8 @@ TEST_F(LoaderTest, AnImageAlreadyInGuestMemoryIsReadInPlace) {
     Bytes b = standardImage(logCell).build();
     GuestAddress at = layer.put(b.data(), b.size());
     MemoryLibrary lib(*layer.declarations);
-    ASSERT_TRUE(lib.loadFromMemory(std::span(reinterpret_cast<const std::uint8_t*>(std::uintptr_t(at)), b.size())));
+    ASSERT_TRUE(lib.loadFromMemory(
+        std::span(reinterpret_cast<const std::uint8_t*>(std::uintptr_t(at)), b.size())));
     auto r = callExport(lib, "Answer");
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(r.value, kAnswer);

@@ -19,17 +19,18 @@ struct PeImport {
 };
 
 struct PeExport {
-    std::string name;        // empty: exported by ordinal only
-    std::uint32_t rva = 0;   // code, or 0 for an empty slot
-    std::string forwarder;   // when set, a forwarded export ("Lib.Name")
+    std::string name;       // empty: exported by ordinal only
+    std::uint32_t rva = 0;  // code, or 0 for an empty slot
+    std::string forwarder;  // when set, a forwarded export ("Lib.Name")
 };
 
 class PeWriter {
-public:
+  public:
     static constexpr std::uint32_t kLfanew = 0x40;
     static constexpr std::uint32_t kNt = kLfanew;
     static constexpr std::uint32_t kSectionTable = kLfanew + 248;
-    static constexpr std::uint32_t kText = 0x1000, kIdata = 0x2000, kEdata = 0x3000, kReloc = 0x4000;
+    static constexpr std::uint32_t kText = 0x1000, kIdata = 0x2000, kEdata = 0x3000,
+                                   kReloc = 0x4000;
     static constexpr std::uint32_t kSectionSize = 0x1000, kHeaderFileSize = 0x400;
     static constexpr int kSections = 4;
 
@@ -47,7 +48,8 @@ public:
     // Where an import's address slot lies (RVA).
     std::uint32_t iatSlot(std::size_t library, std::size_t item) const {
         std::uint32_t at = kIdata + 0x100;
-        for (std::size_t l = 0; l < library; ++l) at += 4 * std::uint32_t(imports[l].items.size() + 1);
+        for (std::size_t l = 0; l < library; ++l)
+            at += 4 * std::uint32_t(imports[l].items.size() + 1);
         return at + 4 * std::uint32_t(item);
     }
     // File offset of section i's raw data.
@@ -63,8 +65,12 @@ public:
         std::vector<std::uint8_t> f(kHeaderFileSize + kSectionSize * kSections, 0);
         auto w16 = [&](std::uint32_t at, std::uint16_t v) { std::memcpy(&f[at], &v, 2); };
         auto w32 = [&](std::uint32_t at, std::uint32_t v) { std::memcpy(&f[at], &v, 4); };
-        auto str = [&](std::uint32_t at, const std::string& s) { std::memcpy(&f[at], s.c_str(), s.size() + 1); };
-        auto fileOf = [](std::uint32_t rva) { return rva - kText + kHeaderFileSize; };  // for section RVAs
+        auto str = [&](std::uint32_t at, const std::string& s) {
+            std::memcpy(&f[at], s.c_str(), s.size() + 1);
+        };
+        auto fileOf = [](std::uint32_t rva) {
+            return rva - kText + kHeaderFileSize;
+        };  // for section RVAs
 
         w16(0, 0x5A4D);
         w32(60, kLfanew);
@@ -156,13 +162,16 @@ public:
 
         if (!relocations.empty()) {
             std::map<std::uint32_t, std::vector<std::uint16_t>> pages;
-            for (std::uint32_t r : relocations) pages[r & ~0xFFFu].push_back(std::uint16_t(0x3000 | (r & 0xFFF)));
+            for (std::uint32_t r : relocations)
+                pages[r & ~0xFFFu].push_back(std::uint16_t(0x3000 | (r & 0xFFF)));
             std::uint32_t at = kReloc;
             for (auto& [page, entries] : pages) {
-                if (entries.size() % 2) entries.push_back(0);  // type 0 filler keeps blocks 4-byte aligned
+                if (entries.size() % 2)
+                    entries.push_back(0);  // type 0 filler keeps blocks 4-byte aligned
                 w32(fileOf(at), page);
                 w32(fileOf(at) + 4, 8 + 2 * std::uint32_t(entries.size()));
-                for (std::size_t i = 0; i < entries.size(); ++i) w16(fileOf(at) + 8 + 2 * std::uint32_t(i), entries[i]);
+                for (std::size_t i = 0; i < entries.size(); ++i)
+                    w16(fileOf(at) + 8 + 2 * std::uint32_t(i), entries[i]);
                 at += 8 + 2 * std::uint32_t(entries.size());
             }
             w32(kNt + 120 + 40, kReloc);
@@ -172,7 +181,11 @@ public:
     }
 };
 
-inline void poke32(std::vector<std::uint8_t>& f, std::uint32_t at, std::uint32_t v) { std::memcpy(&f[at], &v, 4); }
-inline void poke16(std::vector<std::uint8_t>& f, std::uint32_t at, std::uint16_t v) { std::memcpy(&f[at], &v, 2); }
+inline void poke32(std::vector<std::uint8_t>& f, std::uint32_t at, std::uint32_t v) {
+    std::memcpy(&f[at], &v, 4);
+}
+inline void poke16(std::vector<std::uint8_t>& f, std::uint32_t at, std::uint16_t v) {
+    std::memcpy(&f[at], &v, 2);
+}
 
 }  // namespace skin_test

@@ -20,14 +20,36 @@ using Bytes = std::vector<std::uint8_t>;
 
 // An independent reading of the skin file: colour index by name.
 std::map<int, std::uint32_t> coloursOf(std::span<const std::uint8_t> f) {
-    static const std::map<std::string, int> index = {
-        {"scrollbar", 0}, {"desktop", 1}, {"activecaption", 2}, {"inactivecaption", 3}, {"menu", 4},
-        {"window", 5}, {"windowframe", 6}, {"menutext", 7}, {"windowtext", 8}, {"captiontext", 9},
-        {"activeborder", 10}, {"inactiveborder", 11}, {"appworkspace", 12}, {"highlight", 13},
-        {"highlighttext", 14}, {"buttonface", 15}, {"buttonshadow", 16}, {"graytext", 17}, {"buttontext", 18},
-        {"inactivecaptiontext", 19}, {"buttonhighlight", 20}, {"3ddarkshadow", 21}, {"3dlight", 22},
-        {"infotext", 23}, {"infobackground", 24}, {"hotlight", 26}, {"gradientactivecaption", 27},
-        {"gradientinactivecaption", 28}, {"menuhighlight", 29}, {"menubar", 30}};
+    static const std::map<std::string, int> index = {{"scrollbar", 0},
+                                                     {"desktop", 1},
+                                                     {"activecaption", 2},
+                                                     {"inactivecaption", 3},
+                                                     {"menu", 4},
+                                                     {"window", 5},
+                                                     {"windowframe", 6},
+                                                     {"menutext", 7},
+                                                     {"windowtext", 8},
+                                                     {"captiontext", 9},
+                                                     {"activeborder", 10},
+                                                     {"inactiveborder", 11},
+                                                     {"appworkspace", 12},
+                                                     {"highlight", 13},
+                                                     {"highlighttext", 14},
+                                                     {"buttonface", 15},
+                                                     {"buttonshadow", 16},
+                                                     {"graytext", 17},
+                                                     {"buttontext", 18},
+                                                     {"inactivecaptiontext", 19},
+                                                     {"buttonhighlight", 20},
+                                                     {"3ddarkshadow", 21},
+                                                     {"3dlight", 22},
+                                                     {"infotext", 23},
+                                                     {"infobackground", 24},
+                                                     {"hotlight", 26},
+                                                     {"gradientactivecaption", 27},
+                                                     {"gradientinactivecaption", 28},
+                                                     {"menuhighlight", 29},
+                                                     {"menubar", 30}};
     std::map<int, std::uint32_t> out;
     std::size_t at = 9 + f[8];
     for (unsigned e = 0; e < unsigned(f[6] | f[7] << 8); ++e) {
@@ -40,8 +62,10 @@ std::map<int, std::uint32_t> coloursOf(std::span<const std::uint8_t> f) {
     return out;
 }
 
-Bytes skinFile(std::vector<std::pair<std::string, std::uint32_t>> entries, std::string title = "t") {
-    Bytes b = {'.', 'S', 'H', 'E', 1, 0, std::uint8_t(entries.size()), 0, std::uint8_t(title.size())};
+Bytes skinFile(std::vector<std::pair<std::string, std::uint32_t>> entries,
+               std::string title = "t") {
+    Bytes b = {
+        '.', 'S', 'H', 'E', 1, 0, std::uint8_t(entries.size()), 0, std::uint8_t(title.size())};
     b.insert(b.end(), title.begin(), title.end());
     for (auto& [name, colour] : entries) {
         b.push_back(std::uint8_t(name.size()));
@@ -76,9 +100,10 @@ TEST_F(SkinTest, TheEmbeddedSkinSetsTheColoursOfItsFile) {
 
     const SkinFigures& f = system->figures();
     std::cout << "[ figures  ] map " << f.mapTime.count() / 1000 << " us, " << f.mapInstructions
-              << " guest instructions; attach " << f.attachTime.count() / 1000 << " us, " << f.attachInstructions
-              << " guest instructions; library " << embeddedSkinLibrary().size() << " bytes, skin file "
-              << embeddedSkinFile().size() << " bytes\n";
+              << " guest instructions; attach " << f.attachTime.count() / 1000 << " us, "
+              << f.attachInstructions << " guest instructions; library "
+              << embeddedSkinLibrary().size() << " bytes, skin file " << embeddedSkinFile().size()
+              << " bytes\n";
 }
 
 TEST_F(SkinTest, TheLibraryMovedOffItsPreferredBaseStillWorks) {
@@ -110,7 +135,10 @@ TEST_F(SkinTest, TheExportRefusesUntilTheEntryPointRanForProcessAttach) {
 
 TEST_F(SkinTest, MalformedSkinFilesChangeNothing) {
     ASSERT_TRUE(system->mapEmbeddedLibrary());
-    auto withByte = [](Bytes b, std::size_t at, std::uint8_t v) { b[at] = v; return b; };
+    auto withByte = [](Bytes b, std::size_t at, std::uint8_t v) {
+        b[at] = v;
+        return b;
+    };
     const Bytes good = skinFile({{"window", 0x00112233}});
     struct Row {
         const char* what;
@@ -127,21 +155,29 @@ TEST_F(SkinTest, MalformedSkinFilesChangeNothing) {
         {"name length 32", withByte(good, 10, 32)},
         {"colour with a high byte", withByte(good, good.size() - 1, 1)},
         {"truncated colour", Bytes(good.begin(), good.end() - 1)},
-        {"a trailing byte", [&] { Bytes b = good; b.push_back(0); return b; }()},
+        {"a trailing byte",
+         [&] {
+             Bytes b = good;
+             b.push_back(0);
+             return b;
+         }()},
     };
     for (std::size_t i = 0; i < std::size(rows); ++i) {
         EXPECT_EQ(AttachSkin(system->library(), system->declarations(), kept, rows[i].file), 0u)
             << "row " << i << ": " << rows[i].what;
         EXPECT_TRUE(system->colours().changed().empty()) << "row " << i << ": " << rows[i].what;
     }
-    EXPECT_EQ(AttachSkin(system->library(), system->declarations(), kept, good), 1u) << "the unpatched file";
+    EXPECT_EQ(AttachSkin(system->library(), system->declarations(), kept, good), 1u)
+        << "the unpatched file";
     EXPECT_EQ(system->colours().changed(), (std::map<int, std::uint32_t>{{5, 0x112233}}));
 }
 
 TEST_F(SkinTest, UnknownNamesAreSkippedAndTheLaterOfTwoColoursWins) {
     ASSERT_TRUE(system->mapEmbeddedLibrary());
-    Bytes f = skinFile({{"buttonface", 1}, {"sparkle", 2}, {"Window", 3}, {"buttonface", 4}, {"menubar", 5}});
-    EXPECT_EQ(AttachSkin(system->library(), system->declarations(), kept, f, "secret", 7, 8, 9), 1u);
+    Bytes f = skinFile(
+        {{"buttonface", 1}, {"sparkle", 2}, {"Window", 3}, {"buttonface", 4}, {"menubar", 5}});
+    EXPECT_EQ(AttachSkin(system->library(), system->declarations(), kept, f, "secret", 7, 8, 9),
+              1u);
     EXPECT_EQ(system->colours().changed(), (std::map<int, std::uint32_t>{{15, 4}, {30, 5}}));
     EXPECT_EQ(kept.number1 + kept.number2 + kept.number3, 24u);
 }
@@ -171,7 +207,9 @@ struct AttachCallTest : ::testing::Test {
         auto* p = reinterpret_cast<const std::uint32_t*>(std::uintptr_t(log + 4 + 24 * n));
         return {p, p + 6};
     }
-    std::uint32_t calls() const { return *reinterpret_cast<const std::uint32_t*>(std::uintptr_t(log)); }
+    std::uint32_t calls() const {
+        return *reinterpret_cast<const std::uint32_t*>(std::uintptr_t(log));
+    }
 
     Layer layer;
     GuestAddress log = 0;
@@ -184,7 +222,8 @@ TEST_F(AttachCallTest, CallsTheExportOnceWithDataLengthPasswordAndNumbers) {
     ASSERT_TRUE(lib.loadFromMemory(image));
     Bytes data(15562, 0xAB);
     GuestAddress guestData = layer.put(data.data(), data.size());
-    std::span<const std::uint8_t> inGuest(reinterpret_cast<const std::uint8_t*>(std::uintptr_t(guestData)), data.size());
+    std::span<const std::uint8_t> inGuest(
+        reinterpret_cast<const std::uint8_t*>(std::uintptr_t(guestData)), data.size());
 
     EXPECT_EQ(AttachSkin(lib, *layer.declarations, kept, inGuest), 0x55u);
     ASSERT_EQ(calls(), 1u);
@@ -195,7 +234,8 @@ TEST_F(AttachCallTest, CallsTheExportOnceWithDataLengthPasswordAndNumbers) {
     std::vector<std::uint32_t> second = call(1);
     EXPECT_EQ(second[0], guestData);
     EXPECT_NE(second[2], 0u);
-    EXPECT_EQ((std::vector<std::uint32_t>{second[3], second[4], second[5]}), (std::vector<std::uint32_t>{1, 2, 3}));
+    EXPECT_EQ((std::vector<std::uint32_t>{second[3], second[4], second[5]}),
+              (std::vector<std::uint32_t>{1, 2, 3}));
     EXPECT_EQ(kept.data, data);
     EXPECT_EQ(kept.number3, 3u);
 

@@ -6,5 +6,9 @@
 
 #include "runtime/values/gbk.h"
 
-inline rt::Text G(std::string_view utf8) { return rt::gbk(utf8); }
-inline std::string U(std::string_view gbkText) { return rt::toUtf8(gbkText); }
+inline rt::Text G(std::string_view utf8) {
+    return rt::gbk(utf8);
+}
+inline std::string U(std::string_view gbkText) {
+    return rt::toUtf8(gbkText);
+}

@@ -35,14 +35,17 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b) {
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
     return s;
 }
 
 class Fd {
-public:
+  public:
     explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() { if (fd_ >= 0) ::close(fd_); }
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
     void reset(int fd) {
@@ -50,7 +53,8 @@ public:
         fd_ = fd;
     }
     int get() const { return fd_; }
-private:
+
+  private:
     int fd_;
 };
 
@@ -259,7 +263,8 @@ bool TestHttpServer::State::sendBody(int fd, const Response& r) {
         for (std::uint64_t i = sent; i < next;) {
             const std::string& p = r.body;
             std::size_t at = r.generatedSize ? static_cast<std::size_t>(i % p.size()) : i;
-            std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(p.size() - at, next - i));
+            std::size_t take =
+                static_cast<std::size_t>(std::min<std::uint64_t>(p.size() - at, next - i));
             buf.append(p, at, take);
             i += take;
         }
@@ -347,7 +352,9 @@ TestHttpServer::~TestHttpServer() {
     state_->acceptor.join();
 }
 
-std::uint16_t TestHttpServer::port() const { return state_->port; }
+std::uint16_t TestHttpServer::port() const {
+    return state_->port;
+}
 
 std::string TestHttpServer::root() const {
     return "http://127.0.0.1:" + std::to_string(state_->port) + "/";

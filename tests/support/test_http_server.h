@@ -40,9 +40,9 @@ struct Request {
 
 struct Response {
     enum class Framing {
-        ContentLength,  // "Content-Length" announces the full body
-        CloseDelimited, // no length: the body ends when the connection closes
-        Chunked,        // "Transfer-Encoding: chunked" in chunks of chunkSize
+        ContentLength,   // "Content-Length" announces the full body
+        CloseDelimited,  // no length: the body ends when the connection closes
+        Chunked,         // "Transfer-Encoding: chunked" in chunks of chunkSize
     };
 
     int status = 200;
@@ -78,14 +78,14 @@ struct Response {
 };
 
 class TestHttpServer {
-public:
+  public:
     TestHttpServer();  // aborts the test program when no socket can be opened
     ~TestHttpServer();
     TestHttpServer(const TestHttpServer&) = delete;
     TestHttpServer& operator=(const TestHttpServer&) = delete;
 
     std::uint16_t port() const;
-    std::string root() const;                  // "http://127.0.0.1:PORT/"
+    std::string root() const;                      // "http://127.0.0.1:PORT/"
     std::string url(std::string_view path) const;  // root() + path without its leading '/'
 
     void route(std::string path, Response response);
@@ -96,7 +96,7 @@ public:
     std::size_t requestCount() const;
     void clearRequests();
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> state_;
 };

@@ -9,7 +9,8 @@ TEST(CopyForControl, KeepsLookAndPlaceDropsChildrenAndBindingsAndLinksToTheSourc
     rt::TemplateReadResult r = rt::readTemplate(rt::mainWindowTemplateBlock());
     ASSERT_TRUE(r.value) << r.error;
     rt::WindowEntry& window = r.value->windows.at(0);
-    for (std::uint32_t sourceId : {0x16011BBCu, 0x16011B4Bu}) {  // the channel list; a group box with children
+    for (std::uint32_t sourceId :
+         {0x16011BBCu, 0x16011B4Bu}) {  // the channel list; a group box with children
         const rt::UnitRecord* source = rt::findUnit(window, sourceId);
         ASSERT_TRUE(source);
         const rt::UnitRecord copy = rt::copyForControl(*source, 0x16020001);

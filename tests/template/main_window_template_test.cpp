@@ -24,7 +24,9 @@ struct Expected {
     std::vector<rt::EventBinding> events;
 };
 
-std::int32_t h(rt::HandlerId id) { return static_cast<std::int32_t>(id); }
+std::int32_t h(rt::HandlerId id) {
+    return static_cast<std::int32_t>(id);
+}
 
 const std::vector<Expected>& expectedUnits() {
     using H = rt::HandlerId;
@@ -32,9 +34,27 @@ const std::vector<Expected>& expectedUnits() {
         {rt::kWindowUnitId, "", kWindow, 0, 50, 50, 750, 680, V, kArrow, {{0, h(H::Created)}}},
         {0x16011E24, "超文本浏览框1", kHtmlViewer, kBox3, -2, -2, 749, 111, V | T, kArrow, {}},
         {kBox3, "分组框3", kGroupBox, 0, 3, 3, 728, 90, V, kArrow, {}},
-        {0x16011BBC, "超级列表框中央", kListView, kBox1, 5, 89, 197, 288, V | T, kHand,
+        {0x16011BBC,
+         "超级列表框中央",
+         kListView,
+         kBox1,
+         5,
+         89,
+         197,
+         288,
+         V | T,
+         kHand,
          {{0, h(H::ChannelSelected)}}},
-        {0x16011BBB, "卷帘式菜单", kOutlookBar, kBox1, 5, 11, 197, 502, V | T, kArrow,
+        {0x16011BBB,
+         "卷帘式菜单",
+         kOutlookBar,
+         kBox1,
+         5,
+         11,
+         197,
+         502,
+         V | T,
+         kArrow,
          {{1, h(H::GroupOpened)}}},
         {0x16011B5C, "标签1", kLabel, kBox2, 5, 464, 36, 24, V, kHand, {{-1, h(H::Monday)}}},
         {0x16011B5D, "标签2", kLabel, kBox2, 85, 464, 36, 24, V, kHand, {{-1, h(H::Tuesday)}}},
@@ -53,7 +73,7 @@ const std::vector<Expected>& expectedUnits() {
 }
 
 class MainWindowTemplate : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         rt::TemplateReadResult r = rt::readTemplate(rt::mainWindowTemplateBlock());
         ASSERT_TRUE(r.value) << r.error;
@@ -100,10 +120,9 @@ TEST_F(MainWindowTemplate, UnitsInRecordOrderWithGeometryFlagsCursorsAndBindings
 TEST_F(MainWindowTemplate, ChildrenOfTheGroupBoxesInRecordOrder) {
     EXPECT_EQ(unit(kBox3).children, (std::vector<std::uint32_t>{0x16011E24}));
     EXPECT_EQ(unit(kBox1).children, (std::vector<std::uint32_t>{0x16011BBC, 0x16011BBB}));
-    EXPECT_EQ(unit(kBox2).children,
-              (std::vector<std::uint32_t>{0x16011B5C, 0x16011B5D, 0x16011B5E, 0x16011B5F,
-                                          0x16011B60, 0x16011B61, 0x16011B62, 0x16011B63,
-                                          0x16011B4C}));
+    EXPECT_EQ(unit(kBox2).children, (std::vector<std::uint32_t>{
+                                        0x16011B5C, 0x16011B5D, 0x16011B5E, 0x16011B5F, 0x16011B60,
+                                        0x16011B61, 0x16011B62, 0x16011B63, 0x16011B4C}));
     for (const rt::UnitRecord& u : tpl_.windows[0].units) {
         if (u.type != kGroupBox) {
             EXPECT_TRUE(u.children.empty()) << U(u.name);
@@ -114,14 +133,16 @@ TEST_F(MainWindowTemplate, ChildrenOfTheGroupBoxesInRecordOrder) {
 // A complete .ico file holding one 64x64 image of 32 bits per pixel.
 void expectIcon64x64x32(const rt::Bytes& ico) {
     auto u16 = [&](std::size_t at) { return ico.at(at) | ico.at(at + 1) << 8; };
-    auto u32 = [&](std::size_t at) { return std::uint32_t(u16(at)) | std::uint32_t(u16(at + 2)) << 16; };
+    auto u32 = [&](std::size_t at) {
+        return std::uint32_t(u16(at)) | std::uint32_t(u16(at + 2)) << 16;
+    };
     ASSERT_EQ(ico.size(), 16958u);
     EXPECT_EQ((std::array{u16(0), u16(2), u16(4)}), (std::array{0, 1, 1}));  // one icon
     EXPECT_EQ((std::array{ico[6], ico[7]}), (std::array<std::uint8_t, 2>{64, 64}));
     EXPECT_EQ((std::array{u16(10), u16(12)}), (std::array{1, 32}));  // planes, bits
     const std::uint32_t bytes = u32(14), offset = u32(18);
     EXPECT_EQ(std::size_t{offset} + bytes, ico.size());
-    EXPECT_EQ(u32(offset), 40u);                                   // BITMAPINFOHEADER
+    EXPECT_EQ(u32(offset), 40u);  // BITMAPINFOHEADER
     EXPECT_EQ(u32(offset + 4), 64u);
     EXPECT_EQ(u32(offset + 8), 128u);  // colour rows and mask rows
     EXPECT_EQ((std::array{u16(offset + 12), u16(offset + 14)}), (std::array{1, 32}));
@@ -182,14 +203,34 @@ TEST_F(MainWindowTemplate, ChannelListColumnFontColoursAndTwentyEightRowsInOrder
     EXPECT_EQ(l.backgroundColour, 0xFFF7F7u);  // RGB(247,247,255)
     EXPECT_EQ(l.selectWithFocus, 1);
     EXPECT_EQ(l.currentRow, -1);
-    const char* rows[] = {
-        "CCTV-1（综合） ", "CCTV-2（财经）", "CCTV-3（综艺）", "CCTV-4中文国际（亚）",
-        "CCTV-5（体育）", "CCTV-6（电影）", "CCTV-7（军事 农业）", "CCTV-8（电视剧）",
-        "CCTV-9（纪录）", "CCTV-10（科教）", "CCTV-11（戏曲）", "CCTV-12（社会与法）",
-        "CCTV-13（新闻）", "CCTV-14（少儿）", "CCTV-15（音乐）", "CCTV-E",
-        "CCTV-4中文国际（欧）", "CCTV-4中文国际（美）", "CCTV-F", "CCTV-阿拉伯语国际频道",
-        "CCTV-俄罗斯语国际频道", "CCTV-9（英）", "CCTV-NEWS", "CCTV-1（高清）",
-        "CCTV-3（高清）", "CCTV-5（高清）", "CCTV-8（高清）", "CCTV5+"};
+    const char* rows[] = {"CCTV-1（综合） ",
+                          "CCTV-2（财经）",
+                          "CCTV-3（综艺）",
+                          "CCTV-4中文国际（亚）",
+                          "CCTV-5（体育）",
+                          "CCTV-6（电影）",
+                          "CCTV-7（军事 农业）",
+                          "CCTV-8（电视剧）",
+                          "CCTV-9（纪录）",
+                          "CCTV-10（科教）",
+                          "CCTV-11（戏曲）",
+                          "CCTV-12（社会与法）",
+                          "CCTV-13（新闻）",
+                          "CCTV-14（少儿）",
+                          "CCTV-15（音乐）",
+                          "CCTV-E",
+                          "CCTV-4中文国际（欧）",
+                          "CCTV-4中文国际（美）",
+                          "CCTV-F",
+                          "CCTV-阿拉伯语国际频道",
+                          "CCTV-俄罗斯语国际频道",
+                          "CCTV-9（英）",
+                          "CCTV-NEWS",
+                          "CCTV-1（高清）",
+                          "CCTV-3（高清）",
+                          "CCTV-5（高清）",
+                          "CCTV-8（高清）",
+                          "CCTV5+"};
     ASSERT_EQ(l.rows.size(), 28u);
     for (std::size_t i = 0; i < 28; ++i) {
         EXPECT_EQ(l.rows[i].title, G(rows[i])) << "row " << i;

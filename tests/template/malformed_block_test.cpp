@@ -53,33 +53,54 @@ TEST(MalformedBlock, CountsOffsetsAndReferencesThatDoNotFit) {
     // The label has no children: pointer block, tag, reserved, flags, tab order, event count.
     const std::size_t labelEvents = label + 58 + 8 + 1 + 4 + 4 + 4 + 4;  // the first binding
     const std::vector<Corruption> table = {
-        {"window list not a multiple of 8", [](rt::Bytes& b) { writeU32(b, 0, 12); }, "multiple of 8"},
-        {"window list past the end", [](rt::Bytes& b) { writeU32(b, 0, 0xFFFFFFF8); }, "past the block"},
-        {"unit count beyond the table", [](rt::Bytes& b) { writeU32(b, 28, 0x20000000); }, "exceeds"},
-        {"unit table past the end", [](rt::Bytes& b) { writeU32(b, 32, 0xFFFFFFFF); }, "past the block"},
-        {"record offset past the area", [&](rt::Bytes& b) { writeU32(b, offsets + 4, 0xFFFFFFF0); }, "outside"},
+        {"window list not a multiple of 8", [](rt::Bytes& b) { writeU32(b, 0, 12); },
+         "multiple of 8"},
+        {"window list past the end", [](rt::Bytes& b) { writeU32(b, 0, 0xFFFFFFF8); },
+         "past the block"},
+        {"unit count beyond the table", [](rt::Bytes& b) { writeU32(b, 28, 0x20000000); },
+         "exceeds"},
+        {"unit table past the end", [](rt::Bytes& b) { writeU32(b, 32, 0xFFFFFFFF); },
+         "past the block"},
+        {"record offset past the area", [&](rt::Bytes& b) { writeU32(b, offsets + 4, 0xFFFFFFF0); },
+         "outside"},
         {"record offset at the area's last bytes",
-         [&](rt::Bytes& b) { writeU32(b, offsets + 4, readU32(b, 32) - 8 * units - 2); }, "outside"},
-        {"record length past the area", [&](rt::Bytes& b) { writeU32(b, box - 4, 0x7FFFFFFF); }, "past the record area"},
+         [&](rt::Bytes& b) { writeU32(b, offsets + 4, readU32(b, 32) - 8 * units - 2); },
+         "outside"},
+        {"record length past the area", [&](rt::Bytes& b) { writeU32(b, box - 4, 0x7FFFFFFF); },
+         "past the record area"},
         {"record length one byte over",
-         [&](rt::Bytes& b) { writeU32(b, label - 4, readU32(b, label - 4) + 1); }, "past the record area"},
-        {"record one byte short",
-         [&](rt::Bytes& b) { writeU32(b, label - 4, 70); }, "needs"},
-        {"child count huge", [&](rt::Bytes& b) { writeU32(b, box + test::field::kChildCount, 0x40000000); }, "child count"},
-        {"event count huge", [&](rt::Bytes& b) { writeU32(b, labelEvents - 4, 0x20000000); }, "event count"},
-        {"handler offset below -1", [&](rt::Bytes& b) { writeU32(b, labelEvents + 4, 0xFFFFFFFE); }, "handler offset"},
-        {"mouse pointer block of 3 bytes", [&](rt::Bytes& b) { writeU32(b, label + 58, 3); }, "mouse pointer"},
-        {"child not in the window", [&](rt::Bytes& b) { writeU32(b, box + test::field::kChildren, 0x1600FFFF); }, "child"},
-        {"child is the unit itself", [&](rt::Bytes& b) { writeU32(b, box + test::field::kChildren, readU32(b, 40)); }, "child"},
-        {"parent not in the window", [&](rt::Bytes& b) { writeU32(b, label + test::field::kParent, 0x1600FFFF); }, "parent"},
-        {"a parent's parent not in the window", [&](rt::Bytes& b) {
+         [&](rt::Bytes& b) { writeU32(b, label - 4, readU32(b, label - 4) + 1); },
+         "past the record area"},
+        {"record one byte short", [&](rt::Bytes& b) { writeU32(b, label - 4, 70); }, "needs"},
+        {"child count huge",
+         [&](rt::Bytes& b) { writeU32(b, box + test::field::kChildCount, 0x40000000); },
+         "child count"},
+        {"event count huge", [&](rt::Bytes& b) { writeU32(b, labelEvents - 4, 0x20000000); },
+         "event count"},
+        {"handler offset below -1", [&](rt::Bytes& b) { writeU32(b, labelEvents + 4, 0xFFFFFFFE); },
+         "handler offset"},
+        {"mouse pointer block of 3 bytes", [&](rt::Bytes& b) { writeU32(b, label + 58, 3); },
+         "mouse pointer"},
+        {"child not in the window",
+         [&](rt::Bytes& b) { writeU32(b, box + test::field::kChildren, 0x1600FFFF); }, "child"},
+        {"child is the unit itself",
+         [&](rt::Bytes& b) { writeU32(b, box + test::field::kChildren, readU32(b, 40)); }, "child"},
+        {"parent not in the window",
+         [&](rt::Bytes& b) { writeU32(b, label + test::field::kParent, 0x1600FFFF); }, "parent"},
+        {"a parent's parent not in the window",
+         [&](rt::Bytes& b) {
              writeU32(b, recordBody(b, 0) + test::field::kParent, readU32(b, 44));
              writeU32(b, box + test::field::kParent, 0x1600FFFF);
-         }, "parent"},
-        {"parents in a cycle", [&](rt::Bytes& b) { writeU32(b, box + test::field::kParent, readU32(b, 44)); }, "cycle"},
+         },
+         "parent"},
+        {"parents in a cycle",
+         [&](rt::Bytes& b) { writeU32(b, box + test::field::kParent, readU32(b, 44)); }, "cycle"},
         {"duplicate unit id", [](rt::Bytes& b) { writeU32(b, 44, readU32(b, 40)); }, "twice"},
-        {"first unit not a window", [](rt::Bytes& b) { writeU32(b, recordBody(b, 0), rt::unit_type::kLabel); }, "window's own unit"},
-        {"label type data of another type", [&](rt::Bytes& b) { writeU32(b, label, rt::unit_type::kSliderBar); }, "type data"},
+        {"first unit not a window",
+         [](rt::Bytes& b) { writeU32(b, recordBody(b, 0), rt::unit_type::kLabel); },
+         "window's own unit"},
+        {"label type data of another type",
+         [&](rt::Bytes& b) { writeU32(b, label, rt::unit_type::kSliderBar); }, "type data"},
         {"trailing byte", [](rt::Bytes& b) { b.push_back(0); }, "unexpected"},
     };
     ASSERT_TRUE(readExactly(good).value);
@@ -114,7 +135,8 @@ TEST(MalformedBlock, ByteChangesAnywhereNeverCrashAndWhatReadsRoundTrips) {
     const rt::Bytes good = rt::writeTemplate(test::busyTemplate());
     int accepted = 0;
     for (std::size_t i = 0; i < good.size(); ++i) {
-        for (std::uint8_t v : {std::uint8_t{0x00}, std::uint8_t{0x01}, std::uint8_t{0x80}, std::uint8_t{0xFF}}) {
+        for (std::uint8_t v :
+             {std::uint8_t{0x00}, std::uint8_t{0x01}, std::uint8_t{0x80}, std::uint8_t{0xFF}}) {
             rt::Bytes b = good;
             b[i] = v;
             rt::TemplateReadResult r = readExactly(b);

@@ -78,7 +78,8 @@ rt::FontRecord someFont(const char* face) {
 }
 
 TEST(TypeData, EveryTypeRoundTripsAndRejectsTruncationAndTrailingBytes) {
-    expectTypeDataRoundTrip(rt::WindowData{2, 7, {1, 2, 3}, "title"}, rt::decodeWindowData, "window");
+    expectTypeDataRoundTrip(rt::WindowData{2, 7, {1, 2, 3}, "title"}, rt::decodeWindowData,
+                            "window");
     expectTypeDataRoundTrip(rt::GroupBoxData{"cap", 1, 0x123456, 0xECECEC, someFont("f")},
                             rt::decodeGroupBoxData, "GroupBox");
     expectTypeDataRoundTrip(rt::GroupBoxData{"", 2, 1, 2, std::nullopt}, rt::decodeGroupBoxData,
@@ -89,9 +90,8 @@ TEST(TypeData, EveryTypeRoundTripsAndRejectsTruncationAndTrailingBytes) {
                             rt::decodeSliderBarData, "SliderBar");
     expectTypeDataRoundTrip(rt::HtmlViewerData{4, 1, 1, "http://x/"}, rt::decodeHtmlViewerData,
                             "HtmlViewer");
-    expectTypeDataRoundTrip(
-        rt::StatusBarData{1, {{10, 2, 3, "a", "tip"}, {20, 0, -1, "", ""}}},
-        rt::decodeStatusBarData, "StatusBar");
+    expectTypeDataRoundTrip(rt::StatusBarData{1, {{10, 2, 3, "a", "tip"}, {20, 0, -1, "", ""}}},
+                            rt::decodeStatusBarData, "StatusBar");
     rt::ListViewData list;
     list.viewType = 1, list.textColour = 0x808000, list.selectWithFocus = 1, list.currentRow = 4;
     list.autoArrange = 1, list.gridLines = 1;

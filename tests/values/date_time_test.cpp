@@ -24,7 +24,7 @@ TEST(DateTime, DayNumbersOfKnownDates) {
     EXPECT_EQ(at(2008, 10, 6).days, 39727.0);
     EXPECT_EQ(at(100, 1, 1).days, rt::kMinDays);
     EXPECT_EQ(at(9999, 12, 31).days, rt::kMaxDays);
-    EXPECT_EQ(at(1900, 3, 1).days, 61.0);  // 1900 is no leap year
+    EXPECT_EQ(at(1900, 3, 1).days, 61.0);                        // 1900 is no leap year
     EXPECT_EQ(at(2000, 3, 1).days - at(2000, 2, 28).days, 2.0);  // 2000 is one
 }
 
@@ -46,7 +46,7 @@ TEST(DateTime, CivilRoundTripAcrossTheRange) {
     std::srand(7);
     for (int i = 0; i < 20000; ++i) {
         const CivilTime c{100 + std::rand() % 9900, 1 + std::rand() % 12, 1 + std::rand() % 28,
-                          std::rand() % 24,        std::rand() % 60,     std::rand() % 60};
+                          std::rand() % 24,         std::rand() % 60,     std::rand() % 60};
         ASSERT_EQ(rt::toCivil(at(c.year, c.month, c.day, c.hour, c.minute, c.second)), c)
             << c.year << "-" << c.month << "-" << c.day << " " << c.hour << ":" << c.minute << ":"
             << c.second;
@@ -103,11 +103,11 @@ TEST(DateTime, ComponentsAndWeekdays) {
     EXPECT_EQ(rt::hourOf(v), 9);
     EXPECT_EQ(rt::minuteOf(v), 5);
     EXPECT_EQ(rt::secondOf(v), 3);
-    EXPECT_EQ(rt::weekdayOf(v), 2);                  // Monday
-    EXPECT_EQ(rt::weekdayOf(at(2008, 10, 5)), 1);    // a Sunday
+    EXPECT_EQ(rt::weekdayOf(v), 2);                // Monday
+    EXPECT_EQ(rt::weekdayOf(at(2008, 10, 5)), 1);  // a Sunday
     EXPECT_EQ(rt::weekdayOf(at(2008, 10, 11, 23, 59, 59)), 7);
-    EXPECT_EQ(rt::weekdayOf(at(1899, 12, 30)), 7);   // a Saturday
-    EXPECT_EQ(rt::weekdayOf(at(100, 1, 1)), 6);      // a Friday, proleptic Gregorian
+    EXPECT_EQ(rt::weekdayOf(at(1899, 12, 30)), 7);  // a Saturday
+    EXPECT_EQ(rt::weekdayOf(at(100, 1, 1)), 6);     // a Friday, proleptic Gregorian
     EXPECT_EQ(rt::datePart(v), at(2008, 10, 6));
 }
 

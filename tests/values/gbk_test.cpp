@@ -15,7 +15,7 @@ TEST(Gbk, CharactersWithoutGbkFormAreRefusedStrictly) {
 }
 
 TEST(Gbk, UndecodableBytesShowAsReplacementCharacter) {
-    EXPECT_EQ(U("a\xFF"), "a\xEF\xBF\xBD");           // not a GBK byte
-    EXPECT_EQ(U("\xBE"), "\xEF\xBF\xBD");             // lead byte at the end
+    EXPECT_EQ(U("a\xFF"), "a\xEF\xBF\xBD");  // not a GBK byte
+    EXPECT_EQ(U("\xBE"), "\xEF\xBF\xBD");    // lead byte at the end
     EXPECT_EQ(U("\xBE\xE7x\xFF"), "剧x\xEF\xBF\xBD");
 }

@@ -39,8 +39,8 @@ TEST(FindText, ExamplesAndPositions) {
     EXPECT_EQ(findText("abcabc", "c"), 3);
     EXPECT_EQ(findText("abcabc", "c", 4), 6);
     EXPECT_EQ(findText("abcabc", "c", 6), 6);
-    EXPECT_EQ(findText("abcabc", "c", 7), -1);   // past the end
-    EXPECT_EQ(findText("abcabc", "c", 0), 3);    // <= 1: from the start
+    EXPECT_EQ(findText("abcabc", "c", 7), -1);  // past the end
+    EXPECT_EQ(findText("abcabc", "c", 0), 3);   // <= 1: from the start
     EXPECT_EQ(findText("abcabc", "c", -5), 3);
     EXPECT_EQ(findText("abc", "abcd"), -1);
     EXPECT_EQ(findText("", "a"), -1);
@@ -62,7 +62,10 @@ TEST(FindText, NeverMatchesFromATrailByte) {
     // A trail byte that is an ASCII letter: 馎 is F1 41 ("A").
     EXPECT_EQ(findText("\xF1\x41", "A"), -1);
     EXPECT_EQ(findText("\xF1\x41", "a", std::nullopt, true), -1);
-    EXPECT_EQ(findText("\xF1\x41" "A", "a", std::nullopt, true), 3);
+    EXPECT_EQ(findText("\xF1\x41"
+                       "A",
+                       "a", std::nullopt, true),
+              3);
 }
 
 TEST(FindText, DramaAcrossTwoCharactersIsNotFound) {
@@ -87,7 +90,10 @@ TEST(FindText, LeadByteAtTheEndStopsTheScan) {
 
 TEST(FindText, StartOnATrailByteStepsFromThere) {
     // Starting inside a character treats its trail byte as a character start.
-    EXPECT_EQ(findText("\xBE\xE7" "a", "\xE7", 2), 2);
+    EXPECT_EQ(findText("\xBE\xE7"
+                       "a",
+                       "\xE7", 2),
+              2);
 }
 
 TEST(FindText, IgnoreCaseFoldsAsciiOnly) {
@@ -130,7 +136,11 @@ TEST(ReplaceText, StepsOverWholeCharacters) {
     EXPECT_EQ(replaceText(G("剧情") + "a" + G("剧情"), G("剧情"), "-"), "-a-");
     EXPECT_EQ(replaceText(G("剧情"), "\xE7", "!"), G("剧情"));
     // 馎 (F1 41) ends in "A": case folding must not reach into it.
-    EXPECT_EQ(replaceText("\xF1\x41" "a", "a", "b"), "\xF1\x41" "b");
+    EXPECT_EQ(replaceText("\xF1\x41"
+                          "a",
+                          "a", "b"),
+              "\xF1\x41"
+              "b");
     // Nor into the trail bytes of the search text: 馻 does not stand for 馎.
     EXPECT_EQ(replaceText("\xF1\x41", "\xF1\x61", "!"), "\xF1\x41");
     EXPECT_EQ(replaceText("A\xF1\x41", "a\xF1\x41", "!"), "!");

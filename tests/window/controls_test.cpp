@@ -1,11 +1,11 @@
 // The control models on their own: the edges the guide relies on.
 #include <gtest/gtest.h>
 
+#include "gbk_literal.h"
 #include "runtime/window/controls/list_view.h"
 #include "runtime/window/controls/outlook_bar.h"
 #include "runtime/window/controls/slider_bar.h"
 #include "runtime/window/controls/status_bar.h"
-#include "gbk_literal.h"
 
 namespace {
 
@@ -13,7 +13,8 @@ rt::ListView listOf(int rows, bool selectWithFocus = true) {
     rt::ListViewData d;
     d.selectWithFocus = selectWithFocus ? 1 : 0;
     d.columns = {rt::ListColumn{0, -1, 0, 70, "a"}, rt::ListColumn{0, -1, 0, 400, "b"}};
-    for (int i = 0; i < rows; ++i) d.rows.push_back(rt::ListRow{0, -1, 0, 0, 0, "r" + std::to_string(i)});
+    for (int i = 0; i < rows; ++i)
+        d.rows.push_back(rt::ListRow{0, -1, 0, 0, 0, "r" + std::to_string(i)});
     return rt::ListView(d);
 }
 
@@ -34,7 +35,8 @@ TEST(ListViewModel, InsertRowPositionsAndOmittedArguments) {
     EXPECT_EQ(defaults.indent, 0);
     EXPECT_EQ(defaults.itemData, 0);
 
-    const std::int32_t at = lv.insertRow({.image = -7, .stateImage = 2, .indent = -4, .itemData = 42});
+    const std::int32_t at =
+        lv.insertRow({.image = -7, .stateImage = 2, .indent = -4, .itemData = 42});
     const rt::ListViewRow& r = lv.rows()[static_cast<std::size_t>(at)];
     EXPECT_EQ(r.image, -1);      // below -1 becomes -1
     EXPECT_EQ(r.stateImage, 3);  // stored as index + 1
@@ -47,9 +49,9 @@ TEST(ListViewModel, CellTextsKeepWholeTextAndIgnoreMissingCells) {
     const std::string longText(600, 'x');
     EXPECT_TRUE(lv.setCellText(1, 1, longText));
     EXPECT_EQ(lv.cellText(1, 1), longText);
-    EXPECT_EQ(lv.cellText(0, 1), "");   // never set
-    EXPECT_EQ(lv.cellText(2, 0), "");   // missing row
-    EXPECT_EQ(lv.cellText(0, 5), "");   // missing column
+    EXPECT_EQ(lv.cellText(0, 1), "");  // never set
+    EXPECT_EQ(lv.cellText(2, 0), "");  // missing row
+    EXPECT_EQ(lv.cellText(0, 5), "");  // missing column
     EXPECT_EQ(lv.cellText(-1, 0), "");
     EXPECT_FALSE(lv.setCellText(5, 0, "x"));
     EXPECT_FALSE(lv.setCellText(0, 2, "x"));  // only two columns
@@ -116,8 +118,8 @@ TEST(OutlookBarModel, AddGroupKeepsTheSameGroupCurrent) {
     EXPECT_EQ(bar.currentGroup(), -1);
     EXPECT_EQ(bar.addGroup({"a", 0, 1}, std::nullopt), 0);
     EXPECT_EQ(bar.addGroup({"b", 0, 2}, std::nullopt), 0);
-    bar.setCurrent(1);  // "b" current
-    EXPECT_EQ(bar.addGroup({"c", 0, 3}, 0), 2);   // inserted before: index moves up
+    bar.setCurrent(1);                           // "b" current
+    EXPECT_EQ(bar.addGroup({"c", 0, 3}, 0), 2);  // inserted before: index moves up
     EXPECT_EQ(bar.groupTitle(2), "b");
     EXPECT_EQ(bar.addGroup({"d", 0, 4}, 2), 3);   // inserted at the current index
     EXPECT_EQ(bar.addGroup({"e", 0, 5}, 4), 3);   // after it: unchanged

@@ -25,92 +25,82 @@ TEST(FatalReport, ExactText) {
 using FatalDeath = ::testing::Test;
 
 TEST(FatalDeath, UnreadableTemplateBlock) {
-    EXPECT_EXIT(
-        ([&] {
-            rt::HeadlessBackend b;
-            const std::uint8_t junk[] = {8, 0, 0, 0, 1, 2};
-            rt::Runtime r(std::span<const std::uint8_t>(junk), {}, b);
-        }()),
-        ExitedWithCode(255), "^运行时出错!\r\n\r\n错误信息：载入窗口模板数据段出错!\r\n$");
+    EXPECT_EXIT(([&] {
+                    rt::HeadlessBackend b;
+                    const std::uint8_t junk[] = {8, 0, 0, 0, 1, 2};
+                    rt::Runtime r(std::span<const std::uint8_t>(junk), {}, b);
+                }()),
+                ExitedWithCode(255), "^运行时出错!\r\n\r\n错误信息：载入窗口模板数据段出错!\r\n$");
 }
 
 TEST(FatalDeath, UnknownStartWindow) {
-    EXPECT_EXIT(
-        ([&] {
-            Harness h;
-            h.rt().loadStartWindow(0x52010002);
-        }()),
-        ExitedWithCode(255), "错误信息：载入启动窗口失败");
+    EXPECT_EXIT(([&] {
+                    Harness h;
+                    h.rt().loadStartWindow(0x52010002);
+                }()),
+                ExitedWithCode(255), "错误信息：载入启动窗口失败");
 }
 
 TEST(FatalDeath, PropertyOfAnUnknownWindow) {
-    EXPECT_EXIT(
-        ([&] {
-            Harness h;
-            h.load();
-            h.rt().readProperty(rt::ControlRef{0x52010002, kLabel}, 0);
-        }()),
-        ExitedWithCode(255), "错误信息：未载入欲访问窗口组件所在的窗口");
+    EXPECT_EXIT(([&] {
+                    Harness h;
+                    h.load();
+                    h.rt().readProperty(rt::ControlRef{0x52010002, kLabel}, 0);
+                }()),
+                ExitedWithCode(255), "错误信息：未载入欲访问窗口组件所在的窗口");
 }
 
 TEST(FatalDeath, TypePropertyBeforeLoading) {
-    EXPECT_EXIT(
-        ([&] {
-            Harness h;
-            h.rt().readProperty(Harness::ref(kSlider), 19);
-        }()),
-        ExitedWithCode(255), "错误信息：指定窗口尚未载入");
-    EXPECT_EXIT(
-        ([&] {
-            Harness h;
-            h.rt().writeProperty(Harness::ref(kLabel), 16, std::int32_t{255});
-        }()),
-        ExitedWithCode(255), "错误信息：指定窗口尚未载入");
+    EXPECT_EXIT(([&] {
+                    Harness h;
+                    h.rt().readProperty(Harness::ref(kSlider), 19);
+                }()),
+                ExitedWithCode(255), "错误信息：指定窗口尚未载入");
+    EXPECT_EXIT(([&] {
+                    Harness h;
+                    h.rt().writeProperty(Harness::ref(kLabel), 16, std::int32_t{255});
+                }()),
+                ExitedWithCode(255), "错误信息：指定窗口尚未载入");
 }
 
 TEST(FatalDeath, EventFromAnUnknownWindowOrUnit) {
-    EXPECT_EXIT(
-        ([&] {
-            Harness h;
-            h.load();
-            h.rt().raiseEvent(rt::ControlRef{0x52010002, kLabel}, -1);
-        }()),
-        ExitedWithCode(255), "错误信息：未找到引发事件的窗口\r\n$");
-    EXPECT_EXIT(
-        ([&] {
-            Harness h;
-            h.load();
-            h.rt().raiseEvent(Harness::ref(0x16FFFFFF), -1);
-        }()),
-        ExitedWithCode(255), "错误信息：未找到引发事件的窗口组件\r\n$");
+    EXPECT_EXIT(([&] {
+                    Harness h;
+                    h.load();
+                    h.rt().raiseEvent(rt::ControlRef{0x52010002, kLabel}, -1);
+                }()),
+                ExitedWithCode(255), "错误信息：未找到引发事件的窗口\r\n$");
+    EXPECT_EXIT(([&] {
+                    Harness h;
+                    h.load();
+                    h.rt().raiseEvent(Harness::ref(0x16FFFFFF), -1);
+                }()),
+                ExitedWithCode(255), "错误信息：未找到引发事件的窗口组件\r\n$");
 }
 
 TEST(FatalDeath, EventFromAUnitThatIsNoWindow) {
     rt::WindowTemplate t = smallTemplate();
     t.windows[0].units.push_back(unit(0x16000099, 0x40001, 0, {}, {{0, hLabelPress}}));
-    EXPECT_EXIT(
-        ([&] {
-            Harness h(t);
-            h.load();
-            h.rt().raiseEvent(Harness::ref(0x16000099), 0);
-        }()),
-        ExitedWithCode(255), "错误信息：引发事件的窗口组件无效");
+    EXPECT_EXIT(([&] {
+                    Harness h(t);
+                    h.load();
+                    h.rt().raiseEvent(Harness::ref(0x16000099), 0);
+                }()),
+                ExitedWithCode(255), "错误信息：引发事件的窗口组件无效");
 }
 
 TEST(FatalDeath, SetFocusOnAMissingOrUncreatedControl) {
-    EXPECT_EXIT(
-        ([&] {
-            Harness h;
-            h.load();
-            h.rt().setFocus(Harness::ref(0x16FFFFFF));
-        }()),
-        ExitedWithCode(255), "错误信息：指定窗口或窗口组件不存在或尚未载入");
-    EXPECT_EXIT(
-        ([&] {
-            Harness h;
-            h.rt().setFocus(Harness::ref(kLabel));
-        }()),
-        ExitedWithCode(255), "错误信息：指定窗口或窗口组件不存在或尚未载入");
+    EXPECT_EXIT(([&] {
+                    Harness h;
+                    h.load();
+                    h.rt().setFocus(Harness::ref(0x16FFFFFF));
+                }()),
+                ExitedWithCode(255), "错误信息：指定窗口或窗口组件不存在或尚未载入");
+    EXPECT_EXIT(([&] {
+                    Harness h;
+                    h.rt().setFocus(Harness::ref(kLabel));
+                }()),
+                ExitedWithCode(255), "错误信息：指定窗口或窗口组件不存在或尚未载入");
 }
 
 // A backend that, while the report is shown, tries to deliver more input.
@@ -143,7 +133,8 @@ TEST(FatalDeath, InsideAHandlerNoFurtherEventsAndNoExitRoutine) {
             b.postMousePress(Harness::ref(kLabel), 2, 2);
             r.runMessageLoop();
         }()),
-        ExitedWithCode(255), "^运行时出错!\r\n\r\n错误代码：1\r\n\r\n错误信息：数组成员引用下标超出定义范围\r\n$");
+        ExitedWithCode(255),
+        "^运行时出错!\r\n\r\n错误代码：1\r\n\r\n错误信息：数组成员引用下标超出定义范围\r\n$");
 }
 
 }  // namespace

@@ -17,10 +17,13 @@ using rt::HandlerId;
 namespace ut = rt::unit_type;
 
 constexpr std::uint32_t kWin = rt::kMainWindowId;
-constexpr std::uint32_t kViewer = 0x16011E24, kFrame3 = 0x16011E1D, kChannels = 0x16011BBC, kMenu = 0x16011BBB;
+constexpr std::uint32_t kViewer = 0x16011E24, kFrame3 = 0x16011E1D, kChannels = 0x16011BBC,
+                        kMenu = 0x16011BBB;
 constexpr std::uint32_t kLabel1 = 0x16011B5C, kSlider = 0x16011B63, kProgram = 0x16011B4C;
 constexpr std::uint32_t kFrame2 = 0x16011B4B, kFrame1 = 0x16011B47, kStatus = 0x16010003;
-constexpr ControlRef ref(std::uint32_t unit) { return ControlRef{kWin, unit}; }
+constexpr ControlRef ref(std::uint32_t unit) {
+    return ControlRef{kWin, unit};
+}
 
 struct Calls {
     std::vector<std::pair<HandlerId, ControlRef>> log;
@@ -33,17 +36,20 @@ struct Calls {
 };
 
 // A table whose every handler logs; `extra` adds behaviour to some.
-std::vector<rt::Handler> table(Calls& calls, std::map<HandlerId, std::function<void(rt::Runtime&)>> extra = {}) {
+std::vector<rt::Handler> table(Calls& calls,
+                               std::map<HandlerId, std::function<void(rt::Runtime&)>> extra = {}) {
     std::vector<rt::Handler> t;
     for (std::size_t i = 0; i < rt::kHandlerCount; ++i) {
         const auto id = static_cast<HandlerId>(i);
         auto more = extra.count(id) ? extra[id] : nullptr;
-        t.push_back([&calls, id, more](rt::Runtime& r, rt::EventArgs args) -> std::optional<std::int32_t> {
-            calls.log.emplace_back(id, r.currentEventSource().value_or(ControlRef{}));
-            if (id == HandlerId::GroupOpened) calls.groupArgs.push_back(args.empty() ? -99 : args[0]);
-            if (more) more(r);
-            return std::nullopt;
-        });
+        t.push_back(
+            [&calls, id, more](rt::Runtime& r, rt::EventArgs args) -> std::optional<std::int32_t> {
+                calls.log.emplace_back(id, r.currentEventSource().value_or(ControlRef{}));
+                if (id == HandlerId::GroupOpened)
+                    calls.groupArgs.push_back(args.empty() ? -99 : args[0]);
+                if (more) more(r);
+                return std::nullopt;
+            });
     }
     return t;
 }
@@ -90,7 +96,8 @@ TEST(MainWindow, BuiltWindowHoldsEveryDesignValue) {
         EXPECT_EQ(c.id, e.id);
         EXPECT_EQ(c.type, e.type);
         EXPECT_EQ(c.parent, e.parent);
-        EXPECT_EQ((std::array{c.left, c.top, c.width, c.height}), (std::array{e.left, e.top, e.width, e.height}));
+        EXPECT_EQ((std::array{c.left, c.top, c.width, c.height}),
+                  (std::array{e.left, e.top, e.width, e.height}));
         EXPECT_EQ(c.visible, e.visible);
         EXPECT_EQ(c.disabled, e.disabled);
         EXPECT_EQ(c.tabStop, e.tabStop);
@@ -124,7 +131,8 @@ TEST(MainWindow, BuiltWindowHoldsEveryDesignValue) {
     }
 
     const auto* slider = r.control(ref(kSlider))->as<rt::SliderBar>();
-    EXPECT_EQ((std::array{slider->minimum(), slider->maximum(), slider->position()}), (std::array{1, 7, 1}));
+    EXPECT_EQ((std::array{slider->minimum(), slider->maximum(), slider->position()}),
+              (std::array{1, 7, 1}));
 
     const auto* channels = r.control(ref(kChannels))->as<rt::ListView>();
     ASSERT_EQ(channels->columns().size(), 1u);
@@ -162,14 +170,16 @@ TEST(MainWindow, BuiltWindowHoldsEveryDesignValue) {
     EXPECT_EQ(U(parts[2].text), "澜欣电视节目预告 - 版本:08.10");
     EXPECT_EQ(parts[3].text, "");
 
-    EXPECT_EQ(r.control(ref(kViewer))->as<rt::HtmlViewer>()->url, "http://127.0.0.1:8610/soft/down/a1.html");
+    EXPECT_EQ(r.control(ref(kViewer))->as<rt::HtmlViewer>()->url,
+              "http://127.0.0.1:8610/soft/down/a1.html");
     EXPECT_EQ(rt::toInt(r.readProperty(ref(kMenu), 14)), -1);
 
     // The bindings reach the right handlers.
     for (std::uint32_t k = 0; k < 7; ++k) {
         const std::int32_t args[] = {1, 1, 0};
         EXPECT_TRUE(r.raiseEvent(ref(kLabel1 + k), -1, args).handled);
-        EXPECT_EQ(calls.log.back().first, static_cast<HandlerId>(static_cast<int>(HandlerId::Monday) + k));
+        EXPECT_EQ(calls.log.back().first,
+                  static_cast<HandlerId>(static_cast<int>(HandlerId::Monday) + k));
     }
     EXPECT_FALSE(r.raiseEvent(ref(kProgram), 0).handled);
     EXPECT_FALSE(r.raiseEvent(ref(kSlider), -1).handled);
@@ -194,19 +204,23 @@ TEST(MainWindow, StartUpThroughTheFrame) {
     };
     auto selected = [&](rt::Runtime& r) {
         const std::int32_t g = rt::toInt(r.readProperty(ref(kMenu), 14));
-        const ControlRef list = g == 0 ? ref(kChannels) : copies.at(static_cast<std::size_t>(g - 1)).ref;
+        const ControlRef list =
+            g == 0 ? ref(kChannels) : copies.at(static_cast<std::size_t>(g - 1)).ref;
         const std::int32_t row = rt::toInt(r.readProperty(list, 35));
         r.setFocus(list);
         r.listSetColumnTitle(ref(kProgram), 1, r.listCellText(list, row) + rt::gbk(" 节目预告"));
     };
-    rt::Runtime r(rt::mainWindowTemplateBlock(),
-                  table(calls, {{HandlerId::Created, created}, {HandlerId::ChannelSelected, selected}}), backend);
+    rt::Runtime r(
+        rt::mainWindowTemplateBlock(),
+        table(calls, {{HandlerId::Created, created}, {HandlerId::ChannelSelected, selected}}),
+        backend);
     r.loadStartWindow(kWin);
 
     EXPECT_EQ(calls.groupArgs, std::vector<std::int32_t>(10, 0));
     ASSERT_EQ(calls.count(HandlerId::ChannelSelected), 1u);
     EXPECT_EQ(r.focus(), ref(kChannels));
-    EXPECT_EQ(U(r.control(ref(kProgram))->as<rt::ListView>()->columns()[1].title), "CCTV-1（综合）  节目预告");
+    EXPECT_EQ(U(r.control(ref(kProgram))->as<rt::ListView>()->columns()[1].title),
+              "CCTV-1（综合）  节目预告");
     EXPECT_EQ(r.control(ref(kLabel1))->as<rt::LabelData>()->textColour, 255u);
 
     const auto* bar = r.control(ref(kMenu))->as<rt::OutlookBar>();
@@ -229,7 +243,8 @@ TEST(MainWindow, StartUpThroughTheFrame) {
     ASSERT_EQ(calls.count(HandlerId::ChannelSelected), 2u);
     EXPECT_EQ(calls.log.back().second, copies[3].ref);
     EXPECT_EQ(r.focus(), copies[3].ref);
-    EXPECT_EQ(U(r.control(ref(kProgram))->as<rt::ListView>()->columns()[1].title), "CCTV-3（综艺） 节目预告");
+    EXPECT_EQ(U(r.control(ref(kProgram))->as<rt::ListView>()->columns()[1].title),
+              "CCTV-3（综艺） 节目预告");
     EXPECT_FALSE(r.control(ref(kChannels))->visible);
     EXPECT_TRUE(r.control(copies[3].ref)->visible);
 }

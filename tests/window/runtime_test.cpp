@@ -16,7 +16,9 @@ namespace ut = rt::unit_type;
 
 namespace {
 
-std::int32_t intOf(const PropertyValue& v) { return rt::toInt(v); }
+std::int32_t intOf(const PropertyValue& v) {
+    return rt::toInt(v);
+}
 
 TEST(Loading, CreatesEveryUnitInOrderThenRaisesCreatedOnce) {
     Harness h;
@@ -34,7 +36,8 @@ TEST(Loading, CreatesEveryUnitInOrderThenRaisesCreatedOnce) {
     EXPECT_EQ(all.front()->id, kOwn);
     EXPECT_EQ(all.back()->id, kProgram);
     // Children: the frame lists its two, the window's own unit the top-level rest.
-    EXPECT_EQ(h.rt().control(Harness::ref(kFrame))->children, (std::vector<std::uint32_t>{kChannels, kMenu}));
+    EXPECT_EQ(h.rt().control(Harness::ref(kFrame))->children,
+              (std::vector<std::uint32_t>{kChannels, kMenu}));
     EXPECT_EQ(h.rt().control(Harness::ref(kOwn))->children,
               (std::vector<std::uint32_t>{kFrame, kLabel, kSlider, kStatus, kViewer, kProgram}));
     // Stored values reach the models.
@@ -58,7 +61,8 @@ TEST(Properties, BeforeLoadingAnswerFromTheTemplate) {
     EXPECT_EQ(h.rt().readProperty(slider, 6), PropertyValue{true});
     EXPECT_EQ(h.rt().readProperty(Harness::ref(kLabel), 6), PropertyValue{false});
     EXPECT_EQ(h.rt().readProperty(Harness::ref(kChannels), 4), PropertyValue{G("标记")});
-    EXPECT_EQ(h.rt().readProperty(Harness::ref(kChannels), 7), (PropertyValue{rt::Bytes{0x89, 0x7F, 0, 0}}));
+    EXPECT_EQ(h.rt().readProperty(Harness::ref(kChannels), 7),
+              (PropertyValue{rt::Bytes{0x89, 0x7F, 0, 0}}));
 
     // A common property written before loading is what the control gets.
     h.rt().writeProperty(slider, 0, std::int32_t{77});
@@ -152,7 +156,8 @@ TEST(CopyControl, RefusesWhatCannotBeCopied) {
     auto& r = h.rt();
     EXPECT_FALSE(r.copyControl({Harness::ref(kChannels), ut::kLabel}, dest));  // types differ
     rt::TypedControlRef labelVar{{1, 2}, ut::kLabel};
-    EXPECT_FALSE(r.copyControl({Harness::ref(kChannels), ut::kLabel}, labelVar));  // declared type lies
+    EXPECT_FALSE(
+        r.copyControl({Harness::ref(kChannels), ut::kLabel}, labelVar));  // declared type lies
     rt::TypedControlRef windowVar{{1, 2}, ut::kWindow};
     EXPECT_FALSE(r.copyControl({Harness::ref(kOwn), ut::kWindow}, windowVar));
     EXPECT_FALSE(r.copyControl({Harness::ref(0x16FFFFFF), ut::kListView}, dest));
@@ -167,7 +172,9 @@ TEST(ListCommands, SelectRowRaisesEventZeroOnlyWhenTheFocusMoves) {
     auto& r = h.rt();
     const ControlRef list = Harness::ref(kChannels);
     std::int32_t rowSeen = -5;
-    h.actions[hRowChanged] = [&](rt::Runtime& rr) { rowSeen = rt::toInt(rr.readProperty(list, 35)); };
+    h.actions[hRowChanged] = [&](rt::Runtime& rr) {
+        rowSeen = rt::toInt(rr.readProperty(list, 35));
+    };
     r.listSelectRow(list, 0);
     EXPECT_EQ(h.count(hRowChanged), 1u);
     EXPECT_EQ(rowSeen, 0);  // synchronous: the handler already sees the row
@@ -202,7 +209,8 @@ TEST(ListCommands, InsertCellsTitlesAndDeleteAll) {
     EXPECT_EQ(r.listCellText(prog, 2, 1), "");
     EXPECT_FALSE(r.listSetCellText(prog, 9, 0, "x"));
     r.listSetColumnTitle(prog, 1, G("CCTV-1（综合）  节目预告"));
-    EXPECT_EQ(r.control(prog)->as<rt::ListView>()->columns()[1].title, G("CCTV-1（综合）  节目预告"));
+    EXPECT_EQ(r.control(prog)->as<rt::ListView>()->columns()[1].title,
+              G("CCTV-1（综合）  节目预告"));
     r.listSetColumnTitle(prog, 0, std::nullopt);
     EXPECT_EQ(r.control(prog)->as<rt::ListView>()->columns()[0].title, "");
     r.listDeleteAllRows(prog);
@@ -276,7 +284,8 @@ TEST(OutlookBarCommands, AddGroupFailures) {
     EXPECT_FALSE(r.outlookAddGroup(menu, "s", menu));
     EXPECT_FALSE(r.outlookAddGroup(menu, "m", Harness::ref(0x16FFFFFF)));  // no such control
     EXPECT_TRUE(r.outlookAddGroup(menu, "a", Harness::ref(kProgram)));
-    EXPECT_FALSE(r.outlookAddGroup(menu, "b", Harness::ref(kProgram)));  // already a group's content
+    EXPECT_FALSE(
+        r.outlookAddGroup(menu, "b", Harness::ref(kProgram)));  // already a group's content
     EXPECT_EQ(r.control(menu)->as<rt::OutlookBar>()->groups().size(), 1u);
     EXPECT_EQ(h.count(hGroupOpened), 1u);
 }

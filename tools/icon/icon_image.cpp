@@ -78,7 +78,9 @@ std::vector<std::uint8_t> drawGuideIcon() {
                 }
             }
             std::uint8_t* p = &pixels[(py * kIconSize + px) * 4];
-            auto byte = [](float v) { return static_cast<std::uint8_t>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255)); };
+            auto byte = [](float v) {
+                return static_cast<std::uint8_t>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255));
+            };
             const float n = kSamples * kSamples;
             p[0] = a > 0 ? byte(b / a) : 0;
             p[1] = a > 0 ? byte(g / a) : 0;

@@ -18,7 +18,9 @@ struct ParseError {
     std::string message;
 };
 
-[[noreturn]] void fail(const std::string& message) { throw ParseError{message}; }
+[[noreturn]] void fail(const std::string& message) {
+    throw ParseError{message};
+}
 
 struct Token {
     std::string text;
@@ -53,7 +55,7 @@ std::vector<Token> tokenize(std::string_view line) {
 
 // One statement: a key and its arguments, read left to right.
 class Args {
-public:
+  public:
     Args(std::vector<Token> tokens) : tokens_(std::move(tokens)) {}
     const std::string& key() const { return tokens_[0].text; }
     bool more() const { return next_ < tokens_.size(); }
@@ -121,7 +123,7 @@ public:
         if (more()) fail("'" + key() + "': unexpected '" + tokens_[next_].text + "'");
     }
 
-private:
+  private:
     std::int64_t toNumber(const std::string& w, std::int64_t lo, std::int64_t hi) const {
         std::string_view s = w;
         bool negative = s.starts_with('-');
@@ -130,11 +132,12 @@ private:
         if (s.starts_with("0x") || s.starts_with("0X")) s.remove_prefix(2), base = 16;
         std::uint64_t magnitude = 0;
         auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), magnitude, base);
-        if (s.empty() || ec != std::errc() || p != s.data() + s.size() || magnitude > (1ull << 33)) {
+        if (s.empty() || ec != std::errc() || p != s.data() + s.size() ||
+            magnitude > (1ull << 33)) {
             fail("'" + key() + "': '" + w + "' is not a number");
         }
-        const std::int64_t v = negative ? -static_cast<std::int64_t>(magnitude)
-                                        : static_cast<std::int64_t>(magnitude);
+        const std::int64_t v =
+            negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
         if (v < lo || v > hi) fail("'" + key() + "': " + w + " is out of range");
         return v;
     }
@@ -182,7 +185,7 @@ std::int32_t alignment(const std::string& w) {
 }
 
 class Parser {
-public:
+  public:
     explicit Parser(const FileLoader& files) : files_(files) {}
 
     void statement(Args& a, int line) {
@@ -201,7 +204,8 @@ public:
             d.line = line;
             windows_.back().units.push_back(std::move(d));
         } else {
-            if (windows_.empty() || windows_.back().units.empty()) fail("'" + k + "' outside a unit");
+            if (windows_.empty() || windows_.back().units.empty())
+                fail("'" + k + "' outside a unit");
             Draft& d = windows_.back().units.back();
             if (!commonKey(a, d)) {
                 d.hasData = true;
@@ -216,10 +220,12 @@ public:
         return std::move(layout_);
     }
 
-private:
+  private:
     void addHandler(const std::string& name) {
         bool ok = !name.empty() && !std::isdigit(static_cast<unsigned char>(name[0]));
-        for (char c : name) ok = ok && (std::islower(static_cast<unsigned char>(c)) || std::isdigit(static_cast<unsigned char>(c)) || c == '_');
+        for (char c : name)
+            ok = ok && (std::islower(static_cast<unsigned char>(c)) ||
+                        std::isdigit(static_cast<unsigned char>(c)) || c == '_');
         if (!ok || name == "none") fail("handler name '" + name + "' is not lower_case");
         if (handlerIndex_.count(name)) fail("handler '" + name + "' is listed twice");
         handlerIndex_[name] = static_cast<std::int32_t>(layout_.handlers.size());
@@ -242,7 +248,7 @@ private:
             u.flags = 0;
             while (a.more()) {
                 const std::string w = a.word();
-                u.flags |= w == "visible"  ? rt::unit_flag::kVisible
+                u.flags |= w == "visible"    ? rt::unit_flag::kVisible
                            : w == "disabled" ? rt::unit_flag::kDisabled
                            : w == "tabstop"  ? rt::unit_flag::kTabStop
                                              : (fail("unknown flag '" + w + "'"), 0u);
@@ -260,7 +266,8 @@ private:
             const std::string h = a.word();
             if (h != "none") {
                 auto it = handlerIndex_.find(h);
-                if (it == handlerIndex_.end()) fail("handler '" + h + "' is not in the handler list");
+                if (it == handlerIndex_.end())
+                    fail("handler '" + h + "' is not in the handler list");
                 e.handler = it->second;
             }
             u.events.push_back(e);
@@ -297,65 +304,99 @@ private:
 
     bool windowKey(Args& a, rt::WindowData& w) {
         const std::string& k = a.key();
-        if (k == "title") w.title = a.text();
-        else if (k == "border") w.borderStyle = a.u32();
-        else if (k == "buttons") w.buttons = a.u32();
+        if (k == "title")
+            w.title = a.text();
+        else if (k == "border")
+            w.borderStyle = a.u32();
+        else if (k == "buttons")
+            w.buttons = a.u32();
         else if (k == "icon") {
             const std::string name = a.word();
             std::optional<rt::Bytes> bytes = files_ ? files_(name) : std::nullopt;
             if (!bytes) fail("no file '" + name + "' for the icon");
             w.icon = std::move(*bytes);
-        } else return false;
+        } else
+            return false;
         return true;
     }
 
     bool groupBoxKey(Args& a, rt::GroupBoxData& g) {
         const std::string& k = a.key();
-        if (k == "caption") g.caption = a.text();
-        else if (k == "align") g.alignment = alignment(a.word());
-        else if (k == "textcolour") g.textColour = a.colour();
-        else if (k == "background") g.backgroundColour = a.colour();
-        else if (k == "font") g.font = a.font();
-        else return false;
+        if (k == "caption")
+            g.caption = a.text();
+        else if (k == "align")
+            g.alignment = alignment(a.word());
+        else if (k == "textcolour")
+            g.textColour = a.colour();
+        else if (k == "background")
+            g.backgroundColour = a.colour();
+        else if (k == "font")
+            g.font = a.font();
+        else
+            return false;
         return true;
     }
 
     bool labelKey(Args& a, rt::LabelData& l) {
         const std::string& k = a.key();
-        if (k == "caption") l.caption = a.text();
-        else if (k == "textcolour") l.textColour = a.colour();
-        else if (k == "background") l.backgroundColour = a.colour();
-        else if (k == "effect") l.effect = a.i32();
-        else if (k == "border") l.border = a.i32();
-        else if (k == "borderwidth") l.borderWidth = a.i32();
-        else if (k == "bordercolours") for (std::uint32_t& c : l.borderColours) c = a.colour();
-        else if (k == "options") l.options = a.u32();
-        else if (k == "align") l.horizontalAlign = alignment(a.word()), l.verticalAlign = alignment(a.word());
-        else return false;
+        if (k == "caption")
+            l.caption = a.text();
+        else if (k == "textcolour")
+            l.textColour = a.colour();
+        else if (k == "background")
+            l.backgroundColour = a.colour();
+        else if (k == "effect")
+            l.effect = a.i32();
+        else if (k == "border")
+            l.border = a.i32();
+        else if (k == "borderwidth")
+            l.borderWidth = a.i32();
+        else if (k == "bordercolours")
+            for (std::uint32_t& c : l.borderColours) c = a.colour();
+        else if (k == "options")
+            l.options = a.u32();
+        else if (k == "align")
+            l.horizontalAlign = alignment(a.word()), l.verticalAlign = alignment(a.word());
+        else
+            return false;
         return true;
     }
 
     bool sliderKey(Args& a, rt::SliderBarData& s) {
         const std::string& k = a.key();
-        if (k == "range") s.minimum = a.i32(), s.maximum = a.i32();
-        else if (k == "position") s.position = a.i32();
-        else if (k == "border") s.border = a.i32();
-        else if (k == "orientation") s.orientation = a.i32();
-        else if (k == "ticks") s.tickStyle = a.i32(), s.tickFrequency = a.i32();
-        else if (k == "pagesize") s.pageSize = a.i32();
-        else if (k == "linesize") s.lineSize = a.i32();
-        else if (k == "selection") s.showSelection = a.flag(), s.selectionStart = a.i32(), s.selectionEnd = a.i32();
-        else return false;
+        if (k == "range")
+            s.minimum = a.i32(), s.maximum = a.i32();
+        else if (k == "position")
+            s.position = a.i32();
+        else if (k == "border")
+            s.border = a.i32();
+        else if (k == "orientation")
+            s.orientation = a.i32();
+        else if (k == "ticks")
+            s.tickStyle = a.i32(), s.tickFrequency = a.i32();
+        else if (k == "pagesize")
+            s.pageSize = a.i32();
+        else if (k == "linesize")
+            s.lineSize = a.i32();
+        else if (k == "selection")
+            s.showSelection = a.flag(), s.selectionStart = a.i32(), s.selectionEnd = a.i32();
+        else
+            return false;
         return true;
     }
 
     bool htmlKey(Args& a, rt::HtmlViewerData& h) {
         const std::string& k = a.key();
-        if (k == "address") h.startAddress = a.text();
-        else if (k == "fontsize") h.fontSize = a.i32();
-        else if (k == "offline") h.offline = a.flag();
-        else if (k == "silent") h.silent = a.flag();
-        else return false;
+        if (k == "address")
+            h.startAddress = a.text();
+        else if (k == "fontsize")
+            h.fontSize = a.i32();
+        else if (k == "offline")
+            h.offline = a.flag();
+        else if (k == "silent")
+            h.silent = a.flag();
+        else
+            return false;
         return true;
     }
 
@@ -370,10 +411,14 @@ private:
             p.text = a.text();
             while (a.more()) {
                 const std::string opt = a.word();
-                if (opt == "border") p.borderStyle = a.i32();
-                else if (opt == "image") p.image = a.i32();
-                else if (opt == "tip") p.tip = a.text();
-                else fail("unknown part option '" + opt + "'");
+                if (opt == "border")
+                    p.borderStyle = a.i32();
+                else if (opt == "image")
+                    p.image = a.i32();
+                else if (opt == "tip")
+                    p.tip = a.text();
+                else
+                    fail("unknown part option '" + opt + "'");
             }
         } else {
             return false;
@@ -428,8 +473,10 @@ private:
             c.width = a.i32();
             if (a.more()) {
                 const std::string w = a.word();
-                c.alignment = w == "left" ? 0 : w == "right" ? 1 : w == "centre" ? 2
-                                                                  : (fail("unknown alignment '" + w + "'"), 0);
+                c.alignment = w == "left"     ? 0
+                              : w == "right"  ? 1
+                              : w == "centre" ? 2
+                                              : (fail("unknown alignment '" + w + "'"), 0);
             }
         } else if (k == "row") {
             l.rows.emplace_back().title = a.text();
@@ -441,16 +488,26 @@ private:
 
     bool outlookKey(Args& a, rt::OutlookBarData& o) {
         const std::string& k = a.key();
-        if (k == "headercolour") o.headerColour = a.colour();
-        else if (k == "headertextcolour") o.headerTextColour = a.colour();
-        else if (k == "background") o.backgroundColour = a.colour();
-        else if (k == "itemtextcolour") o.itemTextColour = a.colour();
-        else if (k == "headerfont") o.headerFont = a.font();
-        else if (k == "itemfont") o.itemFont = a.font();
-        else if (k == "headerheight") o.headerHeight = a.i32();
-        else if (k == "itemheight") o.itemHeight = a.i32();
-        else if (k == "animation") o.animationSteps = a.i32();
-        else return false;
+        if (k == "headercolour")
+            o.headerColour = a.colour();
+        else if (k == "headertextcolour")
+            o.headerTextColour = a.colour();
+        else if (k == "background")
+            o.backgroundColour = a.colour();
+        else if (k == "itemtextcolour")
+            o.itemTextColour = a.colour();
+        else if (k == "headerfont")
+            o.headerFont = a.font();
+        else if (k == "itemfont")
+            o.itemFont = a.font();
+        else if (k == "headerheight")
+            o.headerHeight = a.i32();
+        else if (k == "itemheight")
+            o.itemHeight = a.i32();
+        else if (k == "animation")
+            o.animationSteps = a.i32();
+        else
+            return false;
         return true;
     }
 

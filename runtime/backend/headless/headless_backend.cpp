@@ -23,7 +23,8 @@ void HeadlessBackend::post(Action action, When at) {
     enqueue(Message{at.value_or(now()), 0, std::nullopt, std::move(action)});
 }
 
-void HeadlessBackend::postMousePress(ControlRef ref, std::int32_t x, std::int32_t y, std::int32_t keys, When at) {
+void HeadlessBackend::postMousePress(ControlRef ref, std::int32_t x, std::int32_t y,
+                                     std::int32_t keys, When at) {
     post([=](Runtime& rt) { rt.userMousePress(ref, x, y, keys); }, at);
 }
 
@@ -53,7 +54,8 @@ std::optional<std::size_t> HeadlessBackend::nextDue() {
     for (std::size_t i = 0; i < queue_.size(); ++i) {
         const Message& m = queue_[i];
         if (m.due > t) continue;
-        if (!best || m.due < queue_[*best].due || (m.due == queue_[*best].due && m.seq < queue_[*best].seq))
+        if (!best || m.due < queue_[*best].due ||
+            (m.due == queue_[*best].due && m.seq < queue_[*best].seq))
             best = i;
     }
     return best;

@@ -21,7 +21,7 @@
 namespace rt {
 
 class HeadlessBackend : public Backend {
-public:
+  public:
     struct Options {
         bool fakeClock = true;
         Clock::time_point start{};   // the fake clock's first reading
@@ -34,7 +34,8 @@ public:
     explicit HeadlessBackend(Options options);
 
     // Synthetic input; each is one queued message.
-    void postMousePress(ControlRef ref, std::int32_t x, std::int32_t y, std::int32_t keys = 0, When at = {});
+    void postMousePress(ControlRef ref, std::int32_t x, std::int32_t y, std::int32_t keys = 0,
+                        When at = {});
     void postRowClick(ControlRef list, std::int32_t row, When at = {});
     void postKey(ControlRef ref, std::int32_t keyCode, When at = {});  // e.g. kKeyUp, kKeyDown
     void postHeaderClick(ControlRef bar, std::int32_t group, When at = {});
@@ -48,7 +49,10 @@ public:
     void advance(Clock::duration d) { clock_ += d; }
     std::size_t queuedCount() const;  // due messages, the quit message included
     bool quitQueued() const;
-    struct ChangeRecord { ControlRef ref; Change what; };
+    struct ChangeRecord {
+        ControlRef ref;
+        Change what;
+    };
     const std::vector<ChangeRecord>& changes() const { return changes_; }
     std::size_t createdCount() const { return created_; }
 
@@ -66,7 +70,7 @@ public:
     bool waitForMessage(Clock::time_point deadline) override;
     void showFatalReport(const Text& report) override;  // to stderr, as UTF-8
 
-private:
+  private:
     struct Message {
         Clock::time_point due;
         std::uint64_t seq = 0;

@@ -88,32 +88,15 @@ void QtBackend::controlCreated(const Control& c) {
 
     ControlWidget* made = nullptr;
     switch (c.type) {
-        case unit_type::kWindow:
-            made = new qt::WindowWidget(*this, ref, c);
-            break;
-        case unit_type::kGroupBox:
-            made = new qt::GroupBoxWidget(*this, ref, area);
-            break;
-        case unit_type::kLabel:
-            made = new qt::LabelWidget(*this, ref, area);
-            break;
-        case unit_type::kSliderBar:
-            made = new qt::SliderWidget(*this, ref, area);
-            break;
-        case unit_type::kStatusBar:
-            made = new qt::StatusBarWidget(*this, ref, area);
-            break;
-        case unit_type::kListView:
-            made = new qt::ListViewWidget(*this, ref, area);
-            break;
-        case unit_type::kOutlookBar:
-            made = new qt::OutlookBarWidget(*this, ref, area);
-            break;
-        case unit_type::kHtmlViewer:
-            made = new qt::HtmlViewerWidget(*this, ref, area);
-            break;
-        default:
-            return;  // menu items and unknown units have nothing to show
+        case unit_type::kWindow: made = new qt::WindowWidget(*this, ref, c); break;
+        case unit_type::kGroupBox: made = new qt::GroupBoxWidget(*this, ref, area); break;
+        case unit_type::kLabel: made = new qt::LabelWidget(*this, ref, area); break;
+        case unit_type::kSliderBar: made = new qt::SliderWidget(*this, ref, area); break;
+        case unit_type::kStatusBar: made = new qt::StatusBarWidget(*this, ref, area); break;
+        case unit_type::kListView: made = new qt::ListViewWidget(*this, ref, area); break;
+        case unit_type::kOutlookBar: made = new qt::OutlookBarWidget(*this, ref, area); break;
+        case unit_type::kHtmlViewer: made = new qt::HtmlViewerWidget(*this, ref, area); break;
+        default: return;  // menu items and unknown units have nothing to show
     }
     QWidget* w = made->asWidget();
     widgets_[keyOf(ref)] = w;
@@ -179,23 +162,18 @@ void QtBackend::controlChanged(const Control& c, Change what) {
     // A control handed to a roll-up menu changes its parent with any change.
     placeInParent(c);
     switch (what) {
-        case Change::Geometry:
-            self->applyGeometry(c);
-            break;
+        case Change::Geometry: self->applyGeometry(c); break;
         case Change::Visible:
             if (c.type != unit_type::kWindow) w->setVisible(c.visible);
             break;
-        case Change::Disabled:
-            w->setEnabled(!c.disabled);
-            break;
+        case Change::Disabled: w->setEnabled(!c.disabled); break;
         case Change::Children:
         case Change::Groups:
             for (std::uint32_t child : c.children)
                 if (const Control* k = control(ControlRef{c.window, child})) placeInParent(*k);
             restackChildren(c);
             break;
-        default:
-            break;
+        default: break;
     }
     self->sync(c, what);
 }

@@ -23,10 +23,8 @@ bool InputCounter::isInput(const QEvent& e) {
         case QEvent::Wheel:
         case QEvent::Close:
         case QEvent::TouchBegin:
-        case QEvent::TouchEnd:
-            return true;
-        default:
-            return false;
+        case QEvent::TouchEnd: return true;
+        default: return false;
     }
 }
 

@@ -66,18 +66,13 @@ void ListViewWidget::sync(const Control& c, Change what) {
         return;
     }
     switch (what) {
-        case Change::Columns:
-            syncColumns(*lv);
-            break;
+        case Change::Columns: syncColumns(*lv); break;
         case Change::Rows:
             syncRows(*lv);
             syncSelection(*lv);
             break;
-        case Change::Selection:
-            syncSelection(*lv);
-            break;
-        default:
-            break;
+        case Change::Selection: syncSelection(*lv); break;
+        default: break;
     }
 }
 

@@ -31,7 +31,8 @@ std::int32_t ListView::insertRow(const InsertRowArgs& args) {
     row.itemData = args.itemData.value_or(0);
 
     std::size_t at = rows_.size();
-    if (args.position && *args.position >= 0 && static_cast<std::size_t>(*args.position) < rows_.size())
+    if (args.position && *args.position >= 0 &&
+        static_cast<std::size_t>(*args.position) < rows_.size())
         at = static_cast<std::size_t>(*args.position);
     rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(at), std::move(row));
     return static_cast<std::int32_t>(at);
@@ -48,7 +49,8 @@ bool ListView::setCellText(std::int32_t row, std::int32_t column, Text text) {
     if (!validRow(row) || column < 0) return false;
     if (column > 0 && static_cast<std::size_t>(column) >= columns_.size()) return false;
     auto& cells = rows_[static_cast<std::size_t>(row)].cells;
-    if (cells.size() <= static_cast<std::size_t>(column)) cells.resize(static_cast<std::size_t>(column) + 1);
+    if (cells.size() <= static_cast<std::size_t>(column))
+        cells.resize(static_cast<std::size_t>(column) + 1);
     cells[static_cast<std::size_t>(column)] = std::move(text);
     return true;
 }
@@ -60,12 +62,14 @@ bool ListView::setColumnTitle(std::int32_t column, Text title) {
 }
 
 void ListView::selectOnly(std::int32_t row) {
-    for (std::size_t i = 0; i < rows_.size(); ++i) rows_[i].selected = static_cast<std::int32_t>(i) == row;
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        rows_[i].selected = static_cast<std::int32_t>(i) == row;
 }
 
 bool ListView::focusRow(std::int32_t row) {
     if (focusedRow() == row) return false;
-    for (std::size_t i = 0; i < rows_.size(); ++i) rows_[i].focused = static_cast<std::int32_t>(i) == row;
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        rows_[i].focused = static_cast<std::int32_t>(i) == row;
     return true;
 }
 

@@ -33,7 +33,7 @@ struct InsertRowArgs {
 };
 
 class ListView {
-public:
+  public:
     ListView() = default;
     // Takes the columns and preset rows out of the design values; a stored
     // current row (property 35) is selected.
@@ -77,7 +77,7 @@ public:
     static constexpr std::int32_t kHeaderHeight = 24;
     static constexpr std::int32_t kRowHeight = 18;
 
-private:
+  private:
     bool validRow(std::int32_t row) const {
         return row >= 0 && static_cast<std::size_t>(row) < rows_.size();
     }

@@ -18,7 +18,7 @@ struct OutlookGroup {
 };
 
 class OutlookBar {
-public:
+  public:
     OutlookBar() = default;
     explicit OutlookBar(const OutlookBarData& designValues) : design(designValues) {}
 
@@ -43,7 +43,7 @@ public:
     // Makes a valid group current; the caller hides and shows the contents.
     void setCurrent(std::int32_t index) { current_ = index; }
 
-private:
+  private:
     std::vector<OutlookGroup> groups_;
     std::int32_t current_ = 0;
 };

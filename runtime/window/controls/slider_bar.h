@@ -9,7 +9,7 @@
 namespace rt {
 
 class SliderBar {
-public:
+  public:
     SliderBar() { setRange(design_.minimum, design_.maximum, design_.position); }
     explicit SliderBar(const SliderBarData& design) : design_(design) {
         setRange(design.minimum, design.maximum, design.position);
@@ -22,11 +22,13 @@ public:
     const SliderBarData& values() const { return design_; }
     SliderBarData& values() { return design_; }
 
-    void setPosition(std::int32_t p) { design_.position = std::clamp(p, design_.minimum, design_.maximum); }
+    void setPosition(std::int32_t p) {
+        design_.position = std::clamp(p, design_.minimum, design_.maximum);
+    }
     void setMinimum(std::int32_t v) { setRange(v, std::max(v, design_.maximum), design_.position); }
     void setMaximum(std::int32_t v) { setRange(std::min(v, design_.minimum), v, design_.position); }
 
-private:
+  private:
     void setRange(std::int32_t min, std::int32_t max, std::int32_t pos) {
         design_.minimum = min;
         design_.maximum = std::max(min, max);

@@ -11,9 +11,10 @@
 namespace rt {
 
 class StatusBar {
-public:
+  public:
     StatusBar() = default;
-    explicit StatusBar(StatusBarData design) : settings(design.settings), parts(std::move(design.parts)) {}
+    explicit StatusBar(StatusBarData design)
+        : settings(design.settings), parts(std::move(design.parts)) {}
 
     std::uint32_t settings = 0;  // property 8; bit 0 size grip
     std::vector<StatusPart> parts;

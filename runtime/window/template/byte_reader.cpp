@@ -71,7 +71,8 @@ bool ByteReader::countedBlock(std::span<const std::uint8_t>& out, const char* wh
 bool ByteReader::countedText(Text& out, const char* what) {
     std::span<const std::uint8_t> b;
     if (!countedBlock(b, what)) return false;
-    if (!b.empty() && std::memchr(b.data(), 0, b.size())) return fail(std::string(what) + " holds a NUL");
+    if (!b.empty() && std::memchr(b.data(), 0, b.size()))
+        return fail(std::string(what) + " holds a NUL");
     out.assign(reinterpret_cast<const char*>(b.data()), b.size());
     return true;
 }

@@ -15,7 +15,7 @@
 namespace rt::tpl {
 
 class ByteReader {
-public:
+  public:
     // `base` is the offset of data[0] within the whole block, for messages.
     explicit ByteReader(std::span<const std::uint8_t> data, std::size_t base = 0)
         : data_(data), base_(base) {}
@@ -27,8 +27,8 @@ public:
     bool word(std::int32_t& v) { return i32(v); }
     bool skip(std::size_t n, const char* what);
     bool bytes(std::size_t n, std::span<const std::uint8_t>& out, const char* what);
-    bool nulText(Text& out, const char* what);          // bytes up to a NUL, NUL consumed
-    bool countedText(Text& out, const char* what);      // 32-bit count, bytes, no NUL inside
+    bool nulText(Text& out, const char* what);      // bytes up to a NUL, NUL consumed
+    bool countedText(Text& out, const char* what);  // 32-bit count, bytes, no NUL inside
     bool countedBlock(std::span<const std::uint8_t>& out, const char* what);
     bool countedBytes(Bytes& out, const char* what);
 
@@ -42,7 +42,7 @@ public:
     std::size_t offset() const { return base_ + pos_; }
     const std::string& error() const { return error_; }
 
-private:
+  private:
     std::span<const std::uint8_t> data_;
     std::size_t base_;
     std::size_t pos_ = 0;
@@ -51,7 +51,7 @@ private:
 };
 
 class ByteWriter {
-public:
+  public:
     explicit ByteWriter(Bytes& out) : out_(out) {}
     void u8(std::uint8_t v) { out_.push_back(v); }
     void u32(std::uint32_t v);
@@ -64,7 +64,7 @@ public:
     void patchU32(std::size_t at, std::uint32_t v);
     std::size_t size() const { return out_.size(); }
 
-private:
+  private:
     Bytes& out_;
 };
 

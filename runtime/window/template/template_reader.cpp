@@ -78,7 +78,8 @@ bool readWindow(ByteReader& r, std::span<const std::uint8_t> block, WindowEntry&
     r.u32(count), r.u32(tableBytes);
     if (!r.ok()) return false;
     if (tableBytes > r.remaining()) return r.fail("unit table runs past the block");
-    if (count > tableBytes / 8) return r.fail("unit count " + std::to_string(count) + " exceeds the unit table");
+    if (count > tableBytes / 8)
+        return r.fail("unit count " + std::to_string(count) + " exceeds the unit table");
 
     const std::size_t tableAt = r.offset();
     std::vector<std::uint32_t> ids(count), offsets(count);
@@ -129,7 +130,8 @@ std::string checkWindow(const WindowEntry& win) {
             return unit + "parent " + hex(u.parent) + " is not another unit of the window";
         }
         for (std::uint32_t c : u.children) {
-            if (c == u.id || !byId.count(c)) return unit + "child " + hex(c) + " is not another unit";
+            if (c == u.id || !byId.count(c))
+                return unit + "child " + hex(c) + " is not another unit";
         }
         if (!typeDataValid(u.type, u.typeData)) return unit + "type data does not decode";
     }
@@ -137,7 +139,8 @@ std::string checkWindow(const WindowEntry& win) {
     for (const UnitRecord& u : win.units) {
         std::uint32_t p = u.parent;
         for (std::size_t steps = 0; p != 0; ++steps) {
-            if (steps > win.units.size()) return where + "unit " + hex(u.id) + ": its parents form a cycle";
+            if (steps > win.units.size())
+                return where + "unit " + hex(u.id) + ": its parents form a cycle";
             p = byId.at(p)->parent;
         }
     }

@@ -143,9 +143,9 @@ Bytes encode(const LabelData& d) {
 namespace {
 template <typename D>
 auto sliderFields(D& d) {  // properties 8..19 in index order
-    return std::array{&d.border,        &d.orientation,  &d.tickStyle,      &d.tickFrequency,
-                      &d.pageSize,      &d.lineSize,     &d.showSelection,  &d.selectionStart,
-                      &d.selectionEnd,  &d.minimum,      &d.maximum,        &d.position};
+    return std::array{&d.border,       &d.orientation, &d.tickStyle,     &d.tickFrequency,
+                      &d.pageSize,     &d.lineSize,    &d.showSelection, &d.selectionStart,
+                      &d.selectionEnd, &d.minimum,     &d.maximum,       &d.position};
 }
 }  // namespace
 

@@ -49,13 +49,13 @@ struct GroupBoxData {
 };
 
 struct LabelData {
-    std::int32_t effect = 0;       // property 9
-    std::int32_t borderWidth = 0;  // property 11
-    std::int32_t border = 0;       // property 10
+    std::int32_t effect = 0;                                                      // property 9
+    std::int32_t borderWidth = 0;                                                 // property 11
+    std::int32_t border = 0;                                                      // property 10
     std::uint32_t borderColours[3] = {kColourBlack, kColourBlack, kColourBlack};  // 12..14
-    std::uint32_t textColour = kColourBlack;              // property 16
-    std::uint32_t backgroundColour = kColourTransparent;  // property 17
-    std::uint32_t options = 0;  // bit0 word wrap
+    std::uint32_t textColour = kColourBlack;                                      // property 16
+    std::uint32_t backgroundColour = kColourTransparent;                          // property 17
+    std::uint32_t options = 0;                                                    // bit0 word wrap
     Text caption;
     std::int32_t horizontalAlign = 0, verticalAlign = 0;  // 0 left/top, 1 centre, 2 right/bottom
     friend bool operator==(const LabelData&, const LabelData&) = default;
@@ -105,17 +105,17 @@ struct ListRow {
 struct ListViewData {
     // Stored in this order: 8, 9, 10, 11, 13, 14, 15, 16, 18, 20..23, 26..36.
     std::int32_t viewType = 3;  // 8: 0 icons, 1 small icons, 2 list, 3 report
-    std::int32_t border = 1, iconAlignment = 0, sortOrder = 0;  // 9, 10, 11
-    std::uint32_t textColour = kColourBlack, backgroundColour = kColourWhite;  // 13, 14
-    std::uint32_t textBackgroundColour = kColourWhite;                          // 15
-    std::int32_t singleSelection = 1, alwaysShowSelection = 1;                  // 16, 18
+    std::int32_t border = 1, iconAlignment = 0, sortOrder = 0;                          // 9, 10, 11
+    std::uint32_t textColour = kColourBlack, backgroundColour = kColourWhite;           // 13, 14
+    std::uint32_t textBackgroundColour = kColourWhite;                                  // 15
+    std::int32_t singleSelection = 1, alwaysShowSelection = 1;                          // 16, 18
     std::int32_t gridLines = 0, fullRowSelect = 1, checkBoxes = 0, headerDragDrop = 0;  // 20..23
-    std::int32_t hotTrack = 0, oneClickActivate = 0, twoClickActivate = 0;      // 26..28
-    std::int32_t underlineHot = 0, flatScrollBars = 0, infoTips = 0;            // 29..31
-    std::int32_t labelEditable = 0, headerHidden = 0;                           // 32, 33
-    std::int32_t selectWithFocus = 0;                                           // 34
-    std::int32_t currentRow = -1;                                               // 35
-    std::int32_t autoArrange = 0;                                               // 36
+    std::int32_t hotTrack = 0, oneClickActivate = 0, twoClickActivate = 0;              // 26..28
+    std::int32_t underlineHot = 0, flatScrollBars = 0, infoTips = 0;                    // 29..31
+    std::int32_t labelEditable = 0, headerHidden = 0;                                   // 32, 33
+    std::int32_t selectWithFocus = 0;                                                   // 34
+    std::int32_t currentRow = -1;                                                       // 35
+    std::int32_t autoArrange = 0;                                                       // 36
     std::optional<FontRecord> font;  // nothing = the default font
     std::vector<ListColumn> columns;
     std::vector<ListRow> rows;  // preset rows

@@ -35,12 +35,13 @@ inline constexpr std::uint32_t kDisabled = 1u << 1;
 inline constexpr std::uint32_t kTabStop = 1u << 2;
 }  // namespace unit_flag
 
-inline constexpr std::uint32_t kCursorArrow = 0;      // the default pointer
+inline constexpr std::uint32_t kCursorArrow = 0;     // the default pointer
 inline constexpr std::uint32_t kCursorHand = 32649;  // system hand cursor
 inline constexpr std::int32_t kNoHandler = -1;
 
 // The fatal runtime-error message for a block that cannot be read.
-inline constexpr std::string_view kTemplateLoadError = "载入窗口模板数据段出错!";  // UTF-8; rt::gbk() it
+inline constexpr std::string_view kTemplateLoadError =
+    "载入窗口模板数据段出错!";  // UTF-8; rt::gbk() it
 
 struct EventBinding {
     std::int32_t event = 0;             // negative: common mouse/keyboard events
@@ -63,14 +64,14 @@ struct UnitRecord {
     Text name;               // empty for the window's own unit
     Text comment;
     std::int32_t left = 0, top = 0, width = 0, height = 0;  // parent's client area
-    std::uint32_t parent = 0;  // 0 = the window itself
+    std::uint32_t parent = 0;                               // 0 = the window itself
     std::vector<std::uint32_t> children;
     std::uint32_t cursor = kCursorArrow;
     Text tag;
     std::uint32_t flags = 0;  // unit_flag bits
     std::uint32_t tabOrder = 0;
     std::vector<EventBinding> events;
-    Bytes typeData;  // the type's own design values; empty = all defaults
+    Bytes typeData;                      // the type's own design values; empty = all defaults
     std::optional<MenuItemFields> menu;  // set only for unit_type::kMenuItem
 
     friend bool operator==(const UnitRecord&, const UnitRecord&) = default;
