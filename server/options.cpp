@@ -1,7 +1,9 @@
 #include "server/options.h"
 
+#include <CLI/CLI.hpp>
 #include <charconv>
 #include <ctime>
+#include <functional>
 
 namespace epg {
 namespace {
@@ -12,25 +14,102 @@ bool toInt(std::string_view s, long long& out) {
     return ec == std::errc() && p == s.data() + s.size();
 }
 
+// An option taking a value each time it is given (the last one counts unless
+// `repeatable`). Every value goes through `take`, which refuses a bad one by
+// throwing CLI::ValidationError with the text to show.
+CLI::Option* addOption(CLI::App& app, const std::string& name, const std::string& valueName,
+                       const std::string& help, std::function<void(const std::string&)> take,
+                       bool repeatable = false) {
+    auto each = [name, take = std::move(take)](const CLI::results_t& values) {
+        for (const std::string& v : values) {
+            if (v.empty()) throw CLI::ValidationError(name + " needs a value");
+            take(v);
+        }
+        return true;
+    };
+    return app.add_option(name, std::move(each), help)
+        ->type_name(valueName)
+        ->multi_option_policy(repeatable ? CLI::MultiOptionPolicy::TakeAll
+                                         : CLI::MultiOptionPolicy::TakeLast);
+}
+
+// The command line as CLI11 reads it, filling `o`; `maps` gathers every
+// --map so that a second one can be refused after the parse.
+void describe(CLI::App& app, Options& o, std::vector<std::string>& maps) {
+    app.description(
+        "Serves the weekly day pages of the TV guide (W1.htm = Monday .. W7.htm = Sunday of\n"
+        "the current week, local time) and the banner page /soft/down/a1.html.");
+    app.footer("SIGHUP reads the XMLTV files again; on any error the old listings stay.");
+    app.option_defaults()->group("options");
+    app.set_help_flag("-h,--help", "show this text");
+    app.get_formatter()->column_width(28);
+    app.get_formatter()->label("Usage", "usage");
+    app.get_formatter()->label("OPTIONS", "options");
+
+    addOption(app, "--listen", "HOST:PORT", "address to serve on (default 127.0.0.1:8610)",
+              [&o](const std::string& v) {
+                  if (!parseListen(v, o.host, o.port))
+                      throw CLI::ValidationError("--listen wants HOST:PORT, not \"" + v + "\"");
+              });
+    addOption(
+        app, "--xmltv", "FILE",
+        "read listings from an XMLTV file (repeatable);\n"
+        "without it the server makes up sample listings",
+        [&o](const std::string& v) { o.xmltvFiles.push_back(v); }, true);
+    addOption(
+        app, "--map", "FILE",
+        "catalogue path TAB XMLTV channel id, one per line;\n"
+        "without it a channel id must be the catalogue path",
+        [&maps](const std::string& v) { maps.push_back(v); }, true);
+    addOption(
+        app, "--now", "YYYY-MM-DDTHH:MM:SS", "fix the server's clock (local time)",
+        [&o](const std::string& v) {
+            o.now = parseLocalDateTime(v);
+            if (!o.now)
+                throw CLI::ValidationError("--now wants YYYY-MM-DDTHH:MM:SS, not \"" + v + "\"");
+        });
+    addOption(app, "--export", "DIR", "write every page and the banner below DIR, then exit",
+              [&o](const std::string& v) { o.exportDir = v; });
+    addOption(app, "--write-sample-xmltv", "FILE",
+              "write this week's sample listings as XMLTV, then exit",
+              [&o](const std::string& v) { o.sampleXmltvFile = v; });
+    addOption(app, "--threads", "N", "worker threads (default 2)", [&o](const std::string& v) {
+        long long n;
+        if (!toInt(v, n) || n < 1 || n > 64)
+            throw CLI::ValidationError("--threads wants a number from 1 to 64");
+        o.threads = static_cast<int>(n);
+    });
+}
+
 }  // namespace
 
 std::string usageText() {
-    return "usage: tvguide-epgd [options]\n"
-           "Serves the weekly day pages of the TV guide (W1.htm = Monday .. W7.htm = Sunday of\n"
-           "the current week, local time) and the banner page /soft/down/a1.html.\n"
-           "\n"
-           "  --listen HOST:PORT        address to serve on (default 127.0.0.1:8610)\n"
-           "  --xmltv FILE              read listings from an XMLTV file (repeatable);\n"
-           "                            without it the server makes up sample listings\n"
-           "  --map FILE                catalogue path TAB XMLTV channel id, one per line;\n"
-           "                            without it a channel id must be the catalogue path\n"
-           "  --now YYYY-MM-DDTHH:MM:SS fix the server's clock (local time)\n"
-           "  --export DIR              write every page and the banner below DIR, then exit\n"
-           "  --write-sample-xmltv FILE write this week's sample listings as XMLTV, then exit\n"
-           "  --threads N               worker threads (default 2)\n"
-           "  --help                    show this text\n"
-           "\n"
-           "SIGHUP reads the XMLTV files again; on any error the old listings stay.\n";
+    CLI::App app("", "tvguide-epgd");
+    Options unused;
+    std::vector<std::string> maps;
+    describe(app, unused, maps);
+    return app.help();
+}
+
+OptionsResult parseOptions(const std::vector<std::string>& args) {
+    Options o;
+    std::vector<std::string> maps;
+    CLI::App app("", "tvguide-epgd");
+    describe(app, o, maps);
+    try {
+        // CLI11 takes the arguments last first.
+        app.parse(std::vector<std::string>(args.rbegin(), args.rend()));
+    } catch (const CLI::CallForHelp&) {
+        o.help = true;
+        return {std::move(o), {}};
+    } catch (const CLI::ParseError& e) {
+        return {std::nullopt, e.what()};
+    }
+    if (maps.size() > 1) return {std::nullopt, "--map given twice"};
+    if (!maps.empty()) o.mapFile = maps.front();
+    if (o.mapFile && o.xmltvFiles.empty())
+        return {std::nullopt, "--map needs at least one --xmltv"};
+    return {std::move(o), {}};
 }
 
 std::optional<Seconds> parseLocalDateTime(std::string_view t) {
@@ -63,61 +142,6 @@ bool parseListen(std::string_view text, std::string& host, std::uint16_t& port) 
     host = std::string(h);
     port = static_cast<std::uint16_t>(p);
     return true;
-}
-
-OptionsResult parseOptions(const std::vector<std::string>& args) {
-    Options o;
-    auto fail = [](std::string msg) { return OptionsResult{std::nullopt, std::move(msg)}; };
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string name = args[i];
-        std::optional<std::string> inlineValue;
-        if (name.starts_with("--")) {
-            if (auto eq = name.find('='); eq != std::string::npos) {
-                inlineValue = name.substr(eq + 1);
-                name.resize(eq);
-            }
-        }
-        auto value = [&]() -> std::optional<std::string> {
-            if (inlineValue) return inlineValue;
-            if (i + 1 < args.size()) return args[++i];
-            return std::nullopt;
-        };
-        if (name == "--help" || name == "-h") {
-            o.help = true;
-            continue;
-        }
-        static const char* const kWithValue[] = {"--listen", "--xmltv",  "--map",
-                                                 "--now",    "--export", "--write-sample-xmltv",
-                                                 "--threads"};
-        bool known = false;
-        for (const char* k : kWithValue) known = known || name == k;
-        if (!known) return fail("unknown option \"" + name + "\"");
-        auto v = value();
-        if (!v || v->empty()) return fail(name + " needs a value");
-        if (name == "--listen") {
-            if (!parseListen(*v, o.host, o.port))
-                return fail("--listen wants HOST:PORT, not \"" + *v + "\"");
-        } else if (name == "--xmltv") {
-            o.xmltvFiles.push_back(*v);
-        } else if (name == "--map") {
-            if (o.mapFile) return fail("--map given twice");
-            o.mapFile = *v;
-        } else if (name == "--now") {
-            o.now = parseLocalDateTime(*v);
-            if (!o.now) return fail("--now wants YYYY-MM-DDTHH:MM:SS, not \"" + *v + "\"");
-        } else if (name == "--export") {
-            o.exportDir = *v;
-        } else if (name == "--write-sample-xmltv") {
-            o.sampleXmltvFile = *v;
-        } else if (name == "--threads") {
-            long long n;
-            if (!toInt(*v, n) || n < 1 || n > 64)
-                return fail("--threads wants a number from 1 to 64");
-            o.threads = static_cast<int>(n);
-        }
-    }
-    if (o.mapFile && o.xmltvFiles.empty()) return fail("--map needs at least one --xmltv");
-    return {std::move(o), {}};
 }
 
 }  // namespace epg

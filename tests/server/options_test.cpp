@@ -34,29 +34,48 @@ TEST(OptionsTest, DefaultsAndValues) {
     EXPECT_TRUE(parseOptions({"--help"}).options->help);
 }
 
+TEST(OptionsTest, RepeatedOptions) {
+    // The last --listen counts; every --xmltv is kept; help in either spelling.
+    auto r = parseOptions({"--listen", "127.0.0.1:1", "--xmltv", "a", "--listen=[::1]:2", "--xmltv",
+                           "b", "--threads", "3", "--threads", "64"});
+    ASSERT_TRUE(r.options) << r.error;
+    EXPECT_EQ(r.options->host, "::1");
+    EXPECT_EQ(r.options->port, 2);
+    EXPECT_EQ(r.options->xmltvFiles, (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(r.options->threads, 64);
+    for (const char* help : {"--help", "-h"}) {
+        r = parseOptions({"--threads", "4", help});
+        ASSERT_TRUE(r.options) << help;
+        EXPECT_TRUE(r.options->help);
+    }
+}
+
 TEST(OptionsTest, BadOptionsAreRefusedWithAReason) {
-    const std::vector<std::vector<std::string>> bad = {
-        {"--bogus"},
-        {"extra"},
-        {"--listen"},
-        {"--listen", "127.0.0.1"},
-        {"--listen", "127.0.0.1:65536"},
-        {"--listen", "127.0.0.1:-1"},
-        {"--listen", ":80"},
-        {"--listen", "host:8x"},
-        {"--now", "2026-12-09"},
-        {"--now", "2026-02-30T10:00:00"},
-        {"--now", "2026-12-09T24:00:00"},
-        {"--map", "m.txt"},  // without --xmltv
-        {"--xmltv", "a", "--map", "m", "--map", "n"},
-        {"--threads", "0"},
-        {"--threads", "many"},
-        {"--export", ""},
+    const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {
+        {{"--bogus"}, "--bogus"},
+        {{"-x"}, "-x"},
+        {{"extra"}, "extra"},
+        {{"--listen"}, "--listen"},
+        {{"--listen", "127.0.0.1"}, "--listen wants HOST:PORT"},
+        {{"--listen", "127.0.0.1:65536"}, "--listen wants HOST:PORT"},
+        {{"--listen", "127.0.0.1:-1"}, "--listen wants HOST:PORT"},
+        {{"--listen", ":80"}, "--listen wants HOST:PORT"},
+        {{"--listen", "host:8x"}, "--listen wants HOST:PORT, not \"host:8x\""},
+        {{"--now", "2026-12-09"}, "--now wants YYYY-MM-DDTHH:MM:SS"},
+        {{"--now", "2026-02-30T10:00:00"}, "--now wants YYYY-MM-DDTHH:MM:SS"},
+        {{"--now", "2026-12-09T24:00:00"}, "--now wants YYYY-MM-DDTHH:MM:SS"},
+        {{"--map", "m.txt"}, "--map needs at least one --xmltv"},
+        {{"--xmltv", "a", "--map", "m", "--map", "n"}, "--map given twice"},
+        {{"--threads", "0"}, "--threads wants a number from 1 to 64"},
+        {{"--threads", "65"}, "--threads wants a number from 1 to 64"},
+        {{"--threads", "many"}, "--threads wants a number from 1 to 64"},
+        {{"--export", ""}, "--export needs a value"},
+        {{"--xmltv", ""}, "--xmltv needs a value"},
     };
-    for (const auto& args : bad) {
+    for (const auto& [args, reason] : bad) {
         auto r = parseOptions(args);
         EXPECT_FALSE(r.options) << args[0];
-        EXPECT_FALSE(r.error.empty());
+        EXPECT_NE(r.error.find(reason), std::string::npos) << args[0] << ": " << r.error;
     }
 }
 
