@@ -4,10 +4,17 @@
 
 namespace app {
 
-rt::Text epgRootFromEnvironment() {
-    const char* env = std::getenv("TVGUIDE_EPG_ROOT");
-    if (env == nullptr || *env == '\0') return kBuiltInEpgRoot;
-    rt::Text root = env;
+rt::Text chooseEpgRoot(const std::optional<std::string>& commandLine) {
+    rt::Text root;
+    if (commandLine && !commandLine->empty()) {
+        root = *commandLine;
+    } else if (const char* env = std::getenv("TVGUIDE_EPG_ROOT"); env && *env) {
+        root = env;
+    } else {
+        // The settings file's root, once there is one, is read here: after the
+        // environment, before the built-in root.
+        return kBuiltInEpgRoot;
+    }
     // Catalogue paths are appended directly, so the root must end in "/".
     if (root.back() != '/') root += '/';
     return root;

@@ -1,6 +1,9 @@
 // Where the guide finds its EPG server.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "runtime/values/value.h"
 
 namespace app {
@@ -8,8 +11,9 @@ namespace app {
 // The built-in root, scheme and host up to and including the "/" after it.
 inline constexpr const char* kBuiltInEpgRoot = "http://127.0.0.1:8610/";
 
-// TVGUIDE_EPG_ROOT when set and not empty (a missing final "/" is added),
-// else the built-in root. Read once by the caller and kept.
-rt::Text epgRootFromEnvironment();
+// The first root given and not empty of: the command line's --epg-root,
+// TVGUIDE_EPG_ROOT, the built-in root; a missing final "/" is added. Read once
+// by the caller and kept.
+rt::Text chooseEpgRoot(const std::optional<std::string>& commandLine);
 
 }  // namespace app

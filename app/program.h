@@ -1,7 +1,7 @@
 // The guide's entry routine and exit routine around a window backend, shared
 // by tvguide (Qt) and tvguide-probe (headless).
 //
-//   app::GuideProgram program(backend, {app::epgRootFromEnvironment()});
+//   app::GuideProgram program(backend, {app::chooseEpgRoot(std::nullopt)});
 //   program.loadStartWindow();    // the created handler runs to its end in here
 //   program.runMessageLoop();     // until the main window closes; then the exit routine
 //   return 0;

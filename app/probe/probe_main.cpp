@@ -48,7 +48,7 @@ class Probe {
   private:
     app::ProgramOptions programOptions() {
         app::ProgramOptions o;
-        o.epgRoot = options_.epgRoot ? rt::Text(*options_.epgRoot) : app::epgRootFromEnvironment();
+        o.epgRoot = app::chooseEpgRoot(options_.epgRoot);
         o.onFetch = [this](const rt::Text& url) { requests_.push_back(url); };
         // The guide's local clock starts at --now and runs with the fake clock.
         o.now = [this] {
@@ -122,9 +122,14 @@ int main(int argc, char** argv) {
     const auto parsed = app::probe::parseProbeArguments(args);
     if (const auto* error = std::get_if<app::probe::UsageError>(&parsed)) {
         std::fprintf(stderr, "tvguide-probe: %s\n%s", error->message.c_str(),
-                     app::probe::probeUsage());
+                     app::probe::probeUsage().c_str());
         return 2;
     }
-    Probe probe(std::get<app::probe::ProbeOptions>(parsed));
+    const auto& options = std::get<app::probe::ProbeOptions>(parsed);
+    if (options.help) {
+        std::fputs(app::probe::probeUsage().c_str(), stdout);
+        return 0;
+    }
+    Probe probe(options);
     return probe.run();
 }

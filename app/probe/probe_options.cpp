@@ -1,7 +1,7 @@
 #include "app/probe/probe_options.h"
 
+#include <CLI/CLI.hpp>
 #include <charconv>
-#include <cstdio>
 
 #include "runtime/values/date_time.h"
 
@@ -55,40 +55,76 @@ std::optional<ProbeAction> parseAction(std::string_view text) {
     return action;
 }
 
+// The command line as CLI11 reads it, filling `options`. A bad value is
+// refused by throwing CLI::ValidationError with the text to show.
+void describe(CLI::App& app, ProbeOptions& options) {
+    app.description(
+        "The guide on the headless backend: runs the actions and prints the window's\n"
+        "state as one JSON object on stdout.");
+    app.option_defaults()->group("options");
+    app.set_help_flag("-h,--help", "show this text");
+    app.get_formatter()->column_width(28);
+    app.get_formatter()->label("Usage", "usage");
+    app.get_formatter()->label("OPTIONS", "options");
+    app.get_formatter()->label("Positionals", "actions");
+
+    app.add_option_function<std::string>(
+           "--epg-root",
+           [&options](const std::string& url) {
+               if (url.empty()) throw CLI::ValidationError("--epg-root needs a URL");
+               options.epgRoot = url;
+           },
+           "the EPG server's root URL (default: TVGUIDE_EPG_ROOT,\nelse the built-in root)")
+        ->type_name("URL")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option_function<std::string>(
+           "--now",
+           [&options](const std::string& text) {
+               options.now = parseNow(text);
+               if (!options.now) throw CLI::ValidationError("bad --now: " + text);
+           },
+           "start the guide's clock at this local time")
+        ->type_name("YYYY-MM-DDTHH:MM:SS")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option_function<std::vector<std::string>>(
+           "ACTION",
+           [&options](const std::vector<std::string>& texts) {
+               for (const std::string& text : texts) {
+                   const auto action = parseAction(text);
+                   if (!action) throw CLI::ValidationError("bad action: " + text);
+                   options.actions.push_back(*action);
+               }
+           },
+           "run in order, each to completion:\n"
+           "open-group:G   click header G (0..9) of the menu\n"
+           "select-row:R   click row R (0..) of the open list\n"
+           "click-label:K  press day label K (1..7)\n"
+           "close          close the main window\n"
+           "+ACTION        deliver ACTION while the previous\n"
+           "               action's load is in its pause")
+        ->type_name("");
+}
+
 }  // namespace
 
-const char* probeUsage() {
-    return "usage: tvguide-probe [--epg-root URL] [--now YYYY-MM-DDTHH:MM:SS] ACTION...\n"
-           "actions, run in order, each to completion:\n"
-           "  open-group:G    click header G (0..9) of the roll-up menu\n"
-           "  select-row:R    click row R (0..) of the open group's channel list\n"
-           "  click-label:K   press the left button on day label K (1..7)\n"
-           "  close           close the main window\n"
-           "  +ACTION         deliver ACTION while the previous action's load is in its pause\n"
-           "prints the window's state as one JSON object on stdout\n";
+std::string probeUsage() {
+    ProbeOptions unused;
+    CLI::App app("", "tvguide-probe");
+    describe(app, unused);
+    return app.help();
 }
 
 std::variant<ProbeOptions, UsageError> parseProbeArguments(const std::vector<std::string>& args) {
     ProbeOptions options;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--epg-root" || arg == "--now") {
-            if (i + 1 >= args.size()) return UsageError{arg + " needs a value"};
-            const std::string& value = args[++i];
-            if (arg == "--epg-root") {
-                if (value.empty()) return UsageError{"--epg-root needs a URL"};
-                options.epgRoot = value.back() == '/' ? value : value + "/";
-            } else {
-                options.now = parseNow(value);
-                if (!options.now) return UsageError{"bad --now: " + value};
-            }
-        } else if (arg.rfind("--", 0) == 0) {
-            return UsageError{"unknown option: " + arg};
-        } else if (auto action = parseAction(arg)) {
-            options.actions.push_back(*action);
-        } else {
-            return UsageError{"bad action: " + arg};
-        }
+    CLI::App app("", "tvguide-probe");
+    describe(app, options);
+    try {
+        // CLI11 takes the arguments last first.
+        app.parse(std::vector<std::string>(args.rbegin(), args.rend()));
+    } catch (const CLI::CallForHelp&) {
+        options.help = true;
+    } catch (const CLI::ParseError& e) {
+        return UsageError{e.what()};
     }
     return options;
 }

@@ -1,5 +1,5 @@
 // The command line of tvguide-probe:
-//   tvguide-probe [--epg-root URL] [--now YYYY-MM-DDTHH:MM:SS] ACTION...
+//   tvguide-probe [--help] [--epg-root URL] [--now YYYY-MM-DDTHH:MM:SS] ACTION...
 // ACTION is open-group:G, select-row:R, click-label:K or close; a leading "+"
 // delivers it while the previous action's load is inside its pause.
 #pragma once
@@ -22,9 +22,10 @@ struct ProbeAction {
 };
 
 struct ProbeOptions {
-    std::optional<std::string> epgRoot;  // as given (a missing final "/" is added)
+    std::optional<std::string> epgRoot;  // as given, never empty
     std::optional<rt::DateTime> now;     // local start time of the guide's clock
     std::vector<ProbeAction> actions;
+    bool help = false;  // --help: print the usage and run nothing
 };
 
 struct UsageError {
@@ -33,6 +34,6 @@ struct UsageError {
 
 std::variant<ProbeOptions, UsageError> parseProbeArguments(const std::vector<std::string>& args);
 
-const char* probeUsage();
+std::string probeUsage();
 
 }  // namespace app::probe

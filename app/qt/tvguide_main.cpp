@@ -5,10 +5,14 @@
 // schedule without any network.
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <variant>
+#include <vector>
 
 #include <QApplication>
 
 #include "app/epg_root.h"
+#include "app/guide_options.h"
 #include "app/program.h"
 #include "runtime/backend/qt/qt_backend.h"
 #include "server/background.h"
@@ -31,8 +35,28 @@ std::unique_ptr<epg::BackgroundServer> startBuiltInServerIfNeeded(const rt::Text
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication qapp(argc, argv);  // Qt's own options only; the guide reads no command line
-    const rt::Text root = app::epgRootFromEnvironment();
+    auto parsed = app::parseGuideArguments(std::vector<std::string>(argv + 1, argv + argc));
+    if (const auto* error = std::get_if<app::GuideUsageError>(&parsed)) {
+        std::fprintf(stderr, "tvguide: %s\n%s", error->message.c_str(), app::guideUsage().c_str());
+        return 2;
+    }
+    app::GuideOptions& options = std::get<app::GuideOptions>(parsed);
+    if (options.help) {  // before Qt, which needs a display
+        std::fputs(app::guideUsage().c_str(), stdout);
+        return 0;
+    }
+    // Qt takes its own options out of what is left; anything it leaves is unknown.
+    std::vector<char*> qtArgv{argv[0]};
+    for (std::string& arg : options.toolkitArguments) qtArgv.push_back(arg.data());
+    qtArgv.push_back(nullptr);
+    int qtArgc = static_cast<int>(qtArgv.size()) - 1;
+    QApplication qapp(qtArgc, qtArgv.data());
+    if (qtArgc > 1) {
+        std::fprintf(stderr, "tvguide: The following argument was not expected: %s\n%s", qtArgv[1],
+                     app::guideUsage().c_str());
+        return 2;
+    }
+    const rt::Text root = app::chooseEpgRoot(options.epgRoot);
     const std::unique_ptr<epg::BackgroundServer> server = startBuiltInServerIfNeeded(root);
 
     rt::QtBackend backend;

@@ -1,18 +1,77 @@
+// Where the guide finds its EPG server, and the guide's command line that
+// can name it.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
 #include "app/epg_root.h"
+#include "app/guide_options.h"
 
-TEST(EpgRoot, BuiltInUnlessTheEnvironmentNamesAnotherServer) {
-    unsetenv("TVGUIDE_EPG_ROOT");
-    EXPECT_EQ(app::epgRootFromEnvironment(), "http://127.0.0.1:8610/");
-    setenv("TVGUIDE_EPG_ROOT", "", 1);
-    EXPECT_EQ(app::epgRootFromEnvironment(), "http://127.0.0.1:8610/");
-    setenv("TVGUIDE_EPG_ROOT", "http://epg.lan:8080/", 1);
-    EXPECT_EQ(app::epgRootFromEnvironment(), "http://epg.lan:8080/");
-    // Catalogue paths are appended directly, so a root without "/" gets one.
-    setenv("TVGUIDE_EPG_ROOT", "http://epg.lan:8080", 1);
-    EXPECT_EQ(app::epgRootFromEnvironment(), "http://epg.lan:8080/");
+namespace {
+
+TEST(EpgRoot, CommandLineThenEnvironmentThenBuiltIn) {
+    struct Case {
+        std::optional<std::string> commandLine;
+        const char* environment;  // nullptr: unset
+        std::string root;
+    };
+    const std::vector<Case> cases = {
+        {std::nullopt, nullptr, "http://127.0.0.1:8610/"},
+        {std::nullopt, "", "http://127.0.0.1:8610/"},
+        {std::nullopt, "http://epg.lan:8080/", "http://epg.lan:8080/"},
+        // Catalogue paths are appended directly, so a root without "/" gets one.
+        {std::nullopt, "http://epg.lan:8080", "http://epg.lan:8080/"},
+        {"http://cli.lan", "http://epg.lan:8080/", "http://cli.lan/"},
+        {"http://cli.lan/", nullptr, "http://cli.lan/"},
+        {"", "http://epg.lan/", "http://epg.lan/"},
+    };
+    for (const Case& c : cases) {
+        if (c.environment)
+            setenv("TVGUIDE_EPG_ROOT", c.environment, 1);
+        else
+            unsetenv("TVGUIDE_EPG_ROOT");
+        EXPECT_EQ(app::chooseEpgRoot(c.commandLine), c.root)
+            << c.commandLine.value_or("(none)") << " / "
+            << (c.environment ? c.environment : "(unset)");
+    }
     unsetenv("TVGUIDE_EPG_ROOT");
 }
+
+TEST(GuideCommandLine, OwnOptionsAreTakenAndTheRestLeftForQt) {
+    struct Case {
+        std::vector<std::string> args;
+        std::optional<std::string> epgRoot;
+        std::vector<std::string> forQt;
+        bool help = false;
+    };
+    const std::vector<Case> cases = {
+        {{}, std::nullopt, {}},
+        {{"--epg-root", "http://a/"}, "http://a/", {}},
+        {{"--epg-root=http://a/", "--epg-root", "http://b"}, "http://b", {}},
+        {{"-platform", "offscreen", "--epg-root", "http://a/", "-reverse"},
+         "http://a/",
+         {"-platform", "offscreen", "-reverse"}},
+        {{"--bogus"}, std::nullopt, {"--bogus"}},  // refused once Qt does not take it either
+        {{"--help"}, std::nullopt, {}, true},
+        {{"-style", "fusion", "-h"}, std::nullopt, {}, true},
+    };
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const auto parsed = app::parseGuideArguments(cases[i].args);
+        ASSERT_TRUE(std::holds_alternative<app::GuideOptions>(parsed)) << "case " << i;
+        const auto& o = std::get<app::GuideOptions>(parsed);
+        EXPECT_EQ(o.epgRoot, cases[i].epgRoot) << "case " << i;
+        EXPECT_EQ(o.help, cases[i].help) << "case " << i;
+        if (!o.help) {
+            EXPECT_EQ(o.toolkitArguments, cases[i].forQt) << "case " << i;
+        }
+    }
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{"--epg-root"}, std::vector<std::string>{"--epg-root", ""}}) {
+        const auto parsed = app::parseGuideArguments(bad);
+        ASSERT_TRUE(std::holds_alternative<app::GuideUsageError>(parsed)) << bad.size();
+        EXPECT_NE(std::get<app::GuideUsageError>(parsed).message.find("--epg-root"),
+                  std::string::npos);
+    }
+}
+
+}  // namespace

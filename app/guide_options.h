@@ -1,0 +1,29 @@
+// The command line of tvguide:
+//   tvguide [--help] [--epg-root URL] [Qt's own options, such as -platform NAME]
+#pragma once
+
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace app {
+
+struct GuideOptions {
+    std::optional<std::string> epgRoot;  // as given, never empty
+    bool help = false;                   // --help: print the usage and start nothing
+    // Arguments that are not the guide's, in order, for Qt to take its own
+    // options from; whatever Qt leaves of them is refused.
+    std::vector<std::string> toolkitArguments;
+};
+
+struct GuideUsageError {
+    std::string message;
+};
+
+std::variant<GuideOptions, GuideUsageError> parseGuideArguments(
+    const std::vector<std::string>& args);
+
+std::string guideUsage();
+
+}  // namespace app
