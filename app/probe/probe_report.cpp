@@ -1,11 +1,17 @@
 #include "app/probe/probe_report.h"
 
+#include <algorithm>
+#include <nlohmann/json.hpp>
+
 #include "app/guide.h"
 #include "app/main_window.h"
-#include "app/probe/json_text.h"
+#include "runtime/values/gbk.h"
 
 namespace app::probe {
 namespace {
+
+// Keys keep the order they are written in, as the README lists them.
+using Json = nlohmann::ordered_json;
 
 template <class M>
 const M* model(const rt::Runtime& rt, rt::ControlRef ref) {
@@ -13,10 +19,27 @@ const M* model(const rt::Runtime& rt, rt::ControlRef ref) {
     return c ? c->as<M>() : nullptr;
 }
 
-std::string list(const std::vector<std::string>& items) {
-    std::string out = "[";
-    for (size_t i = 0; i < items.size(); ++i) out += (i ? "," : "") + items[i];
-    return out + "]";
+// A GBK text as UTF-8; bytes that form no GBK character become U+FFFD.
+std::string text(std::string_view gbk) {
+    return rt::toUtf8(gbk);
+}
+
+// The compact document. nlohmann escapes quotes, backslashes and C0 control
+// characters; DEL is a control character too, and a byte 0x7F can only stand
+// inside a string of the dump (never in a UTF-8 sequence), so it is escaped
+// here. Invalid UTF-8 cannot come from the conversion; should it, it shows as
+// U+FFFD rather than ending the probe.
+std::string dump(const Json& document) {
+    const std::string compact = document.dump(-1, ' ', false, Json::error_handler_t::replace);
+    std::string out;
+    out.reserve(compact.size());
+    for (char c : compact) {
+        if (c == '\x7F')
+            out += "\\u007f";
+        else
+            out += c;
+    }
+    return out;
 }
 
 }  // namespace
@@ -24,67 +47,65 @@ std::string list(const std::vector<std::string>& items) {
 std::string stateJson(const rt::Runtime& rt, const Guide& guide,
                       const std::vector<rt::Text>& requests,
                       const std::map<int, std::uint32_t>& skinColours) {
-    std::string title;
-    if (const auto* w = model<rt::WindowData>(rt, {rt::kMainWindowId, 0})) title = w->title;
+    Json state;
+    const auto* window = model<rt::WindowData>(rt, {rt::kMainWindowId, 0});
+    state["title"] = text(window ? window->title : rt::Text{});
 
-    std::vector<std::string> groups;
+    Json groups = Json::array();
     int currentGroup = -1;
     rt::ControlRef openList{};
     if (const auto* bar = model<rt::OutlookBar>(rt, ui::kGroupMenu)) {
-        for (const rt::OutlookGroup& g : bar->groups()) groups.push_back(jsonString(g.title));
+        for (const rt::OutlookGroup& g : bar->groups()) groups.push_back(text(g.title));
         currentGroup = bar->currentGroup();
         if (bar->validGroup(currentGroup))
             openList = {rt::kMainWindowId,
                         bar->groups()[static_cast<size_t>(currentGroup)].content};
     }
+    state["groups"] = std::move(groups);
+    state["current_group"] = currentGroup;
 
-    std::vector<std::string> channelRows;
+    Json channelRows = Json::array();
     int currentRow = -1;
     if (const auto* lv = model<rt::ListView>(rt, openList)) {
         for (const rt::ListViewRow& row : lv->rows())
-            channelRows.push_back(jsonString(row.cells.empty() ? rt::Text{} : row.cells[0]));
+            channelRows.push_back(text(row.cells.empty() ? rt::Text{} : row.cells[0]));
         currentRow = lv->currentRow();
     }
+    state["channel_list"] = {{"rows", std::move(channelRows)}, {"current_row", currentRow}};
+    state["channel_base_url"] = text(guide.values().channelBaseUrl);
 
-    std::vector<std::string> labels;
+    Json labels = Json::array();
     for (int day = 1; day <= 7; ++day)
         if (const auto* l = model<rt::LabelData>(rt, ui::dayLabel(day)))
-            labels.push_back("{\"caption\":" + jsonString(l->caption) +
-                             ",\"color\":" + std::to_string(l->textColour) + "}");
+            labels.push_back({{"caption", text(l->caption)}, {"color", l->textColour}});
+    state["labels"] = std::move(labels);
 
-    int slider = 0;
-    if (const auto* s = model<rt::SliderBar>(rt, ui::kDaySlider)) slider = s->position();
+    const auto* slider = model<rt::SliderBar>(rt, ui::kDaySlider);
+    state["slider"] = slider ? slider->position() : 0;
 
-    std::vector<std::string> columns, programRows;
+    Json columns = Json::array(), programRows = Json::array();
     if (const auto* lv = model<rt::ListView>(rt, ui::kProgramList)) {
-        for (const rt::ListColumn& c : lv->columns()) columns.push_back(jsonString(c.title));
+        for (const rt::ListColumn& c : lv->columns()) columns.push_back(text(c.title));
         for (int r = 0; r < static_cast<int>(lv->rows().size()); ++r)
-            programRows.push_back("[" + jsonString(lv->cellText(r, 0)) + "," +
-                                  jsonString(lv->cellText(r, 1)) + "]");
+            programRows.push_back(
+                Json::array({text(lv->cellText(r, 0)), text(lv->cellText(r, 1))}));
     }
+    state["program_list"] = {{"columns", std::move(columns)}, {"rows", std::move(programRows)}};
 
-    std::vector<std::string> status;
+    Json status = Json::array();
     if (const auto* bar = model<rt::StatusBar>(rt, ui::kStatusBar))
-        for (const rt::StatusPart& p : bar->parts) status.push_back(jsonString(p.text));
+        for (const rt::StatusPart& p : bar->parts) status.push_back(text(p.text));
+    state["status"] = std::move(status);
 
-    std::vector<std::string> urls;
-    for (const rt::Text& url : requests) urls.push_back(jsonString(url));
+    Json urls = Json::array();
+    for (const rt::Text& url : requests) urls.push_back(text(url));
+    state["requests"] = std::move(urls);
 
-    std::string skin = "{";
-    for (const auto& [index, colour] : skinColours)
-        skin += (skin.size() > 1 ? ",\"" : "\"") + std::to_string(index) +
-                "\":" + std::to_string(colour);
-    skin += "}";
+    Json skin = Json::object();
+    for (const auto& [index, colour] : skinColours) skin[std::to_string(index)] = colour;
+    state["skin"] = std::move(skin);
 
-    return "{\"title\":" + jsonString(title) + ",\"groups\":" + list(groups) +
-           ",\"current_group\":" + std::to_string(currentGroup) +
-           ",\"channel_list\":{\"rows\":" + list(channelRows) +
-           ",\"current_row\":" + std::to_string(currentRow) +
-           "},\"channel_base_url\":" + jsonString(guide.values().channelBaseUrl) +
-           ",\"labels\":" + list(labels) + ",\"slider\":" + std::to_string(slider) +
-           ",\"program_list\":{\"columns\":" + list(columns) + ",\"rows\":" + list(programRows) +
-           "},\"status\":" + list(status) + ",\"requests\":" + list(urls) + ",\"skin\":" + skin +
-           "}";
+    return dump(state);
 }
 
 }  // namespace app::probe

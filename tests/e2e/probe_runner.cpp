@@ -23,7 +23,7 @@ std::string readAll(const std::string& path) {
 }
 
 std::string tempPath(const char* tag) {
-    std::string path = std::string("/tmp/tvguide-probe-") + tag + "-XXXXXX";
+    std::string path = std::string("/tmp/tvguide-run-") + tag + "-XXXXXX";
     const int fd = mkstemp(path.data());
     if (fd < 0) throw std::runtime_error("mkstemp failed");
     close(fd);
@@ -32,9 +32,9 @@ std::string tempPath(const char* tag) {
 
 }  // namespace
 
-ProbeRun runProbe(const std::vector<std::string>& args) {
+ProgramRun runProgram(const std::string& path, const std::vector<std::string>& args) {
     const std::string outPath = tempPath("out"), errPath = tempPath("err");
-    std::vector<std::string> argv{TVGUIDE_PROBE_PATH};
+    std::vector<std::string> argv{path};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> cargv;
     for (std::string& a : argv) cargv.push_back(a.data());
@@ -47,7 +47,7 @@ ProbeRun runProbe(const std::vector<std::string>& args) {
     pid_t pid = 0;
     const int rc = posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    ProbeRun run;
+    ProgramRun run;
     if (rc == 0) {
         int status = 0;
         waitpid(pid, &status, 0);
@@ -58,4 +58,8 @@ ProbeRun runProbe(const std::vector<std::string>& args) {
     std::remove(outPath.c_str());
     std::remove(errPath.c_str());
     return run;
+}
+
+ProbeRun runProbe(const std::vector<std::string>& args) {
+    return runProgram(TVGUIDE_PROBE_PATH, args);
 }

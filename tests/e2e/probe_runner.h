@@ -1,15 +1,18 @@
-// Runs the tvguide-probe binary and captures its exit code and output.
+// Runs the programs (tvguide-probe above all) and captures their exit code
+// and output.
 #pragma once
 
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
-#include "json_value.h"
-
-struct ProbeRun {
+struct ProgramRun {
     int exitCode = -1;
     std::string out, err;
-    testjson::Value json() const { return testjson::parse(out); }
+    // Throws on malformed JSON, which fails the test.
+    nlohmann::json json() const { return nlohmann::json::parse(out); }
 };
+using ProbeRun = ProgramRun;
 
+ProgramRun runProgram(const std::string& path, const std::vector<std::string>& args);
 ProbeRun runProbe(const std::vector<std::string>& args);

@@ -16,9 +16,10 @@ Rows mondayRows(Response monday) {
     const ProbeRun run = runProbe({"--epg-root", epg.root(), "--now", onDay(1)});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     const auto j = run.json();
-    EXPECT_EQ(j["status"][0].str(), "当前状态: 下载完毕!");
+    EXPECT_EQ(j.at("status").at(0).get<std::string>(), "当前状态: 下载完毕!");
     Rows rows;
-    for (const auto& r : j["program_list"]["rows"].array()) rows.push_back(r.strings());
+    for (const auto& r : j.at("program_list").at("rows"))
+        rows.push_back(r.get<std::vector<std::string>>());
     return rows;
 }
 

@@ -8,9 +8,9 @@ namespace {
 constexpr long long kTemplateLabelColour = 0x00808000;  // rgb(0,128,128)
 constexpr long long kRed = 255;
 
-std::vector<long long> labelColours(const testjson::Value& j) {
+std::vector<long long> labelColours(const nlohmann::json& j) {
     std::vector<long long> out;
-    for (const auto& l : j["labels"].array()) out.push_back(l["color"].num());
+    for (const auto& l : j.at("labels")) out.push_back(l.at("color").get<long long>());
     return out;
 }
 
@@ -20,34 +20,35 @@ TEST(StartUp, OnAMondayLoadsSundayThenMondayAndShowsMonday) {
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const auto j = run.json();
 
-    EXPECT_EQ(j["title"].str(), "澜欣电视节目预告_v08.10");
+    EXPECT_EQ(j.at("title").get<std::string>(), "澜欣电视节目预告_v08.10");
     EXPECT_EQ(
-        j["groups"].strings(),
+        j.at("groups").get<std::vector<std::string>>(),
         (std::vector<std::string>{"央视频道", "中国教育电视台", "中数传媒", "央视风云", "北广传媒",
                                   "数字频道", "全国卫视", "境外频道", "境外体育", "境外影视"}));
-    EXPECT_EQ(j["current_group"].num(), 0);
-    EXPECT_EQ(j["channel_list"]["rows"].size(), 28u);
-    EXPECT_EQ(j["channel_list"]["rows"][0].str(), "CCTV-1（综合） ");
-    EXPECT_EQ(j["channel_list"]["current_row"].num(), 0);
-    EXPECT_EQ(j["channel_base_url"].str(), epg.root() + "programys/TV_1/Channel_1/");
-    EXPECT_EQ(j["requests"].strings(),
+    EXPECT_EQ(j.at("current_group").get<long long>(), 0);
+    EXPECT_EQ(j.at("channel_list").at("rows").size(), 28u);
+    EXPECT_EQ(j.at("channel_list").at("rows").at(0).get<std::string>(), "CCTV-1（综合） ");
+    EXPECT_EQ(j.at("channel_list").at("current_row").get<long long>(), 0);
+    EXPECT_EQ(j.at("channel_base_url").get<std::string>(),
+              epg.root() + "programys/TV_1/Channel_1/");
+    EXPECT_EQ(j.at("requests").get<std::vector<std::string>>(),
               (std::vector<std::string>{epg.channel1(7), epg.channel1(1)}));
 
     std::vector<long long> colours(7, kTemplateLabelColour);
     colours[0] = kRed;
     EXPECT_EQ(labelColours(j), colours);
-    EXPECT_EQ(j["labels"][6]["caption"].str(), "星期日");
-    EXPECT_EQ(j["slider"].num(), 1);
+    EXPECT_EQ(j.at("labels").at(6).at("caption").get<std::string>(), "星期日");
+    EXPECT_EQ(j.at("slider").get<long long>(), 1);
 
-    EXPECT_EQ(j["program_list"]["columns"].strings(),
+    EXPECT_EQ(j.at("program_list").at("columns").get<std::vector<std::string>>(),
               (std::vector<std::string>{"播出时间", "CCTV-1（综合）  节目预告"}));
-    const auto& rows = j["program_list"]["rows"];
+    const auto& rows = j.at("program_list").at("rows");
     ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0].strings(),
+    EXPECT_EQ(rows.at(0).get<std::vector<std::string>>(),
               (std::vector<std::string>{" 08:00", "/programys/TV_1/Channel_1/W1.htm a"}));
-    EXPECT_EQ(rows[1].strings(),
+    EXPECT_EQ(rows.at(1).get<std::vector<std::string>>(),
               (std::vector<std::string>{" 20:00", "/programys/TV_1/Channel_1/W1.htm b "}));
-    EXPECT_EQ(j["status"].strings(),
+    EXPECT_EQ(j.at("status").get<std::vector<std::string>>(),
               (std::vector<std::string>{"当前状态: 下载完毕!", "2008年10月6日 星期一",
                                         "澜欣电视节目预告 - 版本:08.10", ""}));
     EXPECT_EQ(epg.server.requestCount(), 2u);
@@ -56,14 +57,14 @@ TEST(StartUp, OnAMondayLoadsSundayThenMondayAndShowsMonday) {
 TEST(StartUp, OnASundayLoadsSundayTwice) {
     GuideServer epg;
     const auto j = runProbe({"--epg-root", epg.root(), "--now", onDay(7)}).json();
-    EXPECT_EQ(j["requests"].strings(),
+    EXPECT_EQ(j.at("requests").get<std::vector<std::string>>(),
               (std::vector<std::string>{epg.channel1(7), epg.channel1(7)}));
     std::vector<long long> colours(7, kTemplateLabelColour);
     colours[6] = kRed;
     EXPECT_EQ(labelColours(j), colours);
-    EXPECT_EQ(j["slider"].num(), 7);
-    EXPECT_EQ(j["program_list"]["rows"].size(), 2u);
-    EXPECT_EQ(j["status"][1].str(), "2008年10月12日 星期日");
+    EXPECT_EQ(j.at("slider").get<long long>(), 7);
+    EXPECT_EQ(j.at("program_list").at("rows").size(), 2u);
+    EXPECT_EQ(j.at("status").at(1).get<std::string>(), "2008年10月12日 星期日");
 }
 
 TEST(StartUp, WithTheNetworkDownTheWindowStillComesUpComplete) {
@@ -75,14 +76,14 @@ TEST(StartUp, WithTheNetworkDownTheWindowStillComesUpComplete) {
     const ProbeRun run = runProbe({"--epg-root", deadRoot, "--now", onDay(3)});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const auto j = run.json();
-    EXPECT_EQ(j["groups"].size(), 10u);
-    EXPECT_EQ(j["channel_list"]["current_row"].num(), 0);
-    EXPECT_EQ(j["labels"][2]["color"].num(), kRed);
-    EXPECT_EQ(j["slider"].num(), 3);
-    EXPECT_EQ(j["program_list"]["rows"].size(), 0u);
-    EXPECT_EQ(j["status"][0].str(), "当前状态: 下载完毕!");
-    EXPECT_EQ(j["status"][1].str(), "2008年10月8日 星期三");
-    EXPECT_EQ(j["requests"].size(), 2u);
+    EXPECT_EQ(j.at("groups").size(), 10u);
+    EXPECT_EQ(j.at("channel_list").at("current_row").get<long long>(), 0);
+    EXPECT_EQ(j.at("labels").at(2).at("color").get<long long>(), kRed);
+    EXPECT_EQ(j.at("slider").get<long long>(), 3);
+    EXPECT_EQ(j.at("program_list").at("rows").size(), 0u);
+    EXPECT_EQ(j.at("status").at(0).get<std::string>(), "当前状态: 下载完毕!");
+    EXPECT_EQ(j.at("status").at(1).get<std::string>(), "2008年10月8日 星期三");
+    EXPECT_EQ(j.at("requests").size(), 2u);
 }
 
 TEST(StartUp, TheRedLabelAndStartUpDayStayForTheWholeRun) {
@@ -92,14 +93,15 @@ TEST(StartUp, TheRedLabelAndStartUpDayStayForTheWholeRun) {
     const auto j =
         runProbe({"--epg-root", epg.root(), "--now", onDay(3), "click-label:5", "select-row:1"})
             .json();
-    EXPECT_EQ(j["slider"].num(), 3);
-    const auto requests = j["requests"].strings();
+    EXPECT_EQ(j.at("slider").get<long long>(), 3);
+    const auto requests = j.at("requests").get<std::vector<std::string>>();
     ASSERT_EQ(requests.size(), 4u);
     EXPECT_EQ(requests[2], epg.channel1(5));
     EXPECT_EQ(requests[3], epg.root() + "programys/TV_1/Channel_3/W3.htm");
-    EXPECT_EQ(j["labels"][2]["color"].num(), kRed);
-    EXPECT_EQ(j["labels"][4]["color"].num(), kTemplateLabelColour);
-    EXPECT_EQ(j["program_list"]["rows"][0][1].str(), "/programys/TV_1/Channel_3/W3.htm a");
+    EXPECT_EQ(j.at("labels").at(2).at("color").get<long long>(), kRed);
+    EXPECT_EQ(j.at("labels").at(4).at("color").get<long long>(), kTemplateLabelColour);
+    EXPECT_EQ(j.at("program_list").at("rows").at(0).at(1).get<std::string>(),
+              "/programys/TV_1/Channel_3/W3.htm a");
 }
 
 TEST(StartUp, CloseReportsTheWindowAsItWasAndEndsNormally) {
@@ -108,9 +110,9 @@ TEST(StartUp, CloseReportsTheWindowAsItWasAndEndsNormally) {
         runProbe({"--epg-root", epg.root(), "--now", onDay(2), "click-label:4", "close"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const auto j = run.json();
-    EXPECT_EQ(j["slider"].num(), 4);
-    EXPECT_EQ(j["program_list"]["rows"].size(), 2u);
-    EXPECT_EQ(j["requests"].size(), 3u);
+    EXPECT_EQ(j.at("slider").get<long long>(), 4);
+    EXPECT_EQ(j.at("program_list").at("rows").size(), 2u);
+    EXPECT_EQ(j.at("requests").size(), 3u);
 }
 
 TEST(StartUp, ClosingInsideALoadEndsTheRunCleanly) {
@@ -122,25 +124,25 @@ TEST(StartUp, ClosingInsideALoadEndsTheRunCleanly) {
         {"--epg-root", epg.root(), "--now", onDay(1), "click-label:3", "+close", "click-label:4"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     auto j = run.json();
-    EXPECT_EQ(j["slider"].num(), 3);
-    EXPECT_EQ(j["status"][0].str(), "当前状态: 正在下载节目列表");
-    EXPECT_EQ(j["program_list"]["rows"].size(), 0u);
-    EXPECT_EQ(j["requests"].size(), 3u);
+    EXPECT_EQ(j.at("slider").get<long long>(), 3);
+    EXPECT_EQ(j.at("status").at(0).get<std::string>(), "当前状态: 正在下载节目列表");
+    EXPECT_EQ(j.at("program_list").at("rows").size(), 0u);
+    EXPECT_EQ(j.at("requests").size(), 3u);
     // Closed inside the start-up itself.
     run = runProbe({"--epg-root", epg.root(), "--now", onDay(1), "+close"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.json()["requests"].size(), 1u);
+    EXPECT_EQ(run.json().at("requests").size(), 1u);
 }
 
 TEST(StartUp, TheSkinSetsSystemColours) {
     GuideServer epg;
     const auto j = runProbe({"--epg-root", epg.root(), "--now", onDay(1)}).json();
-    const auto& colours = j["skin"].object();
+    const auto& colours = j.at("skin");
     EXPECT_FALSE(colours.empty());
-    for (const auto& [index, colour] : colours) {
+    for (const auto& [index, colour] : colours.items()) {
         EXPECT_GE(std::stoi(index), 0);
         EXPECT_LT(std::stoi(index), 31);
-        EXPECT_LE(colour.num(), 0xFFFFFF);
+        EXPECT_LE(colour.get<long long>(), 0xFFFFFF);
     }
 }
 
