@@ -92,9 +92,18 @@ enum class Phase { Waiting, Reading, Writing, Lingering, Closed };
 
 class Session;
 
+// Counted by each thread on a cache line of its own; summed by stats().
+struct alignas(64) Counters {
+    std::atomic<std::uint64_t> requests{0};
+    std::atomic<std::uint64_t> bytesRead{0};
+};
+
 struct HttpServer::Impl {
     Impl(std::shared_ptr<const Site> s, HttpLimits l)
-        : site(std::move(s)), limits(l), contexts(makeContexts(l.threads)) {
+        : site(std::move(s)),
+          limits(l),
+          contexts(makeContexts(l.threads)),
+          counters(std::make_unique<Counters[]>(contexts.size())) {
         for (auto& c : contexts) guards.emplace_back(c->get_executor());
     }
     static std::vector<std::unique_ptr<asio::io_context>> makeContexts(int n) {
@@ -113,6 +122,7 @@ struct HttpServer::Impl {
     // queued hold the last references to their sessions. One io_context per
     // thread; new connections go round the threads.
     std::vector<std::unique_ptr<asio::io_context>> contexts;
+    std::unique_ptr<Counters[]> counters;  // one per context
     std::vector<asio::executor_work_guard<Executor>> guards;
     std::size_t nextContext = 0;
     tcp::acceptor acceptor{*contexts.front()};
@@ -122,24 +132,33 @@ struct HttpServer::Impl {
 
     void accept();
     void sweep();  // closes connections past their deadline
-    void admit(Socket socket);
+    void admit(Socket socket, Counters& counters);
+    SteadyClock::rep stalledBefore() const;  // a writer without progress since is stalled
 };
 
 SteadyClock::rep ticksNow() {
     return SteadyClock::now().time_since_epoch().count();
 }
-SteadyClock::rep ticksAfter(std::chrono::milliseconds d) {
-    return ticksNow() + std::chrono::duration_cast<SteadyClock::duration>(d).count();
+SteadyClock::rep ticksOf(std::chrono::milliseconds d) {
+    return std::chrono::duration_cast<SteadyClock::duration>(d).count();
 }
+
+SteadyClock::rep HttpServer::Impl::stalledBefore() const {
+    return ticksNow() - ticksOf(limits.stallGrace);
+}
+
+// Where a connection stands when one must go to make room: lower goes first.
+using EvictionRank = std::pair<int, SteadyClock::rep>;
 
 // One connection. Reads go straight into a buffer that the HTTP parser is fed
 // from, so a request costs one read; the deadline of whatever the connection
 // waits for is a plain number that the server's sweeper checks, so no timer
-// is set per read or write.
+// is set per read or write. Nothing is read while a response is being
+// written: pipelined requests wait in the kernel, not here.
 class Session : public std::enable_shared_from_this<Session> {
   public:
-    Session(Socket&& socket, HttpServer::Impl& server)
-        : socket_(std::move(socket)), server_(server) {}
+    Session(Socket&& socket, HttpServer::Impl& server, Counters& counters)
+        : socket_(std::move(socket)), server_(server), counters_(counters) {}
 
     ~Session() {
         std::lock_guard lock(server_.mutex);
@@ -151,6 +170,12 @@ class Session : public std::enable_shared_from_this<Session> {
     void start() {
         beast::error_code ignored;
         socket_.set_option(tcp::no_delay(true), ignored);
+        // A small send buffer (the kernel's grows to megabytes) bounds what a
+        // client that does not read holds in the kernel and makes its write
+        // stall, and so show, after a few pages instead of hundreds.
+        if (server_.limits.sendBufferBytes > 0)
+            socket_.set_option(asio::socket_base::send_buffer_size(server_.limits.sendBufferBytes),
+                               ignored);
         asio::dispatch(socket_.get_executor(),
                        [self = shared_from_this()] { self->waitForRequest(); });
     }
@@ -162,17 +187,27 @@ class Session : public std::enable_shared_from_this<Session> {
         asio::post(socket_.get_executor(), [self = shared_from_this()] { self->end(); });
     }
 
-    // Whether the connection waits for a request of its own or lingers after
-    // its last response (and so may be let go to make room), and since when.
-    bool evictable() const {
-        Phase p = phase_.load();
-        return !closing_.load() &&
-               (p == Phase::Waiting || p == Phase::Reading || p == Phase::Lingering);
+    // Whether the connection may be let go to make room, and before whom:
+    // first writers stalled since before `stalledBefore` (the longest stalled
+    // first), then those waiting for a request of their own or lingering
+    // after their last response (the longest waiting first). A writer that
+    // makes progress keeps its place.
+    std::optional<EvictionRank> evictionRank(SteadyClock::rep stalledBefore) const {
+        if (closing_.load()) return std::nullopt;
+        auto since = since_.load();
+        switch (phase_.load()) {
+            case Phase::Writing:
+                if (since < stalledBefore) return EvictionRank{0, since};
+                return std::nullopt;
+            case Phase::Closed: return std::nullopt;
+            default: return EvictionRank{1, since};
+        }
+    }
+    bool stalled(SteadyClock::rep stalledBefore) const {
+        auto rank = evictionRank(stalledBefore);
+        return rank && rank->first == 0;
     }
     bool closing() const { return closing_.load() || phase_.load() == Phase::Closed; }
-    SteadyClock::time_point since() const {
-        return SteadyClock::time_point(SteadyClock::duration(since_.load()));
-    }
     bool overdue(SteadyClock::rep now) const {
         return !closing_.load() && phase_.load() != Phase::Closed && deadline_.load() < now;
     }
@@ -182,7 +217,7 @@ class Session : public std::enable_shared_from_this<Session> {
         auto now = ticksNow();
         phase_ = p;
         since_ = now;
-        deadline_ = now + std::chrono::duration_cast<SteadyClock::duration>(allowed).count();
+        deadline_ = now + ticksOf(allowed);
     }
 
     void waitForRequest() {
@@ -201,6 +236,8 @@ class Session : public std::enable_shared_from_this<Session> {
                                                            beast::error_code ec, std::size_t n) {
             if (ec || self->phase_ == Phase::Closed) return self->end();
             self->buffer_.commit(n);
+            self->readAt_ = ticksNow();
+            self->counters_.bytesRead.fetch_add(n, std::memory_order_relaxed);
             // The header time-out runs from the first byte of a request.
             if (self->phase_ == Phase::Waiting)
                 self->setPhase(Phase::Reading, self->server_.limits.headerTimeout);
@@ -243,15 +280,31 @@ class Session : public std::enable_shared_from_this<Session> {
     }
 
     void respond(Reply reply, bool keepAlive, bool headOnly) {
-        setPhase(Phase::Writing, server_.limits.writeTimeout);
+        // The deadline runs from the read that brought the request in, not
+        // from now: requests pipelined in one read share it, so a client
+        // cannot win a fresh deadline with every answer it leaves unread.
+        phase_ = Phase::Writing;
+        since_ = ticksNow();  // while writing: the last progress
+        deadline_ = readAt_ + ticksOf(server_.limits.writeTimeout);
         head_ = responseHead(reply.status, reply, keepAlive, date_.now());
         body_ = std::move(reply.body);
-        std::array<asio::const_buffer, 2> buffers{
-            asio::buffer(head_), headOnly ? asio::const_buffer() : asio::buffer(*body_)};
-        asio::async_write(
-            socket_, buffers,
-            [self = shared_from_this(), keepAlive](beast::error_code ec, std::size_t) {
+        unsent_.emplace(
+            Buffers{asio::buffer(head_), headOnly ? asio::const_buffer() : asio::buffer(*body_)});
+        write(keepAlive);
+    }
+
+    // Writes piece by piece rather than with async_write, to note progress:
+    // a writer that makes none is the first to go at the connection limit.
+    void write(bool keepAlive) {
+        socket_.async_write_some(
+            *unsent_, [self = shared_from_this(), keepAlive](beast::error_code ec, std::size_t n) {
                 if (ec || self->phase_ == Phase::Closed) return self->end();
+                self->unsent_->consume(n);
+                if (beast::buffer_bytes(*self->unsent_) > 0) {
+                    self->since_ = ticksNow();
+                    return self->write(keepAlive);
+                }
+                self->counters_.requests.fetch_add(1, std::memory_order_relaxed);
                 if (keepAlive) return self->waitForRequest();
                 self->linger();
             });
@@ -287,13 +340,18 @@ class Session : public std::enable_shared_from_this<Session> {
         socket_.close(ec);
     }
 
+    using Buffers = std::array<asio::const_buffer, 2>;
+
     Socket socket_;
     HttpServer::Impl& server_;
+    Counters& counters_;
     beast::flat_buffer buffer_;
     std::optional<http::request_parser<http::empty_body>> parser_;
     std::string head_;
     HttpDate date_;
     std::shared_ptr<const std::string> body_;
+    std::optional<beast::buffers_suffix<Buffers>> unsent_;  // of head_ and body_
+    SteadyClock::rep readAt_ = ticksNow();                  // the last read
     std::size_t drained_ = 0;
     std::list<std::weak_ptr<Session>>::iterator where_;
     std::atomic<Phase> phase_{Phase::Waiting};
@@ -322,22 +380,24 @@ void HttpServer::Impl::sweep() {
 }
 
 void HttpServer::Impl::accept() {
-    Executor next = contexts[nextContext++ % contexts.size()]->get_executor();
-    acceptor.async_accept(next, [this](beast::error_code ec, Socket socket) {
-        if (stopping || ec == asio::error::operation_aborted) return;
-        if (!ec) {
-            admit(std::move(socket));
-            return accept();
-        }
-        // Out of descriptors or the like: try again shortly instead of spinning.
-        retry.expires_after(std::chrono::milliseconds(50));
-        retry.async_wait([this](beast::error_code) {
-            if (!stopping) accept();
-        });
-    });
+    std::size_t next = nextContext++ % contexts.size();
+    acceptor.async_accept(contexts[next]->get_executor(),
+                          [this, next](beast::error_code ec, Socket socket) {
+                              if (stopping || ec == asio::error::operation_aborted) return;
+                              if (!ec) {
+                                  admit(std::move(socket), counters[next]);
+                                  return accept();
+                              }
+                              // Out of descriptors or the like: try again shortly instead of
+                              // spinning.
+                              retry.expires_after(std::chrono::milliseconds(50));
+                              retry.async_wait([this](beast::error_code) {
+                                  if (!stopping) accept();
+                              });
+                          });
 }
 
-void HttpServer::Impl::admit(Socket socket) {
+void HttpServer::Impl::admit(Socket socket, Counters& threadCounters) {
     // Strong references taken under the lock are dropped after it: the last
     // one runs ~Session, which takes the lock itself.
     std::vector<std::shared_ptr<Session>> held;
@@ -345,18 +405,24 @@ void HttpServer::Impl::admit(Socket socket) {
     {
         std::lock_guard lock(mutex);
         if (sessions.size() >= limits.maxConnections) {
-            // Make room by closing the connection that has waited longest for
-            // a request of its own (or lingered longest after its last
-            // response); one busy writing a response is left alone.
+            // Make room by closing the connection whose write has stalled
+            // longest, else the one that has waited longest for a request of
+            // its own (or lingered longest after its last response); one
+            // whose response is making progress is left alone.
             Session* victim = nullptr;
+            EvictionRank best{};
+            auto stalled = stalledBefore();
             std::size_t leaving = 0;  // already told to close: their room is as good as free
             for (const auto& weak : sessions) {
                 auto s = weak.lock();
                 if (!s) continue;
                 held.push_back(s);
                 if (s->closing()) ++leaving;
-                if (!s->evictable()) continue;
-                if (!victim || s->since() < victim->since()) victim = s.get();
+                auto rank = s->evictionRank(stalled);
+                if (rank && (!victim || *rank < best)) {
+                    victim = s.get();
+                    best = *rank;
+                }
             }
             if (sessions.size() - leaving < limits.maxConnections) {
                 victim = nullptr;  // room enough once those are gone
@@ -373,7 +439,7 @@ void HttpServer::Impl::admit(Socket socket) {
             }
             if (victim) victim->close();
         }
-        session = std::make_shared<Session>(std::move(socket), *this);
+        session = std::make_shared<Session>(std::move(socket), *this, threadCounters);
         sessions.push_back(session);
         session->registerAt(std::prev(sessions.end()));
     }
@@ -455,6 +521,24 @@ void HttpServer::stop() {
 std::size_t HttpServer::connectionCount() const {
     std::lock_guard lock(impl_->mutex);
     return impl_->sessions.size();
+}
+
+HttpStats HttpServer::stats() const {
+    HttpStats out;
+    for (std::size_t i = 0; i < impl_->contexts.size(); ++i) {
+        out.requests += impl_->counters[i].requests.load(std::memory_order_relaxed);
+        out.bytesRead += impl_->counters[i].bytesRead.load(std::memory_order_relaxed);
+    }
+    std::vector<std::shared_ptr<Session>> held;  // dropped after the lock: ~Session takes it
+    std::lock_guard lock(impl_->mutex);
+    out.connections = impl_->sessions.size();
+    auto stalled = impl_->stalledBefore();
+    for (const auto& weak : impl_->sessions)
+        if (auto s = weak.lock()) {
+            if (s->stalled(stalled)) ++out.stalled;
+            held.push_back(std::move(s));
+        }
+    return out;
 }
 
 }  // namespace epg

@@ -5,9 +5,16 @@
 //  - the request line and headers together are bounded (431 and close);
 //  - a connection that sends nothing is closed after the idle time-out, and a
 //    request must be complete within the header time-out of its first byte;
-//  - at the connection limit a new client is let in by closing the connection
-//    that has been waiting longest for a request, so idle or slow clients
-//    cannot lock others out.
+//  - a response must be written within its deadline of the read that brought
+//    its request in; requests pipelined in one read share that deadline, so a
+//    client that never reads its answers is closed within seconds however
+//    many requests it queued, and nothing is read from a connection while its
+//    answer is unsent (what one read took in is all it can have pending);
+//  - the kernel's send buffer per connection is kept small, so a client that
+//    does not read ties up little memory before its writes stall;
+//  - at the connection limit a new client is let in by closing a connection
+//    whose write has stalled longest, else the one waiting longest for a
+//    request, so non-readers, idle or slow clients cannot lock others out.
 #pragma once
 
 #include <chrono>
@@ -26,7 +33,20 @@ struct HttpLimits {
     std::size_t maxConnections = 1024;
     std::chrono::milliseconds idleTimeout{15'000};    // waiting for a request
     std::chrono::milliseconds headerTimeout{10'000};  // first byte to end of headers
-    std::chrono::milliseconds writeTimeout{30'000};
+    // A response must be written within this of the read that brought its
+    // request in; pipelined requests from one read share the deadline.
+    std::chrono::milliseconds writeTimeout{10'000};
+    // A writer without progress for this long counts as stalled and is the
+    // first to go at the connection limit.
+    std::chrono::milliseconds stallGrace{100};
+    int sendBufferBytes = 32 * 1024;  // SO_SNDBUF of each connection; 0: the kernel's
+};
+
+struct HttpStats {
+    std::uint64_t requests = 0;   // answered in full (handed to the kernel)
+    std::uint64_t bytesRead = 0;  // taken from clients' sockets
+    std::size_t connections = 0;
+    std::size_t stalled = 0;  // writing, without progress for HttpLimits::stallGrace
 };
 
 class HttpServer {
@@ -45,6 +65,7 @@ class HttpServer {
     void stop();
 
     std::size_t connectionCount() const;
+    HttpStats stats() const;
 
     struct Impl;  // the networking, in the .cpp
 
