@@ -158,7 +158,13 @@ using EvictionRank = std::pair<int, SteadyClock::rep>;
 class Session : public std::enable_shared_from_this<Session> {
   public:
     Session(Socket&& socket, HttpServer::Impl& server, Counters& counters)
-        : socket_(std::move(socket)), server_(server), counters_(counters) {}
+        : socket_(std::move(socket)),
+          server_(server),
+          counters_(counters),
+          // The idle time-out runs from now, not from when this connection's
+          // thread gets round to it: under load that can be later than the
+          // sweeper's next look.
+          deadline_(ticksNow() + ticksOf(server_.limits.idleTimeout)) {}
 
     ~Session() {
         std::lock_guard lock(server_.mutex);
@@ -188,10 +194,10 @@ class Session : public std::enable_shared_from_this<Session> {
     }
 
     // Whether the connection may be let go to make room, and before whom:
-    // first writers stalled since before `stalledBefore` (the longest stalled
-    // first), then those waiting for a request of their own or lingering
-    // after their last response (the longest waiting first). A writer that
-    // makes progress keeps its place.
+    // first writers whose answers have waited since before `stalledBefore`
+    // for the client to take them (the longest first), then those waiting
+    // for a request of their own or lingering after their last response (the
+    // longest first). A writer whose answers are fresh keeps its place.
     std::optional<EvictionRank> evictionRank(SteadyClock::rep stalledBefore) const {
         if (closing_.load()) return std::nullopt;
         auto since = since_.load();
@@ -280,30 +286,21 @@ class Session : public std::enable_shared_from_this<Session> {
     }
 
     void respond(Reply reply, bool keepAlive, bool headOnly) {
-        // The deadline runs from the read that brought the request in, not
-        // from now: requests pipelined in one read share it, so a client
-        // cannot win a fresh deadline with every answer it leaves unread.
+        // Both the deadline and the standing at the connection limit run
+        // from the read that brought the request in, not from now: requests
+        // pipelined in one read share them, so a client cannot renew either
+        // with every answer it leaves unread, nor by reading a trickle.
         phase_ = Phase::Writing;
-        since_ = ticksNow();  // while writing: the last progress
+        since_ = readAt_;
         deadline_ = readAt_ + ticksOf(server_.limits.writeTimeout);
         head_ = responseHead(reply.status, reply, keepAlive, date_.now());
         body_ = std::move(reply.body);
-        unsent_.emplace(
-            Buffers{asio::buffer(head_), headOnly ? asio::const_buffer() : asio::buffer(*body_)});
-        write(keepAlive);
-    }
-
-    // Writes piece by piece rather than with async_write, to note progress:
-    // a writer that makes none is the first to go at the connection limit.
-    void write(bool keepAlive) {
-        socket_.async_write_some(
-            *unsent_, [self = shared_from_this(), keepAlive](beast::error_code ec, std::size_t n) {
+        std::array<asio::const_buffer, 2> buffers{
+            asio::buffer(head_), headOnly ? asio::const_buffer() : asio::buffer(*body_)};
+        asio::async_write(
+            socket_, buffers,
+            [self = shared_from_this(), keepAlive](beast::error_code ec, std::size_t) {
                 if (ec || self->phase_ == Phase::Closed) return self->end();
-                self->unsent_->consume(n);
-                if (beast::buffer_bytes(*self->unsent_) > 0) {
-                    self->since_ = ticksNow();
-                    return self->write(keepAlive);
-                }
                 self->counters_.requests.fetch_add(1, std::memory_order_relaxed);
                 if (keepAlive) return self->waitForRequest();
                 self->linger();
@@ -340,8 +337,6 @@ class Session : public std::enable_shared_from_this<Session> {
         socket_.close(ec);
     }
 
-    using Buffers = std::array<asio::const_buffer, 2>;
-
     Socket socket_;
     HttpServer::Impl& server_;
     Counters& counters_;
@@ -350,14 +345,13 @@ class Session : public std::enable_shared_from_this<Session> {
     std::string head_;
     HttpDate date_;
     std::shared_ptr<const std::string> body_;
-    std::optional<beast::buffers_suffix<Buffers>> unsent_;  // of head_ and body_
-    SteadyClock::rep readAt_ = ticksNow();                  // the last read
+    SteadyClock::rep readAt_ = ticksNow();  // the last read
     std::size_t drained_ = 0;
     std::list<std::weak_ptr<Session>>::iterator where_;
     std::atomic<Phase> phase_{Phase::Waiting};
     std::atomic<bool> closing_{false};
     std::atomic<SteadyClock::rep> since_{ticksNow()};
-    std::atomic<SteadyClock::rep> deadline_{ticksNow()};
+    std::atomic<SteadyClock::rep> deadline_;
 };
 
 void HttpServer::Impl::sweep() {

@@ -36,8 +36,9 @@ struct HttpLimits {
     // A response must be written within this of the read that brought its
     // request in; pipelined requests from one read share the deadline.
     std::chrono::milliseconds writeTimeout{10'000};
-    // A writer without progress for this long counts as stalled and is the
-    // first to go at the connection limit.
+    // A writer whose answers are still unwritten this long after the read
+    // that asked for them counts as stalled (its client does not take them)
+    // and is the first to go at the connection limit.
     std::chrono::milliseconds stallGrace{100};
     int sendBufferBytes = 32 * 1024;  // SO_SNDBUF of each connection; 0: the kernel's
 };
@@ -46,7 +47,7 @@ struct HttpStats {
     std::uint64_t requests = 0;   // answered in full (handed to the kernel)
     std::uint64_t bytesRead = 0;  // taken from clients' sockets
     std::size_t connections = 0;
-    std::size_t stalled = 0;  // writing, without progress for HttpLimits::stallGrace
+    std::size_t stalled = 0;  // writers behind by HttpLimits::stallGrace or more
 };
 
 class HttpServer {
