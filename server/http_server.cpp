@@ -4,6 +4,7 @@
 #include <atomic>
 #include <utility>  // before Asio, which uses std::exchange without it
 
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
@@ -190,7 +191,7 @@ class Session : public std::enable_shared_from_this<Session> {
     // the sweeper nor the connection limit picks it a second time.
     void close() {
         if (closing_.exchange(true)) return;
-        asio::post(socket_.get_executor(), [self = shared_from_this()] { self->end(); });
+        asio::post(socket_.get_executor(), [self = shared_from_this()] { self->end(true); });
     }
 
     // Whether the connection may be let go to make room, and before whom:
@@ -330,10 +331,17 @@ class Session : public std::enable_shared_from_this<Session> {
         });
     }
 
-    void end() {
+    // `forced`: closed by a deadline or to make room. Answers still in the
+    // kernel then are dropped with a reset: closed gracefully, the kernel
+    // would keep them and retry a client that does not read for minutes.
+    void end(bool forced = false) {
         if (phase_.exchange(Phase::Closed) == Phase::Closed && !socket_.is_open()) return;
         beast::error_code ec;
-        socket_.shutdown(tcp::socket::shutdown_both, ec);
+        int unsent = 0;
+        if (forced && ::ioctl(socket_.native_handle(), TIOCOUTQ, &unsent) == 0 && unsent > 0)
+            socket_.set_option(asio::socket_base::linger(true, 0), ec);
+        else
+            socket_.shutdown(tcp::socket::shutdown_both, ec);
         socket_.close(ec);
     }
 

@@ -3,6 +3,8 @@
 // service going on under load and after abuse. Every wait is bounded.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -17,6 +19,81 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr const char* kPage = "/programys/TV_1/Channel_1/W3.htm";
+
+const std::string kPageRequest = std::string("GET ") + kPage + " HTTP/1.1\r\nHost: x\r\n\r\n";
+
+// A client that sends many requests for the day page at once and reads the
+// answers only when told to, through a small receive buffer, so that the
+// server's writes stall after a few pages.
+class Pipeliner {
+  public:
+    Pipeliner(std::uint16_t port, int requests) {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        int small = 4096;
+        ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(port);
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        std::string all;
+        for (int i = 0; i < requests; ++i) all += kPageRequest;
+        sent_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+                ::send(fd_, all.data(), all.size(), MSG_NOSIGNAL) == ssize_t(all.size());
+    }
+    ~Pipeliner() { ::close(fd_); }
+    Pipeliner(const Pipeliner&) = delete;
+    Pipeliner& operator=(const Pipeliner&) = delete;
+
+    bool sent() const { return sent_; }
+    // Whether the server has closed or reset the connection; reads nothing.
+    bool closedByServer() const {
+        pollfd p{fd_, POLLRDHUP, 0};
+        return ::poll(&p, 1, 0) == 1 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR));
+    }
+
+    struct Taken {
+        int answers = 0;  // complete ones
+        bool closed = false;
+    };
+    // Reads 4 KiB at a time, `pause` after each read, until the server closes
+    // the connection or says nothing for two seconds.
+    Taken take(std::chrono::milliseconds pause = {}) {
+        Taken t;
+        std::string pending;
+        char buf[4096];
+        for (;;) {
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, 2000) != 1) return t;
+            ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+            if (n <= 0) {
+                t.closed = true;
+                return t;
+            }
+            pending.append(buf, std::size_t(n));
+            for (std::size_t end; (end = pending.find("\r\n\r\n")) != std::string::npos;) {
+                auto length = std::strtoul(pending.c_str() + pending.find("Content-Length: ") + 16,
+                                           nullptr, 10);
+                if (pending.size() < end + 4 + length) break;
+                pending.erase(0, end + 4 + length);
+                ++t.answers;
+            }
+            std::this_thread::sleep_for(pause);
+        }
+    }
+
+  private:
+    int fd_ = -1;
+    bool sent_ = false;
+};
+
+// Waits up to five seconds for `done`.
+bool eventually(const std::function<bool()>& done) {
+    for (int i = 0; i < 500; ++i) {
+        if (done()) return true;
+        std::this_thread::sleep_for(10ms);
+    }
+    return done();
+}
 
 class HttpTest : public ::testing::Test {
   protected:
@@ -161,6 +238,87 @@ TEST_F(HttpTest, IdleConnectionsCannotLockNewClientsOut) {
     for (int i = 0; i < 200 && server_->connectionCount() > limits.maxConnections; ++i)
         std::this_thread::sleep_for(10ms);
     EXPECT_LE(server_->connectionCount(), limits.maxConnections);
+}
+
+// Clients that leave their answers unread lose their place: by the response
+// deadline, which pipelining does not renew, and at the connection limit,
+// where they go before a connection waiting for its request and before the
+// newcomer. Every row: an idle client that has begun a request, then the
+// pipeliners (each stalled before the next comes, when the row waits for
+// that), then an honest client; the first pipeliner must have been cut
+// short and the idle client must still be served.
+TEST_F(HttpTest, ClientsThatDoNotTakeTheirAnswersLoseTheirPlace) {
+    enum class Await { Stalled, Gone, Nothing };
+    struct Case {
+        const char* name;
+        std::size_t maxConnections;
+        std::chrono::milliseconds writeTimeout;
+        int pipeliners;
+        int requests;  // each
+        Await await;
+        std::chrono::milliseconds readPause;  // how the first one reads, in the end
+    } cases[] = {
+        {"never reads: the deadline ends it", 16, 300ms, 2, 400, Await::Gone, 0ms},
+        // Nothing left unread: ended gracefully, the kernel would keep the
+        // answers and the connection until a client that never reads is done.
+        {"never reads, asked for a few: reset, not left to the kernel", 16, 300ms, 1, 8,
+         Await::Gone, 0ms},
+        {"reads a trickle: one deadline for all it pipelined", 16, 300ms, 1, 40, Await::Nothing,
+         50ms},
+        {"at the limit the stalled writer goes first", 3, 60'000ms, 2, 400, Await::Stalled, 0ms},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        HttpLimits limits;
+        limits.maxConnections = c.maxConnections;
+        limits.writeTimeout = c.writeTimeout;
+        limits.stallGrace = 50ms;
+        limits.sendBufferBytes = 4096;
+        serve(limits);
+        RawClient idle(port_);
+        ASSERT_TRUE(idle.send(std::string("GET ") + kPage + " HTTP/1.1\r\n"));
+        std::vector<std::unique_ptr<Pipeliner>> pipeliners;
+        for (int i = 0; i < c.pipeliners; ++i) {
+            pipeliners.push_back(std::make_unique<Pipeliner>(port_, c.requests));
+            ASSERT_TRUE(pipeliners.back()->sent());
+            if (c.await == Await::Stalled) {
+                ASSERT_TRUE(
+                    eventually([&] { return server_->stats().stalled == std::size_t(i) + 1; }));
+            }
+        }
+        if (c.await == Await::Gone) {
+            ASSERT_TRUE(eventually([&] {
+                return std::all_of(pipeliners.begin(), pipeliners.end(),
+                                   [](const auto& p) { return p->closedByServer(); });
+            }));
+        }
+
+        EXPECT_EQ(statusOf(get(kPage)), 200);
+        Pipeliner::Taken first = pipeliners.front()->take(c.readPause);
+        EXPECT_TRUE(first.closed);
+        EXPECT_LT(first.answers, c.requests);
+        std::string answer;
+        ASSERT_TRUE(idle.send("Host: x\r\n\r\n"));
+        ASSERT_TRUE(idle.readResponse(answer));
+        EXPECT_EQ(statusOf(answer), 200);
+        server_.reset();
+    }
+}
+
+// Nothing is read from a connection while its answer is unsent: what the
+// server has taken in from a client that never reads is what it answered
+// plus at most one read's worth, however much the client queued.
+TEST_F(HttpTest, PipelinedRequestsAreNotReadAheadOfUnsentAnswers) {
+    HttpLimits limits;
+    limits.stallGrace = 50ms;
+    limits.sendBufferBytes = 4096;
+    serve(limits);
+    Pipeliner hog(port_, 400);
+    ASSERT_TRUE(hog.sent());
+    ASSERT_TRUE(eventually([&] { return server_->stats().stalled == 1; }));
+    HttpStats stats = server_->stats();
+    EXPECT_LE(stats.bytesRead, (stats.requests + 1) * kPageRequest.size() + 4096);
+    EXPECT_LT(stats.requests, 400u);
 }
 
 TEST_F(HttpTest, KeepsServingUnderLoadAndAbuse) {
