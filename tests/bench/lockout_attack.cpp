@@ -42,6 +42,7 @@ struct Options {
     int honest = 5;
     int gapMs = 100;  // each honest client's pause between requests
     int warmupSeconds = 3;
+    int receiveBuffer = 4096;  // SO_RCVBUF of each attacker; 0: the kernel's
     std::string page = "/programys/TV_1/Channel_1/W3.htm";
 };
 
@@ -49,7 +50,7 @@ struct Options {
     std::fprintf(stderr,
                  "lockout_attack: %s\nusage: lockout_attack --port P [--pid PID] [--attackers N] "
                  "[--pipeline P] [--seconds S] [--honest H] [--gap-ms MS] [--warmup S] "
-                 "[--page PATH]\n",
+                 "[--page PATH] [--rcvbuf BYTES]\n",
                  why);
     std::exit(2);
 }
@@ -84,6 +85,8 @@ Options parse(int argc, char** argv) {
             o.warmupSeconds = number();
         else if (a == "--page")
             o.page = v;
+        else if (a == "--rcvbuf")
+            o.receiveBuffer = number();
         else
             usage(("unknown option " + a).c_str());
     }
@@ -139,6 +142,10 @@ class Attackers {
     void open() {
         int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         if (fd < 0) return;
+        // Small: an attacker keeps its own side cheap, and the server's
+        // answers stop in the server's buffers, not in the attacker's.
+        if (o_.receiveBuffer > 0)
+            setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &o_.receiveBuffer, sizeof o_.receiveBuffer);
         int r = connect(fd, reinterpret_cast<const sockaddr*>(&address_), sizeof address_);
         if (r < 0 && errno != EINPROGRESS) {
             close(fd);
