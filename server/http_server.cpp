@@ -134,7 +134,8 @@ struct HttpServer::Impl {
     void accept();
     void sweep();  // closes connections past their deadline
     void admit(Socket socket, Counters& counters);
-    SteadyClock::rep stalledBefore() const;  // a writer without progress since is stalled
+    // A writer with answers unsent to a read from before then is stalled.
+    SteadyClock::rep stalledBefore() const;
 };
 
 SteadyClock::rep ticksNow() {
@@ -383,20 +384,19 @@ void HttpServer::Impl::sweep() {
 
 void HttpServer::Impl::accept() {
     std::size_t next = nextContext++ % contexts.size();
-    acceptor.async_accept(contexts[next]->get_executor(),
-                          [this, next](beast::error_code ec, Socket socket) {
-                              if (stopping || ec == asio::error::operation_aborted) return;
-                              if (!ec) {
-                                  admit(std::move(socket), counters[next]);
-                                  return accept();
-                              }
-                              // Out of descriptors or the like: try again shortly instead of
-                              // spinning.
-                              retry.expires_after(std::chrono::milliseconds(50));
-                              retry.async_wait([this](beast::error_code) {
-                                  if (!stopping) accept();
-                              });
-                          });
+    Executor executor = contexts[next]->get_executor();
+    acceptor.async_accept(executor, [this, next](beast::error_code ec, Socket socket) {
+        if (stopping || ec == asio::error::operation_aborted) return;
+        if (!ec) {
+            admit(std::move(socket), counters[next]);
+            return accept();
+        }
+        // Out of descriptors or the like: try again shortly instead of spinning.
+        retry.expires_after(std::chrono::milliseconds(50));
+        retry.async_wait([this](beast::error_code) {
+            if (!stopping) accept();
+        });
+    });
 }
 
 void HttpServer::Impl::admit(Socket socket, Counters& threadCounters) {
@@ -407,10 +407,10 @@ void HttpServer::Impl::admit(Socket socket, Counters& threadCounters) {
     {
         std::lock_guard lock(mutex);
         if (sessions.size() >= limits.maxConnections) {
-            // Make room by closing the connection whose write has stalled
-            // longest, else the one that has waited longest for a request of
-            // its own (or lingered longest after its last response); one
-            // whose response is making progress is left alone.
+            // Make room by closing the stalled writer whose answers have
+            // waited longest, else the connection that has waited longest for
+            // a request of its own (or lingered longest after its last
+            // response); one writing fresh answers is left alone.
             Session* victim = nullptr;
             EvictionRank best{};
             auto stalled = stalledBefore();

@@ -12,9 +12,10 @@
 //    answer is unsent (what one read took in is all it can have pending);
 //  - the kernel's send buffer per connection is kept small, so a client that
 //    does not read ties up little memory before its writes stall;
-//  - at the connection limit a new client is let in by closing a connection
-//    whose write has stalled longest, else the one waiting longest for a
-//    request, so non-readers, idle or slow clients cannot lock others out.
+//  - at the connection limit a new client is let in by closing the writer
+//    whose answers have waited longest for its client, else the connection
+//    waiting longest for a request, so non-readers, idle or slow clients
+//    cannot lock others out.
 #pragma once
 
 #include <chrono>

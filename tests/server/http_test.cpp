@@ -259,8 +259,9 @@ TEST_F(HttpTest, ClientsThatDoNotTakeTheirAnswersLoseTheirPlace) {
         std::chrono::milliseconds readPause;  // how the first one reads, in the end
     } cases[] = {
         {"never reads: the deadline ends it", 16, 300ms, 2, 400, Await::Gone, 0ms},
-        // Nothing left unread: ended gracefully, the kernel would keep the
-        // answers and the connection until a client that never reads is done.
+        // All it sent was read, so a graceful close would queue its FIN
+        // behind answers it never takes: only a reset tells it (and frees
+        // the kernel of them).
         {"never reads, asked for a few: reset, not left to the kernel", 16, 300ms, 1, 8,
          Await::Gone, 0ms},
         {"reads a trickle: one deadline for all it pipelined", 16, 300ms, 1, 40, Await::Nothing,
