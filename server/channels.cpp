@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "app/catalogue.h"
-#include "runtime/values/gbk.h"
+#include "encoding/text_encoding.h"
 
 namespace epg {
 namespace {
@@ -45,7 +45,7 @@ const rt::Text& channelName(std::size_t c) {
     return table().entries.at(c).row->name;
 }
 std::string channelNameUtf8(std::size_t c) {
-    return rt::toUtf8(channelName(c));
+    return encoding::gbkToUtf8(channelName(c));
 }
 int channelGroup(std::size_t c) {
     return table().entries.at(c).group;

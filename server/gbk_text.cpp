@@ -1,106 +1,16 @@
 #include "server/gbk_text.h"
 
-#include <iconv.h>
-
 #include <cstdint>
-#include <optional>
-#include <vector>
+#include <string>
+
+#include "encoding/text_encoding.h"
 
 namespace epg {
 namespace {
 
-constexpr char32_t kInvalid = 0xFFFFFFFF;
-
-// Decodes UTF-8 into code points; a malformed sequence yields kInvalid for its
-// first byte and decoding goes on with the next one.
-std::vector<char32_t> decodeUtf8(std::string_view s) {
-    std::vector<char32_t> out;
-    out.reserve(s.size());
-    std::size_t i = 0;
-    while (i < s.size()) {
-        auto b = static_cast<unsigned char>(s[i]);
-        int len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
-        if (len == 0 || i + len > s.size()) {
-            out.push_back(kInvalid);
-            ++i;
-            continue;
-        }
-        char32_t cp = len == 1 ? b : b & (0x7F >> len);
-        bool ok = true;
-        for (int k = 1; k < len; ++k) {
-            auto c = static_cast<unsigned char>(s[i + k]);
-            if ((c & 0xC0) != 0x80) {
-                ok = false;
-                break;
-            }
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (!ok || cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            out.push_back(kInvalid);
-            ++i;
-            continue;
-        }
-        out.push_back(cp);
-        i += len;
-    }
-    return out;
-}
-
-void appendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-// One iconv descriptor for the characters of one text.
-class GbkEncoder {
-  public:
-    GbkEncoder() : cd_(iconv_open("GBK", "UTF-8")) {}
-    ~GbkEncoder() {
-        if (usable()) iconv_close(cd_);
-    }
-    GbkEncoder(const GbkEncoder&) = delete;
-    GbkEncoder& operator=(const GbkEncoder&) = delete;
-
-    // Appends the GBK form of cp; false (nothing appended) when it has none.
-    bool append(std::string& out, char32_t cp) {
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-            return true;
-        }
-        if (!usable() || cp == kInvalid) return false;
-        std::string utf8;
-        appendUtf8(utf8, cp);
-        char buf[8];
-        char* src = utf8.data();
-        std::size_t srcLeft = utf8.size();
-        char* dst = buf;
-        std::size_t dstLeft = sizeof buf;
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        if (iconv(cd_, &src, &srcLeft, &dst, &dstLeft) == static_cast<std::size_t>(-1) ||
-            srcLeft != 0)
-            return false;
-        out.append(buf, dst - buf);
-        return true;
-    }
-
-  private:
-    bool usable() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-    iconv_t cd_;
-};
+using encoding::decodeUtf8;
+using encoding::GbkEncoder;
+using encoding::kNotUtf8;
 
 bool isControl(char32_t c) {
     return c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0) || c == 0x2028 || c == 0x2029;
@@ -117,9 +27,9 @@ rt::Text toGbkLenient(std::string_view utf8) {
 }
 
 rt::Text shownTitle(std::string_view utf8) {
-    std::vector<char32_t> cps = decodeUtf8(utf8);
+    const std::u32string cps = decodeUtf8(utf8);
     // Runs of white space that hold a control character collapse to one blank.
-    std::vector<char32_t> text;
+    std::u32string text;
     text.reserve(cps.size());
     for (std::size_t i = 0; i < cps.size();) {
         if (isControl(cps[i]) || cps[i] == ' ' || cps[i] == 0xA0) {
@@ -169,7 +79,7 @@ std::string htmlText(std::string_view utf8) {
             case '\'': out += "&#39;"; continue;
             default: break;
         }
-        if (c == kInvalid || c == 0) {
+        if (c == kNotUtf8 || c == 0) {
             out += "&#xFFFD;";
         } else if (isControl(c)) {
             out += ' ';

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "runtime/values/gbk.h"
+#include "encoding/text_encoding.h"
 #include "server/channels.h"
 #include "server/gbk_text.h"
 
@@ -34,11 +34,12 @@ const char* weekdayName(int w) {
 std::string renderDayPage(std::size_t channel, const Date& date,
                           const std::vector<Programme>& programmes) {
     std::string name = htmlText(channelNameUtf8(channel));
-    std::string when = rt::gbk(std::string(weekdayName(isoWeekday(date))) + " ") + isoText(date);
+    std::string when =
+        encoding::gbk(std::string(weekdayName(isoWeekday(date))) + " ") + isoText(date);
     std::string page = head(name + ' ' + when);
     page.reserve(programmes.size() * 120 + 512);
     page += "<h3>" + name + ' ' + when + "</h3>\n";
-    static const rt::Text kPlot = rt::gbk("剧情");
+    static const rt::Text kPlot = encoding::gbk("剧情");
     int described = 0;
     for (const auto& p : programmes) {
         page += "<div align='center'><div id='e1' >";
@@ -72,18 +73,18 @@ std::string renderBanner(Seconds now, const std::vector<NowOn>& rows) {
         "<meta http-equiv='Content-Type' content='text/html; charset=GBK'>"
         "<meta http-equiv='refresh' content='300'>"
         "<title>" +
-        rt::gbk("正在播出") +
+        encoding::gbk("正在播出") +
         "</title>"
         "<style>body{margin:4px;font-size:12px;background:#f4f7fb}"
         "td{padding:1px 8px;white-space:nowrap}th{text-align:left;color:#25508c}</style>"
         "</head>\n<body>\n<table>\n<tr><th colspan='3'>" +
-        rt::gbk("正在播出") + clock + "</th></tr>\n";
+        encoding::gbk("正在播出") + clock + "</th></tr>\n";
     for (const auto& r : rows) {
         page += "<tr><td>" + htmlText(channelNameUtf8(r.channel)) + "</td><td>";
         if (r.programme != nullptr) {
             page += hhmm(r.programme->start) + "</td><td>" + htmlText(r.programme->title);
         } else {
-            page += "</td><td>" + rt::gbk("暂无节目信息");
+            page += "</td><td>" + encoding::gbk("暂无节目信息");
         }
         page += "</td></tr>\n";
     }

@@ -1,7 +1,5 @@
 #include "server/xmltv_read.h"
 
-#include <iconv.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -10,6 +8,7 @@
 #include <fstream>
 #include <pugixml.hpp>
 
+#include "encoding/text_encoding.h"
 #include "server/channels.h"
 
 namespace epg {
@@ -57,22 +56,6 @@ std::string declaredEncoding(std::string_view bytes) {
     std::string enc(decl.substr(q + 1, e - q - 1));
     for (char& c : enc) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return enc;
-}
-
-std::optional<std::string> gb18030ToUtf8(std::string_view in) {
-    iconv_t cd = iconv_open("UTF-8", "GB18030");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-    std::string out;
-    out.resize(in.size() * 2 + 16);
-    char* src = const_cast<char*>(in.data());
-    std::size_t srcLeft = in.size();
-    char* dst = out.data();
-    std::size_t dstLeft = out.size();
-    std::size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-    iconv_close(cd);
-    if (r == static_cast<std::size_t>(-1)) return std::nullopt;
-    out.resize(out.size() - dstLeft);
-    return out;
 }
 
 // The child element `name` in Chinese when there is one, else the first.
@@ -230,7 +213,7 @@ XmltvResult readXmltv(std::string_view bytes, std::string_view fileName, const C
                       StoredListings& into) {
     std::optional<std::string> converted;
     if (declaredEncoding(bytes).starts_with("gb")) {
-        converted = gb18030ToUtf8(bytes);
+        converted = encoding::gb18030ToUtf8(bytes);
         if (!converted)
             return failure(std::string(fileName) +
                            ": not valid GB18030 text, as its XML declaration says");

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <map>
 
-#include "runtime/values/gbk.h"
+#include "encoding/text_encoding.h"
 #include "runtime/window/template/template_codec.h"
 #include "runtime/window/template/type_data.h"
 
@@ -87,7 +87,7 @@ class Args {
     rt::Text text() {
         const Token& t = take();
         if (!t.quoted) fail("'" + key() + "': texts are written in double quotes");
-        std::optional<rt::Text> g = rt::gbkStrict(t.text);
+        std::optional<rt::Text> g = encoding::gbkStrict(t.text);
         if (!g) fail("'" + key() + "': \"" + t.text + "\" has no GBK form");
         if (g->find('\0') != std::string::npos) fail("'" + key() + "': text holds a NUL");
         return *g;
@@ -543,8 +543,8 @@ class Parser {
             if (d.parentName.empty()) continue;
             auto it = byName.find(d.parentName);
             if (it == byName.end()) {
-                fail("line " + std::to_string(d.line) + ": parent '" + rt::toUtf8(d.parentName) +
-                     "' is not a unit of this window");
+                fail("line " + std::to_string(d.line) + ": parent '" +
+                     encoding::gbkToUtf8(d.parentName) + "' is not a unit of this window");
             }
             d.rec.parent = w.units[it->second].rec.id;
             w.units[it->second].rec.children.push_back(d.rec.id);
