@@ -1,8 +1,8 @@
 #include "app/guide.h"
 
-#include "app/catalogue.h"
 #include "app/date_text.h"
 #include "app/main_window.h"
+#include "catalogue/catalogue.h"
 #include "runtime/values/date_time.h"
 #include "runtime/values/gbk.h"
 #include "runtime/values/text_commands.h"
@@ -65,7 +65,7 @@ rt::ControlRef Guide::groupList(int group) const {
 void Guide::created(rt::Runtime& rt) {
     if (services_.attachSkin) services_.attachSkin(rt);
 
-    const auto& groups = catalogue();
+    const auto& groups = catalogue::groups();
     rt.outlookAddGroup(ui::kGroupMenu, groups[0].title, ui::kChannelList);
     const rt::TypedControlRef source{ui::kChannelList, rt::unit_type::kListView};
     for (int k = 1; k <= 9; ++k) {
@@ -82,7 +82,7 @@ void Guide::created(rt::Runtime& rt) {
     if (!rt.windowLoaded(rt::kMainWindowId)) return;
 
     values_.startupWeekday = WeekdayName(services_.now());
-    values_.channelBaseUrl = channelBaseUrl(epgRoot_, 0, 0);
+    values_.channelBaseUrl = catalogue::channelBaseUrl(epgRoot_, 0, 0);
     const int today = dayNumberOf(values_.startupWeekday);
     rt.writeProperty(ui::dayLabel(today), ui::kLabelTextColour, rt::Colour{255});
     loadDay(rt, today, false);
@@ -93,15 +93,15 @@ void Guide::created(rt::Runtime& rt) {
 }
 
 void Guide::groupOpened(rt::Runtime& rt) {
-    const auto& groups = catalogue();
+    const auto& groups = catalogue::groups();
     for (int k = 1; k <= 9; ++k) {
         const std::int32_t g = rt::toInt(rt.readProperty(ui::kGroupMenu, ui::kMenuCurrentGroup));
         const rt::Text title = rt.outlookGroupTitle(ui::kGroupMenu, g);
-        const CatalogueGroup& group = groups[static_cast<size_t>(k)];
+        const catalogue::Group& group = groups[static_cast<size_t>(k)];
         if (rt::compareBytes(title, group.title) != 0) continue;
         const rt::ControlRef list = groupList(k);
         rt.listDeleteAllRows(list);
-        for (const CatalogueRow& row : group.rows) {
+        for (const catalogue::Row& row : group.rows) {
             rt::InsertRowArgs args;
             args.text = row.name;
             rt.listInsertRow(list, args);
@@ -115,7 +115,7 @@ void Guide::channelSelected(rt::Runtime& rt) {
     if (g >= 0 && g <= 9) {
         const rt::ControlRef list = groupList(g);
         const std::int32_t row = rt::toInt(rt.readProperty(list, ui::kListCurrentRow));
-        values_.channelBaseUrl = channelBaseUrl(epgRoot_, g, row);
+        values_.channelBaseUrl = catalogue::channelBaseUrl(epgRoot_, g, row);
         rt.setFocus(list);
         const std::int32_t current = rt::toInt(rt.readProperty(list, ui::kListCurrentRow));
         const rt::Text name = rt.listCellText(list, current, 0);

@@ -3,14 +3,14 @@
 #include <unordered_map>
 #include <vector>
 
-#include "app/catalogue.h"
+#include "catalogue/catalogue.h"
 #include "encoding/text_encoding.h"
 
 namespace epg {
 namespace {
 
 struct Entry {
-    const app::CatalogueRow* row;
+    const catalogue::Row* row;
     int group;
 };
 
@@ -22,7 +22,7 @@ struct Table {
 const Table& table() {
     static const Table t = [] {
         Table t;
-        const auto& groups = app::catalogue();
+        const auto& groups = catalogue::groups();
         for (std::size_t g = 0; g < groups.size(); ++g)
             for (const auto& row : groups[g].rows) {
                 t.byPath.emplace(row.path, t.entries.size());
@@ -41,7 +41,7 @@ std::size_t channelCount() {
 std::string_view channelPath(std::size_t c) {
     return table().entries.at(c).row->path;
 }
-const rt::Text& channelName(std::size_t c) {
+const std::string& channelName(std::size_t c) {
     return table().entries.at(c).row->name;
 }
 std::string channelNameUtf8(std::size_t c) {

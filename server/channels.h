@@ -7,13 +7,11 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/values/value.h"
-
 namespace epg {
 
-std::size_t channelCount();                         // 215
-std::string_view channelPath(std::size_t channel);  // "programys/TV_1/Channel_1/"
-const rt::Text& channelName(std::size_t channel);   // GBK, as the guide lists it
+std::size_t channelCount();                           // 215
+std::string_view channelPath(std::size_t channel);    // "programys/TV_1/Channel_1/"
+const std::string& channelName(std::size_t channel);  // GBK, as the guide lists it
 std::string channelNameUtf8(std::size_t channel);
 int channelGroup(std::size_t channel);  // 0 .. 9
 std::optional<std::size_t> channelByPath(std::string_view path);

@@ -18,15 +18,15 @@ bool isControl(char32_t c) {
 
 }  // namespace
 
-rt::Text toGbkLenient(std::string_view utf8) {
+std::string toGbkLenient(std::string_view utf8) {
     GbkEncoder enc;
-    rt::Text out;
+    std::string out;
     for (char32_t c : decodeUtf8(utf8))
         if (c == 0 || !enc.append(out, c)) out += '?';
     return out;
 }
 
-rt::Text shownTitle(std::string_view utf8) {
+std::string shownTitle(std::string_view utf8) {
     const std::u32string cps = decodeUtf8(utf8);
     // Runs of white space that hold a control character collapse to one blank.
     std::u32string text;
@@ -53,7 +53,7 @@ rt::Text shownTitle(std::string_view utf8) {
     while (e > b && text[e - 1] == ' ') --e;
 
     GbkEncoder enc;
-    rt::Text out;
+    std::string out;
     for (std::size_t i = b; i < e; ++i) {
         char32_t c = text[i];
         if (c == '<')

@@ -4,8 +4,6 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/values/value.h"
-
 namespace epg {
 
 // What the guide will show for a programme title, as GBK. The day page carries
@@ -18,13 +16,13 @@ namespace epg {
 //    blanks at either end go (they come from the layout of XMLTV files);
 //  - a character GBK cannot encode becomes "?", a no-break space a blank;
 //  - "&" and everything else stay as they are.
-rt::Text shownTitle(std::string_view utf8);
+std::string shownTitle(std::string_view utf8);
 
 // Text for a browser (descriptions, the banner): GBK with & < > " ' written as
 // entities and characters GBK lacks as numeric character references.
 std::string htmlText(std::string_view utf8);
 
 // UTF-8 to GBK, with "?" for what GBK cannot encode and for invalid UTF-8.
-rt::Text toGbkLenient(std::string_view utf8);
+std::string toGbkLenient(std::string_view utf8);
 
 }  // namespace epg

@@ -39,7 +39,7 @@ std::string renderDayPage(std::size_t channel, const Date& date,
     std::string page = head(name + ' ' + when);
     page.reserve(programmes.size() * 120 + 512);
     page += "<h3>" + name + ' ' + when + "</h3>\n";
-    static const rt::Text kPlot = encoding::gbk("剧情");
+    static const std::string kPlot = encoding::gbk("剧情");
     int described = 0;
     for (const auto& p : programmes) {
         page += "<div align='center'><div id='e1' >";

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "app/catalogue.h"
+#include "catalogue/catalogue.h"
 #include "server/channels.h"
 #include "server/page_render.h"
 
@@ -51,7 +51,7 @@ std::optional<DaySlot> daySlot(std::string_view path) {
 std::vector<std::size_t> bannerChannels() {
     static const int kRows[][2] = {{0, 0}, {0, 4}, {0, 5}, {0, 7}, {6, 0}, {7, 0}};
     std::vector<std::size_t> out;
-    const auto& groups = app::catalogue();
+    const auto& groups = catalogue::groups();
     for (const auto& gr : kRows)
         if (gr[0] < static_cast<int>(groups.size()) &&
             gr[1] < static_cast<int>(groups[gr[0]].rows.size()))

@@ -3,7 +3,7 @@
 #include <regex>
 #include <set>
 
-#include "app/catalogue.h"
+#include "catalogue/catalogue.h"
 #include "gbk_literal.h"
 
 namespace {
@@ -11,7 +11,7 @@ namespace {
 const rt::Text kRoot = "http://127.0.0.1:8610/";
 
 TEST(Catalogue, TenGroupsInMenuOrderWith215Rows) {
-    const auto& groups = app::catalogue();
+    const auto& groups = catalogue::groups();
     ASSERT_EQ(groups.size(), 10u);
     const char* titles[] = {"央视频道", "中国教育电视台", "中数传媒", "央视风云", "北广传媒",
                             "数字频道", "全国卫视",       "境外频道", "境外体育", "境外影视"};
@@ -28,14 +28,14 @@ TEST(Catalogue, TenGroupsInMenuOrderWith215Rows) {
 TEST(Catalogue, EveryPathHasItsKindAndAllUrlsAreDistinct) {
     const std::regex shape("(programys|programws|programjw)/TV_[0-9]*/Channel_[0-9]+/");
     std::set<rt::Text> urls;
-    const auto& groups = app::catalogue();
+    const auto& groups = catalogue::groups();
     for (int g = 0; g < 10; ++g) {
         const char* kind = g <= 5 ? "programys/" : g == 6 ? "programws/" : "programjw/";
         for (int r = 0; r < static_cast<int>(groups[g].rows.size()); ++r) {
             std::string path(groups[g].rows[r].path);
             EXPECT_TRUE(std::regex_match(path, shape)) << g << "," << r << " " << path;
             EXPECT_EQ(path.rfind(kind, 0), 0u) << g << "," << r;
-            rt::Text url = app::channelBaseUrl(kRoot, g, r);
+            rt::Text url = catalogue::channelBaseUrl(kRoot, g, r);
             EXPECT_EQ(url, kRoot + path);
             EXPECT_TRUE(urls.insert(url).second) << "duplicate " << url;
         }
@@ -44,19 +44,19 @@ TEST(Catalogue, EveryPathHasItsKindAndAllUrlsAreDistinct) {
 }
 
 TEST(Catalogue, LookupIsPositionalWithEmptyTextOutsideTheRows) {
-    EXPECT_EQ(app::channelBaseUrl(kRoot, 0, 0), kRoot + "programys/TV_1/Channel_1/");
-    EXPECT_EQ(app::channelBaseUrl(kRoot, 0, 1), kRoot + "programys/TV_1/Channel_3/");
-    EXPECT_EQ(app::channelBaseUrl(kRoot, 9, 14), kRoot + "programjw/TV_260/Channel_1115/");
-    EXPECT_EQ(app::channelBaseUrl(kRoot, 7, 10), kRoot + "programjw/TV_/Channel_290/");
-    EXPECT_EQ(app::channelBaseUrl(kRoot, 1, 2), kRoot + "programys/TV_44/Channel_20/");
-    EXPECT_EQ(app::channelBaseUrl(kRoot, 9, 15), "");
-    EXPECT_EQ(app::channelBaseUrl(kRoot, 9, -1), "");
-    EXPECT_EQ(app::channelBaseUrl(kRoot, 10, 0), "");
-    EXPECT_EQ(app::channelBaseUrl(kRoot, -1, 0), "");
+    EXPECT_EQ(catalogue::channelBaseUrl(kRoot, 0, 0), kRoot + "programys/TV_1/Channel_1/");
+    EXPECT_EQ(catalogue::channelBaseUrl(kRoot, 0, 1), kRoot + "programys/TV_1/Channel_3/");
+    EXPECT_EQ(catalogue::channelBaseUrl(kRoot, 9, 14), kRoot + "programjw/TV_260/Channel_1115/");
+    EXPECT_EQ(catalogue::channelBaseUrl(kRoot, 7, 10), kRoot + "programjw/TV_/Channel_290/");
+    EXPECT_EQ(catalogue::channelBaseUrl(kRoot, 1, 2), kRoot + "programys/TV_44/Channel_20/");
+    EXPECT_EQ(catalogue::channelBaseUrl(kRoot, 9, 15), "");
+    EXPECT_EQ(catalogue::channelBaseUrl(kRoot, 9, -1), "");
+    EXPECT_EQ(catalogue::channelBaseUrl(kRoot, 10, 0), "");
+    EXPECT_EQ(catalogue::channelBaseUrl(kRoot, -1, 0), "");
 }
 
 TEST(Catalogue, NamesKeepTheirTrailingBlanksAndRepeatAcrossGroups) {
-    const auto& groups = app::catalogue();
+    const auto& groups = catalogue::groups();
     EXPECT_EQ(U(groups[0].rows[0].name), "CCTV-1（综合） ");
     EXPECT_EQ(U(groups[4].rows[0].name), "车迷频道 ");
     EXPECT_EQ(U(groups[5].rows[0].name), "全纪实 ");

@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "app/catalogue.h"
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/schedule_parse.h"
+#include "catalogue/catalogue.h"
 #include "gbk_literal.h"
 #include "qt_test_app.h"
 #include "runtime/backend/qt/qt_backend.h"
@@ -68,7 +68,7 @@ class GuideWindow : public ::testing::Test {
     std::vector<app::ScheduleRow> serverRows(int group, int row, int day) {
         rt::PageFetcher fetcher;
         const rt::Text url =
-            app::channelBaseUrl(root_, group, row) + "W" + std::to_string(day) + ".htm";
+            catalogue::channelBaseUrl(root_, group, row) + "W" + std::to_string(day) + ".htm";
         const rt::Bytes body = fetcher.fetch(url);
         std::string page(body.begin(), body.end());
         page = page.substr(0, page.find('\0'));
@@ -183,7 +183,7 @@ TEST_F(GuideWindow, FridayLabelFillsTheListWithFridaysRows) {
     QTest::mouseClick(friday, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_EQ(shownDay(), 5);
     ASSERT_EQ(fetched_.size(), before + 1);
-    EXPECT_EQ(fetched_.back(), app::channelBaseUrl(root_, 0, 0) + "W5.htm");
+    EXPECT_EQ(fetched_.back(), catalogue::channelBaseUrl(root_, 0, 0) + "W5.htm");
     const auto rows = serverRows(0, 0, 5);
     ASSERT_FALSE(rows.empty());
     expectShows(rows);
@@ -208,15 +208,15 @@ TEST_F(GuideWindow, OpeningAGroupAndChoosingARowRetitlesTheProgramColumn) {
     ASSERT_NE(groupList, nullptr);
     EXPECT_TRUE(groupList->isVisible());
     EXPECT_FALSE(list(app::ui::kChannelList)->isVisible());
-    const auto& catalogueRows = app::catalogue()[group].rows;
+    const auto& catalogueRows = catalogue::groups()[group].rows;
     ASSERT_EQ(groupList->topLevelItemCount(), static_cast<int>(catalogueRows.size()));
     EXPECT_EQ(groupList->geometry().top(), bar->headerTops()[group] + 22);
 
     const std::size_t before = fetched_.size();
     clickRow(groupList, 2);
     ASSERT_EQ(fetched_.size(), before + 1);  // one current-row event, one load
-    EXPECT_EQ(fetched_.back().substr(0, app::channelBaseUrl(root_, group, 2).size()),
-              app::channelBaseUrl(root_, group, 2));
+    EXPECT_EQ(fetched_.back().substr(0, catalogue::channelBaseUrl(root_, group, 2).size()),
+              catalogue::channelBaseUrl(root_, group, 2));
     EXPECT_EQ(programList()->headerItem()->text(1),
               toQString(catalogueRows[2].name) + QStringLiteral(" 节目预告"));
     EXPECT_EQ(groupList->currentIndex().row(), 2);

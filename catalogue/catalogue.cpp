@@ -2,11 +2,11 @@
 // channel's path below the EPG server root. Names are shown exactly as written,
 // trailing blanks included (they end up in the program list's column title).
 // Generated once from the listing tables and kept by hand since.
-#include "app/catalogue.h"
+#include "catalogue/catalogue.h"
 
-#include "runtime/values/gbk.h"
+#include "encoding/text_encoding.h"
 
-namespace app {
+namespace catalogue {
 namespace {
 
 struct RawRow {
@@ -259,11 +259,12 @@ const RawGroup kGroups[] = {
 };
 // clang-format on
 
-std::vector<CatalogueGroup> build() {
-    std::vector<CatalogueGroup> groups;
+std::vector<Group> build() {
+    std::vector<Group> groups;
     for (const RawGroup& raw : kGroups) {
-        CatalogueGroup group{rt::gbk(raw.title), {}};
-        for (const RawRow& row : raw.rows) group.rows.push_back({rt::gbk(row.name), row.path});
+        Group group{encoding::gbk(raw.title), {}};
+        for (const RawRow& row : raw.rows)
+            group.rows.push_back({encoding::gbk(row.name), row.path});
         groups.push_back(std::move(group));
     }
     return groups;
@@ -271,17 +272,17 @@ std::vector<CatalogueGroup> build() {
 
 }  // namespace
 
-const std::vector<CatalogueGroup>& catalogue() {
-    static const std::vector<CatalogueGroup> groups = build();
-    return groups;
+const std::vector<Group>& groups() {
+    static const std::vector<Group> all = build();
+    return all;
 }
 
-rt::Text channelBaseUrl(const rt::Text& root, int group, int row) {
-    const auto& groups = catalogue();
-    if (group < 0 || group >= static_cast<int>(groups.size())) return {};
-    const auto& rows = groups[group].rows;
+std::string channelBaseUrl(const std::string& root, int group, int row) {
+    const auto& all = groups();
+    if (group < 0 || group >= static_cast<int>(all.size())) return {};
+    const auto& rows = all[group].rows;
     if (row < 0 || row >= static_cast<int>(rows.size())) return {};
-    return root + rt::Text(rows[row].path);
+    return root + std::string(rows[row].path);
 }
 
-}  // namespace app
+}  // namespace catalogue
