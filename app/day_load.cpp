@@ -19,7 +19,7 @@ void Guide::loadDay(rt::Runtime& rt, int day, bool pump) {
         rt.processPendingMessages();
         // A load run from the pump has parsed the newer page already; a
         // window closed from the pump has nothing left to show.
-        if (generation != generation_ || !rt.windowLoaded(rt::kMainWindowId)) return;
+        if (generation != generation_ || !rt.windowLoaded(ui::kMainWindowId)) return;
     }
     parseIntoProgramList(rt, generation);
 }
@@ -32,7 +32,7 @@ void Guide::parseIntoProgramList(rt::Runtime& rt, std::uint64_t generation) {
     if (services_.delay) services_.delay(rt, 500);
     // A load run inside the pause has filled the list with the newer page and
     // set the done status; parsing again would append a second copy.
-    if (generation != generation_ || !rt.windowLoaded(rt::kMainWindowId)) return;
+    if (generation != generation_ || !rt.windowLoaded(ui::kMainWindowId)) return;
 
     const std::vector<ScheduleRow> rows = parseSchedule(values_.pageText);
     for (size_t i = 0; i < rows.size(); ++i) {

@@ -6,7 +6,6 @@
 #include "runtime/values/date_time.h"
 #include "runtime/values/gbk.h"
 #include "runtime/values/text_commands.h"
-#include "runtime/window/template/handler_ids.h"
 
 namespace app {
 
@@ -22,27 +21,27 @@ Guide::Guide(rt::Text epgRoot, GuideServices services)
     : epgRoot_(std::move(epgRoot)), services_(std::move(services)) {}
 
 std::vector<rt::Handler> Guide::handlers() {
-    std::vector<rt::Handler> table(rt::kHandlerCount);
-    auto at = [&](rt::HandlerId id) -> rt::Handler& { return table[static_cast<size_t>(id)]; };
-    at(rt::HandlerId::Created) = [this](rt::Runtime& rt,
+    std::vector<rt::Handler> table(ui::kHandlerCount);
+    auto at = [&](ui::HandlerId id) -> rt::Handler& { return table[static_cast<size_t>(id)]; };
+    at(ui::HandlerId::Created) = [this](rt::Runtime& rt,
                                         rt::EventArgs) -> std::optional<std::int32_t> {
         created(rt);
         return std::nullopt;
     };
-    at(rt::HandlerId::GroupOpened) = [this](rt::Runtime& rt,
+    at(ui::HandlerId::GroupOpened) = [this](rt::Runtime& rt,
                                             rt::EventArgs) -> std::optional<std::int32_t> {
         groupOpened(rt);
         return std::nullopt;
     };
-    at(rt::HandlerId::ChannelSelected) = [this](rt::Runtime& rt,
+    at(ui::HandlerId::ChannelSelected) = [this](rt::Runtime& rt,
                                                 rt::EventArgs) -> std::optional<std::int32_t> {
         channelSelected(rt);
         return std::nullopt;
     };
-    const rt::HandlerId days[] = {rt::HandlerId::Monday,    rt::HandlerId::Tuesday,
-                                  rt::HandlerId::Wednesday, rt::HandlerId::Thursday,
-                                  rt::HandlerId::Friday,    rt::HandlerId::Saturday,
-                                  rt::HandlerId::Sunday};
+    const ui::HandlerId days[] = {ui::HandlerId::Monday,    ui::HandlerId::Tuesday,
+                                  ui::HandlerId::Wednesday, ui::HandlerId::Thursday,
+                                  ui::HandlerId::Friday,    ui::HandlerId::Saturday,
+                                  ui::HandlerId::Sunday};
     for (int day = 1; day <= 7; ++day)
         at(days[day - 1]) = [this, day](rt::Runtime& rt,
                                         rt::EventArgs) -> std::optional<std::int32_t> {
@@ -79,14 +78,14 @@ void Guide::created(rt::Runtime& rt) {
     // empty here, so that load is of day 7.
     rt.listSelectRow(ui::kChannelList, 0);
     // The window may have been closed from inside that load's waits.
-    if (!rt.windowLoaded(rt::kMainWindowId)) return;
+    if (!rt.windowLoaded(ui::kMainWindowId)) return;
 
     values_.startupWeekday = WeekdayName(services_.now());
     values_.channelBaseUrl = catalogue::channelBaseUrl(epgRoot_, 0, 0);
     const int today = dayNumberOf(values_.startupWeekday);
     rt.writeProperty(ui::dayLabel(today), ui::kLabelTextColour, rt::Colour{255});
     loadDay(rt, today, false);
-    if (!rt.windowLoaded(rt::kMainWindowId)) return;
+    if (!rt.windowLoaded(ui::kMainWindowId)) return;
 
     const rt::Text date = 时间_到文本(rt::datePart(services_.now()));
     rt.statusSetPartText(ui::kStatusBar, 1, rt::joinTexts({date, " ", values_.startupWeekday}));

@@ -3,9 +3,9 @@
 // selected, the seven day labels).
 //
 //   app::Guide guide(root, services);
-//   rt::Runtime runtime(rt::mainWindowTemplateBlock(), guide.handlers(), backend);
+//   rt::Runtime runtime(app::ui::mainWindowTemplateBlock(), guide.handlers(), backend);
 //   runtime.setExitRoutine([&] { guide.release(); });
-//   runtime.loadStartWindow(rt::kMainWindowId);
+//   runtime.loadStartWindow(app::ui::kMainWindowId);
 //
 // A day or channel click dispatched while another load waits (in the message
 // pump after its download or in the parse's pause) runs its own load there;

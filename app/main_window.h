@@ -1,27 +1,19 @@
-// The controls of the guide's main window the guide's code addresses, by the
-// unit ids of the window template.
+// The guide's main window as its code addresses it: the embedded template
+// block, and the ids generated from main_window.layout.
 #pragma once
 
 #include <cstdint>
 
-#include "runtime/window/template/window_template.h"
-#include "runtime/window/unit_types.h"
+#include "app/main_window_ids.h"
+#include "mainWindowTemplateBlock.h"
 
 namespace app::ui {
 
-constexpr rt::ControlRef unit(std::uint32_t id) {
-    return {rt::kMainWindowId, id};
-}
-
-inline constexpr rt::ControlRef kChannelList = unit(0x16011BBC);  // 超级列表框中央
-inline constexpr rt::ControlRef kGroupMenu = unit(0x16011BBB);    // 卷帘式菜单
-inline constexpr rt::ControlRef kDaySlider = unit(0x16011B63);    // 滑块条1
-inline constexpr rt::ControlRef kProgramList = unit(0x16011B4C);  // 超级列表框节目
-inline constexpr rt::ControlRef kStatusBar = unit(0x16010003);    // 状态条1
-
-// 标签1 .. 标签7, day 1 (Monday) .. 7 (Sunday).
+// 标签1 .. 标签7, for day 1 (Monday) .. 7 (Sunday); `day` must be in 1..7.
 constexpr rt::ControlRef dayLabel(int day) {
-    return unit(0x16011B5C + static_cast<std::uint32_t>(day - 1));
+    constexpr rt::ControlRef labels[] = {kDayLabel1, kDayLabel2, kDayLabel3, kDayLabel4,
+                                         kDayLabel5, kDayLabel6, kDayLabel7};
+    return labels[day - 1];
 }
 
 // Property indexes the guide reads and writes.

@@ -2,6 +2,7 @@
 
 #include "app/banner_address.h"
 #include "app/delay.h"
+#include "app/main_window.h"
 #include "runtime/values/date_time.h"
 #include "runtime/window/template/template_codec.h"
 
@@ -14,12 +15,12 @@ GuideProgram::GuideProgram(rt::Backend& backend, ProgramOptions options)
       guide_(options_.epgRoot, services()) {
     // A template that cannot be read is the runtime's fatal report; read here
     // only to move the banner onto the configured server.
-    auto tpl = rt::readTemplate(rt::mainWindowTemplateBlock());
+    auto tpl = rt::readTemplate(ui::mainWindowTemplateBlock());
     if (tpl.value) {
         moveBannerToRoot(*tpl.value, options_.epgRoot);
         runtime_.emplace(std::move(*tpl.value), guide_.handlers(), backend_);
     } else {
-        runtime_.emplace(rt::mainWindowTemplateBlock(), guide_.handlers(), backend_);
+        runtime_.emplace(ui::mainWindowTemplateBlock(), guide_.handlers(), backend_);
     }
     fatalReporter_.emplace(*runtime_);
     skin_ = skin::SkinSystem::create(environment_, *fatalReporter_);
@@ -30,7 +31,7 @@ GuideProgram::GuideProgram(rt::Backend& backend, ProgramOptions options)
 GuideProgram::~GuideProgram() = default;
 
 void GuideProgram::loadStartWindow() {
-    runtime_->loadStartWindow(rt::kMainWindowId);
+    runtime_->loadStartWindow(ui::kMainWindowId);
 }
 
 GuideServices GuideProgram::services() {
@@ -58,7 +59,7 @@ void GuideProgram::pause(rt::Runtime& rt, int milliseconds) {
         return;
     }
     const auto deadline = backend_.now() + std::chrono::milliseconds(milliseconds);
-    while (rt.windowLoaded(rt::kMainWindowId) && backend_.waitForMessage(deadline))
+    while (rt.windowLoaded(ui::kMainWindowId) && backend_.waitForMessage(deadline))
         rt.processPendingMessages();
 }
 

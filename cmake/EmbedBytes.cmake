@@ -4,8 +4,8 @@
 # source tree) into `target` as
 #     namespace ns { std::span<const std::uint8_t> name(); }
 # declared in the generated header "<name>.h" in the build tree's
-# embedded/ directory (on the target's include path). The file is re-embedded
-# whenever it changes.
+# embedded/<target>/ directory (on the target's include path, and so on the
+# path of whatever links it). The file is re-embedded whenever it changes.
 set(_EMBED_BYTES_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/embed_bytes_script.cmake)
 
 function(embed_bytes)
@@ -13,7 +13,7 @@ function(embed_bytes)
   if(NOT E_NAMESPACE)
     set(E_NAMESPACE embedded)
   endif()
-  set(dir ${CMAKE_BINARY_DIR}/embedded)
+  set(dir ${CMAKE_BINARY_DIR}/embedded/${E_TARGET})
   set(cpp ${dir}/${E_SYMBOL}.cpp)
   set(hdr ${dir}/${E_SYMBOL}.h)
   file(MAKE_DIRECTORY ${dir})

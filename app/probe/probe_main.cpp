@@ -91,7 +91,7 @@ class Probe {
                 backend_.post(
                     [this](rt::Runtime& rt) {
                         takeSnapshot();
-                        rt.userCloseWindow(rt::kMainWindowId);
+                        rt.userCloseWindow(app::ui::kMainWindowId);
                     },
                     at);
                 break;
@@ -103,7 +103,8 @@ class Probe {
         const rt::Control* c = rt.control(app::ui::kGroupMenu);
         const rt::OutlookBar* bar = c ? c->as<rt::OutlookBar>() : nullptr;
         if (!bar || !bar->validGroup(bar->currentGroup())) return {};
-        return {rt::kMainWindowId, bar->groups()[static_cast<size_t>(bar->currentGroup())].content};
+        return {app::ui::kMainWindowId,
+                bar->groups()[static_cast<size_t>(bar->currentGroup())].content};
     }
 
     const app::probe::ProbeOptions& options_;

@@ -48,7 +48,7 @@ std::string stateJson(const rt::Runtime& rt, const Guide& guide,
                       const std::vector<rt::Text>& requests,
                       const std::map<int, std::uint32_t>& skinColours) {
     Json state;
-    const auto* window = model<rt::WindowData>(rt, {rt::kMainWindowId, 0});
+    const auto* window = model<rt::WindowData>(rt, {ui::kMainWindowId, 0});
     state["title"] = text(window ? window->title : rt::Text{});
 
     Json groups = Json::array();
@@ -58,7 +58,7 @@ std::string stateJson(const rt::Runtime& rt, const Guide& guide,
         for (const rt::OutlookGroup& g : bar->groups()) groups.push_back(text(g.title));
         currentGroup = bar->currentGroup();
         if (bar->validGroup(currentGroup))
-            openList = {rt::kMainWindowId,
+            openList = {ui::kMainWindowId,
                         bar->groups()[static_cast<size_t>(currentGroup)].content};
     }
     state["groups"] = std::move(groups);

@@ -1,8 +1,8 @@
-// The guide's one network access: fetch a document by URL and return its body.
+// A program's one network access: fetch a document by URL and return its body.
 //
 // A PageFetcher owns one libcurl handle, opened on the first fetch and reused
-// by every later one; the guide keeps one fetcher for its whole run. Each fetch
-// is a blocking "GET" over HTTP/1.0 with the user agent of the guide and
+// by every later one; a program keeps one fetcher for its whole run. Each fetch
+// is a blocking "GET" over HTTP/1.0 with the runtime's user agent and
 // "Accept: */*", never answered from a cache and never through a proxy. Only
 // http and https (certificates checked) are fetched.
 //

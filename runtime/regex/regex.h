@@ -1,4 +1,4 @@
-// Regular expressions for the guide: a compiled Perl-syntax pattern (`regex`)
+// Regular expressions for programs: a compiled Perl-syntax pattern (`regex`)
 // and the positions of one match and its groups (`SearchResult`).
 //
 // Texts are GBK bytes and end at their first NUL; the engine sees single bytes,

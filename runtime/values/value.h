@@ -1,4 +1,4 @@
-// The value kinds the guide's code handles.
+// The value kinds a program's code handles.
 //
 // Texts are GBK (code page 936) byte strings. A text ends at its first NUL,
 // so a Text never holds one; the empty string is the absent text. Lengths and

@@ -1,14 +1,14 @@
-// rt::Runtime: the window frame the guide is written against.
+// rt::Runtime: the window frame a program is written against.
 //
-// How the guide uses it:
+// How a program uses it:
 //
 //   rt::HeadlessBackend backend;                       // or the Qt backend
-//   rt::Runtime rt(rt::mainWindowTemplateBlock(), handlers, backend);
+//   rt::Runtime rt(templateBlock, handlers, backend);  // the program's embedded block
 //   rt.setExitRoutine([&] { releaseGlobals(); });
-//   rt.loadStartWindow(rt::kMainWindowId);             // runs the created handler
+//   rt.loadStartWindow(startWindowId);                 // runs the created handler
 //   rt.runMessageLoop();                               // until the window closes
 //
-// `handlers` is the guide's handler table: the template binds (unit, event) to
+// `handlers` is the program's handler table: the template binds (unit, event) to
 // an index into it. A handler gets the runtime and the event's argument words
 // and may return a value; returning 0 (false) from a common mouse or key event
 // (-1..-12) suppresses the control's own processing of that input.

@@ -32,7 +32,7 @@ constexpr bool isCopyableControl(std::uint32_t type) {
 }
 }  // namespace unit_type
 
-// A control as the guide's code names it. Unit id 0 means the window's own unit.
+// A control as a program's code names it. Unit id 0 means the window's own unit.
 struct ControlRef {
     std::uint32_t window = 0;
     std::uint32_t unit = 0;
@@ -59,7 +59,7 @@ inline constexpr int kKeyDown = -9;
 inline constexpr int kKeyUp = -10;
 inline constexpr int kCharacter = -11;
 inline constexpr int kWheel = -12;
-// Type-specific ones the guide binds.
+// Type-specific ones.
 inline constexpr int kCreated = 0;            // window
 inline constexpr int kCurrentRowChanged = 0;  // ListView
 inline constexpr int kRowActivated = 1;       // ListView

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/banner_address.h"
+#include "app/main_window.h"
 #include "runtime/window/template/template_codec.h"
 #include "runtime/window/template/type_data.h"
 
@@ -14,7 +15,7 @@ rt::Text bannerOf(const rt::WindowTemplate& tpl) {
 }
 
 TEST(BannerAddress, FollowsTheConfiguredServerAndKeepsItsPath) {
-    auto tpl = rt::readTemplate(rt::mainWindowTemplateBlock()).value.value();
+    auto tpl = rt::readTemplate(app::ui::mainWindowTemplateBlock()).value.value();
     EXPECT_EQ(bannerOf(tpl), "http://127.0.0.1:8610/soft/down/a1.html");
 
     auto same = tpl;

@@ -10,7 +10,6 @@
 #include "gbk_literal.h"
 #include "runtime/backend/headless/headless_backend.h"
 #include "runtime/values/date_time.h"
-#include "runtime/window/template/handler_ids.h"
 #include "runtime/window/template/template_codec.h"
 
 namespace {
@@ -44,14 +43,14 @@ struct Harness {
         };
         guide.emplace(kRoot, s);
         auto table = guide->handlers();
-        auto& opened = table[static_cast<size_t>(rt::HandlerId::GroupOpened)];
+        auto& opened = table[static_cast<size_t>(app::ui::HandlerId::GroupOpened)];
         opened = [this, inner = opened](rt::Runtime& r, rt::EventArgs a) {
             groupEvents.push_back(a.empty() ? -99 : a[0]);
             return inner(r, a);
         };
-        runtime.emplace(rt::mainWindowTemplateBlock(), table, backend);
+        runtime.emplace(app::ui::mainWindowTemplateBlock(), table, backend);
         runtime->setExitRoutine([this] { guide->release(); });
-        runtime->loadStartWindow(rt::kMainWindowId);
+        runtime->loadStartWindow(app::ui::kMainWindowId);
     }
 
     static std::vector<std::string> programRows(const rt::Runtime& r) {
@@ -143,7 +142,7 @@ TEST(GuideNestedLoads, ALoadInsideThePauseIsNotAppendedTwice) {
 TEST(GuideLifecycle, ClosingRunsTheExitRoutineOnce) {
     Harness h(5);
     EXPECT_FALSE(h.guide->values().pageText.empty());
-    h.backend.postClose(rt::kMainWindowId);
+    h.backend.postClose(app::ui::kMainWindowId);
     EXPECT_TRUE(h.runtime->runMessageLoop().has_value());
     EXPECT_TRUE(h.guide->values().pageText.empty());
     EXPECT_TRUE(h.guide->values().channelBaseUrl.empty());

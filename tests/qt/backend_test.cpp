@@ -28,7 +28,7 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = rt::Backend::Clock;
 
-constexpr std::uint32_t kWin = 0x52010001;
+constexpr std::uint32_t kWin = 0x52010001, kOwn = 0x06010000;  // the window and its own unit
 constexpr std::uint32_t kList = 0x100, kLabel = 0x101, kBar = 0x102, kPageA = 0x103, kPageB = 0x104,
                         kViewer = 0x105;
 constexpr rt::ControlRef ref(std::uint32_t unit) {
@@ -66,8 +66,7 @@ rt::WindowTemplate smallWindow(const std::string& pageUrl) {
     w.id = kWin;
     rt::WindowData wd;
     wd.title = G("小窗口");
-    w.units.push_back(
-        unit(rt::kWindowUnitId, rt::unit_type::kWindow, {50, 50, 500, 400}, rt::encode(wd)));
+    w.units.push_back(unit(kOwn, rt::unit_type::kWindow, {50, 50, 500, 400}, rt::encode(wd)));
     w.units.push_back(unit(kList, rt::unit_type::kListView, {10, 10, 200, 150},
                            rt::encode(listData(4)),
                            {{0, kRowChanged}, {-1, kListPress}, {1, kRowActivated}}));

@@ -58,7 +58,7 @@ class GuideWindow : public ::testing::Test {
         server_.reset();
     }
 
-    QWidget* window() const { return backend_->window(rt::kMainWindowId); }
+    QWidget* window() const { return backend_->window(app::ui::kMainWindowId); }
     QTreeWidget* list(rt::ControlRef ref) const {
         return qobject_cast<QTreeWidget*>(backend_->widget(ref));
     }
@@ -250,7 +250,7 @@ TEST_F(GuideWindow, ClosingTheWindowEndsTheLoopAndRunsTheExitRoutineOnce) {
     ASSERT_TRUE(code.has_value());
     EXPECT_EQ(*code, 0);
     EXPECT_TRUE(program_->guide().values().pageText.empty());
-    EXPECT_EQ(backend_->window(rt::kMainWindowId), nullptr);
+    EXPECT_EQ(backend_->window(app::ui::kMainWindowId), nullptr);
 }
 
 TEST_F(GuideWindow, ClosingDuringALoadsPauseEndsTheProgramAfterThatHandler) {
@@ -258,7 +258,7 @@ TEST_F(GuideWindow, ClosingDuringALoadsPauseEndsTheProgramAfterThatHandler) {
     // goes at once, the handler runs out, and the loop then ends at once.
     QTimer::singleShot(100, window(), [w = window()] { w->close(); });
     QTest::mouseClick(backend_->widget(app::ui::dayLabel(5)), Qt::LeftButton, {}, QPoint(5, 5));
-    EXPECT_FALSE(runtime().windowLoaded(rt::kMainWindowId));
+    EXPECT_FALSE(runtime().windowLoaded(app::ui::kMainWindowId));
     EXPECT_FALSE(program_->guide().values().pageText.empty());  // the exit routine has not run yet
     EXPECT_EQ(program_->runMessageLoop(), 0);
     EXPECT_TRUE(program_->guide().values().pageText.empty());

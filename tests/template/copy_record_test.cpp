@@ -1,16 +1,19 @@
 // The record of a control copy: what it keeps from its source and what it drops.
 #include <gtest/gtest.h>
 
+#include "app/main_window.h"
 #include "runtime/window/template/template_codec.h"
 
 namespace {
 
 TEST(CopyForControl, KeepsLookAndPlaceDropsChildrenAndBindingsAndLinksToTheSource) {
-    rt::TemplateReadResult r = rt::readTemplate(rt::mainWindowTemplateBlock());
+    rt::TemplateReadResult r = rt::readTemplate(app::ui::mainWindowTemplateBlock());
     ASSERT_TRUE(r.value) << r.error;
     rt::WindowEntry& window = r.value->windows.at(0);
-    for (std::uint32_t sourceId :
-         {0x16011BBCu, 0x16011B4Bu}) {  // the channel list; a group box with children
+    const std::uint32_t list = app::ui::kChannelList.unit;
+    const rt::UnitRecord* box = rt::findUnit(window, rt::findUnit(window, list)->parent);
+    ASSERT_TRUE(box && !box->children.empty());
+    for (std::uint32_t sourceId : {list, box->id}) {  // the channel list; a group box with children
         const rt::UnitRecord* source = rt::findUnit(window, sourceId);
         ASSERT_TRUE(source);
         const rt::UnitRecord copy = rt::copyForControl(*source, 0x16020001);

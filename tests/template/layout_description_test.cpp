@@ -4,6 +4,7 @@
 
 #include "runtime/window/template/type_data.h"
 #include "tests/support/gbk_literal.h"
+#include "tools/template/ids_header.h"
 #include "tools/template/layout_description.h"
 
 namespace {
@@ -95,12 +96,47 @@ TEST(LayoutDescription, ErrorsNameTheLine) {
     }
 }
 
-TEST(LayoutDescription, HandlerHeaderListsTheHandlersInOrder) {
-    const std::string header = tools::handlerIdsHeader({"created", "group_opened", "monday"});
-    EXPECT_NE(header.find("Created = 0,\n    GroupOpened = 1,\n    Monday = 2,"), std::string::npos)
-        << header;
-    EXPECT_NE(header.find("kHandlerCount = 3;"), std::string::npos);
-    EXPECT_FALSE(tools::parseLayout("handlers Bad\n", nullptr).value);
+TEST(LayoutDescription, IdsHeaderNamesHandlersWindowAndCodeNamedUnits) {
+    tools::LayoutResult r = tools::parseLayout(
+        "handlers created group_opened monday\n"
+        "window 0x52010001\n"
+        "code mainWindow\n"
+        "unit 0x06010000 window\n"
+        "unit 0x16000001 Label \"标签1\"\n"
+        "  code dayLabel1\n"
+        "unit 0x16000002 Label \"标签2\"\n"
+        "window 0x52010002\n"
+        "unit 0x06010000 window\n"
+        "unit 0x16000003 GroupBox\n"
+        "  code frame\n",
+        nullptr);
+    ASSERT_TRUE(r.value) << r.error;
+    const std::string header = tools::idsHeader(*r.value, "app::ui");
+    for (const char* part : {
+             "namespace app::ui {",
+             "Created = 0,\n    GroupOpened = 1,\n    Monday = 2,\n};",
+             "kHandlerCount = 3;",
+             "inline constexpr std::uint32_t kMainWindowId = 0x52010001;",
+             "inline constexpr rt::ControlRef kDayLabel1{kMainWindowId, 0x16000001};  // 标签1\n",
+             // A window without a code name: its units carry its id as a number.
+             "inline constexpr rt::ControlRef kFrame{0x52010002, 0x16000003};\n",
+         })
+        EXPECT_NE(header.find(part), std::string::npos) << part << "\nin:\n" << header;
+    EXPECT_EQ(header.find("0x16000002"), std::string::npos) << "a unit without a code name";
+
+    const std::pair<std::string, std::string> refused[] = {
+        {"handlers Bad\n", "not lower_case"},
+        {"code early\n", "'code' before any 'window'"},
+        {"window 1\nunit 2 window\n  code Upper\n", "line 3: code name 'Upper' is not camelCase"},
+        {"window 1\nunit 2 window\n  code a_b\n", "not camelCase"},
+        {"window 1\ncode a\nunit 2 window\n  code a\n", "line 4: code name 'a' is used twice"},
+        {"window 1\nunit 2 window\n  code a\n  code b\n", "has a code name already"},
+    };
+    for (const auto& [text, error] : refused) {
+        tools::LayoutResult bad = tools::parseLayout(text, nullptr);
+        EXPECT_FALSE(bad.value) << text;
+        EXPECT_NE(bad.error.find(error), std::string::npos) << text << "gave: " << bad.error;
+    }
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 // in record order, with its geometry, flags, cursor, bindings and design values.
 #include <gtest/gtest.h>
 
-#include "runtime/window/template/handler_ids.h"
+#include "app/main_window.h"
 #include "runtime/window/template/template_codec.h"
 #include "runtime/window/template/type_data.h"
 #include "tests/support/gbk_literal.h"
@@ -14,6 +14,7 @@ constexpr std::uint32_t V = rt::unit_flag::kVisible, D = rt::unit_flag::kDisable
                         T = rt::unit_flag::kTabStop;
 constexpr std::uint32_t kHand = rt::kCursorHand, kArrow = rt::kCursorArrow;
 constexpr std::uint32_t kBox1 = 0x16011B47, kBox2 = 0x16011B4B, kBox3 = 0x16011E1D;
+constexpr std::uint32_t kOwnUnit = 0x06010000;
 
 struct Expected {
     std::uint32_t id;
@@ -24,14 +25,14 @@ struct Expected {
     std::vector<rt::EventBinding> events;
 };
 
-std::int32_t h(rt::HandlerId id) {
+std::int32_t h(app::ui::HandlerId id) {
     return static_cast<std::int32_t>(id);
 }
 
 const std::vector<Expected>& expectedUnits() {
-    using H = rt::HandlerId;
+    using H = app::ui::HandlerId;
     static const std::vector<Expected> units = {
-        {rt::kWindowUnitId, "", kWindow, 0, 50, 50, 750, 680, V, kArrow, {{0, h(H::Created)}}},
+        {kOwnUnit, "", kWindow, 0, 50, 50, 750, 680, V, kArrow, {{0, h(H::Created)}}},
         {0x16011E24, "超文本浏览框1", kHtmlViewer, kBox3, -2, -2, 749, 111, V | T, kArrow, {}},
         {kBox3, "分组框3", kGroupBox, 0, 3, 3, 728, 90, V, kArrow, {}},
         {0x16011BBC,
@@ -75,11 +76,11 @@ const std::vector<Expected>& expectedUnits() {
 class MainWindowTemplate : public ::testing::Test {
   protected:
     void SetUp() override {
-        rt::TemplateReadResult r = rt::readTemplate(rt::mainWindowTemplateBlock());
+        rt::TemplateReadResult r = rt::readTemplate(app::ui::mainWindowTemplateBlock());
         ASSERT_TRUE(r.value) << r.error;
         tpl_ = std::move(*r.value);
         ASSERT_EQ(tpl_.windows.size(), 1u);
-        ASSERT_EQ(tpl_.windows[0].id, rt::kMainWindowId);
+        ASSERT_EQ(tpl_.windows[0].id, app::ui::kMainWindowId);
     }
     const rt::UnitRecord& unit(std::uint32_t id) {
         const rt::UnitRecord* u = rt::findUnit(tpl_.windows[0], id);
@@ -114,7 +115,7 @@ TEST_F(MainWindowTemplate, UnitsInRecordOrderWithGeometryFlagsCursorsAndBindings
         EXPECT_TRUE(u.comment.empty() && u.tag.empty());
         EXPECT_EQ(u.tabOrder, 0u);
     }
-    EXPECT_EQ(rt::kHandlerCount, 10u);
+    EXPECT_EQ(app::ui::kHandlerCount, 10u);
 }
 
 TEST_F(MainWindowTemplate, ChildrenOfTheGroupBoxesInRecordOrder) {
@@ -164,7 +165,7 @@ void expectIcon64x64x32(const rt::Bytes& ico) {
 }
 
 TEST_F(MainWindowTemplate, WindowTitleAndIcon) {
-    auto w = rt::decodeWindowData(unit(rt::kWindowUnitId).typeData);
+    auto w = rt::decodeWindowData(unit(kOwnUnit).typeData);
     ASSERT_TRUE(w);
     EXPECT_EQ(U(w->title), "澜欣电视节目预告_v08.10");
     expectIcon64x64x32(w->icon);

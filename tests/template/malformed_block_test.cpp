@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "app/main_window.h"
 #include "runtime/window/template/template_codec.h"
 #include "runtime/window/template/type_data.h"
 #include "tests/template/template_samples.h"
@@ -33,7 +34,7 @@ TEST(MalformedBlock, EveryTruncationIsAnError) {
 }
 
 TEST(MalformedBlock, EveryTruncationOfTheMainWindowBlockIsAnError) {
-    const auto main = rt::mainWindowTemplateBlock();
+    const auto main = app::ui::mainWindowTemplateBlock();
     const rt::Bytes block(main.begin(), main.end());
     for (std::size_t n = 0; n < block.size(); n += (n < 5000 ? 1 : 7)) {
         ASSERT_FALSE(rt::readTemplate({block.data(), n}).value) << "prefix of " << n << " bytes";

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/main_window.h"
 #include "runtime/window/template/template_codec.h"
 #include "runtime/window/template/type_data.h"
 #include "tests/template/template_samples.h"
@@ -46,7 +47,7 @@ TEST(TemplateRoundTrip, LayoutDescriptionToBlockToRecords) {
 }
 
 TEST(TemplateRoundTrip, EmbeddedBlockIsExactlyTheBlockOfTheLayoutDescription) {
-    const auto embedded = rt::mainWindowTemplateBlock();
+    const auto embedded = app::ui::mainWindowTemplateBlock();
     rt::TemplateReadResult r = rt::readTemplate(embedded);
     ASSERT_TRUE(r.value) << r.error;
     auto window = rt::decodeWindowData(r.value->windows.at(0).units.at(0).typeData);

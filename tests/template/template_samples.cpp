@@ -7,7 +7,7 @@ namespace test {
 
 rt::WindowTemplate smallTemplate() {
     rt::UnitRecord window;
-    window.id = rt::kWindowUnitId;
+    window.id = kOwnUnit;
     window.type = rt::unit_type::kWindow;
     window.width = 300, window.height = 200;
     window.flags = rt::unit_flag::kVisible;
@@ -33,7 +33,7 @@ rt::WindowTemplate smallTemplate() {
     label.typeData = rt::encode(ld);
 
     rt::WindowTemplate t;
-    t.windows.push_back({rt::kMainWindowId, 0, 0, "", "", {window, box, label}});
+    t.windows.push_back({kWindow, 0, 0, "", "", {window, box, label}});
     return t;
 }
 

@@ -9,7 +9,9 @@
 
 namespace test {
 
-// One window 0x52010001 with its own unit (icon-less, titled) and two
+inline constexpr std::uint32_t kWindow = 0x52010001, kOwnUnit = 0x06010000;
+
+// One window kWindow with its own unit (icon-less, titled) and two
 // controls: a GroupBox holding a Label with a bound event. Names and comments
 // are empty so record fields sit at fixed offsets (see recordBody()).
 rt::WindowTemplate smallTemplate();

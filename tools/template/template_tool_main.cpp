@@ -1,8 +1,8 @@
-// template_tool LAYOUT BLOCK_OUT HEADER_OUT [NAME=PATH...]
+// template_tool LAYOUT BLOCK_OUT HEADER_OUT NAMESPACE [NAME=PATH...]
 //
 // Turns a layout description into the window template block and the header
-// of handler ids. NAME=PATH pairs supply the files the description names
-// (the icon).
+// of handler, window and unit ids (declared in NAMESPACE). NAME=PATH pairs
+// supply the files the description names (the icon).
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "runtime/window/template/template_codec.h"
+#include "tools/template/ids_header.h"
 #include "tools/template/layout_description.h"
 
 namespace {
@@ -32,12 +33,13 @@ bool writeFile(const std::string& path, const void* data, std::size_t size) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 4) {
-        std::fprintf(stderr, "usage: %s LAYOUT BLOCK_OUT HEADER_OUT [NAME=PATH...]\n", argv[0]);
+    if (argc < 5) {
+        std::fprintf(stderr, "usage: %s LAYOUT BLOCK_OUT HEADER_OUT NAMESPACE [NAME=PATH...]\n",
+                     argv[0]);
         return 2;
     }
     std::map<std::string, std::string> files;
-    for (int i = 4; i < argc; ++i) {
+    for (int i = 5; i < argc; ++i) {
         const std::string arg = argv[i];
         const auto eq = arg.find('=');
         if (eq == std::string::npos) {
@@ -64,7 +66,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     const rt::Bytes block = rt::writeTemplate(layout.value->tpl);
-    const std::string header = tools::handlerIdsHeader(layout.value->handlers);
+    const std::string header = tools::idsHeader(*layout.value, argv[4]);
     if (!writeFile(argv[2], block.data(), block.size()) ||
         !writeFile(argv[3], header.data(), header.size())) {
         std::fprintf(stderr, "%s: cannot write the outputs\n", argv[0]);

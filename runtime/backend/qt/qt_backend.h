@@ -2,8 +2,8 @@
 //
 //   QApplication app(argc, argv);
 //   rt::QtBackend backend;
-//   rt::Runtime runtime(rt::mainWindowTemplateBlock(), handlers, backend);
-//   runtime.loadStartWindow(rt::kMainWindowId);   // creates and shows the window
+//   rt::Runtime runtime(templateBlock, handlers, backend);
+//   runtime.loadStartWindow(startWindowId);       // creates and shows the window
 //   return runtime.runMessageLoop().value_or(0);  // until the window is closed
 //
 // The runtime's models hold all state. A control change made by the program

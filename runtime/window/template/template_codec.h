@@ -27,7 +27,4 @@ TemplateReadResult readTemplate(std::span<const std::uint8_t> block);
 // Texts are written up to their first NUL. Reserved words are written as 0.
 Bytes writeTemplate(const WindowTemplate& tpl);
 
-// The block built into the program from the main window's layout description.
-std::span<const std::uint8_t> mainWindowTemplateBlock();
-
 }  // namespace rt

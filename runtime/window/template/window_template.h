@@ -45,7 +45,7 @@ inline constexpr std::string_view kTemplateLoadError =
 
 struct EventBinding {
     std::int32_t event = 0;             // negative: common mouse/keyboard events
-    std::int32_t handler = kNoHandler;  // index into the guide's handler table
+    std::int32_t handler = kNoHandler;  // index into the program's handler table
     friend bool operator==(const EventBinding&, const EventBinding&) = default;
 };
 
@@ -91,10 +91,6 @@ struct WindowTemplate {
 
     const WindowEntry* findWindow(std::uint32_t id) const;
 };
-
-// The ids of the guide's one window.
-inline constexpr std::uint32_t kMainWindowId = 0x52010001;
-inline constexpr std::uint32_t kWindowUnitId = 0x06010000;
 
 // Finds a unit of a window by id; nullptr when absent.
 const UnitRecord* findUnit(const WindowEntry& window, std::uint32_t unitId);
