@@ -10,7 +10,7 @@ namespace app {
 
 void Guide::loadDay(rt::Runtime& rt, int day, bool pump) {
     const std::uint64_t generation = ++generation_;
-    rt.writeProperty(ui::kDaySlider, ui::kSliderPosition, std::int32_t{day});
+    rt.writeProperty(ui::kDaySlider, rt::SliderBarProperty::Position, std::int32_t{day});
     const rt::Text url =
         rt::joinTexts({values_.channelBaseUrl, "W", rt::toText(std::int32_t{day}), ".htm"});
     const rt::Bytes page = services_.fetch ? services_.fetch(url) : rt::Bytes{};

@@ -83,7 +83,7 @@ void Guide::created(rt::Runtime& rt) {
     values_.startupWeekday = WeekdayName(services_.now());
     values_.channelBaseUrl = catalogue::channelBaseUrl(epgRoot_, 0, 0);
     const int today = dayNumberOf(values_.startupWeekday);
-    rt.writeProperty(ui::dayLabel(today), ui::kLabelTextColour, rt::Colour{255});
+    rt.writeProperty(ui::dayLabel(today), rt::LabelProperty::TextColour, rt::Colour{255});
     loadDay(rt, today, false);
     if (!rt.windowLoaded(ui::kMainWindowId)) return;
 
@@ -94,7 +94,8 @@ void Guide::created(rt::Runtime& rt) {
 void Guide::groupOpened(rt::Runtime& rt) {
     const auto& groups = catalogue::groups();
     for (int k = 1; k <= 9; ++k) {
-        const std::int32_t g = rt::toInt(rt.readProperty(ui::kGroupMenu, ui::kMenuCurrentGroup));
+        const std::int32_t g =
+            rt::toInt(rt.readProperty(ui::kGroupMenu, rt::OutlookBarProperty::CurrentGroup));
         const rt::Text title = rt.outlookGroupTitle(ui::kGroupMenu, g);
         const catalogue::Group& group = groups[static_cast<size_t>(k)];
         if (rt::compareBytes(title, group.title) != 0) continue;
@@ -110,13 +111,15 @@ void Guide::groupOpened(rt::Runtime& rt) {
 
 void Guide::channelSelected(rt::Runtime& rt) {
     static const rt::Text columnSuffix = rt::gbk(" 节目预告");
-    const std::int32_t g = rt::toInt(rt.readProperty(ui::kGroupMenu, ui::kMenuCurrentGroup));
+    const std::int32_t g =
+        rt::toInt(rt.readProperty(ui::kGroupMenu, rt::OutlookBarProperty::CurrentGroup));
     if (g >= 0 && g <= 9) {
         const rt::ControlRef list = groupList(g);
-        const std::int32_t row = rt::toInt(rt.readProperty(list, ui::kListCurrentRow));
+        const std::int32_t row = rt::toInt(rt.readProperty(list, rt::ListViewProperty::CurrentRow));
         values_.channelBaseUrl = catalogue::channelBaseUrl(epgRoot_, g, row);
         rt.setFocus(list);
-        const std::int32_t current = rt::toInt(rt.readProperty(list, ui::kListCurrentRow));
+        const std::int32_t current =
+            rt::toInt(rt.readProperty(list, rt::ListViewProperty::CurrentRow));
         const rt::Text name = rt.listCellText(list, current, 0);
         rt.listSetColumnTitle(ui::kProgramList, 1, rt::joinTexts({name, columnSuffix}));
     }

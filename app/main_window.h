@@ -2,8 +2,6 @@
 // block, and the ids generated from main_window.layout.
 #pragma once
 
-#include <cstdint>
-
 #include "app/main_window_ids.h"
 #include "mainWindowTemplateBlock.h"
 
@@ -15,11 +13,5 @@ constexpr rt::ControlRef dayLabel(int day) {
                                          kDayLabel5, kDayLabel6, kDayLabel7};
     return labels[day - 1];
 }
-
-// Property indexes the guide reads and writes.
-inline constexpr std::int32_t kLabelTextColour = 16;
-inline constexpr std::int32_t kSliderPosition = 19;
-inline constexpr std::int32_t kListCurrentRow = 35;
-inline constexpr std::int32_t kMenuCurrentGroup = 14;
 
 }  // namespace app::ui

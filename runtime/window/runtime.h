@@ -35,6 +35,7 @@
 
 #include "runtime/window/backend.h"
 #include "runtime/window/control.h"
+#include "runtime/window/property_index.h"
 #include "runtime/window/property_value.h"
 #include "runtime/window/template/window_template.h"
 #include "runtime/window/unit_types.h"
@@ -72,11 +73,20 @@ class Runtime {
     [[noreturn]] void fatal(std::optional<std::int32_t> number, const Text& message);
     Backend& backend() { return backend_; }
 
-    // --- properties (0 left, 1 top, 2 width, 3 height, 4 tag, 5 visible,
-    // 6 disabled, 7 mouse pointer; 8 and up by type)
+    // --- properties by index: CommonProperty (0..7) for every unit, 8 and up
+    // by type (LabelProperty, ListViewProperty ...; see property_index.h)
     PropertyValue readProperty(ControlRef ref, std::int32_t index, std::int32_t arrayIndex = -1);
     void writeProperty(ControlRef ref, std::int32_t index, const PropertyValue& value,
                        std::int32_t arrayIndex = -1);
+    template <PropertyName P>
+    PropertyValue readProperty(ControlRef ref, P property, std::int32_t arrayIndex = -1) {
+        return readProperty(ref, propertyIndex(property), arrayIndex);
+    }
+    template <PropertyName P>
+    void writeProperty(ControlRef ref, P property, const PropertyValue& value,
+                       std::int32_t arrayIndex = -1) {
+        writeProperty(ref, propertyIndex(property), value, arrayIndex);
+    }
 
     // --- ListView commands
     std::int32_t listInsertRow(ControlRef list, const InsertRowArgs& args = {});

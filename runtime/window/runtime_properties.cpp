@@ -32,15 +32,16 @@ PropertyValue Runtime::readProperty(ControlRef ref, std::int32_t index,
     if (!u) fatal(std::nullopt, gbk("指定窗口或窗口组件不存在或尚未载入"));
     const UnitRecord& rec = u->record;
     const Control* c = w->loaded ? u->live.get() : nullptr;
-    switch (index) {
-        case 0: return c ? c->left : rec.left;
-        case 1: return c ? c->top : rec.top;
-        case 2: return c ? c->width : rec.width;
-        case 3: return c ? c->height : rec.height;
-        case 4: return rec.tag;
-        case 5: return c ? c->visible : (rec.flags & unit_flag::kVisible) != 0;
-        case 6: return c ? c->disabled : (rec.flags & unit_flag::kDisabled) != 0;
-        case 7: return cursorBytes(c ? c->cursor : rec.cursor);
+    using P = CommonProperty;
+    switch (static_cast<P>(index)) {
+        case P::Left: return c ? c->left : rec.left;
+        case P::Top: return c ? c->top : rec.top;
+        case P::Width: return c ? c->width : rec.width;
+        case P::Height: return c ? c->height : rec.height;
+        case P::Tag: return rec.tag;
+        case P::Visible: return c ? c->visible : (rec.flags & unit_flag::kVisible) != 0;
+        case P::Disabled: return c ? c->disabled : (rec.flags & unit_flag::kDisabled) != 0;
+        case P::Cursor: return cursorBytes(c ? c->cursor : rec.cursor);
         default: break;
     }
     if (!c) fatal(std::nullopt, gbk("指定窗口尚未载入"));
@@ -57,34 +58,35 @@ void Runtime::writeProperty(ControlRef ref, std::int32_t index, const PropertyVa
     Control* c = w->loaded ? u->live.get() : nullptr;
     // Before the window exists, common properties go into the record so the
     // control is created with them.
-    switch (index) {
-        case 0:
-        case 1:
-        case 2:
-        case 3: {
+    using P = CommonProperty;
+    switch (static_cast<P>(index)) {
+        case P::Left:
+        case P::Top:
+        case P::Width:
+        case P::Height: {
             const std::int32_t v = toInt(value);
             std::int32_t* target[] = {c ? &c->left : &rec.left, c ? &c->top : &rec.top,
                                       c ? &c->width : &rec.width, c ? &c->height : &rec.height};
-            *target[index] = v;
+            *target[index - propertyIndex(P::Left)] = v;
             if (c) changed(*c, Change::Geometry);
             return;
         }
-        case 4: rec.tag = toText(value); return;
-        case 5:
+        case P::Tag: rec.tag = toText(value); return;
+        case P::Visible:
             if (c) {
                 c->visible = toBool(value);
                 changed(*c, Change::Visible);
             } else
                 setFlag(rec.flags, unit_flag::kVisible, toBool(value));
             return;
-        case 6:
+        case P::Disabled:
             if (c) {
                 c->disabled = toBool(value);
                 changed(*c, Change::Disabled);
             } else
                 setFlag(rec.flags, unit_flag::kDisabled, toBool(value));
             return;
-        case 7:
+        case P::Cursor:
             if (c) {
                 c->cursor = cursorFromBytes(toBytes(value));
                 changed(*c, Change::Other);
@@ -94,7 +96,7 @@ void Runtime::writeProperty(ControlRef ref, std::int32_t index, const PropertyVa
         default: break;
     }
     if (!c) fatal(std::nullopt, gbk("指定窗口尚未载入"));
-    if (auto* lv = c->as<ListView>(); lv && index == 35) {
+    if (auto* lv = c->as<ListView>(); lv && index == propertyIndex(ListViewProperty::CurrentRow)) {
         // Writing the current row selects it like the select-row command; a
         // negative row clears the selection.
         if (toInt(value) >= 0)
@@ -105,7 +107,7 @@ void Runtime::writeProperty(ControlRef ref, std::int32_t index, const PropertyVa
         }
         return;
     }
-    if (c->as<OutlookBar>() && index == 14) {
+    if (c->as<OutlookBar>() && index == propertyIndex(OutlookBarProperty::CurrentGroup)) {
         openGroup(ref, toInt(value));
         return;
     }

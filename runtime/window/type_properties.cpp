@@ -30,90 +30,110 @@ constexpr auto kColour = PropertyType::Colour;
 
 std::optional<Slot> slotOf(Control& c, std::int32_t index) {
     if (auto* w = c.as<WindowData>()) {
-        switch (index) {
-            case 8: return text(w->title, Change::Caption);
-            case 9: return num(kInt, w->borderStyle);
-            case 10: return num(kInt, w->buttons);
-            case 11:
+        using P = WindowProperty;
+        switch (static_cast<P>(index)) {
+            case P::Title: return text(w->title, Change::Caption);
+            case P::BorderStyle: return num(kInt, w->borderStyle);
+            case P::Buttons: return num(kInt, w->buttons);
+            case P::Icon:
                 return Slot{PropertyType::Bytes, nullptr, nullptr, nullptr, &w->icon,
                             Change::Other};
+            default: break;
         }
     } else if (auto* g = c.as<GroupBoxData>()) {
-        switch (index) {
-            case 8: return text(g->caption, Change::Caption);
-            case 9: return num(kInt, g->alignment, Change::Caption);
-            case 10: return num(kColour, g->textColour, Change::Colours);
-            case 11: return num(kColour, g->backgroundColour, Change::Colours);
+        using P = GroupBoxProperty;
+        switch (static_cast<P>(index)) {
+            case P::Caption: return text(g->caption, Change::Caption);
+            case P::Alignment: return num(kInt, g->alignment, Change::Caption);
+            case P::TextColour: return num(kColour, g->textColour, Change::Colours);
+            case P::BackgroundColour: return num(kColour, g->backgroundColour, Change::Colours);
+            default: break;
         }
     } else if (auto* l = c.as<LabelData>()) {
-        switch (index) {
-            case 8: return text(l->caption, Change::Caption);
-            case 9: return num(kInt, l->effect, Change::Colours);
-            case 10: return num(kInt, l->border, Change::Colours);
-            case 11: return num(kInt, l->borderWidth, Change::Colours);
-            case 12:
-            case 13:
-            case 14: return num(kColour, l->borderColours[index - 12], Change::Colours);
-            case 15: return num(kInt, l->options, Change::Caption);
-            case 16: return num(kColour, l->textColour, Change::Colours);
-            case 17: return num(kColour, l->backgroundColour, Change::Colours);
-            case 18: return num(kInt, l->horizontalAlign, Change::Caption);
-            case 19: return num(kInt, l->verticalAlign, Change::Caption);
+        using P = LabelProperty;
+        switch (static_cast<P>(index)) {
+            case P::Caption: return text(l->caption, Change::Caption);
+            case P::Effect: return num(kInt, l->effect, Change::Colours);
+            case P::Border: return num(kInt, l->border, Change::Colours);
+            case P::BorderWidth: return num(kInt, l->borderWidth, Change::Colours);
+            case P::BorderColour1:
+            case P::BorderColour2:
+            case P::BorderColour3:
+                return num(kColour, l->borderColours[index - propertyIndex(P::BorderColour1)],
+                           Change::Colours);
+            case P::Options: return num(kInt, l->options, Change::Caption);
+            case P::TextColour: return num(kColour, l->textColour, Change::Colours);
+            case P::BackgroundColour: return num(kColour, l->backgroundColour, Change::Colours);
+            case P::HorizontalAlign: return num(kInt, l->horizontalAlign, Change::Caption);
+            case P::VerticalAlign: return num(kInt, l->verticalAlign, Change::Caption);
+            default: break;
         }
     } else if (auto* s = c.as<SliderBar>()) {
+        // Border .. SelectionEnd are plain words; the range and the position
+        // are kept consistent by the model (see readTypeProperty).
+        using P = SliderBarProperty;
         auto& v = s->values();
         std::int32_t* words[] = {&v.border,        &v.orientation,    &v.tickStyle,
                                  &v.tickFrequency, &v.pageSize,       &v.lineSize,
                                  &v.showSelection, &v.selectionStart, &v.selectionEnd};
-        if (index >= 8 && index <= 16) return num(kInt, *words[index - 8], Change::Slider);
+        if (index >= propertyIndex(P::Border) && index <= propertyIndex(P::SelectionEnd))
+            return num(kInt, *words[index - propertyIndex(P::Border)], Change::Slider);
     } else if (auto* sb = c.as<StatusBar>()) {
-        if (index == 8) return num(kInt, sb->settings, Change::Parts);
+        if (index == propertyIndex(StatusBarProperty::Settings))
+            return num(kInt, sb->settings, Change::Parts);
     } else if (auto* lv = c.as<ListView>()) {
+        using P = ListViewProperty;
         auto& d = lv->design;
-        switch (index) {
-            case 8: return num(kInt, d.viewType);
-            case 9: return num(kInt, d.border);
-            case 10: return num(kInt, d.iconAlignment);
-            case 11: return num(kInt, d.sortOrder);
-            case 13: return num(kColour, d.textColour, Change::Colours);
-            case 14: return num(kColour, d.backgroundColour, Change::Colours);
-            case 15: return num(kColour, d.textBackgroundColour, Change::Colours);
-            case 16: return num(kBool, d.singleSelection);
-            case 18: return num(kBool, d.alwaysShowSelection);
-            case 20: return num(kBool, d.gridLines);
-            case 21: return num(kBool, d.fullRowSelect);
-            case 22: return num(kBool, d.checkBoxes);
-            case 23: return num(kBool, d.headerDragDrop);
-            case 26: return num(kBool, d.hotTrack);
-            case 27: return num(kBool, d.oneClickActivate);
-            case 28: return num(kBool, d.twoClickActivate);
-            case 29: return num(kBool, d.underlineHot);
-            case 30: return num(kBool, d.flatScrollBars);
-            case 31: return num(kBool, d.infoTips);
-            case 32: return num(kBool, d.labelEditable);
-            case 33: return num(kBool, d.headerHidden);
-            case 34: return num(kBool, d.selectWithFocus);
-            case 36: return num(kBool, d.autoArrange);
+        switch (static_cast<P>(index)) {
+            case P::ViewType: return num(kInt, d.viewType);
+            case P::Border: return num(kInt, d.border);
+            case P::IconAlignment: return num(kInt, d.iconAlignment);
+            case P::SortOrder: return num(kInt, d.sortOrder);
+            case P::TextColour: return num(kColour, d.textColour, Change::Colours);
+            case P::BackgroundColour: return num(kColour, d.backgroundColour, Change::Colours);
+            case P::TextBackgroundColour:
+                return num(kColour, d.textBackgroundColour, Change::Colours);
+            case P::SingleSelection: return num(kBool, d.singleSelection);
+            case P::AlwaysShowSelection: return num(kBool, d.alwaysShowSelection);
+            case P::GridLines: return num(kBool, d.gridLines);
+            case P::FullRowSelect: return num(kBool, d.fullRowSelect);
+            case P::CheckBoxes: return num(kBool, d.checkBoxes);
+            case P::HeaderDragDrop: return num(kBool, d.headerDragDrop);
+            case P::HotTrack: return num(kBool, d.hotTrack);
+            case P::OneClickActivate: return num(kBool, d.oneClickActivate);
+            case P::TwoClickActivate: return num(kBool, d.twoClickActivate);
+            case P::UnderlineHot: return num(kBool, d.underlineHot);
+            case P::FlatScrollBars: return num(kBool, d.flatScrollBars);
+            case P::InfoTips: return num(kBool, d.infoTips);
+            case P::LabelEditable: return num(kBool, d.labelEditable);
+            case P::HeaderHidden: return num(kBool, d.headerHidden);
+            case P::SelectWithFocus: return num(kBool, d.selectWithFocus);
+            case P::AutoArrange: return num(kBool, d.autoArrange);
+            default: break;  // CurrentRow is the model's, see readTypeProperty
         }
     } else if (auto* ob = c.as<OutlookBar>()) {
+        using P = OutlookBarProperty;
         auto& d = ob->design;
-        switch (index) {
-            case 8: return num(kColour, d.headerColour, Change::Colours);
-            case 9: return num(kColour, d.headerTextColour, Change::Colours);
-            case 10: return num(kColour, d.backgroundColour, Change::Colours);
-            case 11: return num(kColour, d.itemTextColour, Change::Colours);
-            case 12: return num(kInt, d.headerHeight, Change::Groups);
-            case 13: return num(kInt, d.itemHeight, Change::Groups);
-            case 15: return num(kInt, d.animationSteps);
+        switch (static_cast<P>(index)) {
+            case P::HeaderColour: return num(kColour, d.headerColour, Change::Colours);
+            case P::HeaderTextColour: return num(kColour, d.headerTextColour, Change::Colours);
+            case P::BackgroundColour: return num(kColour, d.backgroundColour, Change::Colours);
+            case P::ItemTextColour: return num(kColour, d.itemTextColour, Change::Colours);
+            case P::HeaderHeight: return num(kInt, d.headerHeight, Change::Groups);
+            case P::ItemHeight: return num(kInt, d.itemHeight, Change::Groups);
+            case P::AnimationSteps: return num(kInt, d.animationSteps);
+            default: break;  // CurrentGroup is the model's, see readTypeProperty
         }
     } else if (auto* h = c.as<HtmlViewer>()) {
-        switch (index) {
-            case 8: return num(kInt, h->design.fontSize, Change::Page);
-            case 9: return num(kBool, h->design.offline, Change::Page);
-            case 10: return num(kBool, h->design.silent, Change::Page);
-            case 11: return text(h->url, Change::Page);
-            case 12: return text(h->statusText, Change::Page, true);
-            case 13: return text(h->caption, Change::Page, true);
+        using P = HtmlViewerProperty;
+        switch (static_cast<P>(index)) {
+            case P::FontSize: return num(kInt, h->design.fontSize, Change::Page);
+            case P::Offline: return num(kBool, h->design.offline, Change::Page);
+            case P::Silent: return num(kBool, h->design.silent, Change::Page);
+            case P::Address: return text(h->url, Change::Page);
+            case P::StatusText: return text(h->statusText, Change::Page, true);
+            case P::Caption: return text(h->caption, Change::Page, true);
+            default: break;
         }
     }
     return std::nullopt;
@@ -138,9 +158,12 @@ Control defaultControl(std::uint32_t unitType) {
 }  // namespace
 
 std::optional<PropertyType> typePropertyType(std::uint32_t unitType, std::int32_t index) {
-    if ((unitType == unit_type::kSliderBar && index >= 17 && index <= 19) ||
-        (unitType == unit_type::kListView && index == 35) ||
-        (unitType == unit_type::kOutlookBar && index == 14))
+    if ((unitType == unit_type::kSliderBar && index >= propertyIndex(SliderBarProperty::Minimum) &&
+         index <= propertyIndex(SliderBarProperty::Position)) ||
+        (unitType == unit_type::kListView &&
+         index == propertyIndex(ListViewProperty::CurrentRow)) ||
+        (unitType == unit_type::kOutlookBar &&
+         index == propertyIndex(OutlookBarProperty::CurrentGroup)))
         return PropertyType::Int;
     Control c = defaultControl(unitType);
     auto slot = slotOf(c, index);
@@ -150,12 +173,18 @@ std::optional<PropertyType> typePropertyType(std::uint32_t unitType, std::int32_
 
 PropertyValue readTypeProperty(const Control& c, std::int32_t index) {
     if (auto* s = c.as<SliderBar>()) {
-        if (index == 17) return s->minimum();
-        if (index == 18) return s->maximum();
-        if (index == 19) return s->position();
+        switch (static_cast<SliderBarProperty>(index)) {
+            case SliderBarProperty::Minimum: return s->minimum();
+            case SliderBarProperty::Maximum: return s->maximum();
+            case SliderBarProperty::Position: return s->position();
+            default: break;
+        }
     }
-    if (auto* lv = c.as<ListView>(); lv && index == 35) return lv->currentRow();
-    if (auto* ob = c.as<OutlookBar>(); ob && index == 14) return ob->currentGroup();
+    if (auto* lv = c.as<ListView>(); lv && index == propertyIndex(ListViewProperty::CurrentRow))
+        return lv->currentRow();
+    if (auto* ob = c.as<OutlookBar>();
+        ob && index == propertyIndex(OutlookBarProperty::CurrentGroup))
+        return ob->currentGroup();
 
     auto slot = slotOf(const_cast<Control&>(c), index);  // read only
     if (!slot) return std::int32_t{0};
@@ -172,17 +201,11 @@ PropertyValue readTypeProperty(const Control& c, std::int32_t index) {
 std::optional<Change> writeTypeProperty(Control& c, std::int32_t index,
                                         const PropertyValue& value) {
     if (auto* s = c.as<SliderBar>()) {
-        if (index == 17) {
-            s->setMinimum(toInt(value));
-            return Change::Slider;
-        }
-        if (index == 18) {
-            s->setMaximum(toInt(value));
-            return Change::Slider;
-        }
-        if (index == 19) {
-            s->setPosition(toInt(value));
-            return Change::Slider;
+        switch (static_cast<SliderBarProperty>(index)) {
+            case SliderBarProperty::Minimum: s->setMinimum(toInt(value)); return Change::Slider;
+            case SliderBarProperty::Maximum: s->setMaximum(toInt(value)); return Change::Slider;
+            case SliderBarProperty::Position: s->setPosition(toInt(value)); return Change::Slider;
+            default: break;
         }
     }
     auto slot = slotOf(c, index);

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "runtime/window/control.h"
+#include "runtime/window/property_index.h"
 #include "runtime/window/property_value.h"
 #include "runtime/window/unit_types.h"
 
@@ -18,8 +19,9 @@ std::optional<PropertyType> typePropertyType(std::uint32_t unitType, std::int32_
 PropertyValue readTypeProperty(const Control& c, std::int32_t index);
 
 // Writes a property converted to its type and says what changed; nullopt for
-// an unknown or read-only property, which is left alone. ListView 35 and
-// OutlookBar 14 raise events and are written by the runtime instead.
+// an unknown or read-only property, which is left alone. A ListView's
+// CurrentRow and an OutlookBar's CurrentGroup raise events and are written by
+// the runtime instead.
 std::optional<Change> writeTypeProperty(Control& c, std::int32_t index, const PropertyValue& value);
 
 }  // namespace rt

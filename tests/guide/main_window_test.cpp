@@ -147,7 +147,7 @@ TEST(MainWindow, BuiltWindowHoldsEveryDesignValueOfTheBlock) {
         }
         expectDesignValues(c, rec);
     }
-    EXPECT_EQ(rt::toInt(r.readProperty(ui::kGroupMenu, 14)), -1);
+    EXPECT_EQ(rt::toInt(r.readProperty(ui::kGroupMenu, rt::OutlookBarProperty::CurrentGroup)), -1);
 
     // The bindings reach the right handlers.
     for (int day = 1; day <= 7; ++day) {
@@ -175,13 +175,14 @@ TEST(MainWindow, StartUpThroughTheFrame) {
             r.outlookAddGroup(ui::kGroupMenu, "group" + std::to_string(k), v.ref);
         }
         r.listSelectRow(ui::kChannelList, 0);
-        r.writeProperty(ui::dayLabel(1), 16, std::int32_t{255});
+        r.writeProperty(ui::dayLabel(1), rt::LabelProperty::TextColour, std::int32_t{255});
     };
     auto selected = [&](rt::Runtime& r) {
-        const std::int32_t g = rt::toInt(r.readProperty(ui::kGroupMenu, 14));
+        const std::int32_t g =
+            rt::toInt(r.readProperty(ui::kGroupMenu, rt::OutlookBarProperty::CurrentGroup));
         const ControlRef list =
             g == 0 ? ui::kChannelList : copies.at(static_cast<std::size_t>(g - 1)).ref;
-        const std::int32_t row = rt::toInt(r.readProperty(list, 35));
+        const std::int32_t row = rt::toInt(r.readProperty(list, rt::ListViewProperty::CurrentRow));
         r.setFocus(list);
         r.listSetColumnTitle(ui::kProgramList, 1, r.listCellText(list, row) + rt::gbk(" 节目预告"));
     };
