@@ -15,7 +15,7 @@ rt::Text padTwo(int n) {
 
 }  // namespace
 
-rt::Text WeekdayName(std::optional<rt::DateTime> dateTime, rt::DateTime now) {
+rt::Text weekdayName(std::optional<rt::DateTime> dateTime, rt::DateTime now) {
     static const std::array<rt::Text, 7> kNames = {
         rt::gbk("星期日"), rt::gbk("星期一"), rt::gbk("星期二"), rt::gbk("星期三"),
         rt::gbk("星期四"), rt::gbk("星期五"), rt::gbk("星期六")};
@@ -23,11 +23,11 @@ rt::Text WeekdayName(std::optional<rt::DateTime> dateTime, rt::DateTime now) {
     return weekday >= 1 && weekday <= 7 ? kNames[weekday - 1] : rt::Text{};
 }
 
-rt::Text WeekdayName(std::optional<rt::DateTime> dateTime) {
-    return WeekdayName(dateTime, dateTime ? *dateTime : rt::currentDateTime());
+rt::Text weekdayName(std::optional<rt::DateTime> dateTime) {
+    return weekdayName(dateTime, dateTime ? *dateTime : rt::currentDateTime());
 }
 
-std::array<rt::Text, 6> SplitDateTime(rt::DateTime dateTime) {
+std::array<rt::Text, 6> splitDateTime(rt::DateTime dateTime) {
     const rt::CivilTime c = rt::toCivil(dateTime);
     return {rt::toText(static_cast<std::int32_t>(c.year)),
             padTwo(c.month),
@@ -37,12 +37,14 @@ std::array<rt::Text, 6> SplitDateTime(rt::DateTime dateTime) {
             padTwo(c.second)};
 }
 
-rt::Text 时间_到文本(std::optional<rt::DateTime> dateTime, int style, int part, rt::DateTime now) {
+rt::Text formatDateTime(std::optional<rt::DateTime> dateTime, DateStyle dateStyle,
+                        DatePart datePart, rt::DateTime now) {
     static const rt::Text kYear = rt::gbk("年"), kMonth = rt::gbk("月"), kDay = rt::gbk("日");
     static const rt::Text kHour = rt::gbk("时"), kMinute = rt::gbk("分"), kSecond = rt::gbk("秒");
     static const rt::Text kWrongArguments = rt::gbk("时间_到文本() 命令参数填写有误");
     const rt::DateTime value = dateTime.value_or(now);
-    const auto [Y, M, D, h, m, s] = SplitDateTime(value);
+    const auto [Y, M, D, h, m, s] = splitDateTime(value);
+    const int style = static_cast<int>(dateStyle), part = static_cast<int>(datePart);
     if (part < 0 || part > 5 || style < 0 || style > 3) return kWrongArguments;
 
     // Separators of styles 1..3: between date fields, between date and time,
@@ -77,8 +79,8 @@ rt::Text 时间_到文本(std::optional<rt::DateTime> dateTime, int style, int p
     }
 }
 
-rt::Text 时间_到文本(std::optional<rt::DateTime> dateTime, int style, int part) {
-    return 时间_到文本(dateTime, style, part, dateTime ? *dateTime : rt::currentDateTime());
+rt::Text formatDateTime(std::optional<rt::DateTime> dateTime, DateStyle style, DatePart part) {
+    return formatDateTime(dateTime, style, part, dateTime ? *dateTime : rt::currentDateTime());
 }
 
 }  // namespace app

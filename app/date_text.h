@@ -11,20 +11,37 @@
 namespace app {
 
 // "星期日" .. "星期六" for weekday 1 (Sunday) .. 7 (Saturday).
-rt::Text WeekdayName(std::optional<rt::DateTime> dateTime = std::nullopt);
-rt::Text WeekdayName(std::optional<rt::DateTime> dateTime, rt::DateTime now);
+rt::Text weekdayName(std::optional<rt::DateTime> dateTime = std::nullopt);
+rt::Text weekdayName(std::optional<rt::DateTime> dateTime, rt::DateTime now);
 
 // Year (unpadded), month, day, hour, minute, second; all but the year padded
 // with "0" to two characters.
-std::array<rt::Text, 6> SplitDateTime(rt::DateTime dateTime);
+std::array<rt::Text, 6> splitDateTime(rt::DateTime dateTime);
 
-// The date-time, or a part of it (0 whole, 1 date, 2 month and day, 3 time,
-// 4 hour and minute, 5 minute and second), in one of four styles (0 with
-// 年月日时分秒, 1 with "-" and ":", 2 with "/" throughout, 3 digits only).
-// Style 0 part 0 is the runtime's default date-time text. Any other style or
-// part gives the text "时间_到文本() 命令参数填写有误".
-rt::Text 时间_到文本(std::optional<rt::DateTime> dateTime = std::nullopt, int style = 0,
-                     int part = 0);
-rt::Text 时间_到文本(std::optional<rt::DateTime> dateTime, int style, int part, rt::DateTime now);
+// How formatDateTime writes the fields.
+enum class DateStyle : int {
+    Chinese = 0,  // 年月日时分秒 after the fields
+    Dashed = 1,   // "-" in the date, ":" in the time
+    Slashed = 2,  // "/" throughout
+    Digits = 3,   // digits only
+};
+
+// Which fields formatDateTime writes.
+enum class DatePart : int {
+    Whole = 0,
+    Date = 1,
+    MonthDay = 2,
+    Time = 3,
+    HourMinute = 4,
+    MinuteSecond = 5,
+};
+
+// The date-time, or a part of it, in one of the four styles. Chinese Whole is
+// the runtime's default date-time text. A style or part outside the enums (the
+// command took plain numbers) gives the text "时间_到文本() 命令参数填写有误".
+rt::Text formatDateTime(std::optional<rt::DateTime> dateTime = std::nullopt,
+                        DateStyle style = DateStyle::Chinese, DatePart part = DatePart::Whole);
+rt::Text formatDateTime(std::optional<rt::DateTime> dateTime, DateStyle style, DatePart part,
+                        rt::DateTime now);
 
 }  // namespace app

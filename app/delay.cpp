@@ -28,7 +28,7 @@ std::int64_t delayDueTime(std::optional<std::int32_t> amount,
     return std::int64_t(due);  // truncates toward zero
 }
 
-bool Delay(skin::Declarations& declarations, const std::function<void()>& processPendingMessages,
+bool delay(skin::Declarations& declarations, const std::function<void()>& processPendingMessages,
            std::optional<std::int32_t> amount, std::optional<std::int32_t> timeUnit) {
     using skin::Decl;
     // The due time and the handle array are passed by address, so they live

@@ -22,7 +22,7 @@ std::int64_t delayDueTime(std::optional<std::int32_t> amount, std::optional<std:
 // declared CreateWaitableTimerA, SetWaitableTimer, MsgWaitForMultipleObjects
 // and CloseHandle, calling `processPendingMessages` whenever the wait is woken
 // by a message. Never spins: a failed wait ends the delay. Always true.
-bool Delay(skin::Declarations& declarations, const std::function<void()>& processPendingMessages,
+bool delay(skin::Declarations& declarations, const std::function<void()>& processPendingMessages,
            std::optional<std::int32_t> amount = std::nullopt,
            std::optional<std::int32_t> timeUnit = std::nullopt);
 

@@ -80,14 +80,14 @@ void Guide::created(rt::Runtime& rt) {
     // The window may have been closed from inside that load's waits.
     if (!rt.windowLoaded(ui::kMainWindowId)) return;
 
-    values_.startupWeekday = WeekdayName(services_.now());
+    values_.startupWeekday = weekdayName(services_.now());
     values_.channelBaseUrl = catalogue::channelBaseUrl(epgRoot_, 0, 0);
     const int today = dayNumberOf(values_.startupWeekday);
     rt.writeProperty(ui::dayLabel(today), rt::LabelProperty::TextColour, rt::Colour{255});
     loadDay(rt, today, false);
     if (!rt.windowLoaded(ui::kMainWindowId)) return;
 
-    const rt::Text date = 时间_到文本(rt::datePart(services_.now()));
+    const rt::Text date = formatDateTime(rt::datePart(services_.now()));
     rt.statusSetPartText(ui::kStatusBar, 1, rt::joinTexts({date, " ", values_.startupWeekday}));
 }
 

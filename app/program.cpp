@@ -54,7 +54,7 @@ GuideServices GuideProgram::services() {
 // would otherwise wake the wait again and again.
 void GuideProgram::pause(rt::Runtime& rt, int milliseconds) {
     if (skin_) {
-        Delay(
+        app::delay(
             skin_->declarations(), [&rt] { rt.processPendingMessages(); }, milliseconds);
         return;
     }

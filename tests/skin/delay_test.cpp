@@ -54,18 +54,18 @@ struct DelayTest : ::testing::Test {
 };
 
 TEST_F(DelayTest, WaitsItsTimeOnTheClock) {
-    EXPECT_TRUE(app::Delay(*layer.declarations, dispatcher(), 500));
+    EXPECT_TRUE(app::delay(*layer.declarations, dispatcher(), 500));
     EXPECT_EQ(layer.env.elapsed(), 500ms);
     EXPECT_EQ(processCalls, 0);
-    EXPECT_TRUE(app::Delay(*layer.declarations, dispatcher(), 2, 1));
+    EXPECT_TRUE(app::delay(*layer.declarations, dispatcher(), 2, 1));
     EXPECT_EQ(layer.env.elapsed(), 2500ms);
     EXPECT_FALSE(layer.libraries->timers().exists(0x100)) << "the timer is closed";
 }
 
 TEST_F(DelayTest, ZeroOrOmittedReturnsAtOnce) {
-    EXPECT_TRUE(app::Delay(*layer.declarations, dispatcher()));
-    EXPECT_TRUE(app::Delay(*layer.declarations, dispatcher(), 0, 2));
-    EXPECT_TRUE(app::Delay(*layer.declarations, dispatcher(), -5));
+    EXPECT_TRUE(app::delay(*layer.declarations, dispatcher()));
+    EXPECT_TRUE(app::delay(*layer.declarations, dispatcher(), 0, 2));
+    EXPECT_TRUE(app::delay(*layer.declarations, dispatcher(), -5));
     EXPECT_EQ(layer.env.elapsed(), 0ms);
     EXPECT_EQ(layer.env.waits, 0);
 }
@@ -74,7 +74,7 @@ TEST_F(DelayTest, MessagesAreDispatchedDuringTheWait) {
     layer.env.messageAt(100ms);
     layer.env.messageAt(300ms);
     layer.env.messageAt(900ms);  // after the delay: stays queued
-    EXPECT_TRUE(app::Delay(*layer.declarations, dispatcher(), 500));
+    EXPECT_TRUE(app::delay(*layer.declarations, dispatcher(), 500));
     EXPECT_EQ(dispatchedAt, (std::vector<HostEnvironment::Clock::duration>{100ms, 300ms}));
     EXPECT_EQ(layer.env.elapsed(), 500ms);
     EXPECT_EQ(layer.env.script.size(), 1u);
@@ -86,11 +86,11 @@ TEST_F(DelayTest, AHandlerMayRunANestedDelay) {
     int nested = 0;
     onMessage = [&] {
         if (nested++ == 0) {
-            EXPECT_TRUE(app::Delay(*layer.declarations, dispatcher(), 300));
+            EXPECT_TRUE(app::delay(*layer.declarations, dispatcher(), 300));
             EXPECT_EQ(layer.env.elapsed(), 400ms);
         }
     };
-    EXPECT_TRUE(app::Delay(*layer.declarations, dispatcher(), 500));
+    EXPECT_TRUE(app::delay(*layer.declarations, dispatcher(), 500));
     EXPECT_EQ(nested, 2);
     EXPECT_EQ(dispatchedAt, (std::vector<HostEnvironment::Clock::duration>{100ms, 200ms}));
     EXPECT_EQ(layer.env.elapsed(), 500ms);
@@ -101,7 +101,7 @@ TEST_F(DelayTest, AMessageThatStaysQueuedDoesNotMakeItSpin) {
     // wakes at once and the clock stands still.
     layer.env.queued = 1;
     auto leaveIt = [this] { ++processCalls; };
-    EXPECT_TRUE(app::Delay(*layer.declarations, leaveIt, 500));
+    EXPECT_TRUE(app::delay(*layer.declarations, leaveIt, 500));
     EXPECT_LT(processCalls, 2000);
 }
 
@@ -111,7 +111,7 @@ TEST_F(DelayTest, EveryDelayWaitsItsTimeThoughEachStartsWithAQueuedMessage) {
     // delays and must not add up to look like a stuck message.
     for (int i = 1; i <= 1100; ++i) {
         layer.env.queued = 1;
-        ASSERT_TRUE(app::Delay(*layer.declarations, dispatcher(), 500));
+        ASSERT_TRUE(app::delay(*layer.declarations, dispatcher(), 500));
         ASSERT_EQ(layer.env.elapsed(), i * 500ms) << "delay " << i;
     }
 }
@@ -134,7 +134,7 @@ int delay500On(HostEnvironment& env) {
     auto libraries = SystemLibraries::create(*space, env);
     Declarations d(*libraries, reporter);
     int processed = 0;
-    EXPECT_TRUE(app::Delay(
+    EXPECT_TRUE(app::delay(
         d, [&] { ++processed; }, 500));
     return processed;
 }

@@ -117,7 +117,7 @@ TEST(MalformedBlock, CountsOffsetsAndReferencesThatDoNotFit) {
 
 TEST(MalformedBlock, TextsWithoutTheirNulOrWithANulInside) {
     rt::WindowTemplate t = test::smallTemplate();
-    t.windows[0].text1 = "ab";
+    t.windows[0].reservedTexts[0] = "ab";
     rt::Bytes b = rt::writeTemplate(t);
     b[25] = 0;  // "ab" -> "a\0"
     EXPECT_NE(readExactly(b).error.find("holds a NUL"), std::string::npos);

@@ -40,8 +40,8 @@ rt::WindowTemplate smallTemplate() {
 rt::WindowTemplate busyTemplate() {
     rt::WindowTemplate t = smallTemplate();
     rt::WindowEntry& main = t.windows[0];
-    main.word1 = 7, main.word2 = 0xFFFFFFFF;
-    main.text1 = rt::gbk("窗口"), main.text2 = "second";
+    main.reservedWords = {7, 0xFFFFFFFF};
+    main.reservedTexts = {rt::gbk("窗口"), "second"};
     rt::UnitRecord& label = main.units[2];
     label.name = rt::gbk("标签1");
     label.comment = "a comment";

@@ -111,7 +111,7 @@ inline rt::WindowTemplate smallTemplate() {
         if (u.parent == kFrame) units[1].children.push_back(u.id);
 
     WindowTemplate t;
-    t.windows.push_back(WindowEntry{kWin, 0, 0, {}, {}, std::move(units)});
+    t.windows.push_back(WindowEntry{kWin, {}, {}, std::move(units)});
     return t;
 }
 

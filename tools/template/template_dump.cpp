@@ -82,8 +82,9 @@ class Dump {
     }
 
     void window(const rt::WindowEntry& w) {
-        out_ += "window " + hex(w.id) + " words " + num(w.word1) + ' ' + num(w.word2) + " texts " +
-                quoted(w.text1) + ' ' + quoted(w.text2) + '\n';
+        out_ += "window " + hex(w.id) + " words " + num(w.reservedWords[0]) + ' ' +
+                num(w.reservedWords[1]) + " texts " + quoted(w.reservedTexts[0]) + ' ' +
+                quoted(w.reservedTexts[1]) + '\n';
         for (const rt::UnitRecord& u : w.units) unit(u);
     }
 

@@ -73,8 +73,9 @@ bool readRecord(ByteReader& r, UnitRecord& u) {
 
 bool readWindow(ByteReader& r, std::span<const std::uint8_t> block, WindowEntry& win) {
     std::uint32_t count = 0, tableBytes = 0;
-    r.u32(win.word1), r.u32(win.word2);
-    r.countedText(win.text1, "window text 1"), r.countedText(win.text2, "window text 2");
+    r.u32(win.reservedWords[0]), r.u32(win.reservedWords[1]);
+    r.countedText(win.reservedTexts[0], "window text 1"),
+        r.countedText(win.reservedTexts[1], "window text 2");
     r.u32(count), r.u32(tableBytes);
     if (!r.ok()) return false;
     if (tableBytes > r.remaining()) return r.fail("unit table runs past the block");

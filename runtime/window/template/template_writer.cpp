@@ -34,8 +34,8 @@ void writeRecord(ByteWriter& w, const UnitRecord& u) {
 }
 
 void writeWindow(ByteWriter& w, const WindowEntry& win) {
-    w.u32(win.word1), w.u32(win.word2);
-    w.countedText(win.text1), w.countedText(win.text2);
+    w.u32(win.reservedWords[0]), w.u32(win.reservedWords[1]);
+    w.countedText(win.reservedTexts[0]), w.countedText(win.reservedTexts[1]);
     const auto count = static_cast<std::uint32_t>(win.units.size());
     w.u32(count);
     const std::size_t tableBytesAt = w.size();

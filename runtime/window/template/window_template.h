@@ -5,6 +5,7 @@
 // event dispatch searches their event tables.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -79,8 +80,8 @@ struct UnitRecord {
 
 struct WindowEntry {
     std::uint32_t id = 0;
-    std::uint32_t word1 = 0, word2 = 0;  // reserved for the runtime
-    Text text1, text2;
+    std::array<std::uint32_t, 2> reservedWords{};  // kept for the runtime, never read
+    std::array<Text, 2> reservedTexts;
     std::vector<UnitRecord> units;  // record order; the window's own unit first
     friend bool operator==(const WindowEntry&, const WindowEntry&) = default;
 };
