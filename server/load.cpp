@@ -1,46 +1,47 @@
 #include "server/load.h"
 
-#include <chrono>
-#include <cstdio>
+#include <limits>
+#include <utility>
 
-#include "server/sample_listings.h"
-#include "server/xmltv_read.h"
+#include "server/channels.h"
+#include "server/source_file.h"
 
 namespace epg {
 
-LoadResult loadListings(const std::vector<std::string>& xmltvFiles,
-                        const std::optional<std::string>& mapFile) {
-    if (xmltvFiles.empty()) return {std::make_shared<SampleListings>(), {}, "sample listings"};
-    ChannelMap map;
-    if (mapFile) {
-        MapResult m = readChannelMap(*mapFile);
-        if (!m.map) return {nullptr, m.error, {}};
-        map = std::move(*m.map);
-    } else {
-        map = identityChannelMap();
-    }
-    auto started = std::chrono::steady_clock::now();
-    auto listings = std::make_shared<StoredListings>();
-    std::size_t programmes = 0, skipped = 0;
-    for (const auto& file : xmltvFiles) {
-        XmltvResult r = readXmltvFile(file, map, *listings);
-        if (!r.ok) return {nullptr, r.error, {}};
-        programmes += r.programmes;
-        skipped += r.skipped;
-    }
-    listings->finish();
-    double ms =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
-            .count();
-    char summary[160];
-    std::snprintf(summary, sizeof summary,
-                  "%zu programmes read from %zu XMLTV file(s) in %.0f ms (%zu skipped)", programmes,
-                  xmltvFiles.size(), ms, skipped);
-    std::string line = summary;
-    if (programmes == 0)
-        line += mapFile ? "; no programme belongs to a channel of the map"
-                        : "; no programme has a catalogue path as its channel id (give --map)";
-    return {std::move(listings), {}, line};
+ParsedSource parseSource(std::string&& text, std::string_view name, const ChannelMap& map) {
+    std::string bytes = std::move(text);  // dies with this call, whatever happens
+    auto doc = std::make_shared<SourceDocument>();
+    XmltvResult r = readXmltv(bytes, name, map, doc->listings);
+    if (!r.ok) return {nullptr, std::move(r.error)};
+    doc->listings.finish();
+    doc->programmes = r.programmes;
+    doc->skipped = r.skipped;
+    return {std::move(doc), {}};
+}
+
+std::shared_ptr<const Listings> combineSources(
+    const std::vector<std::shared_ptr<const SourceDocument>>& documents) {
+    std::vector<const SourceDocument*> present;
+    for (const auto& d : documents)
+        if (d) present.push_back(d.get());
+    // One source, the usual case: its listings as they are, not a copy.
+    if (present.size() == 1)
+        for (const auto& d : documents)
+            if (d) return std::shared_ptr<const Listings>(d, &d->listings);
+    auto all = std::make_shared<StoredListings>();
+    constexpr Seconds kAll = std::numeric_limits<Seconds>::max();
+    for (const SourceDocument* d : present)
+        for (std::size_t c = 0; c < channelCount(); ++c)
+            for (Programme& p : d->listings.starting(c, -kAll, kAll)) all->add(c, std::move(p));
+    all->finish();
+    return all;
+}
+
+MapResult loadChannelMap(const std::optional<std::string>& mapFile) {
+    if (!mapFile) return {identityChannelMap(), {}};
+    FileBytes f = readWholeFile(*mapFile, kMaxMapBytes);
+    if (!f.bytes) return {std::nullopt, f.error};
+    return parseChannelMap(*f.bytes, *mapFile);
 }
 
 }  // namespace epg

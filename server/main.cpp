@@ -2,12 +2,14 @@
 #include <sys/resource.h>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "server/export.h"
 #include "server/http_server.h"
-#include "server/load.h"
+#include "server/listing_sources.h"
 #include "server/options.h"
+#include "server/reloader.h"
 #include "server/sample_listings.h"
 #include "server/site.h"
 #include "server/xmltv_write.h"
@@ -17,6 +19,15 @@ namespace {
 int fail(const std::string& message, int code) {
     std::fprintf(stderr, "tvguide-epgd: %s\n", message.c_str());
     return code;
+}
+
+void logLine(const std::string& line) {
+    std::fprintf(stderr, "tvguide-epgd: %s\n", line.c_str());
+}
+
+void blockSignals(std::initializer_list<int> which, sigset_t& set) {
+    for (int s : which) sigaddset(&set, s);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
 }  // namespace
@@ -45,10 +56,32 @@ int main(int argc, char** argv) {
         if (!o.exportDir) return 0;
     }
 
-    LoadResult loaded = loadListings(o.xmltvFiles, o.mapFile);
-    if (!loaded.listings) return fail(loaded.error, 1);
-    std::fprintf(stderr, "tvguide-epgd: %s\n", loaded.summary.c_str());
-    auto site = std::make_shared<Site>(loaded.listings, clock);
+    // A SIGHUP during the first load waits and reloads once serving starts;
+    // SIGTERM and SIGINT still end a slow start-up at once.
+    sigset_t signals;
+    sigemptyset(&signals);
+    blockSignals({SIGHUP}, signals);
+
+    std::unique_ptr<ListingSources> sources;
+    std::shared_ptr<const Listings> listings;
+    if (o.xmltvSources.empty()) {
+        listings = std::make_shared<SampleListings>();
+        logLine("sample listings");
+    } else {
+        SourcesConfig config;
+        config.sources = o.xmltvSources;
+        config.mapFile = o.mapFile;
+        config.stateDir = o.stateDir
+                              ? std::filesystem::path(*o.stateDir)
+                              : defaultStateDir(std::getenv("XDG_STATE_HOME"), std::getenv("HOME"));
+        sources = std::make_unique<ListingSources>(std::move(config), logLine);
+        ListingSources::Start start = sources->start();
+        if (!start.listings) return fail(start.error, 1);
+        logLine(start.summary);
+        listings = std::move(start.listings);
+    }
+    auto site = std::make_shared<Site>(listings, clock);
+    listings.reset();
 
     if (o.exportDir) {
         std::size_t written = 0;
@@ -60,13 +93,9 @@ int main(int argc, char** argv) {
     }
 
     // Signals are taken by sigwait below, so every thread must block them,
-    // the server's threads included: block before they start.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGHUP);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    // the server's threads and the reload worker included: block before they
+    // start.
+    blockSignals({SIGINT, SIGTERM}, signals);
 
     // Room for many connections: the soft descriptor limit up to the hard one.
     rlimit files{};
@@ -82,21 +111,34 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tvguide-epgd: serving on http://%s:%u/ with %d thread(s)\n",
                  o.host.c_str(), static_cast<unsigned>(http.port()), o.threads);
 
+    std::unique_ptr<Reloader> reloader;
+    if (sources) {
+        reloader = std::make_unique<Reloader>(
+            *sources, o.refresh,
+            [site](std::shared_ptr<const Listings> fresh, const std::vector<SourceHealth>&) {
+                if (fresh) site->replaceListings(std::move(fresh));
+                // The sources' health goes to the site here once it reports it
+                // per source (/healthz).
+            });
+        reloader->start();
+    }
+
+    // This thread only waits for signals and hands reloads to the worker, so
+    // it is always free to take SIGTERM.
     for (;;) {
         int sig = 0;
         if (sigwait(&signals, &sig) != 0) continue;
         if (sig != SIGHUP) break;
-        if (o.xmltvFiles.empty()) continue;
-        LoadResult again = loadListings(o.xmltvFiles, o.mapFile);
-        if (!again.listings) {
-            std::fprintf(stderr, "tvguide-epgd: reload failed, keeping the listings I have: %s\n",
-                         again.error.c_str());
-            continue;
-        }
-        site->replaceListings(again.listings);
-        std::fprintf(stderr, "tvguide-epgd: reloaded: %s\n", again.summary.c_str());
+        if (reloader) reloader->requestReload();
     }
     http.stop();
+    // A reload inside a parse cannot be interrupted; what it would write is
+    // written atomically, so leaving it unfinished loses nothing.
+    if (reloader && !reloader->stop(std::chrono::milliseconds(1500))) {
+        std::fprintf(stderr, "tvguide-epgd: stopped during a reload\n");
+        std::fflush(stderr);
+        std::_Exit(0);
+    }
     std::fprintf(stderr, "tvguide-epgd: stopped\n");
     return 0;
 }

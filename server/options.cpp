@@ -5,6 +5,8 @@
 #include <ctime>
 #include <functional>
 
+#include "server/listing_sources.h"
+
 namespace epg {
 namespace {
 
@@ -39,7 +41,9 @@ void describe(CLI::App& app, Options& o, std::vector<std::string>& maps) {
     app.description(
         "Serves the weekly day pages of the TV guide (W1.htm = Monday .. W7.htm = Sunday of\n"
         "the current week, local time) and the banner page /soft/down/a1.html.");
-    app.footer("SIGHUP reads the XMLTV files again; on any error the old listings stay.");
+    app.footer(
+        "SIGHUP reads every XMLTV source and the map again; whatever fails keeps what it\n"
+        "gave before.");
     app.option_defaults()->group("options");
     app.set_help_flag("-h,--help", "show this text");
     app.get_formatter()->column_width(28);
@@ -52,15 +56,47 @@ void describe(CLI::App& app, Options& o, std::vector<std::string>& maps) {
                       throw CLI::ValidationError("--listen wants HOST:PORT, not \"" + v + "\"");
               });
     addOption(
-        app, "--xmltv", "FILE",
-        "read listings from an XMLTV file (repeatable);\n"
-        "without it the server makes up sample listings",
-        [&o](const std::string& v) { o.xmltvFiles.push_back(v); }, true);
+        app, "--xmltv", "SOURCE",
+        "read listings from an XMLTV file or http(s) URL, plain\n"
+        "or gzip (repeatable, first wins); without it the\n"
+        "server makes up sample listings",
+        [&o](const std::string& v) {
+            auto scheme = v.find("://");
+            if (scheme != std::string::npos && scheme > 0 && !isUrlSource(v) &&
+                v.find('/') > scheme)
+                throw CLI::ValidationError("--xmltv takes a file or an http or https URL, not \"" +
+                                           v + "\"");
+            if (isUrlSource(v))
+                for (unsigned char c : v)
+                    if (c <= ' ' || c == 0x7f)
+                        throw CLI::ValidationError(
+                            "--xmltv: a URL holds no blank or control "
+                            "character: \"" +
+                            v + "\"");
+            o.xmltvSources.push_back(v);
+        },
+        true);
     addOption(
         app, "--map", "FILE",
         "catalogue path TAB XMLTV channel id, one per line;\n"
         "without it a channel id must be the catalogue path",
         [&maps](const std::string& v) { maps.push_back(v); }, true);
+    addOption(app, "--refresh", "DURATION",
+              "read the sources again this often, e.g. 90s, 30m, 6h\n"
+              "(default 6h; 0: only on SIGHUP)",
+              [&o](const std::string& v) {
+                  auto d = parseDuration(v);
+                  if (!d)
+                      throw CLI::ValidationError(
+                          "--refresh wants a duration such as 90s, 30m or 6h (0: never), not \"" +
+                          v + "\"");
+                  o.refresh = *d;
+              });
+    addOption(app, "--state-dir", "DIR",
+              "keep the last good copy of every URL source here\n"
+              "(default $XDG_STATE_HOME/tvguide-epgd or\n"
+              "~/.local/state/tvguide-epgd)",
+              [&o](const std::string& v) { o.stateDir = v; });
     addOption(
         app, "--now", "YYYY-MM-DDTHH:MM:SS", "fix the server's clock (local time)",
         [&o](const std::string& v) {
@@ -107,9 +143,26 @@ OptionsResult parseOptions(const std::vector<std::string>& args) {
     }
     if (maps.size() > 1) return {std::nullopt, "--map given twice"};
     if (!maps.empty()) o.mapFile = maps.front();
-    if (o.mapFile && o.xmltvFiles.empty())
+    if (o.mapFile && o.xmltvSources.empty())
         return {std::nullopt, "--map needs at least one --xmltv"};
     return {std::move(o), {}};
+}
+
+std::optional<std::chrono::seconds> parseDuration(std::string_view t) {
+    if (t == "0") return std::chrono::seconds(0);
+    if (t.size() < 2) return std::nullopt;
+    long long n;
+    if (!toInt(t.substr(0, t.size() - 1), n) || n < 1) return std::nullopt;
+    long long unit = 0;
+    switch (t.back()) {
+        case 's': unit = 1; break;
+        case 'm': unit = 60; break;
+        case 'h': unit = 3600; break;
+        case 'd': unit = 86400; break;
+        default: return std::nullopt;
+    }
+    if (n > 366 * 86400 / unit) return std::nullopt;  // a year at most
+    return std::chrono::seconds(n * unit);
 }
 
 std::optional<Seconds> parseLocalDateTime(std::string_view t) {

@@ -1,6 +1,7 @@
 // The command line of tvguide-epgd.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -14,8 +15,10 @@ namespace epg {
 struct Options {
     std::string host = "127.0.0.1";
     std::uint16_t port = 8610;
-    std::vector<std::string> xmltvFiles;
+    std::vector<std::string> xmltvSources;  // file paths and http(s) URLs
     std::optional<std::string> mapFile;
+    std::chrono::seconds refresh{6 * 3600};  // 0: never
+    std::optional<std::string> stateDir;
     std::optional<Seconds> now;  // a fixed clock
     std::optional<std::string> exportDir;
     std::optional<std::string> sampleXmltvFile;
@@ -34,6 +37,8 @@ std::string usageText();
 
 // "YYYY-MM-DDTHH:MM:SS" in the server's local time.
 std::optional<Seconds> parseLocalDateTime(std::string_view text);
+// "90s", "30m", "6h", "2d", or "0" (never).
+std::optional<std::chrono::seconds> parseDuration(std::string_view text);
 // "HOST:PORT", "[v6]:PORT".
 bool parseListen(std::string_view text, std::string& host, std::uint16_t& port);
 

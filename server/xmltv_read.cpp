@@ -10,6 +10,7 @@
 
 #include "encoding/text_encoding.h"
 #include "server/channels.h"
+#include "server/source_file.h"
 
 namespace epg {
 namespace {
@@ -132,28 +133,8 @@ MapResult parseChannelMap(std::string_view text, std::string_view fileName) {
     return {std::move(map), {}};
 }
 
-FileBytes readWholeFile(const std::string& fileName) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(fileName, ec))
-        return {std::nullopt, fileName + ": is a directory"};
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in) return {std::nullopt, fileName + ": cannot open: " + std::strerror(errno)};
-    std::string bytes;
-    in.seekg(0, std::ios::end);
-    auto size = in.tellg();
-    if (size > 0) {
-        bytes.resize(static_cast<std::size_t>(size));
-        in.seekg(0);
-        in.read(bytes.data(), size);
-    } else {
-        bytes.assign(std::istreambuf_iterator<char>(in), {});  // pipes and the like
-    }
-    if (in.bad()) return {std::nullopt, fileName + ": cannot read"};
-    return {std::move(bytes), {}};
-}
-
 MapResult readChannelMap(const std::string& fileName) {
-    FileBytes f = readWholeFile(fileName);
+    FileBytes f = readWholeFile(fileName, kMaxMapBytes);
     if (!f.bytes) return {std::nullopt, f.error};
     return parseChannelMap(*f.bytes, fileName);
 }

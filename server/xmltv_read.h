@@ -52,11 +52,4 @@ XmltvResult readXmltvFile(const std::string& fileName, const ChannelMap& map, St
 // "YYYYMMDDhhmmss +zzzz" and its shorter forms; no offset means UTC.
 std::optional<Seconds> parseXmltvTime(std::string_view text);
 
-// The whole contents of a file, or an error text naming it.
-struct FileBytes {
-    std::optional<std::string> bytes;
-    std::string error;
-};
-FileBytes readWholeFile(const std::string& fileName);
-
 }  // namespace epg

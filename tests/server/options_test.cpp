@@ -14,6 +14,8 @@ TEST(OptionsTest, DefaultsAndValues) {
     EXPECT_EQ(r.options->host, "127.0.0.1");
     EXPECT_EQ(r.options->port, 8610);
     EXPECT_FALSE(r.options->now);
+    EXPECT_EQ(r.options->refresh, std::chrono::hours(6));
+    EXPECT_FALSE(r.options->stateDir);
 
     r = parseOptions({"--listen", "0.0.0.0:80", "--xmltv", "a.xml", "--xmltv=b.xml", "--map",
                       "m.txt", "--now", "2026-12-09T20:15:30", "--threads", "4", "--export",
@@ -22,11 +24,18 @@ TEST(OptionsTest, DefaultsAndValues) {
     const Options& o = *r.options;
     EXPECT_EQ(o.host, "0.0.0.0");
     EXPECT_EQ(o.port, 80);
-    EXPECT_EQ(o.xmltvFiles, (std::vector<std::string>{"a.xml", "b.xml"}));
+    EXPECT_EQ(o.xmltvSources, (std::vector<std::string>{"a.xml", "b.xml"}));
     EXPECT_EQ(o.mapFile, "m.txt");
     EXPECT_EQ(o.now, fromLocal({2026, 12, 9}, 20 * 60 + 15) + 30);
     EXPECT_EQ(o.threads, 4);
     EXPECT_EQ(o.exportDir, "out");
+
+    r = parseOptions({"--xmltv", "https://example.org/e.xml.gz", "--xmltv", "HTTP://h/x", "--xmltv",
+                      "./odd://name", "--refresh", "90s", "--state-dir", "/var/x"});
+    ASSERT_TRUE(r.options) << r.error;
+    EXPECT_EQ(r.options->xmltvSources.size(), 3u);
+    EXPECT_EQ(r.options->refresh, std::chrono::seconds(90));
+    EXPECT_EQ(r.options->stateDir, "/var/x");
 
     r = parseOptions({"--listen", "[::1]:8080"});
     ASSERT_TRUE(r.options);
@@ -41,7 +50,7 @@ TEST(OptionsTest, RepeatedOptions) {
     ASSERT_TRUE(r.options) << r.error;
     EXPECT_EQ(r.options->host, "::1");
     EXPECT_EQ(r.options->port, 2);
-    EXPECT_EQ(r.options->xmltvFiles, (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(r.options->xmltvSources, (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(r.options->threads, 64);
     for (const char* help : {"--help", "-h"}) {
         r = parseOptions({"--threads", "4", help});
@@ -71,12 +80,28 @@ TEST(OptionsTest, BadOptionsAreRefusedWithAReason) {
         {{"--threads", "many"}, "--threads wants a number from 1 to 64"},
         {{"--export", ""}, "--export needs a value"},
         {{"--xmltv", ""}, "--xmltv needs a value"},
+        {{"--xmltv", "ftp://example.org/e.xml"}, "--xmltv takes a file or an http or https URL"},
+        {{"--xmltv", "http://example.org/a b.xml"}, "no blank or control character"},
+        {{"--refresh", "6"}, "--refresh wants a duration such as 90s"},
+        {{"--refresh", "0s"}, "--refresh wants a duration"},
+        {{"--refresh", "-5m"}, "--refresh wants a duration"},
+        {{"--refresh", "5w"}, "--refresh wants a duration"},
+        {{"--refresh", "400d"}, "--refresh wants a duration"},
     };
     for (const auto& [args, reason] : bad) {
         auto r = parseOptions(args);
         EXPECT_FALSE(r.options) << args[0];
         EXPECT_NE(r.error.find(reason), std::string::npos) << args[0] << ": " << r.error;
     }
+}
+
+TEST(OptionsTest, Durations) {
+    const std::pair<const char*, long long> good[] = {
+        {"0", 0}, {"90s", 90}, {"30m", 1800}, {"6h", 21600}, {"2d", 172800}, {"366d", 366 * 86400}};
+    for (const auto& [text, seconds] : good)
+        EXPECT_EQ(parseDuration(text), std::chrono::seconds(seconds)) << text;
+    for (const char* text : {"", "s", "00", "1.5h", "h6", "6H", "6 h", "367d"})
+        EXPECT_FALSE(parseDuration(text)) << text;
 }
 
 }  // namespace

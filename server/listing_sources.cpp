@@ -1,0 +1,350 @@
+#include "server/listing_sources.h"
+
+#include <cstdio>
+#include <utility>
+
+namespace epg {
+
+using SysClock = std::chrono::system_clock;
+
+struct ListingSources::Slot {
+    std::string name;
+    bool url = false;
+    std::shared_ptr<const SourceDocument> doc;  // the last good one
+    FileIdentity file;                          // files: what doc was read from
+    Validators validators;                      // URLs: of doc's body
+};
+
+struct ListingSources::Attempt {
+    enum class Outcome { Unchanged, Updated, Failed };
+    Outcome outcome = Outcome::Failed;
+    std::shared_ptr<const SourceDocument> doc;
+    FileIdentity file;
+    Validators validators;
+    LastGoodStore::Draft draft;  // the fetched body, put in place once adopted
+    std::string error;
+
+    static Attempt failed(std::string why) {
+        Attempt a;
+        a.error = std::move(why);
+        return a;
+    }
+    static Attempt unchanged() {
+        Attempt a;
+        a.outcome = Outcome::Unchanged;
+        return a;
+    }
+    static Attempt updated(std::shared_ptr<const SourceDocument> doc) {
+        Attempt a;
+        a.outcome = Outcome::Updated;
+        a.doc = std::move(doc);
+        return a;
+    }
+};
+
+bool isUrlSource(std::string_view s) {
+    auto starts = [s](std::string_view p) {
+        if (s.size() < p.size()) return false;
+        for (std::size_t i = 0; i < p.size(); ++i)
+            if (std::tolower(static_cast<unsigned char>(s[i])) != p[i]) return false;
+        return true;
+    };
+    return starts("http://") || starts("https://");
+}
+
+std::string ageText(SysClock::duration age) {
+    auto s = std::chrono::duration_cast<std::chrono::seconds>(age).count();
+    if (s < 0) s = 0;
+    if (s < 60) return std::to_string(s) + " s";
+    if (s < 3600) return std::to_string(s / 60) + " min";
+    if (s < 86400) return std::to_string(s / 3600) + " h " + std::to_string(s % 3600 / 60) + " min";
+    auto days = s / 86400;
+    return std::to_string(days) + (days == 1 ? " day" : " days");
+}
+
+ListingSources::ListingSources(SourcesConfig config, Log log)
+    : config_(std::move(config)), log_(std::move(log)), store_(config_.stateDir) {
+    for (const auto& s : config_.sources) {
+        Slot slot;
+        slot.name = s;
+        slot.url = isUrlSource(s);
+        slots_.push_back(std::move(slot));
+        health_.push_back({s, std::nullopt, {}});
+    }
+}
+
+ListingSources::~ListingSources() = default;
+
+void ListingSources::cancel() {
+    stop_ = true;
+}
+
+std::vector<SourceHealth> ListingSources::health() const {
+    std::lock_guard lock(healthMutex_);
+    return health_;
+}
+
+void ListingSources::setHealth(std::size_t slot, std::optional<SysClock::time_point> good,
+                               std::string error) {
+    std::lock_guard lock(healthMutex_);
+    if (good) health_[slot].lastGood = good;
+    health_[slot].lastError = std::move(error);
+}
+
+std::optional<FileIdentity> ListingSources::mapIdentity() const {
+    if (!config_.mapFile) return std::nullopt;
+    return checkRegularFile(*config_.mapFile).identity;
+}
+
+ParsedSource ListingSources::parse(std::string&& text, const std::string& name,
+                                   const ChannelMap& map) {
+    ++parses_;
+    return parseSource(std::move(text), name, map);
+}
+
+ListingSources::Attempt ListingSources::readFile(const Slot& slot, Mode mode,
+                                                 const ChannelMap& map) {
+    FileCheck check = checkRegularFile(slot.name);
+    if (!check.identity) return Attempt::failed(check.error);
+    if (mode == Mode::IfChanged && slot.doc && *check.identity == slot.file)
+        return Attempt::unchanged();
+    ReadOptions o;
+    o.cap = config_.limits.cap;
+    o.stop = &stop_;
+    FileBytes f = readSourceFile(slot.name, o);
+    if (!f.bytes) return Attempt::failed(f.error);
+    ParsedSource p = parse(std::move(*f.bytes), slot.name, map);
+    if (!p.document) return Attempt::failed(p.error);
+    Attempt a = Attempt::updated(std::move(p.document));
+    a.file = f.identity;
+    return a;
+}
+
+ListingSources::Attempt ListingSources::fetchUrl(const Slot& slot, const Validators& ifChanged,
+                                                 const ChannelMap& map) {
+    std::string draftError;
+    LastGoodStore::Draft draft = store_.begin(slot.name, &draftError);
+    if (!draftError.empty()) log_(slot.name + ": no copy of it will be kept: " + draftError);
+    FetchRequest request;
+    request.url = slot.name;
+    request.ifChanged = ifChanged;
+    request.limits = config_.limits;
+    request.stop = &stop_;
+    if (draft.active()) request.onRawBytes = [&draft](std::string_view b) { draft.write(b); };
+    FetchResult r = fetchSource(request);
+    if (r.kind == FetchResult::Kind::NotModified) return Attempt::unchanged();
+    if (r.kind == FetchResult::Kind::Failed) return Attempt::failed(r.error);
+    ParsedSource p = parse(std::move(r.body), slot.name, map);
+    if (!p.document) return Attempt::failed(p.error);
+    Attempt a = Attempt::updated(std::move(p.document));
+    a.validators = std::move(r.validators);
+    a.draft = std::move(draft);
+    return a;
+}
+
+ListingSources::Attempt ListingSources::readCopy(const Slot& slot, const ChannelMap& map) {
+    auto copy = store_.find(slot.name);
+    if (!copy) return Attempt::failed("no last good copy");
+    ReadOptions o;
+    o.cap = config_.limits.cap;
+    o.stop = &stop_;
+    FileBytes f = store_.read(*copy, o);
+    if (!f.bytes) return Attempt::failed(f.error);
+    ParsedSource p = parse(std::move(*f.bytes), slot.name, map);
+    if (!p.document) return Attempt::failed("its last good copy " + p.error);
+    Attempt a = Attempt::updated(std::move(p.document));
+    a.validators = copy->validators;
+    return a;
+}
+
+ListingSources::Start ListingSources::start() {
+    const auto started = std::chrono::steady_clock::now();
+    MapResult m = loadChannelMap(config_.mapFile);
+    if (!m.map) return {nullptr, m.error, {}};
+    map_ = std::move(*m.map);
+    mapFile_ = mapIdentity();
+
+    bool anyUrl = false;
+    for (const Slot& s : slots_) anyUrl = anyUrl || s.url;
+    if (anyUrl) {
+        if (store_.dir().empty())
+            log_("no state directory (give --state-dir): last good copies of URLs are not kept");
+        else if (std::string err = store_.open(); !err.empty())
+            log_(err + ": last good copies of URLs are not kept");
+    }
+
+    for (std::size_t i = 0; i < slots_.size(); ++i) {
+        Slot& slot = slots_[i];
+        auto adopt = [&slot](Attempt& a) {
+            slot.doc = std::move(a.doc);
+            slot.file = a.file;
+            slot.validators = std::move(a.validators);
+        };
+        if (!slot.url) {
+            Attempt a = readFile(slot, Mode::Everything, map_);
+            if (a.outcome != Attempt::Outcome::Updated) return {nullptr, a.error, {}};
+            adopt(a);
+            setHealth(i, SysClock::now(), {});
+            continue;
+        }
+        auto copy = store_.find(slot.name);
+        Attempt a = fetchUrl(slot, copy ? copy->validators : Validators{}, map_);
+        if (a.outcome == Attempt::Outcome::Unchanged) {  // 304: the copy is current
+            Attempt c = readCopy(slot, map_);
+            if (c.outcome == Attempt::Outcome::Updated) {
+                store_.touch(*copy);
+                adopt(c);
+                setHealth(i, SysClock::now(), {});
+                continue;
+            }
+            log_(slot.name + ": " + c.error + "; fetching it whole");
+            a = fetchUrl(slot, {}, map_);
+        }
+        if (a.outcome == Attempt::Outcome::Updated) {
+            if (std::string err = a.draft.commit(a.validators); !err.empty())
+                log_(slot.name + ": no copy of it is kept: " + err);
+            adopt(a);
+            setHealth(i, SysClock::now(), {});
+            continue;
+        }
+        Attempt c = copy ? readCopy(slot, map_) : Attempt::failed("no last good copy");
+        if (c.outcome == Attempt::Outcome::Updated) {
+            log_(slot.name + ": cannot fetch (" + a.error +
+                 "); serving its last good copy, fetched " +
+                 ageText(SysClock::now() - copy->saved) + " ago");
+            adopt(c);
+            setHealth(i, copy->saved, a.error);
+        } else {
+            log_(slot.name + ": cannot fetch (" + a.error + "); " + c.error +
+                 ": its channels stay empty until a refresh brings them");
+            setHealth(i, std::nullopt, a.error);
+        }
+    }
+
+    std::vector<std::shared_ptr<const SourceDocument>> docs;
+    std::size_t programmes = 0, skipped = 0, present = 0;
+    for (const Slot& s : slots_) {
+        docs.push_back(s.doc);
+        if (!s.doc) continue;
+        ++present;
+        programmes += s.doc->programmes;
+        skipped += s.doc->skipped;
+    }
+    double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
+            .count();
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "%zu programmes read from %zu of %zu XMLTV source(s) in %.0f ms (%zu skipped)",
+                  programmes, present, slots_.size(), ms, skipped);
+    std::string summary = text;
+    if (programmes == 0 && present > 0)
+        summary += config_.mapFile
+                       ? "; no programme belongs to a channel of the map"
+                       : "; no programme has a catalogue path as its channel id (give --map)";
+    return {combineSources(docs), {}, summary};
+}
+
+std::shared_ptr<const Listings> ListingSources::refresh(Mode mode) {
+    if (stop_) return nullptr;
+    const std::string verb = mode == Mode::Everything ? "reload" : "refresh";
+
+    // The map first: a changed map changes what every source gives.
+    ChannelMap newMap;
+    bool mapChanged = false;
+    if (auto id = mapIdentity(); mode == Mode::Everything || id != mapFile_) {
+        MapResult m = loadChannelMap(config_.mapFile);
+        if (!m.map) {
+            log_(verb + " failed, keeping the listings I have: " + m.error);
+            return nullptr;
+        }
+        mapFile_ = id;
+        mapChanged = *m.map != map_;
+        if (mapChanged) {
+            newMap = std::move(*m.map);
+            mode = Mode::Everything;
+        }
+    }
+    const ChannelMap& map = mapChanged ? newMap : map_;
+
+    std::vector<Attempt> attempts;
+    bool anyUpdated = false;
+    for (std::size_t i = 0; i < slots_.size(); ++i) {
+        const Slot& slot = slots_[i];
+        Attempt a;
+        if (!slot.url) {
+            a = readFile(slot, mode, map);
+        } else {
+            bool conditional = mode == Mode::IfChanged && slot.doc;
+            a = fetchUrl(slot, conditional ? slot.validators : Validators{}, map);
+            if (a.outcome == Attempt::Outcome::Unchanged)
+                if (auto copy = store_.find(slot.name)) store_.touch(*copy);
+            if (a.outcome == Attempt::Outcome::Failed && mapChanged && !stop_) {
+                // Its channels under the new map, from the body last fetched.
+                Attempt c = readCopy(slot, map);
+                if (c.outcome == Attempt::Outcome::Updated) {
+                    log_(slot.name + ": cannot fetch (" + a.error +
+                         "); its last good copy is read with the new map");
+                    a = std::move(c);
+                }
+            }
+        }
+        if (stop_) return nullptr;
+        if (a.outcome == Attempt::Outcome::Updated && !mapChanged && slot.doc &&
+            slot.doc->programmes > 0 && a.doc->programmes == 0)
+            a = Attempt::failed("no programme of a mapped channel in it any more");
+        if (a.outcome == Attempt::Outcome::Failed) {
+            log_(slot.name + ": " + verb + " failed, keeping its last good listings: " + a.error);
+            setHealth(i, std::nullopt, a.error);
+            if (mapChanged && slot.doc) {
+                log_(verb + " with the changed map abandoned, keeping the listings I have: " +
+                     slot.name + " cannot be read again");
+                return nullptr;
+            }
+        } else if (a.outcome == Attempt::Outcome::Unchanged) {
+            setHealth(i, SysClock::now(), {});
+        }
+        anyUpdated = anyUpdated || a.outcome == Attempt::Outcome::Updated;
+        attempts.push_back(std::move(a));
+    }
+    if (!anyUpdated && !mapChanged) return nullptr;
+
+    std::vector<std::shared_ptr<const SourceDocument>> docs;
+    std::size_t before = 0, after = 0;
+    for (std::size_t i = 0; i < slots_.size(); ++i) {
+        bool updated = attempts[i].outcome == Attempt::Outcome::Updated;
+        // Under a changed map an old document no longer holds for it.
+        docs.push_back(updated ? attempts[i].doc : (mapChanged ? nullptr : slots_[i].doc));
+        if (slots_[i].doc) before += slots_[i].doc->programmes;
+        if (docs.back()) after += docs.back()->programmes;
+    }
+    if (after == 0 && before > 0) {
+        log_(verb + " would leave no programme from any source; keeping the " +
+             std::to_string(before) + " programmes I have");
+        return nullptr;
+    }
+
+    std::string changed;
+    for (std::size_t i = 0; i < slots_.size(); ++i) {
+        Attempt& a = attempts[i];
+        if (a.outcome != Attempt::Outcome::Updated) continue;
+        if (std::string err = a.draft.commit(a.validators); !err.empty())
+            log_(slots_[i].name + ": no copy of it is kept: " + err);
+        slots_[i].doc = std::move(a.doc);
+        slots_[i].file = a.file;
+        slots_[i].validators = std::move(a.validators);
+        setHealth(i, SysClock::now(), {});
+        changed += (changed.empty() ? "" : ", ") + slots_[i].name;
+    }
+    if (mapChanged) {
+        map_ = std::move(newMap);
+        for (std::size_t i = 0; i < slots_.size(); ++i)
+            if (attempts[i].outcome != Attempt::Outcome::Updated) slots_[i].doc = nullptr;
+    }
+    log_(verb + "ed: " + std::to_string(after) + " programmes" +
+         (changed.empty() ? std::string() : ", new from " + changed) +
+         (mapChanged ? "; the channel map changed" : ""));
+    return combineSources(docs);
+}
+
+}  // namespace epg
