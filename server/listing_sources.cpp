@@ -242,7 +242,9 @@ ListingSources::Start ListingSources::start() {
         summary += config_.mapFile
                        ? "; no programme belongs to a channel of the map"
                        : "; no programme has a catalogue path as its channel id (give --map)";
-    return {combineSources(docs), {}, summary};
+    CombinedListings combined = combineSources(docs);
+    served_ = combined.programmes;
+    return {std::move(combined.listings), {}, summary};
 }
 
 std::shared_ptr<const Listings> ListingSources::refresh(Mode mode) {
@@ -320,7 +322,7 @@ std::shared_ptr<const Listings> ListingSources::refresh(Mode mode) {
     }
     if (after == 0 && before > 0) {
         log_(verb + " would leave no programme from any source; keeping the " +
-             std::to_string(before) + " programmes I have");
+             std::to_string(served_) + " programmes I have");
         return nullptr;
     }
 
@@ -341,10 +343,12 @@ std::shared_ptr<const Listings> ListingSources::refresh(Mode mode) {
         for (std::size_t i = 0; i < slots_.size(); ++i)
             if (attempts[i].outcome != Attempt::Outcome::Updated) slots_[i].doc = nullptr;
     }
-    log_(verb + "ed: " + std::to_string(after) + " programmes" +
+    CombinedListings combined = combineSources(docs);
+    served_ = combined.programmes;
+    log_(verb + "ed: " + std::to_string(served_) + " programmes" +
          (changed.empty() ? std::string() : ", new from " + changed) +
          (mapChanged ? "; the channel map changed" : ""));
-    return combineSources(docs);
+    return std::move(combined.listings);
 }
 
 }  // namespace epg

@@ -93,6 +93,7 @@ class ListingSources {
     std::vector<Slot> slots_;
     ChannelMap map_;
     std::optional<FileIdentity> mapFile_;
+    std::size_t served_ = 0;  // programmes in the listings last handed out
     std::atomic<bool> stop_{false};
     std::atomic<std::size_t> parses_{0};
     mutable std::mutex healthMutex_;

@@ -19,7 +19,7 @@ ParsedSource parseSource(std::string&& text, std::string_view name, const Channe
     return {std::move(doc), {}};
 }
 
-std::shared_ptr<const Listings> combineSources(
+CombinedListings combineSources(
     const std::vector<std::shared_ptr<const SourceDocument>>& documents) {
     std::vector<const SourceDocument*> present;
     for (const auto& d : documents)
@@ -27,14 +27,17 @@ std::shared_ptr<const Listings> combineSources(
     // One source, the usual case: its listings as they are, not a copy.
     if (present.size() == 1)
         for (const auto& d : documents)
-            if (d) return std::shared_ptr<const Listings>(d, &d->listings);
+            if (d)
+                return {std::shared_ptr<const Listings>(d, &d->listings),
+                        d->listings.programmeCount()};
     auto all = std::make_shared<StoredListings>();
     constexpr Seconds kAll = std::numeric_limits<Seconds>::max();
     for (const SourceDocument* d : present)
         for (std::size_t c = 0; c < channelCount(); ++c)
             for (Programme& p : d->listings.starting(c, -kAll, kAll)) all->add(c, std::move(p));
     all->finish();
-    return all;
+    std::size_t programmes = all->programmeCount();
+    return {std::move(all), programmes};
 }
 
 MapResult loadChannelMap(const std::optional<std::string>& mapFile) {

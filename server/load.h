@@ -31,9 +31,13 @@ struct ParsedSource {
 // messages.
 ParsedSource parseSource(std::string&& text, std::string_view name, const ChannelMap& map);
 
+struct CombinedListings {
+    std::shared_ptr<const Listings> listings;
+    std::size_t programmes = 0;  // in the listings, repeats dropped
+};
 // The listings of all documents (null ones are left out); the first
 // document's programme stays where two start at the same time on a channel.
-std::shared_ptr<const Listings> combineSources(
+CombinedListings combineSources(
     const std::vector<std::shared_ptr<const SourceDocument>>& documents);
 
 // --map FILE (capped, regular files only), or ids that are catalogue paths.

@@ -1,0 +1,334 @@
+// Where listings come from, over time: a gzipped URL and files loaded,
+// refreshed when they change and only then, failures of every kind keeping
+// what was served, last good copies surviving a restart, and the reload
+// worker coalescing requests and stopping during a stalled fetch.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <mutex>
+#include <thread>
+
+#include "gzip_text.h"
+#include "server/channels.h"
+#include "server/listing_sources.h"
+#include "server/reloader.h"
+#include "server_test_util.h"
+#include "test_http_server.h"
+
+namespace epg {
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::Request;
+using testsupport::Response;
+using namespace std::chrono_literals;
+
+const std::string kChannel = "programys/TV_1/Channel_1/";
+
+std::string feed(const std::vector<std::string>& titles, const std::string& channel = kChannel) {
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<tv>\n";
+    int hour = 8;
+    for (const auto& t : titles) {
+        char start[32];
+        std::snprintf(start, sizeof start, "20261209%02d0000 +0800", hour++);
+        xml += "<programme channel=\"" + channel + "\" start=\"" + start + "\"><title>" + t +
+               "</title></programme>\n";
+    }
+    return xml + "</tv>\n";
+}
+
+std::vector<std::string> titles(const Listings* l) {
+    std::vector<std::string> out;
+    if (!l) return out;
+    constexpr Seconds kAll = std::numeric_limits<Seconds>::max();
+    for (const auto& p : l->starting(*channelByPath(kChannel), -kAll, kAll)) out.push_back(p.title);
+    return out;
+}
+
+// A feed on the test server that honours If-None-Match like a real one.
+struct Feed {
+    std::mutex mutex;
+    std::string body, etag;
+    int status = 200;
+    void set(std::string b, std::string e, int s = 200) {
+        std::lock_guard lock(mutex);
+        body = std::move(b);
+        etag = std::move(e);
+        status = s;
+    }
+    Response answer(const Request& req) {
+        std::lock_guard lock(mutex);
+        if (status != 200) return Response::ok("gone").withStatus(status, "Not Found");
+        if (!etag.empty() && req.header("If-None-Match") == etag)
+            return Response::ok("").withStatus(304, "Not Modified").withHeader("ETag", etag);
+        return Response::ok(body, "application/gzip").withHeader("ETag", etag);
+    }
+};
+
+class ListingSourcesTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        useZone(kBeijing);
+        dir_ = fs::temp_directory_path() /
+               ("epgd_sources_" + std::to_string(getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        server_.fallback([this](const Request& r) { return feed_.answer(r); });
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::unique_ptr<ListingSources> sources(std::vector<std::string> names,
+                                            std::optional<std::string> map = std::nullopt,
+                                            FetchLimits limits = {}) {
+        SourcesConfig c;
+        c.sources = std::move(names);
+        c.mapFile = std::move(map);
+        c.stateDir = dir_ / "state";
+        c.limits = limits;
+        return std::make_unique<ListingSources>(std::move(c), [this](const std::string& line) {
+            std::lock_guard lock(logMutex_);
+            log_.push_back(line);
+        });
+    }
+    std::vector<std::string> takeLog() {
+        std::lock_guard lock(logMutex_);
+        return std::exchange(log_, {});
+    }
+    std::string url() const { return server_.url("/e.xml.gz"); }
+    void write(const std::string& name, const std::string& text) {
+        std::ofstream(dir_ / name, std::ios::binary) << text;
+    }
+
+    fs::path dir_;
+    Feed feed_;
+    testsupport::TestHttpServer server_;
+    std::mutex logMutex_;
+    std::vector<std::string> log_;
+};
+
+TEST_F(ListingSourcesTest, GzippedUrlLoadsThenRefreshesOnlyWhenItChanged) {
+    feed_.set(gzipText(feed({"News", "Film"})), "\"v1\"");
+    auto s = sources({url()});
+    auto start = s->start();
+    ASSERT_TRUE(start.listings) << start.error;
+    EXPECT_EQ(titles(start.listings.get()), (std::vector<std::string>{"News", "Film"}));
+    EXPECT_EQ(s->parses(), 1u);
+    EXPECT_EQ(server_.requests().at(0).header("User-Agent"), "tvguide-epgd/0.1");
+
+    // Unchanged: a conditional GET answered 304, and no parse.
+    EXPECT_EQ(s->refresh(ListingSources::Mode::IfChanged), nullptr);
+    EXPECT_EQ(server_.requests().back().header("If-None-Match"), "\"v1\"");
+    EXPECT_EQ(s->parses(), 1u);
+    EXPECT_TRUE(s->health().at(0).lastGood);
+    EXPECT_EQ(s->health().at(0).lastError, "");
+
+    // A new programme replaces the listings.
+    feed_.set(gzipText(feed({"News", "Film", "Late show"})), "\"v2\"");
+    auto fresh = s->refresh(ListingSources::Mode::IfChanged);
+    EXPECT_EQ(titles(fresh.get()), (std::vector<std::string>{"News", "Film", "Late show"}));
+    EXPECT_EQ(s->parses(), 2u);
+
+    // A reload asks unconditionally.
+    EXPECT_NE(s->refresh(ListingSources::Mode::Everything), nullptr);
+    EXPECT_FALSE(server_.requests().back().header("If-None-Match"));
+}
+
+// Each broken answer changes nothing: nothing new to serve, one log line
+// naming the source and the reason, the last good copy untouched.
+TEST_F(ListingSourcesTest, BrokenRefreshesKeepWhatWasServed) {
+    const std::string good = gzipText(feed({"Good"}));
+    feed_.set(good, "\"good\"");
+    FetchLimits limits;
+    limits.cap = 1 << 20;
+    auto s = sources({url()}, std::nullopt, limits);
+    ASSERT_TRUE(s->start().listings);
+    takeLog();
+    struct Case {
+        std::string body;
+        int status;
+        const char* reason;
+    } cases[] = {
+        {good.substr(0, good.size() - 8), 200, "truncated gzip data"},
+        {gzipText("<tv><programme channel=\"x\">\n</tv>"), 200, ":2: "},
+        {"<html><body>Server error</body>", 200, ":1: "},
+        {gzipText(feed({})), 200, "no programme of a mapped channel in it any more"},
+        {gzipText(std::string(2 << 20, ' ')), 200, "larger than 1 MiB when decompressed"},
+        {"", 404, "404 Not Found"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        feed_.set(c.body, "\"bad" + std::to_string(n++) + "\"", c.status);
+        EXPECT_EQ(s->refresh(ListingSources::Mode::IfChanged), nullptr) << c.reason;
+        auto log = takeLog();
+        ASSERT_EQ(log.size(), 1u) << c.reason;
+        EXPECT_EQ(log[0].rfind(url() + ": refresh failed", 0), 0u) << log[0];
+        EXPECT_NE(log[0].find(c.reason), std::string::npos) << log[0];
+        EXPECT_NE(s->health().at(0).lastError.find(c.reason), std::string::npos);
+    }
+    // What a restart finds is still the good body.
+    server_.fallback([](const Request&) { return Response::ok("").withStatus(503, "Busy"); });
+    auto again = sources({url()});
+    EXPECT_EQ(titles(again->start().listings.get()), std::vector<std::string>{"Good"});
+}
+
+TEST_F(ListingSourcesTest, RestartWithoutTheSourceServesItsLastGoodCopy) {
+    feed_.set(gzipText(feed({"Kept"})), "\"k\"");
+    ASSERT_TRUE(sources({url()})->start().listings);
+    std::vector<fs::path> copies;
+    for (const auto& e : fs::directory_iterator(dir_ / "state")) copies.push_back(e.path());
+    ASSERT_EQ(copies.size(), 1u);  // no temporary file left behind
+    EXPECT_EQ(copies[0].filename().string().rfind("127.0.0.1_", 0), 0u) << copies[0];
+    fs::last_write_time(copies[0], fs::file_time_type::clock::now() - 3h);
+
+    feed_.set("", "", 404);
+    auto s = sources({url()});
+    auto start = s->start();
+    EXPECT_EQ(titles(start.listings.get()), std::vector<std::string>{"Kept"});
+    auto log = takeLog();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find(url() + ": cannot fetch (HTTP/1.1 404 Not Found); serving its last "
+                                  "good copy, fetched 3 h 0 min ago"),
+              std::string::npos)
+        << log[0];
+    EXPECT_NE(s->health().at(0).lastError.find("404"), std::string::npos);
+
+    // The copy's validators go out with the first request: a 304 reads the copy.
+    feed_.set(gzipText(feed({"Kept"})), "\"k\"");
+    server_.clearRequests();
+    auto third = sources({url()});
+    EXPECT_EQ(titles(third->start().listings.get()), std::vector<std::string>{"Kept"});
+    EXPECT_EQ(server_.requests().at(0).header("If-None-Match"), "\"k\"");
+
+    // Without a copy the server still starts, with nothing for that source.
+    fs::remove_all(dir_ / "state");
+    feed_.set("", "", 404);
+    takeLog();
+    auto bare = sources({url()});
+    start = bare->start();
+    ASSERT_TRUE(start.listings);
+    EXPECT_TRUE(titles(start.listings.get()).empty());
+    log = takeLog();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find("no last good copy: its channels stay empty"), std::string::npos)
+        << log[0];
+}
+
+TEST_F(ListingSourcesTest, FilesAreReadAgainWhenTheyChange) {
+    write("a.xml", feed({"One"}));
+    auto s = sources({(dir_ / "a.xml").string()});
+    ASSERT_TRUE(s->start().listings);
+    EXPECT_EQ(s->refresh(ListingSources::Mode::IfChanged), nullptr);
+    EXPECT_EQ(s->parses(), 1u);
+
+    write("a.xml", feed({"One", "Two"}));
+    EXPECT_EQ(titles(s->refresh(ListingSources::Mode::IfChanged).get()),
+              (std::vector<std::string>{"One", "Two"}));
+    write("a.xml", "<tv><programme>");
+    takeLog();
+    EXPECT_EQ(s->refresh(ListingSources::Mode::Everything), nullptr);
+    auto log = takeLog();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].rfind((dir_ / "a.xml").string() + ": reload failed", 0), 0u) << log[0];
+
+    // A file is not a FIFO at the next refresh either; refused, not waited on.
+    fs::remove(dir_ / "a.xml");
+    ASSERT_EQ(mkfifo((dir_ / "a.xml").c_str(), 0600), 0);
+    EXPECT_EQ(s->refresh(ListingSources::Mode::IfChanged), nullptr);
+    EXPECT_NE(takeLog().at(0).find("is a FIFO"), std::string::npos);
+
+    // At start-up a broken file is an error naming it, not an empty guide.
+    auto broken = sources({(dir_ / "a.xml").string()});
+    auto start = broken->start();
+    EXPECT_FALSE(start.listings);
+    EXPECT_NE(start.error.find("is a FIFO"), std::string::npos);
+}
+
+// Two sources in priority order; a changed map that would leave no
+// programme anywhere keeps the listings.
+TEST_F(ListingSourcesTest, SourcesCombineAndAMapLeavingNothingIsRefused) {
+    write("a.xml", feed({"A1", "A2"}, "one"));
+    write("b.xml", feed({"B1", "B2", "B3"}, "one"));
+    write("map", kChannel + "\tone\n");
+    auto s =
+        sources({(dir_ / "a.xml").string(), (dir_ / "b.xml").string()}, (dir_ / "map").string());
+    auto start = s->start();
+    // Same start times: the first source's programme stays.
+    EXPECT_EQ(titles(start.listings.get()), (std::vector<std::string>{"A1", "A2", "B3"}));
+
+    write("map", kChannel + "\tsecond\n");
+    takeLog();
+    EXPECT_EQ(s->refresh(ListingSources::Mode::IfChanged), nullptr);
+    auto log = takeLog();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find("would leave no programme from any source; keeping the 3 programmes"),
+              std::string::npos)
+        << log[0];
+    write("map", "# none\n" + kChannel + "\tone\n");
+    write("b.xml", feed({"B1", "B2", "B3", "B4"}, "one"));
+    EXPECT_EQ(titles(s->refresh(ListingSources::Mode::IfChanged).get()),
+              (std::vector<std::string>{"A1", "A2", "B3", "B4"}));
+}
+
+TEST_F(ListingSourcesTest, ReloadRequestsCoalesceAndStopEndsAStalledFetch) {
+    feed_.set(gzipText(feed({"Start"})), "");
+    auto s = sources({url()});
+    ASSERT_TRUE(s->start().listings);
+    server_.fallback(
+        [this](const Request& r) { return feed_.answer(r).stallBeforeResponse(500ms); });
+    server_.clearRequests();
+    std::mutex m;
+    std::vector<std::string> published;
+    Reloader reloader(*s, 0s, [&](std::shared_ptr<const Listings> l, const auto&) {
+        std::lock_guard lock(m);
+        if (l) published.push_back(titles(l.get()).at(0));
+    });
+    reloader.start();
+    for (int i = 0; i < 50; ++i) reloader.requestReload();
+    // Settled: the last run ended and none followed it for a while.
+    for (int i = 0; i < 100; ++i) {
+        std::size_t runs = reloader.runs();
+        std::this_thread::sleep_for(200ms);
+        if (runs > 0 && reloader.runs() == runs && server_.requestCount() == runs) break;
+    }
+    EXPECT_GE(server_.requestCount(), 1u);
+    EXPECT_LE(server_.requestCount(), 2u);
+
+    // A fetch stalled for a minute does not hold up the end.
+    server_.fallback([this](const Request& r) { return feed_.answer(r).stallBeforeResponse(60s); });
+    server_.clearRequests();
+    reloader.requestReload();
+    for (int i = 0; i < 100 && server_.requestCount() == 0; ++i) std::this_thread::sleep_for(50ms);
+    ASSERT_EQ(server_.requestCount(), 1u);
+    EXPECT_TRUE(reloader.stop(20s));
+}
+
+TEST_F(ListingSourcesTest, PeriodicRefreshPublishesNewListings) {
+    feed_.set(gzipText(feed({"Old"})), "\"1\"");
+    auto s = sources({url()});
+    ASSERT_TRUE(s->start().listings);
+    std::mutex m;
+    std::vector<std::string> published;
+    Reloader reloader(*s, 1s, [&](std::shared_ptr<const Listings> l, const auto& health) {
+        std::lock_guard lock(m);
+        EXPECT_EQ(health.size(), 1u);
+        if (l) published.push_back(titles(l.get()).at(0));
+    });
+    reloader.start();
+    feed_.set(gzipText(feed({"New"})), "\"2\"");
+    for (int i = 0; i < 200; ++i) {
+        {
+            std::lock_guard lock(m);
+            if (!published.empty()) break;
+        }
+        std::this_thread::sleep_for(50ms);
+    }
+    std::lock_guard lock(m);
+    EXPECT_EQ(published, std::vector<std::string>{"New"});
+}
+
+}  // namespace
+}  // namespace epg
