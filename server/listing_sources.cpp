@@ -1,5 +1,7 @@
 #include "server/listing_sources.h"
 
+#include <malloc.h>
+
 #include <cstdio>
 #include <utility>
 
@@ -60,6 +62,10 @@ std::string ageText(SysClock::duration age) {
     if (s < 86400) return std::to_string(s / 3600) + " h " + std::to_string(s % 3600 / 60) + " min";
     auto days = s / 86400;
     return std::to_string(days) + (days == 1 ? " day" : " days");
+}
+
+void returnFreedMemory() {
+    malloc_trim(0);
 }
 
 ListingSources::ListingSources(SourcesConfig config, Log log)
@@ -244,11 +250,13 @@ ListingSources::Start ListingSources::start() {
                        : "; no programme has a catalogue path as its channel id (give --map)";
     CombinedListings combined = combineSources(docs);
     served_ = combined.programmes;
+    returnFreedMemory();
     return {std::move(combined.listings), {}, summary};
 }
 
 std::shared_ptr<const Listings> ListingSources::refresh(Mode mode) {
     if (stop_) return nullptr;
+    const auto started = std::chrono::steady_clock::now();
     const std::string verb = mode == Mode::Everything ? "reload" : "refresh";
 
     // The map first: a changed map changes what every source gives.
@@ -345,7 +353,10 @@ std::shared_ptr<const Listings> ListingSources::refresh(Mode mode) {
     }
     CombinedListings combined = combineSources(docs);
     served_ = combined.programmes;
-    log_(verb + "ed: " + std::to_string(served_) + " programmes" +
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now() - started)
+                        .count();
+    log_(verb + "ed: " + std::to_string(served_) + " programmes in " + std::to_string(ms) + " ms" +
          (changed.empty() ? std::string() : ", new from " + changed) +
          (mapChanged ? "; the channel map changed" : ""));
     return std::move(combined.listings);

@@ -100,6 +100,11 @@ class ListingSources {
     std::vector<SourceHealth> health_;
 };
 
+// Gives the memory freed after a parse or a swap of listings back to the
+// system: parse trees are many small blocks among the listings' own, which
+// the allocator would otherwise keep for good.
+void returnFreedMemory();
+
 // "45 s", "12 min", "3 h 5 min", "4 days": how long ago, for the log.
 std::string ageText(std::chrono::system_clock::duration age);
 

@@ -57,7 +57,11 @@ void Reloader::work() {
             lock.unlock();
             auto mode = reload ? ListingSources::Mode::Everything : ListingSources::Mode::IfChanged;
             auto listings = sources_.refresh(mode);
+            const bool swapped = listings != nullptr;
             publish_(std::move(listings), sources_.health());
+            // The parse's leftovers, and the old listings unless a request
+            // still holds them.
+            if (swapped) returnFreedMemory();
             lock.lock();
             ++runs_;
             next = SteadyClock::now() + period_;

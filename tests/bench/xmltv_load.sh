@@ -1,15 +1,28 @@
 #!/usr/bin/env bash
-# How fast tvguide-epgd reads a big XMLTV file, run by hand:
+# How fast tvguide-epgd reads a big XMLTV source and what memory it takes,
+# run by hand:
 #   bash tests/bench/xmltv_load.sh [build dir] [weeks]
 # Builds a file of about 9 MB per week from the sample listings (default 11
-# weeks, about 100 MB), then loads it and prints the server's own timing.
+# weeks, about 100 MB) and its gzip twin, then for the plain file, the gzip
+# file and the gzip file over HTTP (a local python3 http.server): starts the
+# server, prints its load time and peak memory (VmHWM) once serving, then
+# sends SIGHUP (everything read again while the old listings are served) and
+# prints the reload time and its own peak (old and new listings both alive),
+# also as a multiple of the uncompressed file.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$root/build}
 weeks=${2:-11}
 epgd=$build/server/tvguide-epgd
 work=$(mktemp -d /tmp/epgd-xmltv.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+server_pid=
+http_pid=
+cleanup() {
+  [[ -n $server_pid ]] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
+  [[ -n $http_pid ]] && kill "$http_pid" 2>/dev/null && wait "$http_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
 
 big=$work/big.xml
 for ((w = 0; w < weeks; w++)); do
@@ -24,6 +37,55 @@ done
   echo '</tv>'
 } > "$big"
 rm -f "$work"/w*.xml
-echo "file: $(du -m "$big" | cut -f1) MB, $(grep -c '<programme' "$big") programmes"
-/usr/bin/time -f "total: %e s wall, %M KB peak memory" \
-  "$epgd" --xmltv "$big" --now 2026-01-07T12:00:00 --export "$work/out" 2>&1 | grep -v 'wrote'
+gzip -c "$big" > "$work/big.bin"  # gzip under a name that does not say so
+size=$(stat -c %s "$big")
+echo "file: $((size / 1000000)) MB, $(grep -c '<programme' "$big") programmes;" \
+  "gzip $(($(stat -c %s "$work/big.bin") / 1000000)) MB"
+
+port=$((20000 + RANDOM % 20000))
+(cd "$work" && exec python3 -m http.server "$port" --bind 127.0.0.1 >/dev/null 2>&1) &
+http_pid=$!
+sleep 1
+
+hwm() { awk '/VmHWM/ {print $2}' "/proc/$1/status"; }
+rss() { awk '/VmRSS/ {print $2}' "/proc/$1/status"; }
+wait_log() {  # file text
+  for ((i = 0; i < 1200; i++)); do
+    grep -q "$2" "$1" 2>/dev/null && return 0
+    sleep 0.05
+  done
+  echo "timed out waiting for '$2' in $1" >&2
+  cat "$1" >&2
+  return 1
+}
+
+measure() {  # label source
+  local log=$work/log.txt
+  rm -rf "$work/state" "$log"
+  local t0 t1
+  t0=$(date +%s%N)
+  "$epgd" --listen 127.0.0.1:0 --xmltv "$2" --refresh 0 --state-dir "$work/state" \
+    --now 2026-01-07T12:00:00 2> "$log" &
+  server_pid=$!
+  wait_log "$log" "serving on"
+  t1=$(date +%s%N)
+  local loaded serving
+  loaded=$(hwm "$server_pid")
+  serving=$(rss "$server_pid")
+  echo 5 > "/proc/$server_pid/clear_refs"  # the peak from here on
+  kill -HUP "$server_pid"
+  wait_log "$log" "reloaded"
+  local peak
+  peak=$(hwm "$server_pid")
+  printf '%-10s load %5d ms (%s), peak %4d MB, then %4d MB | reload while serving: %s, peak %4d MB = %.2fx the file\n' \
+    "$1" $(((t1 - t0) / 1000000)) "$(grep -o 'in [0-9]* ms' "$log" | head -1)" \
+    $((loaded / 1024)) $((serving / 1024)) "$(grep -o 'in [0-9]* ms' "$log" | tail -1)" $((peak / 1024)) \
+    "$(echo "$peak * 1024 / $size" | bc -l)"
+  kill "$server_pid"
+  wait "$server_pid" 2>/dev/null || true
+  server_pid=
+}
+
+measure plain "$big"
+measure gzip "$work/big.bin"
+measure "gzip, HTTP" "http://127.0.0.1:$port/big.bin"

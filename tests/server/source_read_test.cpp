@@ -11,7 +11,9 @@
 #include "gzip_text.h"
 #include "server/body_decoder.h"
 #include "server/load.h"
+#include "server/source_fetch.h"
 #include "server/source_file.h"
+#include "test_http_server.h"
 
 namespace epg {
 namespace {
@@ -134,6 +136,50 @@ TEST_F(SourceFileTest, OnlyRegularFilesWithinTheCapAreRead) {
     m = loadChannelMap((dir_ / "huge.xml").string());
     EXPECT_FALSE(m.map);
     EXPECT_NE(m.error.find("larger than 16 MiB"), std::string::npos) << m.error;
+}
+
+// A transfer's bounds: redirects followed up to ten, a stalled body given
+// up, only a 200 taken as listings, a cap on what arrives.
+TEST(FetchTest, TransfersAreBounded) {
+    using testsupport::Response;
+    using namespace std::chrono_literals;
+    testsupport::TestHttpServer server;
+    const std::string text = "<tv>" + std::string(100000, ' ') + "</tv>";
+    server.route("/e.xml", Response::ok(gzipText(text)));
+    server.route("/moved", Response::redirect(server.url("/e.xml"), 301));
+    server.route("/loop", Response::redirect(server.url("/loop")));
+    server.route("/stalls", Response::ok(text).stallAfter(0, 30s));
+    server.route("/short", Response::ok(text).droppingAfter(5000));
+    server.route("/big", Response::generated(3 << 20, "<tv>"));
+    struct Case {
+        const char* path;
+        const char* error;  // nullptr: the text arrives
+    } cases[] = {
+        {"/e.xml", nullptr},
+        {"/moved", nullptr},
+        {"/loop", "Maximum (10) redirects followed"},
+        {"/stalls", "Operation too slow"},
+        {"/short", "transfer closed with"},
+        {"/big", "larger than 2 MiB"},
+        {"/missing", "HTTP/1.1 404 Not Found"},
+    };
+    for (const Case& c : cases) {
+        FetchRequest r;
+        r.url = server.url(c.path);
+        r.limits.stallTimeout = 1s;
+        r.limits.cap = 2 << 20;
+        std::string raw;
+        r.onRawBytes = [&raw](std::string_view b) { raw.append(b); };
+        FetchResult f = fetchSource(r);
+        if (!c.error) {
+            ASSERT_EQ(f.kind, FetchResult::Kind::Fetched) << c.path << ": " << f.error;
+            EXPECT_EQ(f.body, text) << c.path;
+            EXPECT_EQ(raw, gzipText(text)) << c.path;  // as sent, for the copy
+        } else {
+            EXPECT_EQ(f.kind, FetchResult::Kind::Failed) << c.path;
+            EXPECT_NE(f.error.find(c.error), std::string::npos) << c.path << ": " << f.error;
+        }
+    }
 }
 
 }  // namespace
