@@ -130,7 +130,8 @@ ListingSources::Attempt ListingSources::fetchUrl(const Slot& slot, const Validat
                                                  const ChannelMap& map) {
     std::string draftError;
     LastGoodStore::Draft draft = store_.begin(slot.name, &draftError);
-    if (!draftError.empty()) log_(slot.name + ": no copy of it will be kept: " + draftError);
+    if (!draftError.empty() && !std::exchange(copyWarned_, true))
+        log_("last good copies are not kept: " + draftError);
     FetchRequest request;
     request.url = slot.name;
     request.ifChanged = ifChanged;
@@ -163,6 +164,47 @@ ListingSources::Attempt ListingSources::readCopy(const Slot& slot, const Channel
     return a;
 }
 
+void ListingSources::adopt(std::size_t i, Attempt& a) {
+    slots_[i].doc = std::move(a.doc);
+    slots_[i].file = a.file;
+    slots_[i].validators = std::move(a.validators);
+}
+
+void ListingSources::startUrl(std::size_t i) {
+    const Slot& slot = slots_[i];
+    auto copy = store_.find(slot.name);
+    Attempt a = fetchUrl(slot, copy ? copy->validators : Validators{}, map_);
+    if (a.outcome == Attempt::Outcome::Unchanged) {  // 304: the copy is current
+        Attempt c = readCopy(slot, map_);
+        if (c.outcome == Attempt::Outcome::Updated) {
+            store_.touch(*copy);
+            adopt(i, c);
+            setHealth(i, SysClock::now(), {});
+            return;
+        }
+        log_(slot.name + ": " + c.error + "; fetching it whole");
+        a = fetchUrl(slot, {}, map_);
+    }
+    if (a.outcome == Attempt::Outcome::Updated) {
+        if (std::string err = a.draft.commit(a.validators); !err.empty())
+            log_(slot.name + ": no copy of it is kept: " + err);
+        adopt(i, a);
+        setHealth(i, SysClock::now(), {});
+        return;
+    }
+    Attempt c = copy ? readCopy(slot, map_) : Attempt::failed("no last good copy");
+    if (c.outcome == Attempt::Outcome::Updated) {
+        log_(slot.name + ": cannot fetch (" + a.error + "); serving its last good copy, fetched " +
+             ageText(SysClock::now() - copy->saved) + " ago");
+        adopt(i, c);
+        setHealth(i, copy->saved, a.error);
+    } else {
+        log_(slot.name + ": cannot fetch (" + a.error + "); " + c.error +
+             ": its channels stay empty until a refresh brings them");
+        setHealth(i, std::nullopt, a.error);
+    }
+}
+
 ListingSources::Start ListingSources::start() {
     const auto started = std::chrono::steady_clock::now();
     MapResult m = loadChannelMap(config_.mapFile);
@@ -180,51 +222,14 @@ ListingSources::Start ListingSources::start() {
     }
 
     for (std::size_t i = 0; i < slots_.size(); ++i) {
-        Slot& slot = slots_[i];
-        auto adopt = [&slot](Attempt& a) {
-            slot.doc = std::move(a.doc);
-            slot.file = a.file;
-            slot.validators = std::move(a.validators);
-        };
-        if (!slot.url) {
-            Attempt a = readFile(slot, Mode::Everything, map_);
-            if (a.outcome != Attempt::Outcome::Updated) return {nullptr, a.error, {}};
-            adopt(a);
-            setHealth(i, SysClock::now(), {});
+        if (slots_[i].url) {
+            startUrl(i);
             continue;
         }
-        auto copy = store_.find(slot.name);
-        Attempt a = fetchUrl(slot, copy ? copy->validators : Validators{}, map_);
-        if (a.outcome == Attempt::Outcome::Unchanged) {  // 304: the copy is current
-            Attempt c = readCopy(slot, map_);
-            if (c.outcome == Attempt::Outcome::Updated) {
-                store_.touch(*copy);
-                adopt(c);
-                setHealth(i, SysClock::now(), {});
-                continue;
-            }
-            log_(slot.name + ": " + c.error + "; fetching it whole");
-            a = fetchUrl(slot, {}, map_);
-        }
-        if (a.outcome == Attempt::Outcome::Updated) {
-            if (std::string err = a.draft.commit(a.validators); !err.empty())
-                log_(slot.name + ": no copy of it is kept: " + err);
-            adopt(a);
-            setHealth(i, SysClock::now(), {});
-            continue;
-        }
-        Attempt c = copy ? readCopy(slot, map_) : Attempt::failed("no last good copy");
-        if (c.outcome == Attempt::Outcome::Updated) {
-            log_(slot.name + ": cannot fetch (" + a.error +
-                 "); serving its last good copy, fetched " +
-                 ageText(SysClock::now() - copy->saved) + " ago");
-            adopt(c);
-            setHealth(i, copy->saved, a.error);
-        } else {
-            log_(slot.name + ": cannot fetch (" + a.error + "); " + c.error +
-                 ": its channels stay empty until a refresh brings them");
-            setHealth(i, std::nullopt, a.error);
-        }
+        Attempt a = readFile(slots_[i], Mode::Everything, map_);
+        if (a.outcome != Attempt::Outcome::Updated) return {nullptr, a.error, {}};
+        adopt(i, a);
+        setHealth(i, SysClock::now(), {});
     }
 
     std::vector<std::shared_ptr<const SourceDocument>> docs;
@@ -340,9 +345,7 @@ std::shared_ptr<const Listings> ListingSources::refresh(Mode mode) {
         if (a.outcome != Attempt::Outcome::Updated) continue;
         if (std::string err = a.draft.commit(a.validators); !err.empty())
             log_(slots_[i].name + ": no copy of it is kept: " + err);
-        slots_[i].doc = std::move(a.doc);
-        slots_[i].file = a.file;
-        slots_[i].validators = std::move(a.validators);
+        adopt(i, a);
         setHealth(i, SysClock::now(), {});
         changed += (changed.empty() ? "" : ", ") + slots_[i].name;
     }

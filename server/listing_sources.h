@@ -82,6 +82,9 @@ class ListingSources {
     Attempt readFile(const Slot& slot, Mode mode, const ChannelMap& map);
     Attempt fetchUrl(const Slot& slot, const Validators& ifChanged, const ChannelMap& map);
     Attempt readCopy(const Slot& slot, const ChannelMap& map);
+    // A URL at start-up: fetched, else its last good copy, else nothing.
+    void startUrl(std::size_t slot);
+    void adopt(std::size_t slot, Attempt& attempt);
     ParsedSource parse(std::string&& text, const std::string& name, const ChannelMap& map);
     std::optional<FileIdentity> mapIdentity() const;
     void setHealth(std::size_t slot, std::optional<std::chrono::system_clock::time_point> good,
@@ -93,7 +96,8 @@ class ListingSources {
     std::vector<Slot> slots_;
     ChannelMap map_;
     std::optional<FileIdentity> mapFile_;
-    std::size_t served_ = 0;  // programmes in the listings last handed out
+    std::size_t served_ = 0;   // programmes in the listings last handed out
+    bool copyWarned_ = false;  // that copies cannot be written, said once
     std::atomic<bool> stop_{false};
     std::atomic<std::size_t> parses_{0};
     mutable std::mutex healthMutex_;
