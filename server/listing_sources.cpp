@@ -93,7 +93,9 @@ std::vector<SourceHealth> ListingSources::health() const {
 void ListingSources::setHealth(std::size_t slot, std::optional<SysClock::time_point> good,
                                std::string error) {
     std::lock_guard lock(healthMutex_);
-    if (good) health_[slot].lastGood = good;
+    if (good)
+        health_[slot].lastGood =
+            std::chrono::duration_cast<std::chrono::seconds>(good->time_since_epoch()).count();
     health_[slot].lastError = std::move(error);
 }
 

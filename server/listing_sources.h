@@ -31,7 +31,7 @@ struct SourceHealth {
     std::string name;  // the path or URL given
     // When it last read, fetched or was confirmed unchanged well; for a last
     // good copy used at start-up, when that copy was fetched.
-    std::optional<std::chrono::system_clock::time_point> lastGood;
+    std::optional<Seconds> lastGood;
     std::string lastError;  // of the latest attempt; empty when it went well
 };
 
