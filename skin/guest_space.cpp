@@ -317,8 +317,10 @@ void GuestSpace::onInterrupt(std::uint32_t number) {
         uc_emu_stop(uc_);
         return;
     }
+    // A procedure without arguments has an empty vector, whose data() may
+    // be null: nothing to copy then.
     std::vector<std::uint32_t> values(entry.argumentCount);
-    std::memcpy(values.data(), args, 4ull * entry.argumentCount);
+    if (!values.empty()) std::memcpy(values.data(), args, 4ull * entry.argumentCount);
     std::optional<std::uint32_t> result;
     try {
         result = entry.procedure(values);
