@@ -84,15 +84,15 @@ struct Section {
     std::uint32_t virtualSize, virtualAddress, sizeOfRawData, pointerToRawData;
 };
 
-// Reads and checks the DOS and NT headers at `at`; nullopt when either
-// signature is wrong or they do not fit in `b`.
-std::optional<Headers> readHeaders(Records& r, std::uint64_t at, const Bounds& b) {
+// Reads and checks the DOS and NT headers at `at`, both inside `b`.
+ImageError readHeaders(Records& r, std::uint64_t at, const Bounds& b, Headers& h) {
     const std::uint8_t* dosHeader = r.read(Decl::ReadDosHeader, at, kDosHeaderSize, b);
-    if (!dosHeader || le16(dosHeader + dos::e_magic) != kDosMagic) return std::nullopt;
-    Headers h;
+    if (!dosHeader) return ImageError::TooSmall;
+    if (le16(dosHeader + dos::e_magic) != kDosMagic) return ImageError::BadDosMagic;
     h.lfanew = le32(dosHeader + dos::e_lfanew);
     const std::uint8_t* n = r.read(Decl::ReadNtHeaders, at + h.lfanew, kNtHeadersSize, b);
-    if (!n || le32(n + nt::Signature) != kNtSignature) return std::nullopt;
+    if (!n) return ImageError::NtHeadersOutOfImage;
+    if (le32(n + nt::Signature) != kNtSignature) return ImageError::BadPeSignature;
     h.numberOfSections = le16(n + nt::NumberOfSections);
     h.characteristics = le16(n + nt::Characteristics);
     h.entryPoint = le32(n + nt::AddressOfEntryPoint);
@@ -103,7 +103,7 @@ std::optional<Headers> readHeaders(Records& r, std::uint64_t at, const Bounds& b
         h.dirAddress[i] = le32(n + nt::DataDirectory + 8 * i);
         h.dirSize[i] = le32(n + nt::DataDirectory + 8 * i + 4);
     }
-    return h;
+    return ImageError::None;
 }
 
 // The mapped region of a loaded image, as far as guest memory has it.
@@ -113,10 +113,16 @@ Bounds regionBounds(GuestSpace& space, GuestAddress handle) {
     return {handle, std::uint64_t(region->first) + region->second};
 }
 
-std::uint32_t callEntry(GuestSpace& space, GuestAddress entry, std::uint32_t reason) {
+// The entry point's answer; guest code that faults counts as refusing.
+struct EntryAnswer {
+    bool returned = false;
+    std::uint32_t value = 0;
+};
+
+EntryAnswer callEntry(GuestSpace& space, GuestAddress entry, std::uint32_t reason) {
     const std::uint32_t args[] = {0, reason, 0};  // instance 0, not the base
     GuestCallResult r = space.call(entry, args);
-    return r.ok ? r.value : 0;  // guest code that faults counts as refusing
+    return {r.ok, r.ok ? r.value : 0};
 }
 
 // "12" and "-3" are canonical; "012", "+3", " 3" and "" are not.
@@ -147,14 +153,16 @@ class Loader {
     Loader(Declarations& d, GuestAddress p, std::uint32_t len)
         : d_(d), space_(d.space()), r_(d), p_(p), len_(len) {}
 
-    std::optional<GuestAddress> run(GuestAddress resolver, std::uint32_t userValue);
+    // On success the mapped base is base().
+    ImageError run(GuestAddress resolver, std::uint32_t userValue);
+    GuestAddress base() const { return base_; }
 
   private:
-    bool validate();
-    bool map();
-    bool relocate();
-    bool bindImports(GuestAddress resolver, std::uint32_t userValue);
-    bool runEntryPoint();
+    ImageError validate();
+    ImageError map();
+    ImageError relocate();
+    ImageError bindImports(GuestAddress resolver, std::uint32_t userValue);
+    ImageError runEntryPoint();
     void releaseRegion() { d_.call(Decl::ReleaseImage, {base_, 0, kMemRelease}); }
 
     Declarations& d_;
@@ -168,36 +176,39 @@ class Loader {
     GuestAddress base_ = 0;
 };
 
-std::optional<GuestAddress> Loader::run(GuestAddress resolver, std::uint32_t userValue) {
-    if (!r_.usable() || !validate() || !map()) return std::nullopt;
-    if (h_.dirSize[nt::kRelocationDirectory] > 0 && !relocate()) {
+ImageError Loader::run(GuestAddress resolver, std::uint32_t userValue) {
+    if (!r_.usable()) return ImageError::NoMemory;
+    if (ImageError e = validate(); e != ImageError::None) return e;
+    if (ImageError e = map(); e != ImageError::None) return e;
+    ImageError e = ImageError::None;
+    if (h_.dirSize[nt::kRelocationDirectory] > 0) e = relocate();
+    if (e == ImageError::None && h_.dirAddress[nt::kImportDirectory] > 0)
+        e = bindImports(resolver, userValue);
+    if (e != ImageError::None) {
         releaseRegion();
-        return std::nullopt;
+        return e;
     }
-    if (h_.dirAddress[nt::kImportDirectory] > 0 && !bindImports(resolver, userValue)) {
-        releaseRegion();
-        return std::nullopt;
-    }
-    if ((h_.characteristics & kDll) && !runEntryPoint()) return std::nullopt;
-    return base_;
+    if (h_.characteristics & kDll) return runEntryPoint();
+    return ImageError::None;
 }
 
-bool Loader::validate() {
+ImageError Loader::validate() {
     image_ = {p_, std::uint64_t(p_) + len_};
-    if (len_ < kDosHeaderSize) return false;
-    auto h = readHeaders(r_, p_, image_);  // also refuses e_lfanew + 248 beyond the end
-    if (!h || !(h->characteristics & kExecutableImage)) return false;
-    h_ = *h;
+    if (len_ < kDosHeaderSize) return ImageError::TooSmall;
+    // Also refuses e_lfanew + 248 beyond the end.
+    if (ImageError e = readHeaders(r_, p_, image_, h_); e != ImageError::None) return e;
+    if (!(h_.characteristics & kExecutableImage)) return ImageError::NotExecutable;
     if (std::int16_t(h_.numberOfSections) > kMaxSections || std::int16_t(h_.numberOfSections) < 0)
-        return false;
+        return ImageError::TooManySections;
     const std::uint64_t table = std::uint64_t(p_) + h_.lfanew + kNtHeadersSize;
-    if (!image_.holds(table, std::uint64_t(kSectionHeaderSize) * h_.numberOfSections)) return false;
+    if (!image_.holds(table, std::uint64_t(kSectionHeaderSize) * h_.numberOfSections))
+        return ImageError::SectionTableOutOfImage;
 
     std::uint64_t sizeOfImage = h_.sizeOfImage;
     for (std::uint32_t i = 0; i < h_.numberOfSections; ++i) {
         const std::uint8_t* s = r_.read(Decl::ReadSectionHeader, table + kSectionHeaderSize * i,
                                         kSectionHeaderSize, image_);
-        if (!s) return false;
+        if (!s) return ImageError::SectionTableOutOfImage;
         Section sec{le32(s + section::VirtualSize), le32(s + section::VirtualAddress),
                     le32(s + section::SizeOfRawData), le32(s + section::PointerToRawData)};
         sections_.push_back(sec);
@@ -205,33 +216,34 @@ bool Loader::validate() {
         std::uint64_t extent = std::uint64_t(sec.virtualAddress) +
                                std::max<std::uint64_t>(sec.sizeOfRawData, sec.virtualSize & 0xFFFF);
         std::uint64_t a = h_.sectionAlignment;
-        if (a == 0) return false;
+        if (a == 0) return ImageError::ZeroSectionAlignment;
         extent = (extent + a - 1) / a * a;
         if (extent > sizeOfImage) sizeOfImage = extent;
     }
-    if (sizeOfImage == 0 || sizeOfImage > kMaxImageSize) return false;
+    if (sizeOfImage == 0 || sizeOfImage > kMaxImageSize) return ImageError::BadImageSize;
     h_.sizeOfImage = std::uint32_t(sizeOfImage);
     // The header copy must fit the region, and every section's file data the
     // image (its place in the region is covered by the extent above).
     if (std::uint64_t(h_.lfanew) + kNtHeadersSize + kSectionHeaderSize * h_.numberOfSections >
         h_.sizeOfImage)
-        return false;
+        return ImageError::HeadersOutOfRegion;
     // An entry point past the image would run whatever guest memory lies there.
-    if ((h_.characteristics & kDll) && h_.entryPoint >= h_.sizeOfImage) return false;
+    if ((h_.characteristics & kDll) && h_.entryPoint >= h_.sizeOfImage)
+        return ImageError::EntryPointOutOfImage;
     for (const Section& s : sections_)
         if (s.sizeOfRawData > 0 && s.virtualAddress != 0 &&
             !image_.holds(std::uint64_t(p_) + s.pointerToRawData, s.sizeOfRawData))
-            return false;
-    return true;
+            return ImageError::SectionDataOutOfImage;
+    return ImageError::None;
 }
 
-bool Loader::map() {
+ImageError Loader::map() {
     base_ = d_.call(Decl::AllocateImage,
                     {h_.imageBase, h_.sizeOfImage, kMemCommitReserve, kPageExecuteReadWrite});
     if (!base_)
         base_ = d_.call(Decl::AllocateImage,
                         {0, h_.sizeOfImage, kMemCommitReserve, kPageExecuteReadWrite});
-    if (!base_) return false;
+    if (!base_) return ImageError::NoMemory;
     region_ = {base_, std::uint64_t(base_) + h_.sizeOfImage};
     std::uint32_t headerBytes =
         h_.lfanew + kNtHeadersSize + kSectionHeaderSize * h_.numberOfSections;
@@ -241,61 +253,63 @@ bool Loader::map() {
         if (!region_.holds(std::uint64_t(base_) + s.virtualAddress,
                            s.sizeOfRawData)) {  // cannot happen after validate
             releaseRegion();
-            return false;
+            return ImageError::SectionDataOutOfImage;
         }
         d_.call(Decl::CopyIntoImage,
                 {base_ + s.virtualAddress, p_ + s.pointerToRawData, s.sizeOfRawData});
     }
-    return true;
+    return ImageError::None;
 }
 
 // Relocations are applied even at delta 0. The walk ends at a block whose
 // page is 0; a block that leaves the region or cannot advance is malformed.
-bool Loader::relocate() {
+ImageError Loader::relocate() {
     const std::uint32_t delta = base_ - h_.imageBase;
     std::uint64_t at = std::uint64_t(base_) + h_.dirAddress[nt::kRelocationDirectory];
     for (;;) {
         const std::uint8_t* block =
             r_.read(Decl::ReadRelocationBlock, at, kRelocationBlockSize, region_);
-        if (!block) return false;
+        if (!block) return ImageError::RelocationOutOfImage;
         const std::uint32_t page = le32(block), sizeOfBlock = le32(block + 4);
-        if (page == 0) return true;
-        if (sizeOfBlock < kRelocationBlockSize || !region_.holds(at, sizeOfBlock)) return false;
+        if (page == 0) return ImageError::None;
+        if (sizeOfBlock < kRelocationBlockSize) return ImageError::RelocationBlockTooShort;
+        if (!region_.holds(at, sizeOfBlock)) return ImageError::RelocationOutOfImage;
         const std::uint32_t entries = (sizeOfBlock - kRelocationBlockSize) / 2;
         for (std::uint32_t i = 0; i < entries; ++i) {
             auto e =
                 r_.value(Decl::ReadRelocationEntry, at + kRelocationBlockSize + 2 * i, 2, region_);
-            if (!e) return false;
+            if (!e) return ImageError::RelocationOutOfImage;
             if ((*e >> 12) != relocation::kHighLow) continue;
             const std::uint64_t target = std::uint64_t(base_) + page + (*e & 0x0FFF);
             auto v = r_.value(Decl::ReadWord, target, 4, region_);
-            if (!v || !r_.write32(target, *v + delta, region_)) return false;
+            if (!v || !r_.write32(target, *v + delta, region_))
+                return ImageError::RelocationTargetOutOfImage;
         }
         at += sizeOfBlock;
     }
 }
 
-bool Loader::bindImports(GuestAddress resolver, std::uint32_t userValue) {
+ImageError Loader::bindImports(GuestAddress resolver, std::uint32_t userValue) {
     std::uint64_t at = std::uint64_t(base_) + h_.dirAddress[nt::kImportDirectory];
     for (;; at += kImportDescriptorSize) {
         const std::uint8_t* desc =
             r_.read(Decl::ReadImportDescriptor, at, kImportDescriptorSize, region_);
-        if (!desc) return false;
+        if (!desc) return ImageError::ImportTableOutOfImage;
         const std::uint32_t nameRva = le32(desc + import::Name),
                             firstThunk = le32(desc + import::FirstThunk);
-        if (firstThunk == 0) return true;
+        if (firstThunk == 0) return ImageError::None;
         const std::uint64_t libraryName = std::uint64_t(base_) + nameRva;
-        if (!terminatedIn(space_, libraryName, region_)) return false;
+        if (!terminatedIn(space_, libraryName, region_)) return ImageError::ImportNameOutOfImage;
         const std::uint32_t module = d_.call(Decl::LoadImportLibrary, {std::uint32_t(libraryName)});
         for (std::uint64_t slot = std::uint64_t(base_) + firstThunk;; slot += 4) {
             auto v = r_.value(Decl::ReadWord, slot, 4, region_);
-            if (!v) return false;
+            if (!v) return ImageError::ImportTableOutOfImage;
             if (*v == 0) break;
             GuestAddress procName = 0;
             std::uint32_t key = 0;
             if (!(*v & 0x80000000u)) {
                 const std::uint64_t name = std::uint64_t(base_) + *v + 2;  // past the hint
-                if (!terminatedIn(space_, name, region_)) return false;
+                if (!terminatedIn(space_, name, region_)) return ImageError::ImportNameOutOfImage;
                 procName = key = std::uint32_t(name);
             } else {
                 key = *v & 0xFFFF;
@@ -308,76 +322,85 @@ bool Loader::bindImports(GuestAddress resolver, std::uint32_t userValue) {
                 address = c.ok ? c.value : 0;
             }
             if (!address) address = d_.call(Decl::BindImport, {module, key});
-            if (!address || !r_.write32(slot, address, region_)) return false;
+            if (!address)
+                return module ? ImageError::ImportNameMissing : ImageError::ImportModuleMissing;
+            if (!r_.write32(slot, address, region_)) return ImageError::ImportTableOutOfImage;
         }
     }
 }
 
-bool Loader::runEntryPoint() {
+ImageError Loader::runEntryPoint() {
     // A library without an entry point (address 0) has nothing to run; calling
     // base + 0 would execute the DOS header.
-    if (h_.entryPoint == 0) return true;
+    if (h_.entryPoint == 0) return ImageError::None;
     const GuestAddress entry = base_ + h_.entryPoint;
-    if (callEntry(space_, entry, 1) != 0) return true;
+    const EntryAnswer attach = callEntry(space_, entry, 1);
+    if (attach.value != 0) return ImageError::None;
     callEntry(space_, entry, 0);
     releaseRegion();
-    return false;
+    return attach.returned ? ImageError::EntryPointRefused : ImageError::EntryPointFaulted;
 }
 
 }  // namespace
 
-bool MemoryLibrary::loadFromMemory(std::span<const std::uint8_t> image, GuestAddress resolver,
-                                   std::uint32_t userValue) {
+ImageResult MemoryLibrary::loadFromMemory(std::span<const std::uint8_t> image,
+                                          GuestAddress resolver, std::uint32_t userValue) {
     if (handle_ != 0) unload();
-    if (image.size() < kDosHeaderSize || image.size() > 0xFFFFFFFFu) return false;
+    if (image.size() < kDosHeaderSize) return {ImageError::TooSmall};
+    if (image.size() > 0xFFFFFFFFu) return {ImageError::TooLarge};
     GuestSpace& space = d_->space();
     // Host memory lies above 4 GiB; an image outside guest memory is read
     // from a guest copy that lives for this load.
     GuestAddress staged = 0;
     if (!space.addressOf(image.data(), image.size())) {
         staged = space.allocate(0, std::uint32_t(image.size()));
-        if (!staged) return false;
+        if (!staged) return {ImageError::NoMemory};
         std::memcpy(space.pointer(staged, image.size()), image.data(), image.size());
     }
     const std::uint8_t* data = staged ? space.pointer(staged, image.size()) : image.data();
-    std::optional<GuestAddress> base;
+    ImageError error;
+    GuestAddress base = 0;
     {
         GuestAddress p =
             d_->call(Decl::AddressOfImage, {*space.addressOf(data, image.size()), 0, 0});
         Loader loader(*d_, p, std::uint32_t(image.size()));
-        base = loader.run(resolver, userValue);
+        error = loader.run(resolver, userValue);
+        base = loader.base();
     }
     if (staged) space.release(staged);
-    if (!base) return false;
-    handle_ = *base;
-    return true;
+    if (error == ImageError::None) handle_ = base;
+    return {error};
 }
 
-bool MemoryLibrary::unload() {
-    if (handle_ == 0) return true;
+ImageResult MemoryLibrary::unload() {
+    if (handle_ == 0) return {};
     Records r(*d_);
     const Bounds region = regionBounds(d_->space(), handle_);
-    auto h = readHeaders(r, handle_, region);
-    if (!h) return false;
-    if ((h->characteristics & kDll) && h->entryPoint != 0 &&
-        region.holds(std::uint64_t(handle_) + h->entryPoint, 1))
-        callEntry(d_->space(), handle_ + h->entryPoint, 0);
-    if (d_->call(Decl::ReleaseImage, {handle_, 0, kMemRelease}) != 0) handle_ = 0;
-    return handle_ == 0;
+    Headers h;
+    if (readHeaders(r, handle_, region, h) != ImageError::None) return {ImageError::DamagedHeaders};
+    if ((h.characteristics & kDll) && h.entryPoint != 0 &&
+        region.holds(std::uint64_t(handle_) + h.entryPoint, 1))
+        callEntry(d_->space(), handle_ + h.entryPoint, 0);
+    if (d_->call(Decl::ReleaseImage, {handle_, 0, kMemRelease}) == 0)
+        return {ImageError::ReleaseRefused};
+    handle_ = 0;
+    return {};
 }
 
-GuestAddress MemoryLibrary::getProcedure(std::string_view name) const {
-    if (handle_ == 0) return 0;
+MemoryLibrary::ExportLookup MemoryLibrary::findProcedure(std::string_view name) const {
+    if (handle_ == 0) return {0, ImageError::NotLoaded};
     GuestSpace& space = d_->space();
     Records r(*d_);
     const Bounds region = regionBounds(space, handle_);
-    auto h = readHeaders(r, handle_, region);
-    if (!h || h->dirSize[nt::kExportDirectory] == 0) return 0;
-    const std::uint32_t dirRva = h->dirAddress[nt::kExportDirectory],
-                        dirSize = h->dirSize[nt::kExportDirectory];
+    Headers h;
+    if (readHeaders(r, handle_, region, h) != ImageError::None)
+        return {0, ImageError::DamagedHeaders};
+    if (h.dirSize[nt::kExportDirectory] == 0) return {0, ImageError::NoExports};
+    const std::uint32_t dirRva = h.dirAddress[nt::kExportDirectory],
+                        dirSize = h.dirSize[nt::kExportDirectory];
     const std::uint8_t* dir = r.read(Decl::ReadExportDirectory, std::uint64_t(handle_) + dirRva,
                                      kExportDirectorySize, region);
-    if (!dir) return 0;
+    if (!dir) return {0, ImageError::ExportDirectoryOutOfImage};
     const std::uint32_t ordinalBase = le32(dir + exports::Base),
                         functions = le32(dir + exports::NumberOfFunctions),
                         names = le32(dir + exports::NumberOfNames),
@@ -387,37 +410,40 @@ GuestAddress MemoryLibrary::getProcedure(std::string_view name) const {
 
     // A forwarded export's RVA points at its forwarder text inside the
     // export directory: it is not code here; nor is an RVA past the image.
-    auto procedureAt = [&](std::uint32_t index) -> std::optional<GuestAddress> {
+    // nullopt for an empty slot (RVA 0).
+    auto procedureAt = [&](std::uint32_t index) -> std::optional<ExportLookup> {
         auto rva = r.value(Decl::ReadWord, std::uint64_t(handle_) + functionTable + 4ull * index, 4,
                            region);
-        if (!rva || *rva == 0) return std::nullopt;
+        if (!rva) return ExportLookup{0, ImageError::ExportTableOutOfImage};
+        if (*rva == 0) return std::nullopt;
         if (*rva >= dirRva && std::uint64_t(*rva) < std::uint64_t(dirRva) + dirSize)
-            return GuestAddress(0);
+            return ExportLookup{0, ImageError::ExportForwarded};
         if (!region.holds(std::uint64_t(handle_) + *rva, 1))
-            return GuestAddress(0);  // not this image's code
-        return handle_ + *rva;
+            return ExportLookup{0, ImageError::ExportOutOfImage};  // not this image's code
+        return ExportLookup{handle_ + *rva, ImageError::None};
     };
 
     if (auto ordinal = canonicalInteger(name)) {
         const std::int64_t index = std::int64_t(*ordinal) - ordinalBase;
-        if (index < 0 || index >= std::int64_t(functions)) return 0;
-        return procedureAt(std::uint32_t(index)).value_or(0);
+        if (index < 0 || index >= std::int64_t(functions)) return {0, ImageError::ExportNotFound};
+        return procedureAt(std::uint32_t(index))
+            .value_or(ExportLookup{0, ImageError::ExportNotFound});
     }
     // Both name tables lie inside the image, or no name is looked up.
     if (!region.holds(std::uint64_t(handle_) + nameTable, 4ull * names) ||
         !region.holds(std::uint64_t(handle_) + ordinalTable, 2ull * names))
-        return 0;
+        return {0, ImageError::ExportTableOutOfImage};
     for (std::uint32_t i = 0; i < names; ++i) {
         auto nameRva =
             r.value(Decl::ReadWord, std::uint64_t(handle_) + nameTable + 4ull * i, 4, region);
         auto index =
             r.value(Decl::ReadWord, std::uint64_t(handle_) + ordinalTable + 2ull * i, 2, region);
-        if (!nameRva || !index) return 0;
+        if (!nameRva || !index) return {0, ImageError::ExportTableOutOfImage};
         if (*index >= functions || !nameAt(space, std::uint64_t(handle_) + *nameRva, name, region))
             continue;
-        if (auto a = procedureAt(*index)) return *a;
+        if (auto found = procedureAt(*index)) return *found;
     }
-    return 0;
+    return {0, ImageError::ExportNotFound};
 }
 
 GuestAddress MemoryLibrary::getEntryPoint() const {

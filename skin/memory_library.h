@@ -8,6 +8,9 @@
 // checked against the image and the mapped region first: a malformed image
 // fails to load and nothing outside either is touched.
 //
+// Every refusal says which rule the image broke (ImageError); the rules are
+// checked one at a time, in the order the stages meet them.
+//
 // The object holds only `handle`; copies share the mapping, and destroying it
 // leaves the image mapped (its entry point is not told).
 #pragma once
@@ -17,6 +20,7 @@
 #include <string_view>
 
 #include "skin/declarations.h"
+#include "skin/image_error.h"
 
 namespace skin {
 
@@ -29,14 +33,21 @@ class MemoryLibrary {
     // load. `resolver`, when not 0, is guest code called per import with
     // (library name, procedure name or decimal ordinal, userValue); a result
     // of 0 lets the loader look the procedure up itself.
-    bool loadFromMemory(std::span<const std::uint8_t> image, GuestAddress resolver = 0,
-                        std::uint32_t userValue = 0);
+    ImageResult loadFromMemory(std::span<const std::uint8_t> image, GuestAddress resolver = 0,
+                               std::uint32_t userValue = 0);
     // True when nothing is mapped afterwards.
-    bool unload();
+    ImageResult unload();
+
+    struct ExportLookup {
+        GuestAddress address = 0;  // 0 unless error is None
+        ImageError error = ImageError::None;
+    };
     // An export by name, or by ordinal when `name` is the canonical decimal
-    // text of an integer ("12"). 0 when absent, forwarded, past the image, or
+    // text of an integer ("12").
+    ExportLookup findProcedure(std::string_view name) const;
+    // findProcedure's address: 0 when absent, forwarded, past the image, or
     // nothing loaded.
-    GuestAddress getProcedure(std::string_view name) const;
+    GuestAddress getProcedure(std::string_view name) const { return findProcedure(name).address; }
     GuestAddress getEntryPoint() const;
     GuestAddress getHandle() const { return handle_; }
 

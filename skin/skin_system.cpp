@@ -38,13 +38,13 @@ std::unique_ptr<SkinSystem> SkinSystem::create(HostEnvironment& env, FatalReport
     return s;
 }
 
-bool SkinSystem::mapEmbeddedLibrary() {
+ImageResult SkinSystem::mapEmbeddedLibrary() {
     const auto start = std::chrono::steady_clock::now();
     const std::uint64_t before = space_->instructionsRun();
-    const bool ok = library_.loadFromMemory(embeddedSkinLibrary());
+    const ImageResult result = library_.loadFromMemory(embeddedSkinLibrary());
     figures_.mapTime = std::chrono::steady_clock::now() - start;
     figures_.mapInstructions = space_->instructionsRun() - before;
-    return ok;
+    return result;
 }
 
 std::uint32_t SkinSystem::attachEmbeddedSkin(KeptSkinArguments& kept) {

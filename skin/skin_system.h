@@ -41,7 +41,7 @@ class SkinSystem {
     static std::unique_ptr<SkinSystem> create(HostEnvironment& env, FatalReporter& reporter);
 
     // LoadFromMemory with the embedded skin library, no resolver.
-    bool mapEmbeddedLibrary();
+    ImageResult mapEmbeddedLibrary();
     // AttachSkin with the embedded skin file and every optional argument
     // omitted. The skin file lives in guest memory for the whole run.
     std::uint32_t attachEmbeddedSkin(KeptSkinArguments& kept);

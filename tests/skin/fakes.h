@@ -6,12 +6,21 @@
 #include <cstring>
 #include <deque>
 #include <memory>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 
 #include "skin/declarations.h"
 #include "skin/fatal_reporter.h"
 #include "skin/host_environment.h"
+#include "skin/image_error.h"
+
+namespace skin {
+// Failure messages name the reason rather than its number.
+inline void PrintTo(ImageError e, std::ostream* os) {
+    *os << describe(e);
+}
+}  // namespace skin
 
 namespace skin_test {
 

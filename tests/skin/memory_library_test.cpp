@@ -68,39 +68,40 @@ TEST_F(LoaderTest, VariantsOfHeadersAndTables) {
         const char* what;
         Writer writer;
         Patch patch;
-        bool loads;
+        ImageError error;                  // None: the image loads
         std::vector<std::uint32_t> entry;  // expected entry-point calls
     };
+    using E = ImageError;
     const std::uint32_t relocDir = nt + 120 + 40;
     const Row rows[] = {
-        {"the standard image", nullptr, nullptr, true, {1}},
-        {"shorter than 64 bytes", nullptr, [](Bytes& b) { b.resize(63); }, false, {}},
+        {"the standard image", nullptr, nullptr, E::None, {1}},
+        {"shorter than 64 bytes", nullptr, [](Bytes& b) { b.resize(63); }, E::TooSmall, {}},
         {"64 bytes, nothing after the DOS header",
          nullptr,
          [](Bytes& b) { b.resize(64); },
-         false,
+         E::NtHeadersOutOfImage,
          {}},
-        {"no MZ", nullptr, [](Bytes& b) { b[1] = 'Y'; }, false, {}},
+        {"no MZ", nullptr, [](Bytes& b) { b[1] = 'Y'; }, E::BadDosMagic, {}},
         {"e_lfanew + 248 one byte past the end",
          nullptr,
          [](Bytes& b) { poke32(b, 60, std::uint32_t(b.size()) - 247); },
-         false,
+         E::NtHeadersOutOfImage,
          {}},
         {"e_lfanew far past the end",
          nullptr,
          [](Bytes& b) { poke32(b, 60, 0xFFFFFFF0); },
-         false,
+         E::NtHeadersOutOfImage,
          {}},
-        {"no PE signature", nullptr, [](Bytes& b) { b[nt + 1] = 'X'; }, false, {}},
+        {"no PE signature", nullptr, [](Bytes& b) { b[nt + 1] = 'X'; }, E::BadPeSignature, {}},
         {"no executable-image flag",
          [](PeWriter& w) { w.characteristics = 0x2100; },
          nullptr,
-         false,
+         E::NotExecutable,
          {}},
         {"section table one byte short",
          nullptr,
          [=](Bytes& b) { b.resize(table + 4 * 40 - 1); },
-         false,
+         E::SectionTableOutOfImage,
          {}},
         {"section table fits exactly, no section data",
          nullptr,
@@ -111,17 +112,17 @@ TEST_F(LoaderTest, VariantsOfHeadersAndTables) {
              poke32(b, nt + 40, 0);
              b.resize(table + 4 * 40);
          },
-         true,
+         E::None,
          {}},
         {"last section's data one byte past the image",
          nullptr,
          [](Bytes& b) { b.resize(b.size() - 1); },
-         false,
+         E::SectionDataOutOfImage,
          {}},
         {"section data offset far past the image",
          nullptr,
          [=](Bytes& b) { poke32(b, table + 40 * 1 + 20, 0xFFFFF000); },
-         false,
+         E::SectionDataOutOfImage,
          {}},
         {"97 sections",
          nullptr,
@@ -129,23 +130,45 @@ TEST_F(LoaderTest, VariantsOfHeadersAndTables) {
              poke16(b, nt + 6, 97);
              b.resize(std::max<std::size_t>(b.size(), table + 97 * 40));
          },
-         false,
+         E::TooManySections,
          {}},
-        {"section alignment 0", [](PeWriter& w) { w.sectionAlignment = 0; }, nullptr, false, {}},
+        {"section alignment 0",
+         [](PeWriter& w) { w.sectionAlignment = 0; },
+         nullptr,
+         E::ZeroSectionAlignment,
+         {}},
+        {"image size above the 256 MiB the loader maps",
+         [](PeWriter& w) { w.sizeOfImage = 0x10001000; },
+         nullptr,
+         E::BadImageSize,
+         {}},
+        {"headers longer than the image size",
+         nullptr,
+         [=](Bytes& b) {
+             poke16(b, nt + 6, 0);
+             poke32(b, nt + 80, 0x100);
+         },
+         E::HeadersOutOfRegion,
+         {}},
+        {"entry point past the image",
+         [](PeWriter& w) { w.entryRva = 0x5000; },
+         nullptr,
+         E::EntryPointOutOfImage,
+         {}},
         {"relocation directory outside the image",
          nullptr,
          [=](Bytes& b) { poke32(b, relocDir, 0x7FFF0000); },
-         false,
+         E::RelocationOutOfImage,
          {}},
         {"relocation block shorter than its header",
          nullptr,
          [](Bytes& b) { poke32(b, PeWriter::rawOffset(3) + 4, 4); },
-         false,
+         E::RelocationBlockTooShort,
          {}},
         {"relocation block running out of the image",
          nullptr,
          [](Bytes& b) { poke32(b, PeWriter::rawOffset(3) + 4, 0x2000); },
-         false,
+         E::RelocationOutOfImage,
          {}},
         {"fix-up target in the last bytes of the image",
          nullptr,
@@ -153,56 +176,61 @@ TEST_F(LoaderTest, VariantsOfHeadersAndTables) {
              poke32(b, PeWriter::rawOffset(3), 0x4000),
                  poke16(b, PeWriter::rawOffset(3) + 8, 0x3FFE);
          },
-         false,
+         E::RelocationTargetOutOfImage,
          {}},
         {"import by ordinal",
          [](PeWriter& w) { w.imports[0].items[0] = std::uint16_t(1); },
          nullptr,
-         true,
+         E::None,
          {1}},
         {"unresolvable import",
          [](PeWriter& w) { w.imports[0].items[0] = std::string("NoSuchFunction"); },
          nullptr,
-         false,
+         E::ImportNameMissing,
          {}},
         {"import from an unknown library",
          [](PeWriter& w) { w.imports[0].library = "nosuch.dll"; },
          nullptr,
-         false,
+         E::ImportModuleMissing,
          {}},
         {"import ordinal no module has",
          [](PeWriter& w) { w.imports[0].items[0] = std::uint16_t(999); },
          nullptr,
-         false,
+         E::ImportNameMissing,
          {}},
         {"import library name outside the image",
          nullptr,
          [](Bytes& b) { poke32(b, PeWriter::rawOffset(1) + 12, 0x00FFFFFF); },
-         false,
+         E::ImportNameOutOfImage,
          {}},
         {"import name entry outside the image",
          nullptr,
          [](Bytes& b) { poke32(b, PeWriter::rawOffset(1) + 0x100, 0x7FFFFFF0); },
-         false,
+         E::ImportNameOutOfImage,
+         {}},
+        {"import directory outside the image",
+         nullptr,
+         [=](Bytes& b) { poke32(b, nt + 120 + 8, 0x7FFF0000); },
+         E::ImportTableOutOfImage,
          {}},
         {"entry point returns 0",
          [this](PeWriter& w) { w.place(0x1000, loggingEntry(logCell, 0)); },
          nullptr,
-         false,
+         E::EntryPointRefused,
          {1, 0}},
         {"entry point runs invalid code",
          [](PeWriter& w) {
              w.place(0x1000, bytes({0x0F, 0x0B}));
          },
          nullptr,
-         false,
+         E::EntryPointFaulted,
          {}},
         {"executable image: no entry call",
          [](PeWriter& w) { w.characteristics = 0x0102; },
          nullptr,
-         true,
+         E::None,
          {}},
-        {"library without entry point", [](PeWriter& w) { w.entryRva = 0; }, nullptr, true, {}},
+        {"library without entry point", [](PeWriter& w) { w.entryRva = 0; }, nullptr, E::None, {}},
     };
     for (std::size_t i = 0; i < std::size(rows); ++i) {
         const Row& row = rows[i];
@@ -212,8 +240,9 @@ TEST_F(LoaderTest, VariantsOfHeadersAndTables) {
         Bytes image = w.build();
         if (row.patch) row.patch(image);
         MemoryLibrary lib(*layer.declarations);
-        bool loaded = lib.loadFromMemory(image);
-        EXPECT_EQ(loaded, row.loads) << "row " << i << ": " << row.what;
+        const ImageResult result = lib.loadFromMemory(image);
+        const bool loaded = bool(result);
+        EXPECT_EQ(result.error, row.error) << "row " << i << ": " << row.what;
         EXPECT_EQ(entryCalls(), row.entry) << "row " << i << ": " << row.what;
         if (loaded) {
             EXPECT_NE(lib.getHandle(), 0u) << "row " << i;
@@ -305,64 +334,112 @@ TEST_F(LoaderTest, AResolverIsAskedFirstWithNamesAndDecimalOrdinals) {
 
 TEST_F(LoaderTest, ExportsByNameAndByCanonicalOrdinalText) {
     MemoryLibrary lib(*layer.declarations);
-    EXPECT_EQ(lib.getProcedure("Answer"), 0u) << "nothing loaded";
+    EXPECT_EQ(lib.findProcedure("Answer").error, ImageError::NotLoaded);
+    EXPECT_EQ(lib.getProcedure("Answer"), 0u);
     EXPECT_EQ(lib.getEntryPoint(), 0u);
     PeWriter w = standardImage(logCell);
     w.ordinalBase = 5;
     ASSERT_TRUE(lib.loadFromMemory(w.build()));
     const GuestAddress b = lib.getHandle();
     EXPECT_EQ(lib.getEntryPoint(), b + 0x1000);
+    using E = ImageError;
     struct {
         const char* name;
         GuestAddress expected;
+        ImageError error;
     } cases[] = {
-        {"Answer", b + 0x1100},
-        {"SysColour", b + 0x1200},
-        {"answer", 0},
-        {"Answe", 0},
-        {"AnswerX", 0},
-        {"", 0},
-        {"5", b + 0x1100},
-        {"6", b + 0x1200},
-        {"7", b + 0x1100},  // ordinal-only export
-        {"4", 0},
-        {"9", 0},
-        {"-1", 0},
-        {"05", 0},
-        {"+5", 0},
-        {" 5", 0},
-        {"99999999999", 0},
-        {"Forwarded", 0},
-        {"8", 0},  // a forwarder is not code
+        {"Answer", b + 0x1100, E::None},
+        {"SysColour", b + 0x1200, E::None},
+        {"answer", 0, E::ExportNotFound},
+        {"Answe", 0, E::ExportNotFound},
+        {"AnswerX", 0, E::ExportNotFound},
+        {"", 0, E::ExportNotFound},
+        {"5", b + 0x1100, E::None},
+        {"6", b + 0x1200, E::None},
+        {"7", b + 0x1100, E::None},  // ordinal-only export
+        {"4", 0, E::ExportNotFound},
+        {"9", 0, E::ExportNotFound},
+        {"-1", 0, E::ExportNotFound},
+        {"05", 0, E::ExportNotFound},
+        {"+5", 0, E::ExportNotFound},
+        {" 5", 0, E::ExportNotFound},
+        {"99999999999", 0, E::ExportNotFound},
+        {"Forwarded", 0, E::ExportForwarded},
+        {"8", 0, E::ExportForwarded},  // a forwarder is not code
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(lib.getProcedure(c.name), c.expected) << '"' << c.name << '"';
+    for (const auto& c : cases) {
+        const MemoryLibrary::ExportLookup found = lib.findProcedure(c.name);
+        EXPECT_EQ(found.address, c.expected) << '"' << c.name << '"';
+        EXPECT_EQ(found.error, c.error) << '"' << c.name << '"';
+    }
 }
 
+// Each row breaks one rule of the export directory; the name and the ordinal
+// lookups each say which.
 TEST_F(LoaderTest, ExportTablesReachingOutOfTheImageFindNothing) {
+    using E = ImageError;
     const std::uint32_t dir = PeWriter::rawOffset(2);
+    struct Poke {
+        std::uint32_t at, value;
+    };
     struct {
         const char* what;
-        std::uint32_t at, value;
+        std::vector<Poke> pokes;
         GuestAddress byName, byOrdinal;  // offsets from the base, 0 for none
+        ImageError nameError, ordinalError;
     } rows[] = {
-        {"unchanged", 0, 0, 0x1100, 0x1100},
-        {"NumberOfNames past the image", dir + 24, 0xFFFFFFFF, 0, 0x1100},
-        {"AddressOfNames past the image", dir + 32, 0x00FFFFF0, 0, 0x1100},
-        {"AddressOfFunctions past the image", dir + 28, 0x7FFFFFF0, 0, 0},
-        {"NumberOfFunctions 0", dir + 20, 0, 0, 0},
-        {"export directory past the image", PeWriter::kNt + 120, 0x00FFFFF0, 0, 0},
+        {"unchanged", {}, 0x1100, 0x1100, E::None, E::None},
+        {"NumberOfNames past the image",
+         {{dir + 24, 0xFFFFFFFF}},
+         0,
+         0x1100,
+         E::ExportTableOutOfImage,
+         E::None},
+        {"AddressOfNames past the image",
+         {{dir + 32, 0x00FFFFF0}},
+         0,
+         0x1100,
+         E::ExportTableOutOfImage,
+         E::None},
+        {"name pointer table one byte past the image",
+         {{dir + 32, 0x5000 - 3 * 4 + 1}},  // three names
+         0,
+         0x1100,
+         E::ExportTableOutOfImage,
+         E::None},
+        {"ordinal table one byte past the image",
+         {{dir + 36, 0x5000 - 3 * 2 + 1}},
+         0,
+         0x1100,
+         E::ExportTableOutOfImage,
+         E::None},
+        {"AddressOfFunctions past the image",
+         {{dir + 28, 0x7FFFFFF0}},
+         0,
+         0,
+         E::ExportTableOutOfImage,
+         E::ExportTableOutOfImage},
+        {"NumberOfFunctions 0", {{dir + 20, 0}}, 0, 0, E::ExportNotFound, E::ExportNotFound},
+        {"export directory past the image",
+         {{PeWriter::kNt + 120, 0x00FFFFF0}},
+         0,
+         0,
+         E::ExportDirectoryOutOfImage,
+         E::ExportDirectoryOutOfImage},
+        {"no export directory", {{PeWriter::kNt + 124, 0}}, 0, 0, E::NoExports, E::NoExports},
     };
     for (std::size_t i = 0; i < std::size(rows); ++i) {
         Bytes b = standardImage(logCell).build();
-        if (rows[i].at) poke32(b, rows[i].at, rows[i].value);
+        for (const Poke& p : rows[i].pokes) poke32(b, p.at, p.value);
         MemoryLibrary lib(*layer.declarations);
         ASSERT_TRUE(lib.loadFromMemory(b)) << "row " << i;
         auto expect = [&](GuestAddress offset) { return offset ? lib.getHandle() + offset : 0; };
-        EXPECT_EQ(lib.getProcedure("Answer"), expect(rows[i].byName))
+        const auto byName = lib.findProcedure("Answer"), byOrdinal = lib.findProcedure("1");
+        EXPECT_EQ(byName.address, expect(rows[i].byName)) << "row " << i << ": " << rows[i].what;
+        EXPECT_EQ(byName.error, rows[i].nameError) << "row " << i << ": " << rows[i].what;
+        EXPECT_EQ(byOrdinal.address, expect(rows[i].byOrdinal))
             << "row " << i << ": " << rows[i].what;
-        EXPECT_EQ(lib.getProcedure("1"), expect(rows[i].byOrdinal))
-            << "row " << i << ": " << rows[i].what;
+        EXPECT_EQ(byOrdinal.error, rows[i].ordinalError) << "row " << i << ": " << rows[i].what;
         EXPECT_TRUE(lib.unload());
     }
 }
@@ -384,9 +461,9 @@ TEST_F(LoaderTest, UnloadRefusesWhenTheMappedHeadersAreDamaged) {
     ASSERT_TRUE(lib.loadFromMemory(standardImage(logCell).build()));
     auto* mz = reinterpret_cast<std::uint8_t*>(std::uintptr_t(lib.getHandle()));
     mz[0] = 'X';
-    EXPECT_FALSE(lib.unload());
+    EXPECT_EQ(lib.unload().error, ImageError::DamagedHeaders);
     EXPECT_EQ(lib.getHandle(), kBase);
-    EXPECT_EQ(lib.getProcedure("Answer"), 0u);
+    EXPECT_EQ(lib.findProcedure("Answer").error, ImageError::DamagedHeaders);
     mz[0] = 'M';
     EXPECT_TRUE(lib.unload());
 }
@@ -425,7 +502,7 @@ TEST_F(LoaderTest, CodeAddressesBeyondTheImageAreNotUsed) {
     PeWriter w = standardImage(logCell);
     w.entryRva = 0x10000;
     MemoryLibrary lib(*layer.declarations);
-    EXPECT_FALSE(lib.loadFromMemory(w.build()));
+    EXPECT_EQ(lib.loadFromMemory(w.build()).error, ImageError::EntryPointOutOfImage);
     EXPECT_TRUE(entryCalls().empty());
     EXPECT_FALSE(layer.space->regionOf(kBase));
 
@@ -433,8 +510,8 @@ TEST_F(LoaderTest, CodeAddressesBeyondTheImageAreNotUsed) {
     w.exports.push_back({"Beyond", 0x10000, ""});   // ordinal 5
     w.exports.push_back({"LastByte", 0x4FFF, ""});  // ordinal 6: fits exactly
     ASSERT_TRUE(lib.loadFromMemory(w.build()));
-    EXPECT_EQ(lib.getProcedure("Beyond"), 0u);
-    EXPECT_EQ(lib.getProcedure("5"), 0u);
+    EXPECT_EQ(lib.findProcedure("Beyond").error, ImageError::ExportOutOfImage);
+    EXPECT_EQ(lib.findProcedure("5").error, ImageError::ExportOutOfImage);
     EXPECT_EQ(lib.getProcedure("LastByte"), kBase + 0x4FFF);
     EXPECT_EQ(lib.getProcedure("6"), kBase + 0x4FFF);
 }
