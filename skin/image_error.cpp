@@ -34,6 +34,7 @@ const char* describe(ImageError error) {
         case ImageError::NoExports: return "no export directory";
         case ImageError::ExportDirectoryOutOfImage: return "export directory outside the image";
         case ImageError::ExportTableOutOfImage: return "export table runs out of the image";
+        case ImageError::ExportCountsInconsistent: return "export counts inconsistent";
         case ImageError::ExportNotFound: return "export not found";
         case ImageError::ExportForwarded: return "export forwarded to another library";
         case ImageError::ExportOutOfImage: return "export address outside the image";

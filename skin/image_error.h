@@ -44,10 +44,11 @@ enum class ImageError : std::uint8_t {
     // Exports.
     NoExports,  // the export directory's size is 0
     ExportDirectoryOutOfImage,
-    ExportTableOutOfImage,  // a name pointer or ordinal table runs past the region
-    ExportNotFound,         // no such name, or an ordinal outside the address table
-    ExportForwarded,        // forwarded to another library: not code here
-    ExportOutOfImage,       // the export's address lies past the region
+    ExportTableOutOfImage,     // a name pointer or ordinal table runs past the region
+    ExportCountsInconsistent,  // more names than functions, or more than 16-bit indexes reach
+    ExportNotFound,            // no such name, or an ordinal outside the address table
+    ExportForwarded,           // forwarded to another library: not code here
+    ExportOutOfImage,          // the export's address lies past the region
 };
 
 // A short English phrase for messages ("relocation block runs out of the image").

@@ -387,6 +387,10 @@ ImageResult MemoryLibrary::unload() {
     return {};
 }
 
+// Linkers give every name a function of its own and index the address table
+// by 16 bits, so a directory with more names than functions, or more than
+// 65536, was written to make the name walk long: it is refused before the
+// walk, which then takes at most 65536 steps of two reads each.
 MemoryLibrary::ExportLookup MemoryLibrary::findProcedure(std::string_view name) const {
     if (handle_ == 0) return {0, ImageError::NotLoaded};
     GuestSpace& space = d_->space();
@@ -429,6 +433,7 @@ MemoryLibrary::ExportLookup MemoryLibrary::findProcedure(std::string_view name) 
         return procedureAt(std::uint32_t(index))
             .value_or(ExportLookup{0, ImageError::ExportNotFound});
     }
+    if (names > functions || names > 0x10000) return {0, ImageError::ExportCountsInconsistent};
     // Both name tables lie inside the image, or no name is looked up.
     if (!region.holds(std::uint64_t(handle_) + nameTable, 4ull * names) ||
         !region.holds(std::uint64_t(handle_) + ordinalTable, 2ull * names))

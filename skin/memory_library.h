@@ -43,7 +43,8 @@ class MemoryLibrary {
         ImageError error = ImageError::None;
     };
     // An export by name, or by ordinal when `name` is the canonical decimal
-    // text of an integer ("12").
+    // text of an integer ("12"). The name walk is bounded by the directory's
+    // counts, which must agree with each other and with the region.
     ExportLookup findProcedure(std::string_view name) const;
     // findProcedure's address: 0 when absent, forwarded, past the image, or
     // nothing loaded.

@@ -375,10 +375,12 @@ TEST_F(LoaderTest, ExportsByNameAndByCanonicalOrdinalText) {
 }
 
 // Each row breaks one rule of the export directory; the name and the ordinal
-// lookups each say which.
+// lookups each say which. The last rows forge counts that a region of 256 MiB
+// holds: walked name by name they took seconds.
 TEST_F(LoaderTest, ExportTablesReachingOutOfTheImageFindNothing) {
     using E = ImageError;
     const std::uint32_t dir = PeWriter::rawOffset(2);
+    constexpr std::uint32_t kHugeImage = 0x10000000, kForgedCount = 0x2000000;
     struct Poke {
         std::uint32_t at, value;
     };
@@ -393,7 +395,7 @@ TEST_F(LoaderTest, ExportTablesReachingOutOfTheImageFindNothing) {
          {{dir + 24, 0xFFFFFFFF}},
          0,
          0x1100,
-         E::ExportTableOutOfImage,
+         E::ExportCountsInconsistent,
          E::None},
         {"AddressOfNames past the image",
          {{dir + 32, 0x00FFFFF0}},
@@ -419,7 +421,18 @@ TEST_F(LoaderTest, ExportTablesReachingOutOfTheImageFindNothing) {
          0,
          E::ExportTableOutOfImage,
          E::ExportTableOutOfImage},
-        {"NumberOfFunctions 0", {{dir + 20, 0}}, 0, 0, E::ExportNotFound, E::ExportNotFound},
+        {"NumberOfFunctions 0",
+         {{dir + 20, 0}},
+         0,
+         0,
+         E::ExportCountsInconsistent,
+         E::ExportNotFound},
+        {"more names than functions",
+         {{dir + 24, 5}},
+         0,
+         0x1100,
+         E::ExportCountsInconsistent,
+         E::None},
         {"export directory past the image",
          {{PeWriter::kNt + 120, 0x00FFFFF0}},
          0,
@@ -427,6 +440,26 @@ TEST_F(LoaderTest, ExportTablesReachingOutOfTheImageFindNothing) {
          E::ExportDirectoryOutOfImage,
          E::ExportDirectoryOutOfImage},
         {"no export directory", {{PeWriter::kNt + 124, 0}}, 0, 0, E::NoExports, E::NoExports},
+        {"32M names and functions, tables inside a 256 MiB image",
+         {{PeWriter::kNt + 80, kHugeImage},
+          {dir + 20, kForgedCount},
+          {dir + 24, kForgedCount},
+          {dir + 32, 0x100000},
+          {dir + 36, 0x100000 + 4 * kForgedCount}},
+         0,
+         0x1100,
+         E::ExportCountsInconsistent,
+         E::None},
+        {"65537 names and functions inside a 256 MiB image",
+         {{PeWriter::kNt + 80, kHugeImage},
+          {dir + 20, 0x10001},
+          {dir + 24, 0x10001},
+          {dir + 32, 0x100000},
+          {dir + 36, 0x200000}},
+         0,
+         0x1100,
+         E::ExportCountsInconsistent,
+         E::None},
     };
     for (std::size_t i = 0; i < std::size(rows); ++i) {
         Bytes b = standardImage(logCell).build();
