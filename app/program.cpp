@@ -23,7 +23,7 @@ GuideProgram::GuideProgram(rt::Backend& backend, ProgramOptions options)
         runtime_.emplace(ui::mainWindowTemplateBlock(), guide_.handlers(), backend_);
     }
     fatalReporter_.emplace(*runtime_);
-    skin_ = skin::SkinSystem::create(environment_, *fatalReporter_);
+    skin_ = skin::SkinSystem::create(environment_, *fatalReporter_, skin::notAttachedOnStderr());
     runtime_->setExitRoutine([this] { exitRoutine(); });
     if (skin_) skin_->mapEmbeddedLibrary();
 }

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "skin/emulator_start.h"
+
 namespace skin {
 
 namespace {
@@ -68,20 +70,24 @@ struct GuestSpace::Region {
     }
 };
 
-std::unique_ptr<GuestSpace> GuestSpace::create() {
-    std::unique_ptr<GuestSpace> s(new GuestSpace());
-    if (uc_open(UC_ARCH_X86, UC_MODE_32, &s->uc_) != UC_ERR_OK) {
-        s->uc_ = nullptr;
+std::unique_ptr<GuestSpace> GuestSpace::create(std::string& failure) {
+    EmulatorStart emulator = openEmulator();
+    if (!emulator.uc) {
+        failure = std::move(emulator.failure);
         return nullptr;
     }
+    std::unique_ptr<GuestSpace> s(new GuestSpace());
+    s->uc_ = emulator.uc;
     uc_hook h;
     if (uc_hook_add(s->uc_, &h, UC_HOOK_INTR, reinterpret_cast<void*>(&GuestSpace::interruptHook),
                     s.get(), 1, 0) ||
         uc_hook_add(s->uc_, &h, UC_HOOK_CODE, reinterpret_cast<void*>(&GuestSpace::codeHook),
                     s.get(), 1, 0) ||
         uc_hook_add(s->uc_, &h, UC_HOOK_MEM_INVALID,
-                    reinterpret_cast<void*>(&GuestSpace::invalidMemoryHook), s.get(), 1, 0))
+                    reinterpret_cast<void*>(&GuestSpace::invalidMemoryHook), s.get(), 1, 0)) {
+        failure = "the emulator refused its hooks";
         return nullptr;
+    }
 
     auto fixedRegion = [&](std::uint32_t size) -> GuestAddress {
         GuestAddress a = s->allocate(0, size);
@@ -93,17 +99,24 @@ std::unique_ptr<GuestSpace> GuestSpace::create() {
     s->scratchBase_ = fixedRegion(kScratchSize);
     s->scratchSize_ = kScratchSize;
     s->thunkBase_ = fixedRegion(kThunkAreaSize);
-    if (!s->stackBase_ || !s->scratchBase_ || !s->thunkBase_) return nullptr;
+    if (!s->stackBase_ || !s->scratchBase_ || !s->thunkBase_) {
+        failure = "no memory below 4 GiB for the guest stack, scratch area and thunks";
+        return nullptr;
+    }
     // Slot 0 is where guest calls return to; reaching it ends the run.
     s->pointer(s->thunkBase_, 1)[0] = 0xF4;  // hlt, never executed
     s->thunkCapacity_ = kThunkAreaSize / kThunkBytes - 1;
     if (uc_context_alloc(s->uc_, &s->pristine_) != UC_ERR_OK) {
         s->pristine_ = nullptr;
+        failure = "no memory for the emulator's processor state";
         return nullptr;
     }
     const int control[] = {UC_X86_REG_CR0, UC_X86_REG_CR3, UC_X86_REG_CR4};
     for (int i = 0; i < 3; ++i) uc_reg_read(s->uc_, control[i], &s->pristineControl_[i]);
-    if (uc_context_save(s->uc_, s->pristine_) != UC_ERR_OK) return nullptr;
+    if (uc_context_save(s->uc_, s->pristine_) != UC_ERR_OK) {
+        failure = "the emulator cannot save its processor state";
+        return nullptr;
+    }
     return s;
 }
 

@@ -46,8 +46,13 @@ class GuestSpace {
     static constexpr int kCallArguments = 10;
     static constexpr std::uint64_t kDefaultInstructionLimit = 20'000'000;
 
-    // Fails only when the emulator or the fixed regions cannot be set up.
-    static std::unique_ptr<GuestSpace> create();
+    // Fails only when the emulator or the fixed regions cannot be set up;
+    // then `failure` says why. Never ends the process (see emulator_start.h).
+    static std::unique_ptr<GuestSpace> create(std::string& failure);
+    static std::unique_ptr<GuestSpace> create() {
+        std::string ignored;
+        return create(ignored);
+    }
     ~GuestSpace();
     GuestSpace(const GuestSpace&) = delete;
     GuestSpace& operator=(const GuestSpace&) = delete;
