@@ -64,6 +64,13 @@ class ThrowingReporter : public skin::FatalReporter {
     void fatal(int number, const rt::Text& message) override { throw FatalError(number, message); }
 };
 
+// The 32-bit value at a guest address, which need not be aligned.
+inline std::uint32_t guestWord(skin::GuestAddress a) {
+    std::uint32_t v;
+    std::memcpy(&v, reinterpret_cast<const void*>(std::uintptr_t(a)), 4);
+    return v;
+}
+
 // A guest space with the library layer and the program's declarations.
 struct Layer {
     explicit Layer(std::vector<skin::Declaration> table = skin::programDeclarations(),

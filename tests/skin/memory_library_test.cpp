@@ -116,7 +116,7 @@ TEST_F(LoaderTest, VariantsOfHeadersAndTables) {
          {}},
         {"last section's data one byte past the image",
          nullptr,
-         [](Bytes& b) { b.resize(b.size() - 1); },
+         [](Bytes& b) { b.pop_back(); },
          E::SectionDataOutOfImage,
          {}},
         {"section data offset far past the image",
@@ -261,7 +261,7 @@ TEST_F(LoaderTest, FreePreferredBaseIsUsedAndRelocatedWithDeltaZero) {
     // A fix-up at delta 0 is still walked: a block pointing outside fails.
     ASSERT_TRUE(lib.loadFromMemory(w.build()));
     EXPECT_EQ(lib.getHandle(), kBase);
-    EXPECT_EQ(*reinterpret_cast<std::uint32_t*>(std::uintptr_t(kBase + 0x1101)), kBase + 0x1F00);
+    EXPECT_EQ(guestWord(kBase + 0x1101), kBase + 0x1F00);
     auto r = callExport(lib, "Answer");
     ASSERT_TRUE(r.ok) << r.failure;
     EXPECT_EQ(r.value, kAnswer);
@@ -274,9 +274,8 @@ TEST_F(LoaderTest, TakenPreferredBaseMovesTheImageAndAppliesFixUps) {
     ASSERT_TRUE(lib.loadFromMemory(standardImage(logCell).build()));
     const GuestAddress base = lib.getHandle();
     ASSERT_NE(base, kBase);
-    EXPECT_EQ(*reinterpret_cast<std::uint32_t*>(std::uintptr_t(base + 0x1101)), base + 0x1F00);
-    EXPECT_EQ(*reinterpret_cast<std::uint32_t*>(std::uintptr_t(base + 0x1204)),
-              base + PeWriter().iatSlot(0, 0));
+    EXPECT_EQ(guestWord(base + 0x1101), base + 0x1F00);
+    EXPECT_EQ(guestWord(base + 0x1204), base + PeWriter().iatSlot(0, 0));
     auto r = callExport(lib, "Answer");
     ASSERT_TRUE(r.ok) << r.failure;
     EXPECT_EQ(r.value, kAnswer);
@@ -292,8 +291,7 @@ TEST_F(LoaderTest, ImportsAreBoundToTheLayerByNameAndOrdinal) {
         if (byOrdinal) w.imports[0].items[0] = std::uint16_t(1);  // GetSysColor
         MemoryLibrary lib(*layer.declarations);
         ASSERT_TRUE(lib.loadFromMemory(w.build())) << byOrdinal;
-        std::uint32_t slot =
-            *reinterpret_cast<std::uint32_t*>(std::uintptr_t(lib.getHandle() + w.iatSlot(0, 0)));
+        std::uint32_t slot = guestWord(lib.getHandle() + w.iatSlot(0, 0));
         std::uint32_t user32 = layer.libraries->load("user32");
         EXPECT_EQ(slot, layer.libraries->lookup(user32, "GetSysColor")) << byOrdinal;
         auto r = callExport(lib, "SysColour");  // guest code calls the host through the slot
@@ -325,9 +323,7 @@ TEST_F(LoaderTest, AResolverIsAskedFirstWithNamesAndDecimalOrdinals) {
     ASSERT_TRUE(lib.loadFromMemory(w.build(), resolver, 77));
     EXPECT_EQ(asked, (std::vector<std::string>{"user32.dll!GetSysColor", "user32.dll!3"}));
     EXPECT_EQ(userValues, (std::vector<std::uint32_t>{77, 77}));
-    auto slot = [&](int k) {
-        return *reinterpret_cast<std::uint32_t*>(std::uintptr_t(lib.getHandle() + w.iatSlot(0, k)));
-    };
+    auto slot = [&](int k) { return guestWord(lib.getHandle() + w.iatSlot(0, k)); };
     EXPECT_EQ(slot(0), ours);
     EXPECT_EQ(slot(1), layer.libraries->lookup(layer.libraries->load("user32"), "SetSysColors"));
 }
