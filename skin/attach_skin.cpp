@@ -4,14 +4,11 @@
 
 namespace skin {
 
-std::uint32_t AttachSkin(MemoryLibrary& library, Declarations& declarations,
+std::uint32_t attachSkin(MemoryLibrary& library, Declarations& declarations,
                          KeptSkinArguments& kept, std::span<const std::uint8_t> skinData,
-                         const rt::Text& password, std::uint32_t number1, std::uint32_t number2,
-                         std::uint32_t number3) {
+                         const rt::Text& password, SkinLibraryValues libraryValues) {
     kept.data.assign(skinData.begin(), skinData.end());
-    kept.number1 = number1;
-    kept.number2 = number2;
-    kept.number3 = number3;
+    kept.libraryValues = libraryValues;
 
     const GuestAddress procedure = library.getProcedure("SkinH_AttachRes");
     if (procedure == 0) return 0;
@@ -50,9 +47,9 @@ std::uint32_t AttachSkin(MemoryLibrary& library, Declarations& declarations,
     const std::uint32_t args[] = {declarations.addressOf(data),
                                   std::uint32_t(skinData.size()),
                                   declarations.addressOfText(guestPassword),
-                                  number1,
-                                  number2,
-                                  number3};
+                                  libraryValues[0],
+                                  libraryValues[1],
+                                  libraryValues[2]};
     const GuestCallResult r = space.call(procedure, args);
     return r.ok ? r.value : 0;
 }

@@ -73,7 +73,7 @@ ImageResult SkinSystem::mapEmbeddedLibrary() {
 std::uint32_t SkinSystem::attachEmbeddedSkin(KeptSkinArguments& kept) {
     const auto start = std::chrono::steady_clock::now();
     const std::uint64_t before = space_->instructionsRun();
-    const std::uint32_t r = AttachSkin(library_, *declarations_, kept, guestSkinFile_);
+    const std::uint32_t r = attachSkin(library_, *declarations_, kept, guestSkinFile_);
     figures_.attachTime = std::chrono::steady_clock::now() - start;
     figures_.attachInstructions = space_->instructionsRun() - before;
     return r;

@@ -58,7 +58,7 @@ class SkinSystem {
     // LoadFromMemory with the embedded skin library, no resolver. A refusal
     // is told to the report given to create().
     ImageResult mapEmbeddedLibrary();
-    // AttachSkin with the embedded skin file and every optional argument
+    // attachSkin with the embedded skin file and every optional argument
     // omitted. The skin file lives in guest memory for the whole run.
     std::uint32_t attachEmbeddedSkin(KeptSkinArguments& kept);
 

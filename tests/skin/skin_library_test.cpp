@@ -1,5 +1,5 @@
 // The real skin library (built from skin/lib) and the skin file, mapped and
-// attached through SkinSystem; and AttachSkin's calling contract, observed
+// attached through SkinSystem; and attachSkin's calling contract, observed
 // with a small stand-in library.
 #include <gtest/gtest.h>
 
@@ -123,14 +123,14 @@ TEST_F(SkinTest, TheExportRefusesUntilTheEntryPointRanForProcessAttach) {
     MemoryLibrary& lib = system->library();
     ASSERT_TRUE(lib.loadFromMemory(image));
     auto guest = system->guestSkinFile();
-    EXPECT_EQ(AttachSkin(lib, system->declarations(), kept, guest), 0u);
+    EXPECT_EQ(attachSkin(lib, system->declarations(), kept, guest), 0u);
     EXPECT_TRUE(system->colours().changed().empty());
     const std::uint32_t attach[] = {0, 1, 0}, detach[] = {0, 0, 0};
     ASSERT_EQ(system->space().call(lib.getEntryPoint(), attach).value, 1u);
-    EXPECT_EQ(AttachSkin(lib, system->declarations(), kept, guest), 1u);
+    EXPECT_EQ(attachSkin(lib, system->declarations(), kept, guest), 1u);
     EXPECT_FALSE(system->colours().changed().empty());
     ASSERT_TRUE(system->space().call(lib.getEntryPoint(), detach).ok);
-    EXPECT_EQ(AttachSkin(lib, system->declarations(), kept, guest), 0u);
+    EXPECT_EQ(attachSkin(lib, system->declarations(), kept, guest), 0u);
 }
 
 TEST_F(SkinTest, MalformedSkinFilesChangeNothing) {
@@ -163,11 +163,11 @@ TEST_F(SkinTest, MalformedSkinFilesChangeNothing) {
          }()},
     };
     for (std::size_t i = 0; i < std::size(rows); ++i) {
-        EXPECT_EQ(AttachSkin(system->library(), system->declarations(), kept, rows[i].file), 0u)
+        EXPECT_EQ(attachSkin(system->library(), system->declarations(), kept, rows[i].file), 0u)
             << "row " << i << ": " << rows[i].what;
         EXPECT_TRUE(system->colours().changed().empty()) << "row " << i << ": " << rows[i].what;
     }
-    EXPECT_EQ(AttachSkin(system->library(), system->declarations(), kept, good), 1u)
+    EXPECT_EQ(attachSkin(system->library(), system->declarations(), kept, good), 1u)
         << "the unpatched file";
     EXPECT_EQ(system->colours().changed(), (std::map<int, std::uint32_t>{{5, 0x112233}}));
 }
@@ -176,14 +176,14 @@ TEST_F(SkinTest, UnknownNamesAreSkippedAndTheLaterOfTwoColoursWins) {
     ASSERT_TRUE(system->mapEmbeddedLibrary());
     Bytes f = skinFile(
         {{"buttonface", 1}, {"sparkle", 2}, {"Window", 3}, {"buttonface", 4}, {"menubar", 5}});
-    EXPECT_EQ(AttachSkin(system->library(), system->declarations(), kept, f, "secret", 7, 8, 9),
+    EXPECT_EQ(attachSkin(system->library(), system->declarations(), kept, f, "secret", {7, 8, 9}),
               1u);
     EXPECT_EQ(system->colours().changed(), (std::map<int, std::uint32_t>{{15, 4}, {30, 5}}));
-    EXPECT_EQ(kept.number1 + kept.number2 + kept.number3, 24u);
+    EXPECT_EQ(kept.libraryValues, (SkinLibraryValues{7, 8, 9}));
 }
 
 // A stand-in SkinH_AttachRes that logs its six arguments and the bytes of
-// the password, to see exactly how AttachSkin calls it.
+// the password, to see exactly how attachSkin calls it.
 struct AttachCallTest : ::testing::Test {
     void SetUp() override {
         log = layer.space->allocate(0, 0x1000);
@@ -225,11 +225,11 @@ TEST_F(AttachCallTest, CallsTheExportOnceWithDataLengthPasswordAndNumbers) {
     std::span<const std::uint8_t> inGuest(
         reinterpret_cast<const std::uint8_t*>(std::uintptr_t(guestData)), data.size());
 
-    EXPECT_EQ(AttachSkin(lib, *layer.declarations, kept, inGuest), 0x55u);
+    EXPECT_EQ(attachSkin(lib, *layer.declarations, kept, inGuest), 0x55u);
     ASSERT_EQ(calls(), 1u);
     EXPECT_EQ(call(0), (std::vector<std::uint32_t>{guestData, 15562, 0, 0, 0, 0}));
 
-    EXPECT_EQ(AttachSkin(lib, *layer.declarations, kept, inGuest, "pw", 1, 2, 3), 0x55u);
+    EXPECT_EQ(attachSkin(lib, *layer.declarations, kept, inGuest, "pw", {1, 2, 3}), 0x55u);
     ASSERT_EQ(calls(), 2u);
     std::vector<std::uint32_t> second = call(1);
     EXPECT_EQ(second[0], guestData);
@@ -237,10 +237,10 @@ TEST_F(AttachCallTest, CallsTheExportOnceWithDataLengthPasswordAndNumbers) {
     EXPECT_EQ((std::vector<std::uint32_t>{second[3], second[4], second[5]}),
               (std::vector<std::uint32_t>{1, 2, 3}));
     EXPECT_EQ(kept.data, data);
-    EXPECT_EQ(kept.number3, 3u);
+    EXPECT_EQ(kept.libraryValues[2], 3u);
 
     // Host data (above 4 GiB) reaches the library as a guest copy.
-    EXPECT_EQ(AttachSkin(lib, *layer.declarations, kept, data), 0x55u);
+    EXPECT_EQ(attachSkin(lib, *layer.declarations, kept, data), 0x55u);
     std::vector<std::uint32_t> third = call(2);
     EXPECT_NE(third[0], 0u);
     EXPECT_EQ(third[1], 15562u);
@@ -251,7 +251,7 @@ TEST_F(AttachCallTest, HostDataLargerThanTheScratchAreaStillReachesTheLibrary) {
     MemoryLibrary lib(*layer.declarations);
     ASSERT_TRUE(lib.loadFromMemory(image));
     Bytes big(1 << 20, 0xCD);
-    EXPECT_EQ(AttachSkin(lib, *layer.declarations, kept, big, "pw"), 0x55u);
+    EXPECT_EQ(attachSkin(lib, *layer.declarations, kept, big, "pw"), 0x55u);
     ASSERT_EQ(calls(), 1u);
     EXPECT_NE(call(0)[0], 0u);
     EXPECT_EQ(call(0)[1], 1u << 20);
@@ -261,16 +261,16 @@ TEST_F(AttachCallTest, HostDataLargerThanTheScratchAreaStillReachesTheLibrary) {
 TEST_F(AttachCallTest, NoExportMeansNoCall) {
     MemoryLibrary empty(*layer.declarations);
     Bytes data{1, 2, 3};
-    EXPECT_EQ(AttachSkin(empty, *layer.declarations, kept, data, {}, 4, 5, 6), 0u);
+    EXPECT_EQ(attachSkin(empty, *layer.declarations, kept, data, {}, {4, 5, 6}), 0u);
     EXPECT_EQ(kept.data, data) << "the arguments are kept even so";
-    EXPECT_EQ(kept.number1, 4u);
+    EXPECT_EQ(kept.libraryValues[0], 4u);
     PeWriter w;
     w.imageBase = 0x31000000;
     w.exports = {{"SomethingElse", 0x1000, ""}};
     w.place(0x1000, retN(24));
     MemoryLibrary other(*layer.declarations);
     ASSERT_TRUE(other.loadFromMemory(w.build()));
-    EXPECT_EQ(AttachSkin(other, *layer.declarations, kept, data), 0u);
+    EXPECT_EQ(attachSkin(other, *layer.declarations, kept, data), 0u);
     EXPECT_EQ(calls(), 0u);
 }
 
