@@ -8,8 +8,12 @@ namespace {
 constexpr std::uint64_t kMod = (std::uint64_t{1} << 61) - 1;
 constexpr std::uint64_t kBase = 1'000'000'007ULL * 7919ULL % kMod;
 
+// GCC's 128-bit integer keeps the product exact; the modulus is a Mersenne
+// prime, so the reduction is two shifts and an add.
+__extension__ typedef unsigned __int128 Uint128;
+
 std::uint64_t mulMod(std::uint64_t a, std::uint64_t b) {
-    const unsigned __int128 r = static_cast<unsigned __int128>(a) * b;
+    const Uint128 r = static_cast<Uint128>(a) * b;
     const std::uint64_t v =
         static_cast<std::uint64_t>(r & kMod) + static_cast<std::uint64_t>(r >> 61);
     return v >= kMod ? v - kMod : v;

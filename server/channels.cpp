@@ -21,14 +21,14 @@ struct Table {
 
 const Table& table() {
     static const Table t = [] {
-        Table t;
+        Table built;
         const auto& groups = catalogue::groups();
         for (std::size_t g = 0; g < groups.size(); ++g)
             for (const auto& row : groups[g].rows) {
-                t.byPath.emplace(row.path, t.entries.size());
-                t.entries.push_back({&row, static_cast<int>(g)});
+                built.byPath.emplace(row.path, built.entries.size());
+                built.entries.push_back({&row, static_cast<int>(g)});
             }
-        return t;
+        return built;
     }();
     return t;
 }

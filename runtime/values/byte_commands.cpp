@@ -18,7 +18,7 @@ std::size_t widthOf(DataKind kind) {
         case DataKind::Int64:
         case DataKind::Double:
         case DataKind::DateTime: return 8;
-        case DataKind::Text: return 0;
+        case DataKind::TextData: return 0;
     }
     return 0;
 }
@@ -46,7 +46,7 @@ Value decode(DataKind kind, const unsigned char* raw) {
         case DataKind::Bool: return load<std::int32_t>(raw) != 0;
         case DataKind::DateTime: return DateTime{load<double>(raw)};
         case DataKind::Subroutine: return SubroutineAddress{load<std::uint32_t>(raw)};
-        case DataKind::Text: break;
+        case DataKind::TextData: break;
     }
     return Text{};
 }
@@ -67,7 +67,7 @@ BytesRead readFromBytes(const Bytes& bytes, DataKind kind, int* position) {
     const std::size_t left = bytes.size() - at;
     std::size_t next = 0;  // offset after the value read
     Value value;
-    if (kind == DataKind::Text) {
+    if (kind == DataKind::TextData) {
         const auto* begin = reinterpret_cast<const char*>(bytes.data()) + at;
         const auto* nul = left ? static_cast<const char*>(std::memchr(begin, 0, left)) : nullptr;
         const std::size_t len = nul ? static_cast<std::size_t>(nul - begin) : left;

@@ -20,7 +20,7 @@ enum class DataKind : int {
     Bool = 7,
     DateTime = 8,
     Subroutine = 9,
-    Text = 10,
+    TextData = 10,
 };
 
 struct BytesRead {

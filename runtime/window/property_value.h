@@ -15,7 +15,7 @@ struct Colour {
 
 using PropertyValue = std::variant<std::int32_t, bool, Colour, Text, Bytes>;
 
-enum class PropertyType { Int, Bool, Colour, Text, Bytes };
+enum class PropertyType { Int, Bool, Colour, TextValue, BytesValue };
 
 // Conversions a write applies for the property's type: bool is non-zero,
 // int and colour take the number; texts and bytes convert only to their own

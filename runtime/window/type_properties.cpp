@@ -21,7 +21,7 @@ Slot num(PropertyType type, std::uint32_t& v, Change ch = Change::Other) {
     return Slot{type, nullptr, &v, nullptr, nullptr, ch};
 }
 Slot text(Text& v, Change ch, bool readOnly = false) {
-    return Slot{PropertyType::Text, nullptr, nullptr, &v, nullptr, ch, readOnly};
+    return Slot{PropertyType::TextValue, nullptr, nullptr, &v, nullptr, ch, readOnly};
 }
 
 constexpr auto kInt = PropertyType::Int;
@@ -36,8 +36,8 @@ std::optional<Slot> slotOf(Control& c, std::int32_t index) {
             case P::BorderStyle: return num(kInt, w->borderStyle);
             case P::Buttons: return num(kInt, w->buttons);
             case P::Icon:
-                return Slot{PropertyType::Bytes, nullptr, nullptr, nullptr, &w->icon,
-                            Change::Other};
+                return Slot{
+                    PropertyType::BytesValue, nullptr, nullptr, nullptr, &w->icon, Change::Other};
             default: break;
         }
     } else if (auto* g = c.as<GroupBoxData>()) {

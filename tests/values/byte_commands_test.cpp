@@ -52,9 +52,9 @@ TEST(ReadFromBytes, EveryKindInSequence) {
     EXPECT_EQ(read<DateTime>(b, DataKind::DateTime, &pos), DateTime{39727.5});
     EXPECT_EQ(read<SubroutineAddress>(b, DataKind::Subroutine, &pos), SubroutineAddress{0x401000});
     EXPECT_EQ(pos, 44);
-    EXPECT_EQ(read<Text>(b, DataKind::Text, &pos), G("节目"));
+    EXPECT_EQ(read<Text>(b, DataKind::TextData, &pos), G("节目"));
     EXPECT_EQ(pos, 49);  // past the NUL
-    EXPECT_EQ(read<Text>(b, DataKind::Text, &pos), "z");
+    EXPECT_EQ(read<Text>(b, DataKind::TextData, &pos), "z");
     EXPECT_EQ(pos, -1);
 }
 
@@ -68,7 +68,7 @@ TEST(ReadFromBytes, PositionBecomesMinusOneAtTheEnd) {
     // Reading on at -1 gives zeros and stays at -1: a reading loop ends.
     EXPECT_EQ(read<std::int32_t>(b, DataKind::Int, &pos), 0);
     EXPECT_EQ(pos, -1);
-    EXPECT_EQ(read<Text>(b, DataKind::Text, &pos), "");
+    EXPECT_EQ(read<Text>(b, DataKind::TextData, &pos), "");
     pos = 0;
     EXPECT_EQ(read<std::int32_t>(b, DataKind::Int, &pos), 0);
     EXPECT_EQ(pos, -1);
@@ -85,8 +85,8 @@ TEST(ReadFromBytes, MissingBytesReadAsZero) {
     EXPECT_EQ(read<std::int16_t>(b, DataKind::Short, nullptr), 0x1234);  // omitted: from 1
     EXPECT_EQ(read<std::int64_t>(Bytes{}, DataKind::Int64, nullptr), 0);
     EXPECT_EQ(read<bool>(Bytes{0, 0, 0}, DataKind::Bool, nullptr), false);
-    EXPECT_EQ(read<Text>(Bytes{'a', 'b'}, DataKind::Text, nullptr), "ab");
-    EXPECT_EQ(read<Text>(Bytes{}, DataKind::Text, nullptr), "");
+    EXPECT_EQ(read<Text>(Bytes{'a', 'b'}, DataKind::TextData, nullptr), "ab");
+    EXPECT_EQ(read<Text>(Bytes{}, DataKind::TextData, nullptr), "");
 }
 
 TEST(ReadFromBytes, InvalidKindIsAnErrorAndLeavesThePosition) {
