@@ -24,7 +24,12 @@ std::uint16_t BackgroundServer::port() const {
 }
 
 BackgroundStart startSampleServer(const std::string& host, std::uint16_t port) {
-    auto site = std::make_shared<const Site>(std::make_shared<SampleListings>(), systemClock());
+    // The guide's own zone, so that the pages match the guide's clock.
+    // The pages are rendered on the site's own thread while the guide builds
+    // its window; a request that comes first waits for them.
+    auto site = std::make_shared<Site>(std::make_shared<SampleListings>(Zone::local()),
+                                       systemClock(), Zone::local(), FirstSnapshot::OnRenderer);
+    site->startRenderer();
     HttpLimits limits;
     limits.threads = 1;
     auto http = std::make_unique<HttpServer>(site, limits);

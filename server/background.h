@@ -29,8 +29,9 @@ struct BackgroundStart {
     std::string error;
 };
 
-// Binds host:port (port 0: any free one) and serves. Pages are rendered on
-// first request, so this returns in milliseconds.
+// Binds host:port (port 0: any free one) and serves the sample listings on
+// the process's local clock. Returns at once; the pages are rendered on a
+// thread of their own.
 BackgroundStart startSampleServer(const std::string& host, std::uint16_t port);
 
 // Whether something accepts a TCP connection on host:port within timeout.

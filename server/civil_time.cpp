@@ -1,5 +1,8 @@
 #include "server/civil_time.h"
 
+#include <date/tz.h>
+
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 
@@ -54,7 +57,31 @@ std::string isoText(const Date& d) {
     return buf;
 }
 
-LocalTime toLocal(Seconds t) {
+struct ZoneAccess {
+    static const date::time_zone* tz(const Zone& z) { return z.tz_; }
+    static Zone make(const date::time_zone* tz) { return Zone(tz); }
+};
+
+std::optional<Zone> Zone::named(std::string_view name) {
+    try {
+        return ZoneAccess::make(date::locate_zone(name));
+    } catch (const std::exception&) {
+        // An unknown name, or no tz database at all.
+        return std::nullopt;
+    }
+}
+
+std::string Zone::name() const {
+    return tz_ ? std::string(tz_->name()) : "local";
+}
+
+namespace {
+
+std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
+    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
+}
+
+LocalTime processLocal(Seconds t) {
     std::time_t tt = static_cast<std::time_t>(t);
     std::tm tm{};
     localtime_r(&tt, &tm);
@@ -65,7 +92,7 @@ LocalTime toLocal(Seconds t) {
             static_cast<int>(tm.tm_gmtoff)};
 }
 
-Seconds fromLocal(const Date& d, int minuteOfDay) {
+Seconds processFromLocal(const Date& d, int minuteOfDay) {
     std::tm tm{};
     tm.tm_year = d.year - 1900;
     tm.tm_mon = d.month - 1;
@@ -76,8 +103,32 @@ Seconds fromLocal(const Date& d, int minuteOfDay) {
     return static_cast<Seconds>(std::mktime(&tm));
 }
 
-Seconds localMidnight(const Date& d) {
-    return fromLocal(d, 0);
+}  // namespace
+
+LocalTime toLocal(Seconds t, const Zone& zone) {
+    const date::time_zone* tz = ZoneAccess::tz(zone);
+    if (!tz) return processLocal(t);
+    auto offset = tz->get_info(date::sys_seconds(std::chrono::seconds(t))).offset.count();
+    Seconds wall = t + offset;
+    std::int64_t days = floorDiv(wall, 86400);
+    Seconds ofDay = wall - days * 86400;
+    return {civilFromDays(days), static_cast<int>(ofDay / 3600), static_cast<int>(ofDay / 60 % 60),
+            static_cast<int>(ofDay % 60), static_cast<int>(offset)};
+}
+
+Seconds fromLocal(const Date& d, int minuteOfDay, const Zone& zone) {
+    const date::time_zone* tz = ZoneAccess::tz(zone);
+    if (!tz) return processFromLocal(d, minuteOfDay);
+    Seconds wall = daysFromCivil(d) * 86400 + Seconds{minuteOfDay} * 60;
+    // The offset in force before the wall time: for a time in a gap that is
+    // the offset before the change, which puts it past the gap; for a time
+    // that occurs twice, the first occurrence.
+    auto info = tz->get_info(date::local_seconds(std::chrono::seconds(wall)));
+    return wall - info.first.offset.count();
+}
+
+Seconds localMidnight(const Date& d, const Zone& zone) {
+    return fromLocal(d, 0, zone);
 }
 
 }  // namespace epg

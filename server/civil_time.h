@@ -1,9 +1,16 @@
-// Calendar dates and the server's local wall clock. Programme times travel as
-// Unix seconds (UTC); only pages and the banner show them in local time.
+// Calendar dates and wall clocks of a time zone. Programme times travel as
+// Unix seconds (UTC); only pages, the banner and XMLTV out show them on the
+// wall clock of a zone, which every caller names explicitly.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
+
+namespace date {
+class time_zone;
+}
 
 namespace epg {
 
@@ -25,16 +32,36 @@ Date mondayOf(const Date& d);
 bool validDate(int year, int month, int day);
 std::string isoText(const Date& d);  // "2026-12-07"
 
-// Local wall time of an instant in the process's time zone (TZ).
+// A time zone: one of the system tz database, or the process's own local
+// zone as the C library sees it (TZ, /etc/localtime), which is the clock the
+// guide shows. A small value; copies are cheap and never change.
+class Zone {
+  public:
+    Zone() = default;  // the process's local zone
+    static Zone local() { return {}; }
+    // The zone of an IANA name ("Asia/Shanghai"), or nothing when the tz
+    // database lacks it (or is not installed).
+    static std::optional<Zone> named(std::string_view name);
+    std::string name() const;  // the IANA name, or "local"
+    friend bool operator==(const Zone&, const Zone&) = default;
+
+  private:
+    friend struct ZoneAccess;
+    explicit Zone(const date::time_zone* tz) : tz_(tz) {}
+    const date::time_zone* tz_ = nullptr;  // nullptr: the local zone
+};
+
+// The wall time of an instant in a zone.
 struct LocalTime {
     Date date;
     int hour = 0, minute = 0, second = 0;
     int utcOffsetSeconds = 0;
 };
-LocalTime toLocal(Seconds t);
-// The instant of a local wall time; minutes past 24:00 roll into the next days,
-// and a time skipped by a daylight-saving change is moved past the gap.
-Seconds fromLocal(const Date& d, int minuteOfDay);
-Seconds localMidnight(const Date& d);
+LocalTime toLocal(Seconds t, const Zone& zone);
+// The instant of a wall time in a zone. Minutes past 24:00 roll into the next
+// days; a time skipped by a daylight-saving change is moved past the gap (by
+// the gap's length), and a time that occurs twice is taken the first time.
+Seconds fromLocal(const Date& d, int minuteOfDay, const Zone& zone);
+Seconds localMidnight(const Date& d, const Zone& zone);
 
 }  // namespace epg

@@ -1,4 +1,7 @@
-// Writing every page the server has as static files, for any web server.
+// Writing everything the server serves as static files, for any web server:
+// every page and the banner, each with a ".gz" twin beside it (for servers
+// that send precompressed files, like nginx's gzip_static), and epg.xml with
+// epg.xml.gz.
 #pragma once
 
 #include <string>
@@ -7,8 +10,9 @@
 
 namespace epg {
 
-// Writes each path of site.pagePaths() below dir (created when missing) and
-// nowhere else. An error text naming the file, or empty.
+// Writes the site's current snapshot below dir (created when missing) and
+// nowhere else. An error text naming the file, or empty; `written` counts
+// the files.
 std::string exportSite(const Site& site, const std::string& dir, std::size_t* written = nullptr);
 
 }  // namespace epg

@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+#include "server/http_rules.h"
+
 namespace epg {
 namespace {
 
@@ -32,6 +34,7 @@ using Socket = tcp::socket::rebind_executor<Executor>::other;
 const char* reasonOf(int status) {
     switch (status) {
         case 200: return "OK";
+        case 304: return "Not Modified";
         case 400: return "Bad Request";
         case 404: return "Not Found";
         case 405: return "Method Not Allowed";
@@ -48,11 +51,7 @@ class HttpDate {
     const std::string& now() {
         std::time_t t = std::time(nullptr);
         if (t != second_) {
-            std::tm tm{};
-            gmtime_r(&t, &tm);
-            char buf[64];
-            std::strftime(buf, sizeof buf, "%a, %d %b %Y %H:%M:%S GMT", &tm);
-            text_ = buf;
+            text_ = httpDate(t);  // strftime would follow the locale
             second_ = t;
         }
         return text_;
@@ -72,19 +71,24 @@ std::string responseHead(int status, const Reply& r, bool keepAlive, const std::
     h += reasonOf(status);
     h += "\r\nServer: tvguide-epgd\r\nDate: ";
     h += date;
-    h += r.html ? "\r\nContent-Type: text/html; charset=GBK"
-                : "\r\nContent-Type: text/plain; charset=us-ascii";
-    h += "\r\nContent-Length: ";
-    h += std::to_string(r.body->size());
+    // A 304 carries the validators and caching fields of the page, no body.
+    if (status != 304) {
+        h += "\r\nContent-Type: ";
+        h += r.contentType;
+        h += "\r\nContent-Length: ";
+        h += std::to_string(r.body->size());
+    }
+    h += r.headers;
     if (status == 405) h += "\r\nAllow: GET, HEAD";
-    h += r.status == 200 ? "\r\nCache-Control: no-cache" : "";
     h += keepAlive ? "\r\nConnection: keep-alive\r\n\r\n" : "\r\nConnection: close\r\n\r\n";
     return h;
 }
 
 Reply plainReply(int status, const char* text) {
-    return {status, std::make_shared<const std::string>(std::to_string(status) + ' ' + text + '\n'),
-            false};
+    return {status,
+            std::make_shared<const std::string>(std::to_string(status) + ' ' + text + '\n'),
+            kPlainType,
+            {}};
 }
 
 enum class Phase { Waiting, Reading, Writing, Lingering, Closed };
@@ -282,9 +286,17 @@ class Session : public std::enable_shared_from_this<Session> {
             return respond(plainReply(414, "request target too long"), false, false);
         std::string_view method(req.method_string().data(), req.method_string().size());
         std::string_view target(req.target().data(), req.target().size());
-        Reply reply = handleRequest(*server_.site, method, target);
+        auto field = [&req](http::field f) {
+            auto v = req[f];
+            return std::string_view(v.data(), v.size());
+        };
+        Reply reply =
+            handleRequest(*server_.site, {method, target, field(http::field::accept_encoding),
+                                          field(http::field::if_none_match),
+                                          field(http::field::if_modified_since)});
         bool keepAlive = req.keep_alive() && reply.status != 400 && reply.status != 405;
-        respond(std::move(reply), keepAlive, method == "HEAD");
+        bool headOnly = method == "HEAD" || reply.status == 304;
+        respond(std::move(reply), keepAlive, headOnly);
     }
 
     void respond(Reply reply, bool keepAlive, bool headOnly) {

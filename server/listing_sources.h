@@ -23,17 +23,9 @@
 #include "server/listings.h"
 #include "server/load.h"
 #include "server/source_fetch.h"
+#include "server/source_health.h"
 
 namespace epg {
-
-// How one source fares, for the health page.
-struct SourceHealth {
-    std::string name;  // the path or URL given
-    // When it last read, fetched or was confirmed unchanged well; for a last
-    // good copy used at start-up, when that copy was fetched.
-    std::optional<Seconds> lastGood;
-    std::string lastError;  // of the latest attempt; empty when it went well
-};
 
 struct SourcesConfig {
     std::vector<std::string> sources;  // file paths or http(s) URLs

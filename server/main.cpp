@@ -47,9 +47,10 @@ int main(int argc, char** argv) {
     Clock clock = o.now ? fixedClock(*o.now) : systemClock();
 
     if (o.sampleXmltvFile) {
-        Date monday = mondayOf(toLocal(clock()).date);
-        std::string err = writeXmltvFile(*o.sampleXmltvFile, SampleListings(),
-                                         localMidnight(monday), localMidnight(addDays(monday, 7)));
+        Date monday = mondayOf(toLocal(clock(), o.zone).date);
+        std::string err = writeXmltvFile(*o.sampleXmltvFile, SampleListings(o.zone),
+                                         localMidnight(monday, o.zone),
+                                         localMidnight(addDays(monday, 7), o.zone), o.zone);
         if (!err.empty()) return fail(err, 1);
         std::fprintf(stderr, "tvguide-epgd: wrote the sample listings of the week of %s to %s\n",
                      isoText(monday).c_str(), o.sampleXmltvFile->c_str());
@@ -65,7 +66,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<ListingSources> sources;
     std::shared_ptr<const Listings> listings;
     if (o.xmltvSources.empty()) {
-        listings = std::make_shared<SampleListings>();
+        listings = std::make_shared<SampleListings>(o.zone);
         logLine("sample listings");
     } else {
         SourcesConfig config;
@@ -80,8 +81,10 @@ int main(int argc, char** argv) {
         logLine(start.summary);
         listings = std::move(start.listings);
     }
-    auto site = std::make_shared<Site>(listings, clock);
+    auto site = std::make_shared<Site>(listings, clock, o.zone);
     listings.reset();
+    site->setSourceHealth(sources ? sources->health()
+                                  : std::vector<SourceHealth>{{"sample listings", clock(), {}}});
 
     if (o.exportDir) {
         std::size_t written = 0;
@@ -108,6 +111,7 @@ int main(int argc, char** argv) {
     HttpServer http(site, limits);
     if (std::string err = http.listen(o.host, o.port); !err.empty()) return fail(err, 1);
     http.start();
+    site->startRenderer();
     std::fprintf(stderr, "tvguide-epgd: serving on http://%s:%u/ with %d thread(s)\n",
                  o.host.c_str(), static_cast<unsigned>(http.port()), o.threads);
 
@@ -115,10 +119,9 @@ int main(int argc, char** argv) {
     if (sources) {
         reloader = std::make_unique<Reloader>(
             *sources, o.refresh,
-            [site](std::shared_ptr<const Listings> fresh, const std::vector<SourceHealth>&) {
+            [site](std::shared_ptr<const Listings> fresh, const std::vector<SourceHealth>& health) {
                 if (fresh) site->replaceListings(std::move(fresh));
-                // The sources' health goes to the site here once it reports it
-                // per source (/healthz).
+                site->setSourceHealth(health);
             });
         reloader->start();
     }

@@ -35,12 +35,19 @@ CLI::Option* addOption(CLI::App& app, const std::string& name, const std::string
                                          : CLI::MultiOptionPolicy::TakeLast);
 }
 
-// The command line as CLI11 reads it, filling `o`; `maps` gathers every
-// --map so that a second one can be refused after the parse.
-void describe(CLI::App& app, Options& o, std::vector<std::string>& maps) {
+// What is settled only after the parse: every --map, so that a second one
+// can be refused, and --now, which is read on the clock of --tz.
+struct Pending {
+    std::vector<std::string> maps;
+    std::string zone = "Asia/Shanghai";
+    std::optional<std::string> now;
+};
+
+// The command line as CLI11 reads it, filling `o` and `later`.
+void describe(CLI::App& app, Options& o, Pending& later) {
     app.description(
         "Serves the weekly day pages of the TV guide (W1.htm = Monday .. W7.htm = Sunday of\n"
-        "the current week, local time) and the banner page /soft/down/a1.html.");
+        "the current week, in the --tz zone) and the banner page /soft/down/a1.html.");
     app.footer(
         "SIGHUP reads every XMLTV source and the map again; whatever fails keeps what it\n"
         "gave before.");
@@ -80,7 +87,7 @@ void describe(CLI::App& app, Options& o, std::vector<std::string>& maps) {
         app, "--map", "FILE",
         "catalogue path TAB XMLTV channel id, one per line;\n"
         "without it a channel id must be the catalogue path",
-        [&maps](const std::string& v) { maps.push_back(v); }, true);
+        [&later](const std::string& v) { later.maps.push_back(v); }, true);
     addOption(app, "--refresh", "DURATION",
               "read the sources again this often, e.g. 90s, 30m, 6h\n"
               "(default 6h; 0: only on SIGHUP)",
@@ -97,12 +104,16 @@ void describe(CLI::App& app, Options& o, std::vector<std::string>& maps) {
               "(default $XDG_STATE_HOME/tvguide-epgd or\n"
               "~/.local/state/tvguide-epgd)",
               [&o](const std::string& v) { o.stateDir = v; });
+    addOption(app, "--tz", "ZONE",
+              "time zone of pages, weeks and --now (an IANA name;\n"
+              "default Asia/Shanghai)",
+              [&later](const std::string& v) { later.zone = v; });
     addOption(
-        app, "--now", "YYYY-MM-DDTHH:MM:SS", "fix the server's clock (local time)",
-        [&o](const std::string& v) {
-            o.now = parseLocalDateTime(v);
-            if (!o.now)
+        app, "--now", "YYYY-MM-DDTHH:MM:SS", "fix the server's clock (in the --tz zone)",
+        [&later](const std::string& v) {
+            if (!parseLocalDateTime(v, Zone::local()))
                 throw CLI::ValidationError("--now wants YYYY-MM-DDTHH:MM:SS, not \"" + v + "\"");
+            later.now = v;
         });
     addOption(app, "--export", "DIR", "write every page and the banner below DIR, then exit",
               [&o](const std::string& v) { o.exportDir = v; });
@@ -122,16 +133,16 @@ void describe(CLI::App& app, Options& o, std::vector<std::string>& maps) {
 std::string usageText() {
     CLI::App app("", "tvguide-epgd");
     Options unused;
-    std::vector<std::string> maps;
-    describe(app, unused, maps);
+    Pending later;
+    describe(app, unused, later);
     return app.help();
 }
 
 OptionsResult parseOptions(const std::vector<std::string>& args) {
     Options o;
-    std::vector<std::string> maps;
+    Pending later;
     CLI::App app("", "tvguide-epgd");
-    describe(app, o, maps);
+    describe(app, o, later);
     try {
         // CLI11 takes the arguments last first.
         app.parse(std::vector<std::string>(args.rbegin(), args.rend()));
@@ -141,10 +152,16 @@ OptionsResult parseOptions(const std::vector<std::string>& args) {
     } catch (const CLI::ParseError& e) {
         return {std::nullopt, e.what()};
     }
-    if (maps.size() > 1) return {std::nullopt, "--map given twice"};
-    if (!maps.empty()) o.mapFile = maps.front();
+    if (later.maps.size() > 1) return {std::nullopt, "--map given twice"};
+    if (!later.maps.empty()) o.mapFile = later.maps.front();
     if (o.mapFile && o.xmltvSources.empty())
         return {std::nullopt, "--map needs at least one --xmltv"};
+    auto zone = Zone::named(later.zone);
+    if (!zone)
+        return {std::nullopt, "--tz: unknown time zone \"" + later.zone +
+                                  "\" (an IANA name, such as Asia/Shanghai, of the tz database)"};
+    o.zone = *zone;
+    if (later.now) o.now = parseLocalDateTime(*later.now, o.zone);
     return {std::move(o), {}};
 }
 
@@ -165,7 +182,7 @@ std::optional<std::chrono::seconds> parseDuration(std::string_view t) {
     return std::chrono::seconds(n * unit);
 }
 
-std::optional<Seconds> parseLocalDateTime(std::string_view t) {
+std::optional<Seconds> parseLocalDateTime(std::string_view t, const Zone& zone) {
     // YYYY-MM-DDTHH:MM:SS
     if (t.size() != 19 || t[4] != '-' || t[7] != '-' || (t[10] != 'T' && t[10] != ' ') ||
         t[13] != ':' || t[16] != ':')
@@ -178,7 +195,7 @@ std::optional<Seconds> parseLocalDateTime(std::string_view t) {
         mi > 59 || s > 59)
         return std::nullopt;
     return fromLocal({static_cast<int>(y), static_cast<int>(mo), static_cast<int>(d)},
-                     static_cast<int>(h * 60 + mi)) +
+                     static_cast<int>(h * 60 + mi), zone) +
            s;
 }
 

@@ -19,6 +19,7 @@ struct Options {
     std::optional<std::string> mapFile;
     std::chrono::seconds refresh{6 * 3600};  // 0: never
     std::optional<std::string> stateDir;
+    Zone zone;                   // --tz, default Asia/Shanghai
     std::optional<Seconds> now;  // a fixed clock
     std::optional<std::string> exportDir;
     std::optional<std::string> sampleXmltvFile;
@@ -35,8 +36,8 @@ struct OptionsResult {
 OptionsResult parseOptions(const std::vector<std::string>& args);
 std::string usageText();
 
-// "YYYY-MM-DDTHH:MM:SS" in the server's local time.
-std::optional<Seconds> parseLocalDateTime(std::string_view text);
+// "YYYY-MM-DDTHH:MM:SS" on the zone's clock.
+std::optional<Seconds> parseLocalDateTime(std::string_view text, const Zone& zone);
 // "90s", "30m", "6h", "2d", or "0" (never).
 std::optional<std::chrono::seconds> parseDuration(std::string_view text);
 // "HOST:PORT", "[v6]:PORT".

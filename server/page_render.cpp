@@ -9,8 +9,8 @@
 namespace epg {
 namespace {
 
-std::string hhmm(Seconds t) {
-    LocalTime lt = toLocal(t);
+std::string hhmm(Seconds t, const Zone& zone) {
+    LocalTime lt = toLocal(t, zone);
     char buf[8];
     std::snprintf(buf, sizeof buf, "%02d:%02d", lt.hour, lt.minute);
     return buf;
@@ -32,7 +32,7 @@ const char* weekdayName(int w) {
 }  // namespace
 
 std::string renderDayPage(std::size_t channel, const Date& date,
-                          const std::vector<Programme>& programmes) {
+                          std::span<const Programme> programmes, const Zone& zone) {
     std::string name = htmlText(channelNameUtf8(channel));
     std::string when =
         encoding::gbk(std::string(weekdayName(isoWeekday(date))) + " ") + isoText(date);
@@ -43,7 +43,7 @@ std::string renderDayPage(std::size_t channel, const Date& date,
     int described = 0;
     for (const auto& p : programmes) {
         page += "<div align='center'><div id='e1' >";
-        page += hhmm(p.start);
+        page += hhmm(p.start, zone);
         page += "</div><div id='e2' >";
         page += shownTitle(p.title);
         if (!p.description.empty())
@@ -55,7 +55,7 @@ std::string renderDayPage(std::size_t channel, const Date& date,
         described = 0;
         for (const auto& p : programmes) {
             if (p.description.empty()) continue;
-            page += "<p id='d" + std::to_string(++described) + "'>" + hhmm(p.start) + ' ' +
+            page += "<p id='d" + std::to_string(++described) + "'>" + hhmm(p.start, zone) + ' ' +
                     htmlText(p.title) + ": " + htmlText(p.description) + "</p>\n";
         }
     }
@@ -63,8 +63,8 @@ std::string renderDayPage(std::size_t channel, const Date& date,
     return page;
 }
 
-std::string renderBanner(Seconds now, const std::vector<NowOn>& rows) {
-    LocalTime lt = toLocal(now);
+std::string renderBanner(Seconds now, const std::vector<NowOn>& rows, const Zone& zone) {
+    LocalTime lt = toLocal(now, zone);
     char clock[32];
     std::snprintf(clock, sizeof clock, " %s %02d:%02d", isoText(lt.date).c_str(), lt.hour,
                   lt.minute);
@@ -82,7 +82,7 @@ std::string renderBanner(Seconds now, const std::vector<NowOn>& rows) {
     for (const auto& r : rows) {
         page += "<tr><td>" + htmlText(channelNameUtf8(r.channel)) + "</td><td>";
         if (r.programme != nullptr) {
-            page += hhmm(r.programme->start) + "</td><td>" + htmlText(r.programme->title);
+            page += hhmm(r.programme->start, zone) + "</td><td>" + htmlText(r.programme->title);
         } else {
             page += "</td><td>" + encoding::gbk("暂无节目信息");
         }

@@ -355,7 +355,7 @@ Slot nextSlot(ChannelKind k, Day& d, int t) {
 
 }  // namespace
 
-std::vector<Programme> sampleBroadcastDay(std::size_t channel, const Date& date) {
+std::vector<Programme> sampleBroadcastDay(std::size_t channel, const Date& date, const Zone& zone) {
     if (channel >= channelCount()) return {};
     std::string name = channelNameUtf8(channel);
     ChannelKind kind = channelKind(name, channelGroup(channel));
@@ -400,12 +400,12 @@ std::vector<Programme> sampleBroadcastDay(std::size_t channel, const Date& date)
     out.reserve(slots.size());
     for (std::size_t i = 0; i < slots.size(); ++i) {
         int end = i + 1 < slots.size() ? slots[i + 1].first : t;
-        Seconds start = fromLocal(date, slots[i].first);
+        Seconds start = fromLocal(date, slots[i].first, zone);
         // Wall times in a daylight-saving gap move past it and may land on or
         // after a later programme: such a programme is dropped.
         if (!out.empty() && start <= out.back().start) continue;
         if (!out.empty()) out.back().stop = start;
-        out.push_back({start, fromLocal(date, end), std::move(slots[i].second.title),
+        out.push_back({start, fromLocal(date, end, zone), std::move(slots[i].second.title),
                        std::move(slots[i].second.description)});
     }
     return out;
@@ -417,10 +417,10 @@ std::vector<Programme> SampleListings::starting(std::size_t channel, Seconds fro
     if (to <= from) return out;
     // A broadcast day ends before 06:00 of the next date, so the day before the
     // first date is the earliest one that can reach into the range.
-    Date first = addDays(toLocal(from).date, -1);
-    Date last = toLocal(to - 1).date;
+    Date first = addDays(toLocal(from, zone_).date, -1);
+    Date last = toLocal(to - 1, zone_).date;
     for (Date d = first; d <= last; d = addDays(d, 1))
-        for (auto& p : sampleBroadcastDay(channel, d))
+        for (auto& p : sampleBroadcastDay(channel, d, zone_))
             if (p.start >= from && p.start < to) out.push_back(std::move(p));
     return out;
 }

@@ -1,10 +1,13 @@
 #include "server/site.h"
 
-#include <chrono>
+#include <malloc.h>
 
-#include "catalogue/catalogue.h"
+#include <chrono>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
 #include "server/channels.h"
-#include "server/page_render.h"
+#include "server/http_rules.h"
 
 namespace epg {
 
@@ -45,24 +48,6 @@ std::optional<DaySlot> daySlot(std::string_view path) {
     return DaySlot{*channel, tail[1] - '0'};
 }
 
-// The channels the banner shows, as (group, row) of the catalogue: CCTV-1,
-// CCTV-5, CCTV-6, CCTV-8, the first satellite channel and the first channel
-// from outside the mainland.
-std::vector<std::size_t> bannerChannels() {
-    static const int kRows[][2] = {{0, 0}, {0, 4}, {0, 5}, {0, 7}, {6, 0}, {7, 0}};
-    std::vector<std::size_t> out;
-    const auto& groups = catalogue::groups();
-    for (const auto& gr : kRows)
-        if (gr[0] < static_cast<int>(groups.size()) &&
-            gr[1] < static_cast<int>(groups[gr[0]].rows.size()))
-            if (auto c = channelByPath(groups[gr[0]].rows[gr[1]].path)) out.push_back(*c);
-    return out;
-}
-
-std::shared_ptr<const std::string> text(std::string s) {
-    return std::make_shared<const std::string>(std::move(s));
-}
-
 }  // namespace
 
 std::optional<std::string> cleanTargetPath(std::string_view target) {
@@ -91,111 +76,170 @@ std::optional<std::string> cleanTargetPath(std::string_view target) {
     return path;
 }
 
-struct Site::Cache {
-    std::int64_t week;  // days number of the Monday
-    Seconds from, to;   // the week's first instant and the next week's
-    std::vector<std::shared_ptr<const std::string>> pages;
-};
-
-Site::Site(std::shared_ptr<const Listings> listings, Clock clock)
-    : clock_(std::move(clock)), listings_(std::move(listings)) {}
-
-void Site::replaceListings(std::shared_ptr<const Listings> listings) {
-    std::lock_guard lock(mutex_);
-    listings_ = std::move(listings);
-    cache_.reset();
-    banner_.reset();
-}
-
-std::shared_ptr<const std::string> Site::dayPage(std::size_t channel, int weekday) const {
-    Seconds now = clock_();
-    std::size_t slot = channel * 7 + static_cast<std::size_t>(weekday - 1);
-    std::shared_ptr<const Listings> listings;
-    std::shared_ptr<Cache> cache;
-    {
-        std::lock_guard lock(mutex_);
-        // The local calendar is consulted only when the week may have changed.
-        if (!cache_ || now < cache_->from || now >= cache_->to) {
-            Date monday = mondayOf(toLocal(now).date);
-            if (!cache_ || daysFromCivil(monday) != cache_->week) {
-                cache_ = std::make_shared<Cache>();
-                cache_->week = daysFromCivil(monday);
-                cache_->from = localMidnight(monday);
-                cache_->to = localMidnight(addDays(monday, 7));
-                cache_->pages.resize(channelCount() * 7);
-            }
-        }
-        if (cache_->pages[slot]) return cache_->pages[slot];
-        listings = listings_;
-        cache = cache_;
-    }
-    // Rendered outside the lock; two threads may render the same page once
-    // each, and either copy is the same.
-    Date day = addDays(civilFromDays(cache->week), weekday - 1);
-    auto page = text(renderDayPage(
-        channel, day,
-        listings->starting(channel, localMidnight(day), localMidnight(addDays(day, 1)))));
-    std::lock_guard lock(mutex_);
-    if (cache_ == cache) cache_->pages[slot] = page;
-    return page;
-}
-
-std::shared_ptr<const std::string> Site::banner() const {
-    Seconds now = clock_();
-    Seconds minute = now - now % 60;
-    std::shared_ptr<const Listings> listings;
-    {
-        std::lock_guard lock(mutex_);
-        if (banner_ && bannerMinute_ == minute) return banner_;
-        listings = listings_;
-    }
-    std::vector<std::vector<Programme>> lists;
-    std::vector<NowOn> rows;
-    for (std::size_t c : bannerChannels()) {
-        lists.push_back(listings->starting(c, now - 12 * 3600, now + 1));
-        rows.push_back({c, nullptr});
-    }
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const auto& list = lists[i];
-        if (list.empty()) continue;
-        const Programme& p = list.back();
-        // Without a stop time a programme counts as on for at most two hours.
-        Seconds stop = p.stop != 0 ? p.stop : p.start + 2 * 3600;
-        if (now < stop) rows[i].programme = &p;
-    }
-    auto page = text(renderBanner(now, rows));
-    std::lock_guard lock(mutex_);
-    if (listings_ == listings) {
-        bannerMinute_ = minute;
-        banner_ = page;
-    }
-    return page;
-}
-
-std::shared_ptr<const std::string> Site::page(std::string_view path) const {
-    if (path == kBannerPath) return banner();
-    if (auto slot = daySlot(path)) return dayPage(slot->channel, slot->weekday);
-    return nullptr;
-}
-
 namespace {
 
-Reply badTarget() {
-    static const auto kBody = text("400 bad request target\n");
-    return {400, kBody, false};
+const Listings& noListings() {
+    static const StoredListings empty = [] {
+        StoredListings l;
+        l.finish();
+        return l;
+    }();
+    return empty;
 }
 
-Reply pageOrNotFound(const Site& site, const std::string& path) {
-    static const auto kNotFound = text("404 not found\n");
-    if (auto body = site.page(path)) return {200, std::move(body), true};
-    return {404, kNotFound, false};
+Seconds floorMinute(Seconds t) {
+    return t - ((t % 60) + 60) % 60;
+}
+
+// RFC 3339 in UTC: "2026-12-09T12:15:00Z".
+std::string utcText(Seconds t) {
+    std::int64_t days = t / 86400 - (t % 86400 < 0 ? 1 : 0);
+    Seconds ofDay = t - days * 86400;
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%sT%02d:%02d:%02dZ", isoText(civilFromDays(days)).c_str(),
+                  static_cast<int>(ofDay / 3600), static_cast<int>(ofDay / 60 % 60),
+                  static_cast<int>(ofDay % 60));
+    return buf;
 }
 
 }  // namespace
 
-Reply Site::get(std::string_view target) const {
-    auto path = cleanTargetPath(target);
-    return path ? pageOrNotFound(*this, *path) : badTarget();
+Site::Site(std::shared_ptr<const Listings> listings, Clock clock, Zone zone, FirstSnapshot first)
+    : clock_(std::move(clock)), zone_(zone), listings_(std::move(listings)) {
+    if (listings_) loadedAt_ = clock_();
+    if (first == FirstSnapshot::Now) render();
+}
+
+std::shared_ptr<const Snapshot> Site::snapshot() const {
+    if (auto s = snapshot_.load()) return s;
+    std::unique_lock lock(mutex_);
+    published_.wait(lock, [this] { return stopping_ || snapshot_.load(); });
+    return snapshot_.load();
+}
+
+Site::~Site() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    published_.notify_all();
+    if (renderer_.joinable()) renderer_.join();
+}
+
+void Site::startRenderer() {
+    std::lock_guard lock(mutex_);
+    if (renderer_.joinable() || stopping_) return;
+    renderer_ = std::thread([this] { rendererLoop(); });
+}
+
+void Site::render() {
+    std::lock_guard lock(renderMutex_);
+    renderLocked();
+}
+
+void Site::renderLocked() {
+    std::shared_ptr<const Listings> listings;
+    std::optional<Seconds> loadedAt;
+    std::uint64_t generation;
+    {
+        std::lock_guard lock(mutex_);
+        listings = listings_;
+        loadedAt = loadedAt_;
+        generation = generation_;
+    }
+    const Listings& l = listings ? *listings : noListings();
+    Seconds now = clock_();
+    Seconds minute = floorMinute(now);
+    auto current = snapshot_.load();
+    bool newWeek = !current || current->generation != generation || now < current->week->from ||
+                   now >= current->week->to;
+    if (!newWeek && current->bannerMinute == minute) return;
+
+    auto next = std::make_shared<Snapshot>();
+    next->generation = generation;
+    next->loadedAt = loadedAt;
+    next->week = newWeek ? renderWeek(l, now, zone_, loadedAt.value_or(0)) : current->week;
+    next->bannerMinute = minute;
+    next->banner = renderBannerPage(l, now, zone_, loadedAt.value_or(0));
+    snapshot_.store(std::move(next));
+    {
+        std::lock_guard lock(mutex_);  // so that no waiter misses the news
+    }
+    published_.notify_all();
+    // A week's render leaves megabytes of scratch the allocator would keep.
+    if (newWeek) malloc_trim(0);
+}
+
+void Site::rendererLoop() {
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+        lock.unlock();
+        render();
+        lock.lock();
+        // Woken at the next minute of the clock (a little after, so that the
+        // minute has surely turned), or at once for new listings.
+        Seconds now = clock_();
+        auto wait =
+            std::chrono::seconds(60 - (now - floorMinute(now))) + std::chrono::milliseconds(20);
+        wake_.wait_for(lock, wait, [this] {
+            auto s = snapshot_.load();
+            return stopping_ || !s || s->generation != generation_;
+        });
+    }
+}
+
+void Site::replaceListings(std::shared_ptr<const Listings> listings) {
+    std::unique_lock lock(mutex_);
+    listings_ = std::move(listings);
+    // Last-Modified must move on whenever pages may have changed, even for
+    // two loads within one second (or under a fixed clock).
+    Seconds now = clock_();
+    loadedAt_ = loadedAt_ && now <= *loadedAt_ ? *loadedAt_ + 1 : now;
+    std::uint64_t generation = ++generation_;
+    if (!renderer_.joinable()) {
+        lock.unlock();
+        render();
+        return;
+    }
+    wake_.notify_all();
+    published_.wait(lock, [&] {
+        auto s = snapshot_.load();
+        return stopping_ || (s && s->generation >= generation);
+    });
+}
+
+void Site::setSourceHealth(std::vector<SourceHealth> sources) {
+    std::lock_guard lock(mutex_);
+    sources_ = std::move(sources);
+}
+
+std::pair<int, std::string> Site::health() const {
+    auto snap = snapshot_.load();
+    if (!snap) return {503, "{\"status\": \"starting\"}\n"};
+    nlohmann::json sources = nlohmann::json::array();
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto& s : sources_)
+            sources.push_back(
+                {{"name", s.name},
+                 {"last_good", s.lastGood ? nlohmann::json(utcText(*s.lastGood)) : nullptr},
+                 {"last_error",
+                  s.lastError.empty() ? nlohmann::json() : nlohmann::json(s.lastError)}});
+    }
+    bool loaded = snap->loadedAt.has_value();
+    nlohmann::json j = {
+        {"status", loaded ? "ok" : "nothing loaded yet"},
+        {"listings_loaded_at", loaded ? nlohmann::json(utcText(*snap->loadedAt)) : nullptr},
+        {"time_zone", zone_.name()},
+        {"week", isoText(snap->week->monday)},
+        {"catalogue_rows", channelCount()},
+        {"rows_with_listings", snap->week->channelsWithListings},
+        {"sources", std::move(sources)},
+    };
+    // Titles and names may hold anything; never let the dump throw.
+    return {loaded ? 200 : 503,
+            j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n"};
 }
 
 std::vector<std::string> Site::pagePaths() const {
@@ -208,13 +252,68 @@ std::vector<std::string> Site::pagePaths() const {
     return out;
 }
 
-Reply handleRequest(const Site& site, std::string_view method, std::string_view target) {
-    static const auto kBadMethod = std::make_shared<const std::string>("405 only GET and HEAD\n");
+namespace {
+
+// The resource behind a path in a snapshot, with a pointer that owns it.
+struct Found {
+    const Resource* resource = nullptr;
+    std::shared_ptr<const void> owner;
+};
+
+Found find(const Snapshot& snap, std::string_view path) {
+    const auto& week = snap.week;
+    if (path == kBannerPath) return {snap.banner.get(), snap.banner};
+    if (path == "epg.xml") return {&week->xmltv, week};
+    if (path == "epg.xml.gz") return {&week->xmltvGz, week};
+    if (auto slot = daySlot(path))
+        return {&week->days[slot->channel * 7 + static_cast<std::size_t>(slot->weekday - 1)], week};
+    return {};
+}
+
+std::shared_ptr<const std::string> text(std::string s) {
+    return std::make_shared<const std::string>(std::move(s));
+}
+
+Reply plain(int status, std::shared_ptr<const std::string> body) {
+    return {status, std::move(body), kPlainType, {}};
+}
+
+}  // namespace
+
+std::shared_ptr<const std::string> Site::page(std::string_view path) const {
+    auto snap = snapshot();
+    if (!snap) return nullptr;
+    Found f = find(*snap, path);
+    if (!f.resource || f.resource->contentType != kHtmlType) return nullptr;
+    return {std::move(f.owner), &f.resource->identity.body};
+}
+
+Reply handleRequest(const Site& site, const Request& request) {
+    static const auto kBadTarget = text("400 bad request target\n");
+    static const auto kBadMethod = text("405 only GET and HEAD\n");
+    static const auto kNotFound = text("404 not found\n");
     // A bad target is refused before anything else looks at the request.
-    auto path = cleanTargetPath(target);
-    if (!path) return badTarget();
-    if (method != "GET" && method != "HEAD") return {405, kBadMethod, false};
-    return pageOrNotFound(site, *path);
+    auto path = cleanTargetPath(request.target);
+    if (!path) return plain(400, kBadTarget);
+    if (request.method != "GET" && request.method != "HEAD") return plain(405, kBadMethod);
+    if (*path == "healthz") {
+        auto [status, body] = site.health();
+        return {status, text(std::move(body)), kJsonType, "\r\nCache-Control: no-store"};
+    }
+    auto snap = site.snapshot();
+    if (!snap) return plain(503, text("503 stopping\n"));
+    Found f = find(*snap, *path);
+    if (!f.resource) return plain(404, kNotFound);
+    const Resource& r = *f.resource;
+    const Variant& v = r.gzip && acceptsGzip(request.acceptEncoding) ? *r.gzip : r.identity;
+    bool unchanged = false;
+    if (!request.ifNoneMatch.empty()) {
+        unchanged = noneMatchHits(request.ifNoneMatch, v.entityTag);
+    } else if (!request.ifModifiedSince.empty()) {
+        auto since = parseHttpDate(request.ifModifiedSince);
+        unchanged = since && r.lastModified <= *since;
+    }
+    return {unchanged ? 304 : 200, {std::move(f.owner), &v.body}, r.contentType, v.headers};
 }
 
 }  // namespace epg

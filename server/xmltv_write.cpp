@@ -1,5 +1,6 @@
 #include "server/xmltv_write.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -12,8 +13,8 @@
 
 namespace epg {
 
-std::string xmltvTime(Seconds t) {
-    LocalTime lt = toLocal(t);
+std::string xmltvTime(Seconds t, const Zone& zone) {
+    LocalTime lt = toLocal(t, zone);
     int off = lt.utcOffsetSeconds / 60;
     char sign = off < 0 ? '-' : '+';
     off = std::abs(off);
@@ -24,26 +25,28 @@ std::string xmltvTime(Seconds t) {
     return buf;
 }
 
-std::string writeXmltv(const Listings& listings, Seconds from, Seconds to) {
+std::string writeXmltv(const ChannelProgrammes& channels, const Zone& zone) {
     pugi::xml_document doc;
     auto decl = doc.append_child(pugi::node_declaration);
     decl.append_attribute("version") = "1.0";
     decl.append_attribute("encoding") = "UTF-8";
     pugi::xml_node tv = doc.append_child("tv");
     tv.append_attribute("generator-info-name") = "tvguide-epgd";
-    for (std::size_t c = 0; c < channelCount(); ++c) {
+    std::size_t count = std::min(channels.size(), channelCount());
+    for (std::size_t c = 0; c < count; ++c) {
+        if (channels[c].empty()) continue;
         pugi::xml_node ch = tv.append_child("channel");
         ch.append_attribute("id") = std::string(channelPath(c)).c_str();
         pugi::xml_node name = ch.append_child("display-name");
         name.append_attribute("lang") = "zh";
         name.text() = channelNameUtf8(c).c_str();
     }
-    for (std::size_t c = 0; c < channelCount(); ++c) {
+    for (std::size_t c = 0; c < count; ++c) {
         std::string id(channelPath(c));
-        for (const auto& p : listings.starting(c, from, to)) {
+        for (const auto& p : channels[c]) {
             pugi::xml_node node = tv.append_child("programme");
-            node.append_attribute("start") = xmltvTime(p.start).c_str();
-            if (p.stop != 0) node.append_attribute("stop") = xmltvTime(p.stop).c_str();
+            node.append_attribute("start") = xmltvTime(p.start, zone).c_str();
+            if (p.stop != 0) node.append_attribute("stop") = xmltvTime(p.stop, zone).c_str();
             node.append_attribute("channel") = id.c_str();
             pugi::xml_node title = node.append_child("title");
             title.append_attribute("lang") = "zh";
@@ -57,12 +60,18 @@ std::string writeXmltv(const Listings& listings, Seconds from, Seconds to) {
     }
     std::ostringstream out;
     doc.save(out, "  ", pugi::format_default, pugi::encoding_utf8);
-    return out.str();
+    return std::move(out).str();
+}
+
+std::string writeXmltv(const Listings& listings, Seconds from, Seconds to, const Zone& zone) {
+    ChannelProgrammes channels(channelCount());
+    for (std::size_t c = 0; c < channels.size(); ++c) channels[c] = listings.starting(c, from, to);
+    return writeXmltv(channels, zone);
 }
 
 std::string writeXmltvFile(const std::string& fileName, const Listings& listings, Seconds from,
-                           Seconds to) {
-    std::string text = writeXmltv(listings, from, to);
+                           Seconds to, const Zone& zone) {
+    std::string text = writeXmltv(listings, from, to, zone);
     std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
     if (!out) return fileName + ": cannot write: " + std::strerror(errno);
     out.write(text.data(), static_cast<std::streamsize>(text.size()));

@@ -11,11 +11,7 @@
 #include "server/xmltv_read.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool zone = [] {
-        setenv("TZ", "CST-8", 1);
-        return true;
-    }();
-    (void)zone;
+    static const epg::Zone zone = epg::Zone::named("Asia/Shanghai").value_or(epg::Zone::local());
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
     epg::parseXmltvTime(bytes.substr(0, 40));
     epg::parseChannelMap(bytes, "fuzz.map");
@@ -29,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto programmes = listings.starting(0, INT32_MIN, INT32_MAX);
     if (programmes.size() > 200) programmes.resize(200);
     for (auto& p : programmes) p.start = 0;  // one day, whatever the times were
-    auto rows = app::parseSchedule(epg::renderDayPage(0, {1970, 1, 1}, programmes));
+    auto rows = app::parseSchedule(epg::renderDayPage(0, {1970, 1, 1}, programmes, zone));
     if (rows.size() != programmes.size()) std::abort();
     for (std::size_t i = 0; i < rows.size(); ++i)
         if (rows[i].title != epg::shownTitle(programmes[i].title)) std::abort();

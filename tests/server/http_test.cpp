@@ -97,11 +97,12 @@ bool eventually(const std::function<bool()>& done) {
 
 class HttpTest : public ::testing::Test {
   protected:
-    void SetUp() override { useZone(kBeijing); }
+    void SetUp() override { useZone(kUtc); }
 
     void serve(HttpLimits limits = {}) {
-        site_ = std::make_shared<Site>(std::make_shared<SampleListings>(),
-                                       fixedClock(fromLocal({2026, 12, 9}, 600)));
+        site_ =
+            std::make_shared<Site>(std::make_shared<SampleListings>(beijing()),
+                                   fixedClock(fromLocal({2026, 12, 9}, 600, beijing())), beijing());
         server_ = std::make_unique<HttpServer>(site_, limits);
         ASSERT_EQ(server_->listen("127.0.0.1", 0), "");
         server_->start();

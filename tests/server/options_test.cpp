@@ -8,7 +8,7 @@ namespace epg {
 namespace {
 
 TEST(OptionsTest, DefaultsAndValues) {
-    useZone(kBeijing);
+    useZone(kUtc);  // --now is on Beijing time whatever TZ says
     auto r = parseOptions({});
     ASSERT_TRUE(r.options);
     EXPECT_EQ(r.options->host, "127.0.0.1");
@@ -26,7 +26,7 @@ TEST(OptionsTest, DefaultsAndValues) {
     EXPECT_EQ(o.port, 80);
     EXPECT_EQ(o.xmltvSources, (std::vector<std::string>{"a.xml", "b.xml"}));
     EXPECT_EQ(o.mapFile, "m.txt");
-    EXPECT_EQ(o.now, fromLocal({2026, 12, 9}, 20 * 60 + 15) + 30);
+    EXPECT_EQ(o.now, fromLocal({2026, 12, 9}, 20 * 60 + 15, beijing()) + 30);
     EXPECT_EQ(o.threads, 4);
     EXPECT_EQ(o.exportDir, "out");
 

@@ -16,8 +16,10 @@ namespace {
 
 class PageTest : public ::testing::Test {
   protected:
-    void SetUp() override { useZone(kBeijing); }
-    Seconds at(int y, int mo, int d, int h, int mi) { return fromLocal({y, mo, d}, h * 60 + mi); }
+    void SetUp() override { useZone(kUtc); }
+    Seconds at(int y, int mo, int d, int h, int mi) {
+        return fromLocal({y, mo, d}, h * 60 + mi, beijing());
+    }
 };
 
 TEST_F(PageTest, ShownTitleKeepsOrdinaryTitlesAndReplacesWhatTheGuideWouldEat) {
@@ -81,14 +83,14 @@ TEST_F(PageTest, EveryTitleComesBackFromTheGuidesParseAsShown) {
     for (int withDescription = 0; withDescription < 2; ++withDescription)
         for (const char* t : titles) {
             programmes.push_back(
-                {fromLocal(day, minute), 0, t,
+                {fromLocal(day, minute, beijing()), 0, t,
                  withDescription ? "desc </div></div> align='center'> 剧情 <x>" : ""});
             minute += 10;
         }
-    auto rows = app::parseSchedule(renderDayPage(0, day, programmes));
+    auto rows = app::parseSchedule(renderDayPage(0, day, programmes, beijing()));
     ASSERT_EQ(rows.size(), programmes.size());
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        LocalTime lt = toLocal(programmes[i].start);
+        LocalTime lt = toLocal(programmes[i].start, beijing());
         char hhmm[8];
         std::snprintf(hhmm, sizeof hhmm, " %02d:%02d", lt.hour, lt.minute);
         EXPECT_EQ(rows[i].time, hhmm) << i;
@@ -104,7 +106,7 @@ TEST_F(PageTest, PageIsDeclaredGbkAndLinksDescriptions) {
     std::vector<Programme> programmes = {
         {at(2026, 12, 9, 19, 0), 0, "新闻联播", ""},
         {at(2026, 12, 9, 19, 30), 0, "电视剧：渴望（3）", "第3集：<慧芳>回家。"}};
-    std::string page = renderDayPage(0, day, programmes);
+    std::string page = renderDayPage(0, day, programmes, beijing());
     EXPECT_NE(page.find("charset=GBK"), std::string::npos);
     EXPECT_NE(page.find("<div align='center'><div id='e1' >19:00</div><div id='e2' >" +
                         G("新闻联播") + "</div></div>"),
@@ -117,23 +119,25 @@ TEST_F(PageTest, PageIsDeclaredGbkAndLinksDescriptions) {
 }
 
 TEST_F(PageTest, BannerShowsWhatIsOnNow) {
-    Site site(std::make_shared<SampleListings>(), fixedClock(at(2026, 12, 9, 20, 15)));
+    Site site(std::make_shared<SampleListings>(beijing()), fixedClock(at(2026, 12, 9, 20, 15)),
+              beijing());
     auto banner = site.page(kBannerPath);
     ASSERT_TRUE(banner);
     EXPECT_NE(banner->find("charset=GBK"), std::string::npos);
     EXPECT_EQ(banner->find("<script"), std::string::npos);
     EXPECT_NE(banner->find(G("正在播出") + " 2026-12-09 20:15"), std::string::npos);
     // CCTV-1's programme running at 20:15 is named with its start time.
-    auto list = SampleListings().starting(0, at(2026, 12, 9, 8, 0), at(2026, 12, 9, 20, 16));
+    auto list =
+        SampleListings(beijing()).starting(0, at(2026, 12, 9, 8, 0), at(2026, 12, 9, 20, 16));
     ASSERT_FALSE(list.empty());
     EXPECT_NE(banner->find(htmlText(list.back().title)), std::string::npos);
 }
 
 // The whole sample week of every channel through the guide's parse.
 TEST_F(PageTest, EverySampleDayPageParsesBackToItsListings) {
-    auto listings = std::make_shared<SampleListings>();
+    auto listings = std::make_shared<SampleListings>(beijing());
     Seconds now = at(2026, 12, 9, 12, 0);  // a Wednesday
-    Site site(listings, fixedClock(now));
+    Site site(listings, fixedClock(now), beijing());
     Date monday{2026, 12, 7};
     for (std::size_t c = 0; c < channelCount(); ++c) {
         for (int w = 1; w <= 7; ++w) {
@@ -142,8 +146,8 @@ TEST_F(PageTest, EverySampleDayPageParsesBackToItsListings) {
             auto page = site.page(path);
             ASSERT_TRUE(page) << path;
             auto rows = app::parseSchedule(*page);
-            auto expected =
-                listings->starting(c, localMidnight(day), localMidnight(addDays(day, 1)));
+            auto expected = listings->starting(c, localMidnight(day, beijing()),
+                                               localMidnight(addDays(day, 1), beijing()));
             ASSERT_EQ(rows.size(), expected.size()) << path;
             ASSERT_GE(rows.size(), 8u) << path;
             bool six = false;

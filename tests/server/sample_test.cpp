@@ -16,7 +16,7 @@ namespace {
 
 class SampleTest : public ::testing::Test {
   protected:
-    void SetUp() override { useZone(kBeijing); }
+    void SetUp() override { useZone(kUtc); }
 };
 
 std::size_t channelNamed(const std::string& utf8) {
@@ -57,21 +57,22 @@ TEST_F(SampleTest, KindsFollowTheChannelNames) {
 TEST_F(SampleTest, SameDateSameProgrammesOtherDateOthers) {
     Date d{2026, 12, 9};
     for (std::size_t c : {std::size_t{0}, std::size_t{100}, channelCount() - 1}) {
-        auto a = sampleBroadcastDay(c, d);
-        EXPECT_EQ(a, sampleBroadcastDay(c, d));
-        EXPECT_NE(a, sampleBroadcastDay(c, addDays(d, 1)));
+        auto a = sampleBroadcastDay(c, d, beijing());
+        EXPECT_EQ(a, sampleBroadcastDay(c, d, beijing()));
+        EXPECT_NE(a, sampleBroadcastDay(c, addDays(d, 1), beijing()));
     }
-    EXPECT_NE(sampleBroadcastDay(0, d), sampleBroadcastDay(1, d));
+    EXPECT_NE(sampleBroadcastDay(0, d, beijing()), sampleBroadcastDay(1, d, beijing()));
 }
 
 TEST_F(SampleTest, EveryChannelRunsFromSixToPastMidnightWithoutGapsOrOverlaps) {
     Date d{2026, 12, 9};
     for (std::size_t c = 0; c < channelCount(); ++c) {
-        auto day = sampleBroadcastDay(c, d);
+        auto day = sampleBroadcastDay(c, d, beijing());
         ASSERT_GE(day.size(), 10u) << channelNameUtf8(c);
-        EXPECT_EQ(day.front().start, fromLocal(d, 6 * 60)) << channelNameUtf8(c);
-        EXPECT_GT(day.back().stop, localMidnight(addDays(d, 1))) << channelNameUtf8(c);
-        EXPECT_LE(day.back().stop, fromLocal(addDays(d, 1), 6 * 60)) << channelNameUtf8(c);
+        EXPECT_EQ(day.front().start, fromLocal(d, 6 * 60, beijing())) << channelNameUtf8(c);
+        EXPECT_GT(day.back().stop, localMidnight(addDays(d, 1), beijing())) << channelNameUtf8(c);
+        EXPECT_LE(day.back().stop, fromLocal(addDays(d, 1), 6 * 60, beijing()))
+            << channelNameUtf8(c);
         for (std::size_t i = 0; i < day.size(); ++i) {
             EXPECT_LT(day[i].start, day[i].stop);
             EXPECT_FALSE(day[i].title.empty());
@@ -86,7 +87,8 @@ TEST_F(SampleTest, ProgrammesFitTheirChannel) {
     Date d{2026, 12, 9};
     auto titles = [&](const char* name) {
         std::string all;
-        for (const auto& p : sampleBroadcastDay(channelNamed(name), d)) all += p.title + "\n";
+        for (const auto& p : sampleBroadcastDay(channelNamed(name), d, beijing()))
+            all += p.title + "\n";
         return all;
     };
     std::string drama = titles("CCTV-8（电视剧）");
@@ -101,7 +103,7 @@ TEST_F(SampleTest, ProgrammesFitTheirChannel) {
     // Episode numbers climb through the day.
     std::regex ep("(电视剧：.+)（([0-9]+)）");
     std::map<std::string, int> last;  // serial -> last episode seen
-    for (const auto& p : sampleBroadcastDay(channelNamed("CCTV-8（电视剧）"), d)) {
+    for (const auto& p : sampleBroadcastDay(channelNamed("CCTV-8（电视剧）"), d, beijing())) {
         std::smatch m;
         if (std::regex_search(p.title, m, ep)) {
             EXPECT_GT(std::stoi(m[2]), last[m[1]]) << p.title;
@@ -115,17 +117,17 @@ TEST_F(SampleTest, ProgrammesFitTheirChannel) {
 // A week that holds a daylight-saving change: programmes still in order,
 // every one on the page of its local start date, none twice.
 TEST_F(SampleTest, DaylightSavingWeekStaysOrdered) {
-    useZone(kBerlin);
-    SampleListings s;
+    SampleListings s(berlin());
     Date monday{2026, 3, 23};  // clocks go forward on Sunday 29 March
     for (std::size_t c : {std::size_t{0}, std::size_t{12}}) {
         std::set<Seconds> seen;
         for (int w = 0; w < 7; ++w) {
             Date day = addDays(monday, w);
-            auto list = s.starting(c, localMidnight(day), localMidnight(addDays(day, 1)));
+            auto list = s.starting(c, localMidnight(day, berlin()),
+                                   localMidnight(addDays(day, 1), berlin()));
             ASSERT_FALSE(list.empty());
             for (std::size_t i = 0; i < list.size(); ++i) {
-                EXPECT_EQ(toLocal(list[i].start).date, day);
+                EXPECT_EQ(toLocal(list[i].start, berlin()).date, day);
                 if (i > 0) {
                     EXPECT_LT(list[i - 1].start, list[i].start);
                 }

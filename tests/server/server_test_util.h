@@ -15,13 +15,27 @@
 #include <string>
 #include <string_view>
 
+#include "server/civil_time.h"
+
 // The process's local time zone, as a POSIX TZ string (no tz database needed).
+// The server's zone is never this one unless asked for: tests run under UTC
+// and check pages on Beijing time.
 inline void useZone(const char* tz) {
     setenv("TZ", tz, 1);
     tzset();
 }
 inline constexpr const char* kBeijing = "CST-8";
-inline constexpr const char* kBerlin = "CET-1CEST,M3.5.0,M10.5.0/3";
+inline constexpr const char* kUtc = "UTC0";
+
+// Zones of the tz database.
+inline const epg::Zone& beijing() {
+    static const epg::Zone zone = epg::Zone::named("Asia/Shanghai").value();
+    return zone;
+}
+inline const epg::Zone& berlin() {
+    static const epg::Zone zone = epg::Zone::named("Europe/Berlin").value();
+    return zone;
+}
 
 // Whether needle occurs in the GBK text at a character boundary.
 inline bool gbkContains(std::string_view text, std::string_view needle) {

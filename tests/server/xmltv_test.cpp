@@ -21,7 +21,7 @@ namespace {
 
 class XmltvTest : public ::testing::Test {
   protected:
-    void SetUp() override { useZone(kBeijing); }
+    void SetUp() override { useZone(kUtc); }
 
     // Reads text through a map of "path TAB id" lines into fresh listings.
     XmltvResult read(const std::string& xml, const std::string& mapText, StoredListings& into) {
@@ -35,7 +35,8 @@ class XmltvTest : public ::testing::Test {
         return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<tv>\n" + body + "</tv>\n";
     }
     std::vector<Programme> day(const StoredListings& l, std::size_t channel, Date d) {
-        return l.starting(channel, localMidnight(d), localMidnight(addDays(d, 1)));
+        return l.starting(channel, localMidnight(d, beijing()),
+                          localMidnight(addDays(d, 1), beijing()));
     }
 };
 
@@ -80,7 +81,7 @@ TEST_F(XmltvTest, ProgrammesShowInLocalTimeOnTheDayTheyStart) {
     // 20:00 UTC is 04:00 on the 8th in Beijing.
     auto d8 = day(l, 0, {2026, 12, 8});
     ASSERT_EQ(d8.size(), 2u);
-    EXPECT_EQ(toLocal(d8[0].start).hour, 4);
+    EXPECT_EQ(toLocal(d8[0].start, beijing()).hour, 4);
     EXPECT_EQ(d8[1].title, "Late");  // runs past midnight, shown on its start day
     EXPECT_TRUE(day(l, 0, {2026, 12, 9}).empty());
     EXPECT_TRUE(day(l, 0, {2026, 12, 7}).empty());
@@ -207,15 +208,17 @@ TEST_F(XmltvTest, MapFileErrorsNameTheLine) {
 
 // The sample week written as XMLTV and read back serves the same day pages.
 TEST_F(XmltvTest, SampleWeekRoundTripsThroughXmltv) {
-    Seconds now = fromLocal({2026, 12, 9}, 12 * 60);
+    Seconds now = fromLocal({2026, 12, 9}, 12 * 60, beijing());
     Date monday{2026, 12, 7};
-    auto sample = std::make_shared<SampleListings>();
-    std::string xml = writeXmltv(*sample, localMidnight(monday), localMidnight(addDays(monday, 7)));
+    auto sample = std::make_shared<SampleListings>(beijing());
+    std::string xml = writeXmltv(*sample, localMidnight(monday, beijing()),
+                                 localMidnight(addDays(monday, 7), beijing()), beijing());
     auto stored = std::make_shared<StoredListings>();
     XmltvResult r = readXmltv(xml, "sample.xml", identityChannelMap(), *stored);
     ASSERT_TRUE(r.ok) << r.error;
     stored->finish();
-    Site fromSample(sample, fixedClock(now)), fromXmltv(stored, fixedClock(now));
+    Site fromSample(sample, fixedClock(now), beijing()),
+        fromXmltv(stored, fixedClock(now), beijing());
     auto paths = fromSample.pagePaths();
     ASSERT_EQ(paths.size(), channelCount() * 7 + 1);
     for (const auto& path : paths) {

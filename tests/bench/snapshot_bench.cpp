@@ -1,0 +1,115 @@
+// What a snapshot of the sample week costs: the time to render it whole (day
+// pages, banner, gzip twins, XMLTV out), the time of each stage alone, and
+// the memory it holds. Figures only; nothing here is asserted.
+//   snapshot_bench [rounds]
+#include <malloc.h>
+#include <unistd.h>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "server/channels.h"
+#include "server/page_render.h"
+#include "server/resource.h"
+#include "server/sample_listings.h"
+#include "server/snapshot.h"
+#include "server/xmltv_write.h"
+
+namespace {
+
+using namespace epg;
+using Ms = std::chrono::duration<double, std::milli>;
+
+double msSince(std::chrono::steady_clock::time_point t) {
+    return Ms(std::chrono::steady_clock::now() - t).count();
+}
+
+// Resident set size in MiB, from /proc.
+double rssMiB() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1048576.0;
+}
+
+std::size_t bytesOf(const Resource& r) {
+    return r.identity.body.size() + r.identity.headers.size() +
+           (r.gzip ? r.gzip->body.size() + r.gzip->headers.size() : 0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int rounds = argc > 1 ? std::atoi(argv[1]) : 3;
+    Zone zone = Zone::named("Asia/Shanghai").value();
+    SampleListings sample(zone);
+    Seconds now = fromLocal({2026, 12, 9}, 20 * 60 + 15, zone);
+
+    // Memory first, on a fresh process: what one render leaves resident, and
+    // that less what the allocator keeps of the render's scratch.
+    double before = rssMiB();
+    std::shared_ptr<const WeekPages> week = renderWeek(sample, now, zone, now);
+    double grown = rssMiB() - before;
+    malloc_trim(0);
+    double held = rssMiB() - before;
+    double whole = 1e300;
+    for (int i = 0; i < rounds; ++i) {
+        auto t = std::chrono::steady_clock::now();
+        auto again = renderWeek(sample, now, zone, now);
+        whole = std::min(whole, msSince(t));
+    }
+    auto t = std::chrono::steady_clock::now();
+    auto banner = renderBannerPage(sample, now, zone, now);
+    double bannerMs = msSince(t);
+
+    // The stages one by one, on the same week.
+    t = std::chrono::steady_clock::now();
+    ChannelProgrammes programmes(channelCount());
+    for (std::size_t c = 0; c < programmes.size(); ++c)
+        programmes[c] = sample.starting(c, week->from, week->to);
+    double listingsMs = msSince(t);
+    t = std::chrono::steady_clock::now();
+    std::size_t pageBytes = 0, gzipBytes = 0;
+    for (std::size_t i = 0; i < week->days.size(); ++i) {
+        const auto& p = programmes[i / 7];
+        Date day = addDays(week->monday, static_cast<int>(i % 7));
+        Seconds from = localMidnight(day, zone), to = localMidnight(addDays(day, 1), zone);
+        std::vector<Programme> today;
+        for (const auto& x : p)
+            if (x.start >= from && x.start < to) today.push_back(x);
+        pageBytes += renderDayPage(i / 7, day, today, zone).size();
+    }
+    double pagesMs = msSince(t);
+    t = std::chrono::steady_clock::now();
+    for (const auto& r : week->days) gzipBytes += gzipped(r.identity.body).size();
+    double gzipMs = msSince(t);
+    t = std::chrono::steady_clock::now();
+    for (const auto& r : week->days) entityTagOf(r.identity.body);
+    double tagMs = msSince(t);
+    t = std::chrono::steady_clock::now();
+    std::string xml = writeXmltv(programmes, zone);
+    double xmlMs = msSince(t);
+    t = std::chrono::steady_clock::now();
+    std::string xmlGz = gzipped(xml);
+    double xmlGzMs = msSince(t);
+
+    std::size_t held2 = bytesOf(*banner) + bytesOf(week->xmltv) + bytesOf(week->xmltvGz);
+    for (const auto& r : week->days) held2 += bytesOf(r);
+    std::printf("sample week: %zu day pages of %zu channels\n", week->days.size(), channelCount());
+    std::printf("whole snapshot (pages, gzip, tags, XMLTV, its gzip): %.0f ms (best of %d)\n",
+                whole, rounds);
+    std::printf("  banner alone:            %8.2f ms\n", bannerMs);
+    std::printf("  listings of the week:    %8.1f ms\n", listingsMs);
+    std::printf("  day pages (identity):    %8.1f ms, %zu bytes\n", pagesMs, pageBytes);
+    std::printf("  gzip of the day pages:   %8.1f ms, %zu bytes\n", gzipMs, gzipBytes);
+    std::printf("  entity tags:             %8.1f ms\n", tagMs);
+    std::printf("  XMLTV document:          %8.1f ms, %zu bytes\n", xmlMs, xml.size());
+    std::printf("  gzip of the XMLTV:       %8.1f ms, %zu bytes\n", xmlGzMs, xmlGz.size());
+    std::printf(
+        "bytes held by the snapshot: %.1f MiB; resident set grew by %.1f MiB "
+        "(%.1f MiB once the allocator gives back the render's scratch)\n",
+        static_cast<double>(held2) / 1048576.0, grown, held);
+    return 0;
+}
