@@ -80,6 +80,49 @@ TEST_F(CliTest, BadOptionsExitWithTwoAndSayWhy) {
     EXPECT_NE(r.err.find("--listen wants HOST:PORT"), std::string::npos) << r.err;
     EXPECT_EQ(runEpgd({"--frobnicate"}).exitCode, 2);
     EXPECT_EQ(runEpgd({"--help"}).exitCode, 0);
+    r = runEpgd({"--tz", "Mars/Olympus", "--export", (dir_ / "out").string()});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("unknown time zone \"Mars/Olympus\""), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir_ / "out"));
+}
+
+// The process runs on UTC: pages, the week and --now follow --tz (Beijing
+// time unless told otherwise), never the host's TZ.
+TEST_F(CliTest, PagesAreOnTheServersZoneWhateverTheHostSays) {
+    fs::path xml = dir_ / "l.xml";
+    std::ofstream(xml) << "<tv><programme channel=\"programys/TV_1/Channel_1/\" "
+                          "start=\"20261209190000 +0800\"><title>Evening</title></programme>"
+                          "<programme channel=\"programys/TV_1/Channel_1/\" "
+                          "start=\"20261210013000 +0800\"><title>Night</title></programme></tv>\n";
+    struct Case {
+        std::vector<std::string> tz;
+        const char* now;                                        // on that zone's clock
+        std::vector<std::pair<const char*, const char*>> rows;  // page, start time
+    } cases[] = {
+        // Sunday 23:00 in Beijing (15:00 UTC): still the week of the 7th.
+        {{}, "2026-12-13T23:00:00", {{"W3.htm", "19:00"}, {"W4.htm", "01:30"}}},
+        {{"--tz", "Europe/London"},
+         "2026-12-09T12:00:00",
+         {{"W3.htm", "11:00"}, {"W3.htm", "17:30"}}},
+        {{"--tz", "America/New_York"},
+         "2026-12-09T12:00:00",
+         {{"W3.htm", "06:00"}, {"W3.htm", "12:30"}}},
+    };
+    for (const auto& c : cases) {
+        fs::path out = dir_ / "out";
+        fs::remove_all(out);
+        std::vector<std::string> args = {"--xmltv", xml.string(), "--now",
+                                         c.now,     "--export",   out.string()};
+        args.insert(args.end(), c.tz.begin(), c.tz.end());
+        Outcome r = runEpgd(args);
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        for (const auto& [file, row] : c.rows) {
+            std::string page = readFile(out / "programys/TV_1/Channel_1" / file);
+            EXPECT_NE(page.find(std::string("<div id='e1' >") + row + "</div>"), std::string::npos)
+                << c.now << ' ' << file << ' ' << row << '\n'
+                << page;
+        }
+    }
 }
 
 TEST_F(CliTest, BrokenInputsAreRefusedNamingFileAndLine) {
@@ -120,6 +163,13 @@ TEST_F(CliTest, ExportOfSampleAndOfItsXmltvAreTheSame) {
         ASSERT_EQ(readFile(e.path()), readFile(b / rel)) << rel;
     }
     EXPECT_EQ(files, 2 * (215u * 7 + 2));  // pages, banner and epg.xml, each with its .gz
+    // Every .gz is its twin, gzipped: what nginx's gzip_static will send.
+    for (const auto& e : fs::recursive_directory_iterator(a)) {
+        if (e.path().extension() != ".gz") continue;
+        fs::path twin = e.path();
+        twin.replace_extension();
+        ASSERT_EQ(gunzip(readFile(e.path())), readFile(twin)) << e.path();
+    }
     EXPECT_TRUE(fs::exists(a / "soft/down/a1.html"));
     EXPECT_TRUE(fs::exists(a / "programjw/TV_/Channel_290/W7.htm"));
     std::size_t everything = 0;

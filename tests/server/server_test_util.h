@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <chrono>
 #include <cstdint>
@@ -35,6 +36,26 @@ inline const epg::Zone& beijing() {
 inline const epg::Zone& berlin() {
     static const epg::Zone zone = epg::Zone::named("Europe/Berlin").value();
     return zone;
+}
+
+// The bytes of a gzip stream, or "<not gzip>" when it is not one whole stream.
+inline std::string gunzip(std::string_view gz) {
+    z_stream z{};
+    if (inflateInit2(&z, 15 + 16) != Z_OK) return "<not gzip>";
+    std::string out;
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(gz.data()));
+    z.avail_in = static_cast<uInt>(gz.size());
+    int rc = Z_OK;
+    char buf[65536];
+    while (rc == Z_OK) {
+        z.next_out = reinterpret_cast<Bytef*>(buf);
+        z.avail_out = sizeof buf;
+        rc = inflate(&z, Z_NO_FLUSH);
+        out.append(buf, sizeof buf - z.avail_out);
+    }
+    bool whole = rc == Z_STREAM_END && z.avail_in == 0;
+    inflateEnd(&z);
+    return whole ? out : "<not gzip>";
 }
 
 // Whether needle occurs in the GBK text at a character boundary.
