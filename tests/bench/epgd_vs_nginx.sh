@@ -3,8 +3,11 @@
 #   [ROUNDS=3] bash tests/bench/epgd_vs_nginx.sh [build dir] [threads] [connections] [seconds]
 # tvguide-epgd against nginx serving the --export output of the same listings,
 # on this machine, in the same run: keep-alive, the same number of worker
-# threads/processes, wrk cycling through every day page. Prints requests/s
-# and p99 latency of both and their ratio. Only 127.0.0.1 is ever contacted.
+# threads/processes, wrk cycling through every day page. Two sets of rounds:
+# identity (requests as the guide sends them) and gzip (Accept-Encoding:
+# gzip; nginx sends the exported .gz files with gzip_static). Prints
+# requests/s and p99 latency of both and their ratio. Only 127.0.0.1 is ever
+# contacted.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$root/build}
@@ -35,15 +38,20 @@ chmod -R a+rX "$work"
 
 # Every day page, in catalogue order, for wrk to cycle through.
 (cd "$work/www" && find . -name 'W?.htm' | sed 's|^\.||' | sort) > "$work/paths.txt"
-cat > "$work/cycle.lua" <<LUA
+for encoding in identity gzip; do
+  headers='{}'
+  [[ $encoding == gzip ]] && headers='{["Accept-Encoding"] = "gzip"}'
+  cat > "$work/cycle-$encoding.lua" <<LUA
 local paths = {}
 for line in io.lines("$work/paths.txt") do paths[#paths + 1] = line end
+local headers = $headers
 local i = 0
 request = function()
   i = i % #paths + 1
-  return wrk.format("GET", paths[i])
+  return wrk.format("GET", paths[i], headers)
 end
 LUA
+done
 
 mkdir -p "$work/nginx"
 cat > "$work/nginx/nginx.conf" <<CONF
@@ -61,6 +69,7 @@ http {
   keepalive_requests 1000000;
   open_file_cache max=4096 inactive=60s;
   charset gbk;
+  gzip_static on;
   client_body_temp_path $work/nginx/body;
   proxy_temp_path $work/nginx/proxy;
   fastcgi_temp_path $work/nginx/fastcgi;
@@ -84,17 +93,26 @@ for port in $port_a $port_b; do
   done
 done
 
-# Both must serve the same bytes, or the comparison means nothing.
+# Both must serve the same bytes, in both encodings, or the comparison means
+# nothing.
 probe=$(sed -n '100p' "$work/paths.txt")
-if ! cmp -s <(curl -s "http://127.0.0.1:$port_a$probe") <(curl -s "http://127.0.0.1:$port_b$probe"); then
-  echo "bench: tvguide-epgd and nginx serve different bytes for $probe" >&2
+for accept in identity gzip; do
+  if ! cmp -s <(curl -s -H "Accept-Encoding: $accept" "http://127.0.0.1:$port_a$probe") \
+              <(curl -s -H "Accept-Encoding: $accept" "http://127.0.0.1:$port_b$probe"); then
+    echo "bench: tvguide-epgd and nginx serve different $accept bytes for $probe" >&2
+    exit 1
+  fi
+done
+if ! curl -s -D - -o /dev/null -H "Accept-Encoding: gzip" "http://127.0.0.1:$port_b$probe" |
+    grep -qi '^content-encoding: gzip'; then
+  echo "bench: nginx does not send the .gz files (gzip_static)" >&2
   exit 1
 fi
 
-# One wrk run; prints "requests/s p99-in-ms".
+# One wrk run against port $1 in encoding $2; prints "requests/s p99-in-ms".
 measure() {
   local out rps p99 unit
-  out=$(wrk -t "$threads" -c "$conns" -d "${secs}s" --latency -s "$work/cycle.lua" "http://127.0.0.1:$1/")
+  out=$(wrk -t "$threads" -c "$conns" -d "${secs}s" --latency -s "$work/cycle-$2.lua" "http://127.0.0.1:$1/")
   rps=$(awk '/^Requests\/sec/ {print $2}' <<<"$out")
   p99=$(awk '$1 == "99%" {print $2}' <<<"$out")
   unit=${p99//[0-9.]/}
@@ -106,25 +124,31 @@ measure() {
   echo "$rps $p99"
 }
 
-# Warm both (epgd renders pages on first request, nginx fills its caches).
-wrk -t "$threads" -c "$conns" -d 2s -s "$work/cycle.lua" "http://127.0.0.1:$port_a/" >/dev/null
-wrk -t "$threads" -c "$conns" -d 2s -s "$work/cycle.lua" "http://127.0.0.1:$port_b/" >/dev/null
+# Warm both (nginx fills its caches in both encodings).
+for encoding in identity gzip; do
+  for port in $port_a $port_b; do
+    wrk -t "$threads" -c "$conns" -d 2s -s "$work/cycle-$encoding.lua" "http://127.0.0.1:$port/" >/dev/null
+  done
+done
 
 echo "pages: $(wc -l < "$work/paths.txt"), wrk: $threads threads, $conns connections, ${secs}s per run; server threads/workers: $threads"
-printf '%-6s %-14s %14s %12s\n' round server requests/s p99-ms
-sum_a=0; sum_b=0; p_a=0; p_b=0
 rounds=${ROUNDS:-3}
-for round in $(seq "$rounds"); do
-  read -r ra pa < <(measure $port_a)
-  read -r rb pb < <(measure $port_b)
-  printf '%-6s %-14s %14s %12s\n' "$round" tvguide-epgd "$ra" "$pa" "$round" nginx "$rb" "$pb"
-  sum_a=$(awk -v a="$sum_a" -v b="$ra" 'BEGIN {print a + b}')
-  sum_b=$(awk -v a="$sum_b" -v b="$rb" 'BEGIN {print a + b}')
-  p_a=$(awk -v a="$p_a" -v b="$pa" 'BEGIN {print a + b}')
-  p_b=$(awk -v a="$p_b" -v b="$pb" 'BEGIN {print a + b}')
+for encoding in identity gzip; do
+  echo "== $encoding"
+  printf '%-6s %-14s %14s %12s\n' round server requests/s p99-ms
+  sum_a=0; sum_b=0; p_a=0; p_b=0
+  for round in $(seq "$rounds"); do
+    read -r ra pa < <(measure $port_a $encoding)
+    read -r rb pb < <(measure $port_b $encoding)
+    printf '%-6s %-14s %14s %12s\n' "$round" tvguide-epgd "$ra" "$pa" "$round" nginx "$rb" "$pb"
+    sum_a=$(awk -v a="$sum_a" -v b="$ra" 'BEGIN {print a + b}')
+    sum_b=$(awk -v a="$sum_b" -v b="$rb" 'BEGIN {print a + b}')
+    p_a=$(awk -v a="$p_a" -v b="$pa" 'BEGIN {print a + b}')
+    p_b=$(awk -v a="$p_b" -v b="$pb" 'BEGIN {print a + b}')
+  done
+  awk -v n="$rounds" -v a="$sum_a" -v b="$sum_b" -v pa="$p_a" -v pb="$p_b" 'BEGIN {
+    printf "mean   tvguide-epgd %14.0f %12.3f\n", a / n, pa / n
+    printf "mean   nginx        %14.0f %12.3f\n", b / n, pb / n
+    printf "ratio epgd/nginx: requests/s %.2f, p99 latency %.2f\n", a / b, pa / pb
+  }'
 done
-awk -v n="$rounds" -v a="$sum_a" -v b="$sum_b" -v pa="$p_a" -v pb="$p_b" 'BEGIN {
-  printf "mean   tvguide-epgd %14.0f %12.3f\n", a / n, pa / n
-  printf "mean   nginx        %14.0f %12.3f\n", b / n, pb / n
-  printf "ratio epgd/nginx: requests/s %.2f, p99 latency %.2f\n", a / b, pa / pb
-}'
