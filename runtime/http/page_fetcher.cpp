@@ -5,7 +5,13 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstdlib>
+#include <new>
+#include <optional>
+#include <string>
 #include <string_view>
+
+#include "runtime/values/allocation_failure.h"
 
 namespace rt {
 
@@ -37,17 +43,27 @@ struct Sink {
     std::size_t cap;
     Clock::duration stallLimit;
     Clock::time_point lastByte;
+    bool capped = false;
+    std::size_t failedAllocation = 0;  // the body size that could not be held
 };
 
 // Keeps bytes up to the cap; past it, taking fewer bytes than offered makes
-// libcurl end the transfer, and what was kept is the result.
+// libcurl end the transfer, and what was kept is the result. No exception may
+// cross libcurl, so a failed allocation ends the transfer the same way and is
+// thrown once libcurl has returned.
 std::size_t collect(char* data, std::size_t size, std::size_t count, void* user) {
     auto* sink = static_cast<Sink*>(user);
     sink->lastByte = Clock::now();
     const std::size_t offered = size * count;
     const std::size_t room = sink->cap - std::min(sink->cap, sink->out->size());
     const std::size_t take = std::min(offered, room);
-    sink->out->insert(sink->out->end(), data, data + take);
+    try {
+        sink->out->insert(sink->out->end(), data, data + take);
+    } catch (const std::bad_alloc&) {
+        sink->failedAllocation = sink->out->size() + take;
+        return 0;
+    }
+    sink->capped = take < offered;
     return take;
 }
 
@@ -93,20 +109,73 @@ std::string requestUrl(const Text& url) {
     return out;
 }
 
+// The host of a URL libcurl accepts, lower-cased; empty when it has none.
+std::string hostOf(const std::string& url) {
+    CURLU* parts = curl_url();
+    if (!parts) return {};
+    std::string host;
+    char* found = nullptr;
+    if (curl_url_set(parts, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
+        curl_url_get(parts, CURLUPART_HOST, &found, 0) == CURLUE_OK) {
+        host = found;
+        curl_free(found);
+    }
+    curl_url_cleanup(parts);
+    std::transform(host.begin(), host.end(), host.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return host;
+}
+
+bool isLoopback(const std::string& host) {
+    return host == "localhost" || host.starts_with("127.") || host == "[::1]";
+}
+
+// The proxy libcurl should be told of, beyond what it reads itself: libcurl
+// skips the upper-case HTTP_PROXY, because under CGI a request header could
+// set it; outside a CGI request it is honoured like the lower-case one.
+// nullopt: leave the choice to libcurl.
+std::optional<std::string> proxyFor(const std::string& url) {
+    const std::string host = hostOf(url);
+    if (isLoopback(host)) return std::string();  // direct
+    if (!url.starts_with("http://") || std::getenv("http_proxy") || std::getenv("REQUEST_METHOD"))
+        return std::nullopt;
+    const char* upper = std::getenv("HTTP_PROXY");
+    if (!upper || !*upper) return std::nullopt;
+    return std::string(upper);
+}
+
+FetchOutcome outcomeOf(CURLcode code, long status, const Sink& sink, Clock::duration elapsed,
+                       Clock::duration deadline) {
+    switch (code) {
+        case CURLE_OK:
+            return status >= 200 && status <= 299 ? FetchOutcome::Complete
+                                                  : FetchOutcome::HttpError;
+        case CURLE_WRITE_ERROR:
+            return sink.capped ? FetchOutcome::TooLarge : FetchOutcome::CutShort;
+        case CURLE_ABORTED_BY_CALLBACK: return FetchOutcome::TimedOut;  // the stall watch
+        case CURLE_OPERATION_TIMEDOUT:
+            return elapsed >= deadline ? FetchOutcome::DeadlinePassed : FetchOutcome::TimedOut;
+        default:
+            // An answer had begun: what came is the start of a body.
+            return status > 0 ? FetchOutcome::CutShort : FetchOutcome::NotFetched;
+    }
+}
+
 }  // namespace
 
 PageFetcher::PageFetcher(FetchLimits limits) : limits_(limits) {}
 PageFetcher::~PageFetcher() = default;
 
-Bytes PageFetcher::fetch(const Text& url) {
-    Bytes body;
+FetchResult PageFetcher::fetchPage(const Text& url) {
+    FetchResult result;
+    Bytes& body = result.body;
     const std::string target = requestUrl(url);
-    if (target.empty()) return body;
+    if (target.empty()) return result;
 
     if (!handle_) {
         auto opened = std::make_unique<Handle>();
         opened->curl = curl_easy_init();
-        if (!opened->curl) return body;  // the next fetch tries again
+        if (!opened->curl) return result;  // the next fetch tries again
         handle_ = std::move(opened);
     }
     CURL* curl = handle_->curl;
@@ -115,7 +184,7 @@ Bytes PageFetcher::fetch(const Text& url) {
     HeaderList headers;
     if (!headers.add("Accept: */*") || !headers.add("Cache-Control: no-cache") ||
         !headers.add("Pragma: no-cache"))
-        return body;
+        return result;
     Sink sink{curl, &body, limits_.maxBodyBytes, limits_.stallTimeout, Clock::now()};
 
     bool ok = curl_easy_setopt(curl, CURLOPT_URL, target.c_str()) == CURLE_OK;
@@ -125,8 +194,8 @@ Bytes PageFetcher::fetch(const Text& url) {
     ok = ok && curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L) == CURLE_OK;
     ok = ok && curl_easy_setopt(curl, CURLOPT_USERAGENT, kUserAgent) == CURLE_OK;
     ok = ok && curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.list) == CURLE_OK;
-    ok = ok && curl_easy_setopt(curl, CURLOPT_PROXY, "") ==
-                   CURLE_OK;  // direct, whatever the environment says
+    if (const auto proxy = proxyFor(target))
+        ok = ok && curl_easy_setopt(curl, CURLOPT_PROXY, proxy->c_str()) == CURLE_OK;
     ok = ok && curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L) == CURLE_OK;
     ok = ok && curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L) == CURLE_OK;
     ok = ok && curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK;
@@ -134,6 +203,8 @@ Bytes PageFetcher::fetch(const Text& url) {
     ok = ok && curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
     ok = ok && curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
                                 static_cast<long>(limits_.connectTimeout.count())) == CURLE_OK;
+    ok = ok && curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS,
+                                static_cast<long>(limits_.deadline.count())) == CURLE_OK;
     ok = ok && curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &headerArrived) == CURLE_OK;
     ok = ok && curl_easy_setopt(curl, CURLOPT_HEADERDATA, &sink) == CURLE_OK;
     ok = ok && curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &watchStall) == CURLE_OK;
@@ -141,12 +212,18 @@ Bytes PageFetcher::fetch(const Text& url) {
     ok = ok && curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L) == CURLE_OK;
     ok = ok && curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &collect) == CURLE_OK;
     ok = ok && curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink) == CURLE_OK;
-    if (!ok) return body;
+    if (!ok) return result;
 
-    // The outcome does not matter: whatever arrived before a failure is the body.
-    curl_easy_perform(curl);
+    // Whatever arrived before a failure is the body; the outcome says why it ended.
+    const Clock::time_point started = Clock::now();
+    const CURLcode code = curl_easy_perform(curl);
+    const Clock::duration elapsed = Clock::now() - started;
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);  // the list dies with this call
-    return body;
+    if (sink.failedAllocation != 0) throw AllocationFailure(sink.failedAllocation);
+    if (curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.status) != CURLE_OK)
+        result.status = 0;
+    result.outcome = outcomeOf(code, result.status, sink, elapsed, limits_.deadline);
+    return result;
 }
 
 }  // namespace rt

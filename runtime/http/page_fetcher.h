@@ -3,13 +3,16 @@
 // A PageFetcher owns one libcurl handle, opened on the first fetch and reused
 // by every later one; a program keeps one fetcher for its whole run. Each fetch
 // is a blocking "GET" over HTTP/1.0 with the runtime's user agent and
-// "Accept: */*", never answered from a cache and never through a proxy. Only
-// http and https (certificates checked) are fetched.
+// "Accept: */*", never answered from a cache. Only http and https
+// (certificates checked) are fetched. Proxies come from the environment as in
+// any libcurl program (http_proxy, https_proxy, all_proxy, no_proxy; also
+// HTTP_PROXY outside a CGI request); loopback hosts are always reached
+// directly, since no proxy can reach this machine's loopback.
 //
-// Nothing is reported: any status returns its body, a transfer that breaks or
-// stalls returns the bytes read until then, and every other failure returns
-// empty bytes. The caller cannot tell a partial body from a whole one. Not
-// thread-safe: one thread uses a fetcher at a time.
+// The body rules: any status returns its body, a transfer that breaks, stalls
+// or passes the deadline returns the bytes read until then, and every other
+// failure returns empty bytes. fetchPage says, beside the body, how the
+// transfer ended. Not thread-safe: one thread uses a fetcher at a time.
 #pragma once
 
 #include <chrono>
@@ -23,8 +26,26 @@ namespace rt {
 struct FetchLimits {
     std::chrono::milliseconds connectTimeout{60'000};
     std::chrono::milliseconds stallTimeout{30'000};  // no byte for this long ends the transfer
+    std::chrono::milliseconds deadline{120'000};     // from the start of the request to the end
     long maxRedirects = 10;
     std::size_t maxBodyBytes = 32u << 20;  // the first bytes up to this are kept
+};
+
+enum class FetchOutcome {
+    Complete,        // the whole body of a 2xx answer
+    HttpError,       // the whole body of an answer outside 2xx
+    NotFetched,      // no http(s) URL, no connection, no answer
+    TimedOut,        // nothing arrived for the connect or stall time-out
+    DeadlinePassed,  // the transfer was still running at the deadline
+    CutShort,        // closed or reset mid-body, fewer bytes than announced
+    TooLarge,        // the body passed the size cap
+};
+
+struct FetchResult {
+    Bytes body;
+    FetchOutcome outcome = FetchOutcome::NotFetched;
+    long status = 0;  // the last HTTP status seen, 0 for none
+    bool complete() const { return outcome == FetchOutcome::Complete; }
 };
 
 inline constexpr const char* kUserAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
@@ -36,11 +57,13 @@ class PageFetcher {
     PageFetcher(const PageFetcher&) = delete;
     PageFetcher& operator=(const PageFetcher&) = delete;
 
-    // The body of `url` (up to its first NUL; anything after '#' is not sent).
-    // The URL must begin with http:// or https://; blanks in it travel as %20,
-    // bytes outside ASCII percent-encoded. An empty URL returns empty bytes
-    // without touching the network.
-    Bytes fetch(const Text& url);
+    // The body of `url` (up to its first NUL; anything after '#' is not sent)
+    // and how the transfer ended. The URL must begin with http:// or https://;
+    // blanks in it travel as %20, bytes outside ASCII percent-encoded. An empty
+    // URL returns empty bytes without touching the network. A body that cannot
+    // be held throws rt::AllocationFailure.
+    FetchResult fetchPage(const Text& url);
+    Bytes fetch(const Text& url) { return fetchPage(url).body; }
 
     // Whether the libcurl handle has been opened (by a fetch that got that far).
     bool isOpen() const { return handle_ != nullptr; }

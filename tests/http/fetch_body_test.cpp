@@ -1,10 +1,17 @@
 // Bodies as servers send them: any status, any framing, broken, stalled, huge.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "runtime/http/page_fetcher.h"
+#include "runtime/values/allocation_failure.h"
 #include "tests/support/test_http_server.h"
 
 namespace {
@@ -117,6 +124,51 @@ TEST(FetchBody, DefaultCapIs32MiB) {
     ASSERT_EQ(body.size(), kCap);
     EXPECT_EQ(body[kCap - 1], 'h');
     EXPECT_EQ(body[kCap - 8], 'a');
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+// The address space this process has mapped, in bytes.
+std::size_t mappedBytes() {
+    std::ifstream statm("/proc/self/statm");
+    std::size_t pages = 0;
+    statm >> pages;
+    return pages * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+}
+
+// A body that does not fit the memory left ends the fetch with the size it
+// needed, thrown only once libcurl is out of the way.
+TEST(FetchBody, ABodyThatCannotBeHeldIsAnAllocationFailureWithItsSize) {
+    if (kAddressSanitizer) GTEST_SKIP() << "AddressSanitizer ends the process itself";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(([] {
+                    TestHttpServer server;
+                    server.route("/huge", Response::generated(30u << 20, "abcdefgh"));
+                    rt::PageFetcher fetcher;
+                    // 48 MB more: the server's thread and a 16 MB body fit, the
+                    // step to a 32 MB buffer does not.
+                    const rlim_t limit = mappedBytes() + (48u << 20);
+                    const rlimit rl{limit, limit};
+                    if (::setrlimit(RLIMIT_AS, &rl) != 0) std::_Exit(2);
+                    try {
+                        fetcher.fetchPage(server.url("huge"));
+                    } catch (const rt::AllocationFailure& failure) {
+                        std::fprintf(stderr, "could not hold %zu bytes\n", failure.bytes());
+                        std::_Exit(failure.bytes() > (1u << 20) ? 3 : 4);
+                    }
+                    std::_Exit(0);
+                }()),
+                ::testing::ExitedWithCode(3), "could not hold [0-9]+ bytes");
 }
 
 }  // namespace

@@ -131,6 +131,15 @@ Response Response::droppingAfter(std::uint64_t bodyBytes) && {
     dropAfter = bodyBytes;
     return std::move(*this);
 }
+Response Response::resettingAfter(std::uint64_t bodyBytes) && {
+    dropAfter = bodyBytes;
+    resetOnDrop = true;
+    return std::move(*this);
+}
+Response Response::trickling(std::chrono::milliseconds perByte) && {
+    trickle = perByte;
+    return std::move(*this);
+}
 Response Response::stallBeforeResponse(std::chrono::milliseconds d) && {
     stallFor = d;
     stallBeforeHead = true;
@@ -247,7 +256,9 @@ bool TestHttpServer::State::sendBody(int fd, const Response& r) {
     const std::uint64_t total = r.bodySize();
     const std::uint64_t end = r.dropAfter ? std::min(*r.dropAfter, total) : total;
     const bool chunked = r.framing == Response::Framing::Chunked;
-    const std::uint64_t piece = chunked ? std::max<std::size_t>(r.chunkSize, 1) : 64 * 1024;
+    const std::uint64_t piece = r.trickle.count() > 0 ? 1
+                                : chunked             ? std::max<std::size_t>(r.chunkSize, 1)
+                                                      : 64 * 1024;
     std::string buf;
     std::uint64_t sent = 0;
     bool stalled = false;
@@ -276,8 +287,15 @@ bool TestHttpServer::State::sendBody(int fd, const Response& r) {
         }
         if (!sendAll(fd, buf)) return false;
         sent = next;
+        if (r.trickle.count() > 0 && sent < end && !stall(r.trickle)) return false;
     }
-    if (end < total) return false;  // dropped on purpose
+    if (end < total) {  // dropped on purpose
+        if (r.resetOnDrop) {
+            const linger abort{1, 0};  // closing now sends a reset
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+        }
+        return false;
+    }
     return !chunked || sendAll(fd, "0\r\n\r\n");
 }
 

@@ -55,8 +55,11 @@ struct Response {
     Framing framing = Framing::ContentLength;
     std::size_t chunkSize = 4096;
     // Close the connection after this many body bytes (the announced length
-    // stays that of the whole body).
+    // stays that of the whole body); with resetOnDrop, reset it instead.
     std::optional<std::uint64_t> dropAfter;
+    bool resetOnDrop = false;
+    // When set, the body goes out one byte at a time, this long apart.
+    std::chrono::milliseconds trickle{0};
     // Send nothing for stallFor, before the status line (stallAt empty) or
     // after stallAt body bytes; then carry on.
     std::chrono::milliseconds stallFor{0};
@@ -71,6 +74,8 @@ struct Response {
     Response withHeader(std::string name, std::string value) &&;
     Response withFraming(Framing f) &&;
     Response droppingAfter(std::uint64_t bodyBytes) &&;
+    Response resettingAfter(std::uint64_t bodyBytes) &&;
+    Response trickling(std::chrono::milliseconds perByte) &&;
     Response stallBeforeResponse(std::chrono::milliseconds d) &&;
     Response stallAfter(std::uint64_t bodyBytes, std::chrono::milliseconds d) &&;
 
