@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "runtime/values/value.h"
@@ -46,6 +47,12 @@ class Backend {
     // Blocks until a message is queued (true) or the deadline passes (false).
     // A queued quit message does not count: nothing behind it is dispatched.
     virtual bool waitForMessage(Clock::time_point deadline) = 0;
+
+    // Runs `tick` once with the attached runtime, dispatched like a message,
+    // once `due` has come. A timer alone does not keep a loop or a wait
+    // without deadline going, is not run past a queued quit message, and is
+    // dropped when the runtime detaches.
+    virtual void postTimer(Clock::time_point due, std::function<void(Runtime&)> tick) = 0;
 
     // Shows the fatal report (GBK) and returns once the user has seen it.
     virtual void showFatalReport(const Text& report) = 0;

@@ -58,6 +58,8 @@ enum class Change {
     Rows,
     Columns,
     Selection,  // ListView
+    Marks,      // ListView marked row
+    Scroll,     // ListView row to bring into view
     Groups,
     CurrentGroup,  // OutlookBar
     Parts,         // StatusBar

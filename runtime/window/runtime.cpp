@@ -233,6 +233,11 @@ void Runtime::processPendingMessages() {
     backend_.processPendingMessages();
 }
 
+void Runtime::startTimer(std::chrono::milliseconds delay, std::function<void(Runtime&)> tick) {
+    if (reportingFatal_) return;
+    backend_.postTimer(backend_.now() + delay, std::move(tick));
+}
+
 void Runtime::fatal(std::optional<std::int32_t> number, const Text& message) {
     // A second error while the first is shown only ends the process sooner.
     if (!reportingFatal_) {

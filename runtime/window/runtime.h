@@ -25,6 +25,7 @@
 // state through control(), controls() and record().
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -70,6 +71,8 @@ class Runtime {
     // queue ran dry first (headless), leaving everything as it is.
     std::optional<int> runMessageLoop();
     void processPendingMessages();
+    // Runs `tick` once after `delay`, dispatched like a message (Backend::postTimer).
+    void startTimer(std::chrono::milliseconds delay, std::function<void(Runtime&)> tick);
     [[noreturn]] void fatal(std::optional<std::int32_t> number, const Text& message);
     Backend& backend() { return backend_; }
 
@@ -96,6 +99,10 @@ class Runtime {
                          std::optional<Text> text);
     void listSelectRow(ControlRef list, std::int32_t row);
     void listSetColumnTitle(ControlRef list, std::int32_t column, std::optional<Text> title);
+    // A display mark on a row (-1: none), and scrolling a row into view;
+    // neither selects nor raises anything.
+    void listSetMarkedRow(ControlRef list, std::int32_t row);
+    void listShowRow(ControlRef list, std::int32_t row);
     // --- OutlookBar commands
     bool outlookAddGroup(ControlRef bar, const Text& title, ControlRef content,
                          std::optional<std::int32_t> position = {},

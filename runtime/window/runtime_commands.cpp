@@ -54,6 +54,23 @@ void Runtime::listSetColumnTitle(ControlRef list, std::int32_t column, std::opti
     if (lv && lv->setColumnTitle(column, title.value_or(Text{}))) changed(*c, Change::Columns);
 }
 
+void Runtime::listSetMarkedRow(ControlRef list, std::int32_t row) {
+    Control* c = live(list);
+    ListView* lv = c ? c->as<ListView>() : nullptr;
+    if (!lv) return;
+    const std::int32_t before = lv->markedRow();
+    lv->setMarkedRow(row);
+    if (lv->markedRow() != before) changed(*c, Change::Marks);
+}
+
+void Runtime::listShowRow(ControlRef list, std::int32_t row) {
+    Control* c = live(list);
+    ListView* lv = c ? c->as<ListView>() : nullptr;
+    if (!lv) return;
+    lv->setShownRow(row);
+    if (lv->shownRow() >= 0) changed(*c, Change::Scroll);
+}
+
 void Runtime::statusSetPartText(ControlRef bar, std::int32_t part, std::optional<Text> text) {
     Control* c = live(bar);
     StatusBar* sb = c ? c->as<StatusBar>() : nullptr;

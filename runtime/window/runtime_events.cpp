@@ -2,8 +2,12 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <new>
+#include <optional>
 
+#include "runtime/values/allocation_failure.h"
 #include "runtime/values/gbk.h"
+#include "runtime/window/fatal_report.h"
 #include "runtime/window/runtime.h"
 
 namespace rt {
@@ -41,7 +45,14 @@ EventOutcome Runtime::raiseEvent(ControlRef source, std::int32_t event, EventArg
     // Nested dispatch (a handler pumping messages) restores the outer source.
     const auto outer = eventSource_;
     eventSource_ = source;
-    std::optional<std::int32_t> value = handlers_[static_cast<std::size_t>(handler)](*this, args);
+    std::optional<std::int32_t> value;
+    try {
+        value = handlers_[static_cast<std::size_t>(handler)](*this, args);
+    } catch (const std::bad_alloc& failure) {
+        // The handler, the runtime under it or a backend ran out of memory:
+        // the runtime's report, never an exception into the backend's loop.
+        fatal(std::nullopt, allocationFailureMessage(failedAllocationSize(failure)));
+    }
     eventSource_ = outer;
     return EventOutcome{true, value};
 }
@@ -98,6 +109,23 @@ std::int32_t headerAt(const Control& bar, const OutlookBar& ob, std::int32_t y) 
         if (y >= top && y < top + h) return i;
     }
     return -1;
+}
+
+// The list's own handling of a navigation key (Up, Down, PageUp, PageDown,
+// Home, End): whether the focus moved; nullopt for any other key. A page is
+// the rows the list shows, less one, so one row of context stays in view.
+std::optional<bool> navigate(const Control& c, ListView& lv, std::int32_t keyCode) {
+    const std::int32_t header = lv.design.headerHidden ? 0 : ListView::kHeaderHeight;
+    const std::int32_t page = std::max(1, (c.height - header) / ListView::kRowHeight - 1);
+    switch (keyCode) {
+        case 0x26: return lv.moveFocus(-1);     // Up
+        case 0x28: return lv.moveFocus(1);      // Down
+        case 0x21: return lv.moveFocus(-page);  // PageUp
+        case 0x22: return lv.moveFocus(page);   // PageDown
+        case 0x24: return lv.moveFocusTo(0);    // Home
+        case 0x23: return lv.moveFocusTo(static_cast<std::int32_t>(lv.rows().size()) - 1);  // End
+        default: return std::nullopt;
+    }
 }
 
 }  // namespace
@@ -172,10 +200,10 @@ void Runtime::userKey(ControlRef ref, std::int32_t keyCode, std::int32_t keys) {
     if (!suppressed(raiseEvent(ref, event::kKeyDown, args))) {
         if (Control* c = live(ref)) {
             ++c->ownInputProcessed;
-            if (auto* lv = c->as<ListView>(); lv && (keyCode == 0x26 || keyCode == 0x28)) {
-                const bool moved = lv->moveFocus(keyCode == 0x26 ? -1 : 1);
+            auto* lv = c->as<ListView>();
+            if (const auto moved = lv ? navigate(*c, *lv, keyCode) : std::nullopt) {
                 changed(*c, Change::Selection);
-                if (moved) raiseEvent(ref, event::kCurrentRowChanged);
+                if (*moved) raiseEvent(ref, event::kCurrentRowChanged);
             } else if (lv && keyCode == 0x0D && lv->focusedRow() >= 0) {
                 raiseEvent(ref, event::kRowActivated);  // Enter activates the focused row
             }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
@@ -16,6 +17,7 @@
 #include "qt_test_app.h"
 #include "runtime/backend/qt/qt_backend.h"
 #include "runtime/backend/qt/qt_html_viewer.h"
+#include "runtime/backend/qt/qt_list_view.h"
 #include "runtime/backend/qt/qt_outlook_bar.h"
 #include "runtime/backend/qt/qt_style.h"
 #include "runtime/backend/qt/qt_text.h"
@@ -35,7 +37,15 @@ constexpr rt::ControlRef ref(std::uint32_t unit) {
     return {kWin, unit};
 }
 
-enum Handler { kRowChanged, kListPress, kLabelPress, kGroupOpened, kRowActivated, kHandlerCount };
+enum Handler {
+    kRowChanged,
+    kListPress,
+    kLabelPress,
+    kGroupOpened,
+    kRowActivated,
+    kLabelDoubleClick,
+    kHandlerCount
+};
 
 rt::UnitRecord unit(std::uint32_t id, std::uint32_t type, std::array<int, 4> geometry,
                     rt::Bytes data, std::vector<rt::EventBinding> events = {}) {
@@ -73,7 +83,7 @@ rt::WindowTemplate smallWindow(const std::string& pageUrl) {
     rt::LabelData ld;
     ld.caption = G("星期五");
     w.units.push_back(unit(kLabel, rt::unit_type::kLabel, {220, 10, 60, 24}, rt::encode(ld),
-                           {{-1, kLabelPress}}));
+                           {{-1, kLabelPress}, {-3, kLabelDoubleClick}}));
     w.units.push_back(unit(kBar, rt::unit_type::kOutlookBar, {10, 170, 200, 200},
                            rt::encode(rt::OutlookBarData{}), {{1, kGroupOpened}}));
     w.units.push_back(
@@ -114,6 +124,11 @@ class QtBackendTest : public ::testing::Test {
             labelPresses_.push_back({a[0], a[1], a[2]});
             return std::nullopt;
         };
+        handlers[kLabelDoubleClick] = [this](rt::Runtime&,
+                                             rt::EventArgs) -> std::optional<std::int32_t> {
+            ++labelDoubleClicks_;
+            return std::nullopt;
+        };
         handlers[kGroupOpened] = [this](rt::Runtime&,
                                         rt::EventArgs a) -> std::optional<std::int32_t> {
             groupEvents_.push_back(a[0]);
@@ -141,6 +156,7 @@ class QtBackendTest : public ::testing::Test {
     int activations_ = 0;
     bool suppressListPress_ = false;
     std::vector<std::array<std::int32_t, 3>> labelPresses_;
+    int labelDoubleClicks_ = 0;
     std::vector<std::int32_t> groupEvents_;
     int exitRuns_ = 0;
 };
@@ -165,9 +181,23 @@ TEST_F(QtBackendTest, RowChangesRaiseOneEventEachAndProgramChangesDoNotEcho) {
     EXPECT_EQ(rowEvents_, 3);
     EXPECT_EQ(runtime_->control(ref(kList))->as<rt::ListView>()->focusedRow(), 2);
     EXPECT_EQ(l->currentIndex().row(), 2);
-    QTest::keyClick(l, Qt::Key_PageDown);  // no model movement for it, and none of the view's own
-    EXPECT_EQ(rowEvents_, 3);
-    EXPECT_EQ(l->currentIndex().row(), 2);
+    // The page keys, Home and End move through the model as the arrows do
+    // (150 pixels show 7 rows: a page is 6).
+    struct Step {
+        Qt::Key key;
+        int row;
+        int events;
+    };
+    const Step steps[] = {{Qt::Key_PageDown, 3, 4}, {Qt::Key_Home, 0, 5},   {Qt::Key_Home, 0, 5},
+                          {Qt::Key_End, 3, 6},      {Qt::Key_PageUp, 0, 7}, {Qt::Key_Down, 1, 8},
+                          {Qt::Key_End, 3, 9},      {Qt::Key_Up, 2, 10}};
+    for (const Step& s : steps) {
+        QTest::keyClick(l, s.key);
+        EXPECT_EQ(runtime_->control(ref(kList))->as<rt::ListView>()->focusedRow(), s.row) << s.key;
+        EXPECT_EQ(l->currentIndex().row(), s.row) << s.key;
+        EXPECT_EQ(rowEvents_, s.events) << s.key;
+    }
+    rowEvents_ = 3;
 
     // A handler that answers false to the press keeps the list as it is.
     suppressListPress_ = true;
@@ -208,6 +238,48 @@ TEST_F(QtBackendTest, LabelPressCarriesPointAndKeys) {
               (std::array<std::int32_t, 3>{7, 9, rt::key_state::kCtrl | rt::key_state::kShift}));
     runtime_->writeProperty(ref(kLabel), 16, rt::Colour{255});
     EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+}
+
+// One press and then the double-click event: a double click on a day label
+// is one download, not two.
+TEST_F(QtBackendTest, DoubleClickOnALabelIsOnePressThenTheDoubleClick) {
+    QWidget* label = backend_.widget(ref(kLabel));
+    // As the window system delivers one: press, release, double click, release.
+    QTest::mousePress(label, Qt::LeftButton, {}, QPoint(5, 6));
+    QTest::mouseRelease(label, Qt::LeftButton, {}, QPoint(5, 6));
+    QTest::mouseDClick(label, Qt::LeftButton, {}, QPoint(5, 6));
+    QTest::mouseRelease(label, Qt::LeftButton, {}, QPoint(5, 6));
+    EXPECT_EQ(labelPresses_.size(), 1u);
+    EXPECT_EQ(labelDoubleClicks_, 1);
+}
+
+// The row on air: bold on a tint of the highlight colour, whatever colours
+// the palette (the skin's) has; the rows' texts are unchanged.
+TEST_F(QtBackendTest, TheMarkedRowIsDrawnOnATintAndScrolledTo) {
+    for (int i = 0; i < 20; ++i) runtime_->listInsertRow(ref(kList), {});
+    QTreeWidget* l = list(kList);
+    const auto background = [&](int row) {
+        const QRect r = l->visualItemRect(l->topLevelItem(row));
+        return l->viewport()->grab().toImage().pixelColor(r.right() - 3, r.center().y());
+    };
+    const QColor plain = background(1);
+    runtime_->listSetMarkedRow(ref(kList), 1);
+    QTest::qWait(20);
+    const QColor tint = rt::qt::ListViewWidget::markColour(l->palette());
+    EXPECT_NE(tint, plain);
+    EXPECT_EQ(background(1), tint);
+    EXPECT_EQ(background(2), plain);
+    EXPECT_EQ(l->topLevelItem(1)->text(0), QStringLiteral("row 1"));
+
+    backend_.setSystemColours({{13, 0x00204080}});  // COLOR_HIGHLIGHT, as a skin sets it
+    QTest::qWait(20);
+    EXPECT_EQ(background(1), rt::qt::ListViewWidget::markColour(l->palette()));
+    EXPECT_NE(background(1), tint);
+
+    EXPECT_EQ(l->verticalScrollBar()->value(), 0);
+    runtime_->listShowRow(ref(kList), 20);
+    EXPECT_GT(l->verticalScrollBar()->value(), 0);
+    EXPECT_TRUE(l->viewport()->rect().intersects(l->visualItemRect(l->topLevelItem(20))));
 }
 
 TEST_F(QtBackendTest, RollUpMenuOpensGroupsAndReportsEveryHeaderClick) {

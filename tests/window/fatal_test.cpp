@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
+#include <new>
 
+#include "runtime/values/allocation_failure.h"
 #include "runtime/window/fatal_report.h"
 #include "runtime/window/template/template_codec.h"
 #include "small_window.h"
@@ -135,6 +138,58 @@ TEST(FatalDeath, InsideAHandlerNoFurtherEventsAndNoExitRoutine) {
         }()),
         ExitedWithCode(255),
         "^运行时出错!\r\n\r\n错误代码：1\r\n\r\n错误信息：数组成员引用下标超出定义范围\r\n$");
+}
+
+// An allocation that fails anywhere under a handler ends in the runtime's
+// report, with the size where it is known, never in an exception's abort.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+void* volatile allocationSink = nullptr;  // keeps the failing allocation from being elided
+
+TEST(FatalDeath, AnAllocationFailureInsideAHandler) {
+    struct Case {
+        std::function<void()> fail;
+        const char* report;
+    };
+    const Case cases[] = {
+        {[] { throw std::bad_alloc(); }, "分配 0 字节内存失败!"},
+        {[] { throw rt::AllocationFailure(1234567); }, "分配 1234567 字节内存失败!"},
+        {[] {  // a real one: no machine has 4 EiB
+             allocationSink = ::operator new (std::size_t{1} << 62);
+             ::operator delete(allocationSink);
+         },
+         "分配 0 字节内存失败!"},
+    };
+    for (const Case& c : cases) {
+        // AddressSanitizer ends a process that asks for 4 EiB itself.
+        if (kAddressSanitizer && &c == &cases[2]) continue;
+        EXPECT_EXIT(([&] {
+                        Harness h;
+                        h.actions[hLabelPress] = [&](rt::Runtime&) { c.fail(); };
+                        h.rt().setExitRoutine([] { std::_Exit(4); });
+                        h.load();
+                        h.backend.postMousePress(Harness::ref(kLabel), 1, 1);
+                        h.rt().runMessageLoop();
+                        std::_Exit(5);
+                    }()),
+                    ExitedWithCode(255),
+                    std::string("^运行时出错!\r\n\r\n错误信息：") + c.report + "\r\n$");
+    }
+}
+
+TEST(FatalDeath, AnAllocationFailureOutsideAnyRuntime) {
+    EXPECT_EXIT(rt::exitOnAllocationFailure(42), ExitedWithCode(255),
+                "^运行时出错!\r\n\r\n错误信息：分配 42 字节内存失败!\r\n$");
 }
 
 }  // namespace

@@ -336,6 +336,69 @@ TEST(ListInput, ClicksAndKeysMoveTheFocusAndRaiseEventZeroOnce) {
     EXPECT_EQ(h.calls[1].args, (std::vector<std::int32_t>{x, y, 0}));
 }
 
+TEST(ListInput, PageKeysHomeAndEndMoveTheFocusAsArrowsDo) {
+    Harness h;
+    h.load();
+    const ControlRef list = Harness::ref(kChannels);
+    for (int i = 0; i < 37; ++i) h.rt().listInsertRow(list, {});  // 40 rows
+    // 300 pixels of list below a 24-pixel header show 15 rows: a page is 14.
+    using B = rt::HeadlessBackend;
+    struct Step {
+        std::int32_t key;
+        std::int32_t row;
+        bool raised;
+    };
+    const Step steps[] = {
+        {B::kKeyPageDown, 0, true},  // from no focus: the first row
+        {B::kKeyPageDown, 14, true},  {B::kKeyPageDown, 28, true}, {B::kKeyPageDown, 39, true},
+        {B::kKeyPageDown, 39, false}, {B::kKeyPageUp, 25, true},   {B::kKeyHome, 0, true},
+        {B::kKeyHome, 0, false},      {B::kKeyPageUp, 0, false},   {B::kKeyEnd, 39, true},
+        {B::kKeyEnd, 39, false},      {B::kKeyUp, 38, true},
+    };
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+        const std::size_t before = h.count(hRowChanged);
+        h.backend.postKey(list, steps[i].key);
+        h.rt().processPendingMessages();
+        EXPECT_EQ(h.list(kChannels).focusedRow(), steps[i].row) << "step " << i;
+        EXPECT_EQ(h.list(kChannels).currentRow(), steps[i].row) << "step " << i;
+        EXPECT_EQ(h.count(hRowChanged) - before, steps[i].raised ? 1u : 0u) << "step " << i;
+    }
+    EXPECT_EQ(h.count(hListKey), std::size(steps));
+    // An empty list has nowhere to go.
+    h.rt().listDeleteAllRows(list);
+    h.backend.postKey(list, B::kKeyEnd);
+    h.rt().processPendingMessages();
+    EXPECT_EQ(h.list(kChannels).focusedRow(), -1);
+}
+
+TEST(ListCommands, TheMarkedRowIsADisplayMarkOnly) {
+    Harness h;
+    h.load();
+    const ControlRef prog = Harness::ref(kProgram);
+    for (const char* t : {"a", "b", "c"}) h.rt().listInsertRow(prog, {.text = t});
+    const std::size_t events = h.calls.size();
+    h.rt().listSetMarkedRow(prog, 1);
+    h.rt().listShowRow(prog, 1);
+    EXPECT_EQ(h.list(kProgram).markedRow(), 1);
+    EXPECT_EQ(h.list(kProgram).shownRow(), 1);
+    EXPECT_EQ(h.list(kProgram).currentRow(), -1);
+    EXPECT_EQ(h.calls.size(), events);
+    h.rt().listInsertRow(prog, {.position = 0, .text = "z"});  // the mark stays on "b"
+    EXPECT_EQ(h.list(kProgram).markedRow(), 2);
+    h.rt().listSetMarkedRow(prog, 9);  // no such row: no mark
+    EXPECT_EQ(h.list(kProgram).markedRow(), -1);
+    h.rt().listSetMarkedRow(prog, 0);
+    h.rt().listDeleteAllRows(prog);
+    EXPECT_EQ(h.list(kProgram).markedRow(), -1);
+    EXPECT_EQ(h.list(kProgram).shownRow(), -1);
+    std::vector<rt::Change> seen;
+    for (const auto& c : h.backend.changes())
+        if (c.ref == prog && (c.what == rt::Change::Marks || c.what == rt::Change::Scroll))
+            seen.push_back(c.what);
+    EXPECT_EQ(seen, (std::vector<rt::Change>{rt::Change::Marks, rt::Change::Scroll,
+                                             rt::Change::Marks, rt::Change::Marks}));
+}
+
 TEST(ListInput, ARowFarBeyondTheListIsBelowTheRowsNotAWrappedRow) {
     Harness h;
     h.load();
@@ -550,6 +613,30 @@ TEST(HeadlessClock, AWaitWithoutDeadlineOnAnEmptyQueueReturnsAtOnce) {
         b.post([](rt::Runtime&) {}, b.now() + 20ms);  // something scheduled: the wait ends there
         EXPECT_TRUE(b.waitForMessage(rt::Backend::Clock::time_point::max())) << fake;
     }
+}
+
+TEST(HeadlessClock, TimersRunWhenDueButKeepNoLoopOrEndlessWaitGoing) {
+    using namespace std::chrono_literals;
+    Harness h;
+    h.load();
+    auto& b = h.backend;
+    const auto t0 = b.now();
+    std::vector<int> ticks;
+    h.rt().startTimer(60s, [&](rt::Runtime&) { ticks.push_back(60); });
+    h.rt().startTimer(10s, [&](rt::Runtime&) { ticks.push_back(10); });
+    EXPECT_FALSE(h.rt().runMessageLoop().has_value());  // ran dry: timers alone do not count
+    EXPECT_EQ(b.now(), t0);
+    EXPECT_FALSE(b.waitForMessage(rt::Backend::Clock::time_point::max()));
+    EXPECT_TRUE(ticks.empty());
+    // A pause dispatches the timers falling inside it, in time order.
+    const auto deadline = t0 + 30s;
+    while (b.waitForMessage(deadline)) h.rt().processPendingMessages();
+    EXPECT_EQ(ticks, (std::vector<int>{10}));
+    // A loop with input behind a timer runs the timer on the way.
+    b.postMousePress(Harness::ref(kLabel), 1, 1, 0, t0 + 90s);
+    EXPECT_FALSE(h.rt().runMessageLoop().has_value());
+    EXPECT_EQ(ticks, (std::vector<int>{10, 60}));
+    EXPECT_EQ(h.count(hLabelPress), 1u);
 }
 
 TEST(BackendSync, ProgramChangesAreReportedToTheBackend) {

@@ -61,11 +61,17 @@ std::optional<std::size_t> HeadlessBackend::nextDue() {
     return best;
 }
 
-std::optional<Backend::Clock::time_point> HeadlessBackend::nextScheduled() const {
+std::optional<Backend::Clock::time_point> HeadlessBackend::nextScheduled(bool timers) const {
     std::optional<Clock::time_point> t;
     for (const Message& m : queue_)
-        if (!t || m.due < *t) t = m.due;
+        if ((timers || !m.timer) && (!t || m.due < *t)) t = m.due;
     return t;
+}
+
+void HeadlessBackend::postTimer(Clock::time_point due, std::function<void(Runtime&)> tick) {
+    Message m{due, 0, std::nullopt, std::move(tick)};
+    m.timer = true;
+    enqueue(std::move(m));
 }
 
 std::size_t HeadlessBackend::queuedCount() const {
@@ -100,9 +106,9 @@ std::optional<int> HeadlessBackend::runLoop() {
             if (runtime_ && m.action) m.action(*runtime_);
             continue;
         }
-        auto next = nextScheduled();
-        if (!next) return std::nullopt;  // nothing queued and nobody to queue more
-        sleepUntil(*next);
+        // Nothing queued and nobody to queue more: timers alone wait.
+        if (!nextScheduled(false)) return std::nullopt;
+        sleepUntil(*nextScheduled());
     }
 }
 
@@ -122,7 +128,8 @@ bool HeadlessBackend::waitForMessage(Clock::time_point deadline) {
         if (deadline != Clock::time_point::max()) sleepUntil(deadline);
         return false;
     }
-    auto next = nextScheduled();
+    // Without deadline only a message can end the wait, never a timer alone.
+    auto next = nextScheduled(deadline != Clock::time_point::max());
     if (next && *next <= deadline) {
         sleepUntil(*next);
         return true;

@@ -6,7 +6,7 @@
 // next scheduled message or to the deadline. So a click scheduled at
 // start + 100 ms arrives inside a 500 ms pause at once and deterministically.
 // A wait without deadline and nothing scheduled returns false at once, since
-// no user can queue anything meanwhile.
+// no user can queue anything meanwhile; timers alone do not count.
 #pragma once
 
 #include <chrono>
@@ -37,11 +37,15 @@ class HeadlessBackend : public Backend {
     void postMousePress(ControlRef ref, std::int32_t x, std::int32_t y, std::int32_t keys = 0,
                         When at = {});
     void postRowClick(ControlRef list, std::int32_t row, When at = {});
-    void postKey(ControlRef ref, std::int32_t keyCode, When at = {});  // e.g. kKeyUp, kKeyDown
+    void postKey(ControlRef ref, std::int32_t keyCode, When at = {});  // e.g. kKeyUp, kKeyHome
     void postHeaderClick(ControlRef bar, std::int32_t group, When at = {});
     void postClose(std::uint32_t windowId, When at = {});
     void post(Action action, When at = {});
 
+    static constexpr std::int32_t kKeyPageUp = 0x21;
+    static constexpr std::int32_t kKeyPageDown = 0x22;
+    static constexpr std::int32_t kKeyEnd = 0x23;
+    static constexpr std::int32_t kKeyHome = 0x24;
     static constexpr std::int32_t kKeyUp = 0x26;
     static constexpr std::int32_t kKeyDown = 0x28;
 
@@ -68,6 +72,7 @@ class HeadlessBackend : public Backend {
     std::optional<int> runLoop() override;
     Clock::time_point now() override;
     bool waitForMessage(Clock::time_point deadline) override;
+    void postTimer(Clock::time_point due, std::function<void(Runtime&)> tick) override;
     void showFatalReport(const Text& report) override;  // to stderr, as UTF-8
 
   private:
@@ -76,11 +81,12 @@ class HeadlessBackend : public Backend {
         std::uint64_t seq = 0;
         std::optional<int> quitCode;  // set: the quit message
         Action action;
+        bool timer = false;  // does not keep the queue from running dry
     };
     void enqueue(Message m);
     // Index of the next due message, if any.
     std::optional<std::size_t> nextDue();
-    std::optional<Clock::time_point> nextScheduled() const;
+    std::optional<Clock::time_point> nextScheduled(bool timers = true) const;
     void sleepUntil(Clock::time_point t);
 
     Options options_;

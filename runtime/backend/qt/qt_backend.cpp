@@ -1,5 +1,6 @@
 #include "runtime/backend/qt/qt_backend.h"
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdio>
@@ -35,7 +36,8 @@ struct SyncScope {
 };
 }  // namespace
 
-QtBackend::QtBackend() : inputs_(std::make_unique<qt::InputCounter>()) {
+QtBackend::QtBackend()
+    : inputs_(std::make_unique<qt::InputCounter>()), timers_(std::make_unique<QObject>()) {
     // Closing the last window ends the program through the runtime's quit
     // message, not by Qt on its own.
     QGuiApplication::setQuitOnLastWindowClosed(false);
@@ -285,6 +287,14 @@ bool QtBackend::waitForMessage(Clock::time_point deadline) {
 }
 
 // --- fatal report
+
+void QtBackend::postTimer(Clock::time_point due, std::function<void(Runtime&)> tick) {
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - Clock::now());
+    QTimer::singleShot(std::max(wait, std::chrono::milliseconds(0)), timers_.get(),
+                       [this, tick = std::move(tick)] {
+                           if (runtime_ && !reportingFatal_ && !quitCode_) tick(*runtime_);
+                       });
+}
 
 void QtBackend::showFatalReport(const Text& report) {
     reportingFatal_ = true;  // no input reaches the runtime from here on

@@ -76,6 +76,7 @@ class QtBackend : public Backend {
     std::optional<int> runLoop() override;
     Clock::time_point now() override { return Clock::now(); }
     bool waitForMessage(Clock::time_point deadline) override;
+    void postTimer(Clock::time_point due, std::function<void(Runtime&)> tick) override;
     void showFatalReport(const Text& report) override;
 
   private:
@@ -97,6 +98,7 @@ class QtBackend : public Backend {
     std::function<std::map<int, std::uint32_t>()> colourSource_;
     std::optional<std::uint64_t> appliedGeneration_;
     std::unique_ptr<qt::InputCounter> inputs_;
+    std::unique_ptr<QObject> timers_;  // pending timers die with the backend
     QEventLoop* loop_ = nullptr;
     std::optional<int> quitCode_;  // the quit message, while it is queued
     bool reportingFatal_ = false;

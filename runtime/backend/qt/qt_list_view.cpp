@@ -15,15 +15,27 @@ namespace rt::qt {
 
 namespace {
 
-// Rows as high as the model lays them out, so a press lands where it shows.
-class RowHeightDelegate : public QStyledItemDelegate {
+// Rows as high as the model lays them out, so a press lands where it shows;
+// the marked row bold on its tint.
+class RowDelegate : public QStyledItemDelegate {
   public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    explicit RowDelegate(ListViewWidget* list) : QStyledItemDelegate(list), list_(list) {}
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         QSize s = QStyledItemDelegate::sizeHint(option, index);
         s.setHeight(ListView::kRowHeight);
         return s;
     }
+
+  protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.row() != list_->markedRow()) return;
+        option->font.setBold(true);
+        option->backgroundBrush = ListViewWidget::markColour(option->palette);
+    }
+
+  private:
+    const ListViewWidget* list_;
 };
 
 Qt::Alignment columnAlignment(std::int32_t a) {
@@ -43,7 +55,7 @@ ListViewWidget::ListViewWidget(QtBackend& backend, ControlRef ref, QWidget* pare
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setAllColumnsShowFocus(true);
     setDragEnabled(false);
-    setItemDelegate(new RowHeightDelegate(this));
+    setItemDelegate(new RowDelegate(this));
     header()->setSectionsMovable(false);
     header()->setStretchLastSection(false);
     header()->setSectionsClickable(false);
@@ -63,6 +75,7 @@ void ListViewWidget::sync(const Control& c, Change what) {
         syncColumns(*lv);
         syncRows(*lv);
         syncSelection(*lv);
+        syncMark(*lv);
         return;
     }
     switch (what) {
@@ -70,10 +83,31 @@ void ListViewWidget::sync(const Control& c, Change what) {
         case Change::Rows:
             syncRows(*lv);
             syncSelection(*lv);
+            syncMark(*lv);
             break;
         case Change::Selection: syncSelection(*lv); break;
+        case Change::Marks: syncMark(*lv); break;
+        case Change::Scroll:
+            if (QTreeWidgetItem* item = topLevelItem(lv->shownRow()))
+                scrollToItem(item, QAbstractItemView::PositionAtTop);
+            break;
         default: break;
     }
+}
+
+QColor ListViewWidget::markColour(const QPalette& palette) {
+    // A light tint keeps the list's own text colour readable on it.
+    const QColor base = palette.color(QPalette::Active, QPalette::Base);
+    const QColor highlight = palette.color(QPalette::Active, QPalette::Highlight);
+    auto mix = [](int b, int h) { return (b * 2 + h) / 3; };
+    return QColor(mix(base.red(), highlight.red()), mix(base.green(), highlight.green()),
+                  mix(base.blue(), highlight.blue()));
+}
+
+void ListViewWidget::syncMark(const ListView& lv) {
+    if (markedRow_ == lv.markedRow()) return;
+    markedRow_ = lv.markedRow();
+    viewport()->update();
 }
 
 void ListViewWidget::syncDesign(const ListView& lv) {

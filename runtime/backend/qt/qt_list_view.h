@@ -3,7 +3,9 @@
 // The widget never changes its own selection. A left press or a navigation
 // key goes to the runtime (userMousePress / userKey), whose model moves the
 // focus and raises the current-row event once per change; the new selection
-// then comes back through sync() with the widget's signals blocked.
+// then comes back through sync() with the widget's signals blocked. A marked
+// row is drawn bold on a tint of the palette's highlight colour, taken when it
+// is painted, so it follows the skin's colours.
 #pragma once
 
 #include <QTreeWidget>
@@ -20,6 +22,9 @@ class ListViewWidget : public QTreeWidget, public ControlWidget {
 
     // The row under a viewport point; the row count below the last row.
     int rowAtPoint(QPoint viewportPoint) const;
+    int markedRow() const { return markedRow_; }
+    // The background of a marked row in this palette.
+    static QColor markColour(const QPalette& palette);
 
   protected:
     void mousePressEvent(QMouseEvent* e) override;
@@ -37,7 +42,9 @@ class ListViewWidget : public QTreeWidget, public ControlWidget {
     void syncSelection(const ListView& lv);
     // Where the model places a press on `row` (its hit test reads y only).
     QPoint modelPoint(int row) const;
+    void syncMark(const ListView& lv);
     bool designShown_ = false;
+    int markedRow_ = -1;
 };
 
 }  // namespace rt::qt

@@ -145,6 +145,13 @@ void LabelWidget::mouseReleaseEvent(QMouseEvent* e) {
     rt->userMouseRelease(ref_, p.x(), p.y(), keyStateOf(e->modifiers()));
 }
 
+void LabelWidget::mouseDoubleClickEvent(QMouseEvent* e) {
+    Runtime* rt = runtime();
+    if (!rt || e->button() != Qt::LeftButton) return;
+    const QPoint p = e->position().toPoint();
+    rt->userDoubleClick(ref_, p.x(), p.y(), keyStateOf(e->modifiers()));
+}
+
 // --- slider
 
 SliderWidget::SliderWidget(QtBackend& backend, ControlRef ref, QWidget* parent)

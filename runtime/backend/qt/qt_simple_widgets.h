@@ -51,6 +51,9 @@ class LabelWidget : public QLabel, public ControlWidget {
   protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+    // The second press of a double click is the double-click event only:
+    // QWidget's own handler would deliver it as another press.
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
 };
 
 class SliderWidget : public QSlider, public ControlWidget {

@@ -35,7 +35,10 @@ std::int32_t ListView::insertRow(const InsertRowArgs& args) {
         static_cast<std::size_t>(*args.position) < rows_.size())
         at = static_cast<std::size_t>(*args.position);
     rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(at), std::move(row));
-    return static_cast<std::int32_t>(at);
+    const auto index = static_cast<std::int32_t>(at);
+    if (marked_ >= index) ++marked_;
+    if (shown_ >= index) ++shown_;
+    return index;
 }
 
 Text ListView::cellText(std::int32_t row, std::int32_t column) const {
@@ -96,6 +99,13 @@ bool ListView::moveFocus(std::int32_t delta) {
     const std::int32_t last = static_cast<std::int32_t>(rows_.size()) - 1;
     const std::int32_t from = focusedRow();
     const std::int32_t to = from < 0 ? 0 : std::clamp(from + delta, 0, last);
+    selectOnly(to);
+    return focusRow(to);
+}
+
+bool ListView::moveFocusTo(std::int32_t row) {
+    if (rows_.empty()) return false;
+    const std::int32_t to = std::clamp(row, 0, static_cast<std::int32_t>(rows_.size()) - 1);
     selectOnly(to);
     return focusRow(to);
 }

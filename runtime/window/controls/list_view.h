@@ -48,9 +48,13 @@ class ListView {
     void addColumn(ListColumn column) { columns_.push_back(std::move(column)); }
 
     // Returns the new row's index; an omitted, negative or too large position
-    // appends.
+    // appends. A marked row moves down with rows inserted at or before it.
     std::int32_t insertRow(const InsertRowArgs& args);
-    void deleteAllRows() { rows_.clear(); }
+    void deleteAllRows() {
+        rows_.clear();
+        marked_ = -1;
+        shown_ = -1;
+    }
 
     // The whole text of (row, column); empty for a missing row or column.
     Text cellText(std::int32_t row, std::int32_t column) const;
@@ -66,9 +70,19 @@ class ListView {
     // User click: a row becomes the only selected one and the focused one; a
     // click below the rows clears the selection. True when the focus moved.
     bool click(std::int32_t row);
-    // Arrow key: moves the focus (and the selection) by delta rows, clamped.
-    // True when the focus moved.
+    // Arrow and page keys: moves the focus (and the selection) by delta rows,
+    // clamped; from no focus to row 0. True when the focus moved.
     bool moveFocus(std::int32_t delta);
+    // Home and End: focus and selection to `row`, clamped into the rows.
+    bool moveFocusTo(std::int32_t row);
+
+    // A display mark on one row (shown emphasised; no selection or event).
+    // -1 or a missing row clears it.
+    void setMarkedRow(std::int32_t row) { marked_ = validRow(row) ? row : -1; }
+    std::int32_t markedRow() const { return marked_; }
+    // The row last asked to be scrolled into view (-1 none), for the display.
+    void setShownRow(std::int32_t row) { shown_ = validRow(row) ? row : -1; }
+    std::int32_t shownRow() const { return shown_; }
 
     std::int32_t currentRow() const;  // first selected row, -1 if none
     std::int32_t focusedRow() const;  // -1 if none
@@ -86,6 +100,8 @@ class ListView {
 
     std::vector<ListColumn> columns_;
     std::vector<ListViewRow> rows_;
+    std::int32_t marked_ = -1;
+    std::int32_t shown_ = -1;
 };
 
 }  // namespace rt
