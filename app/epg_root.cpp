@@ -4,15 +4,16 @@
 
 namespace app {
 
-rt::Text chooseEpgRoot(const std::optional<std::string>& commandLine) {
+rt::Text chooseEpgRoot(const std::optional<std::string>& commandLine,
+                       const std::optional<std::string>& settingsFile) {
     rt::Text root;
     if (commandLine && !commandLine->empty()) {
         root = *commandLine;
     } else if (const char* env = std::getenv("TVGUIDE_EPG_ROOT"); env && *env) {
         root = env;
+    } else if (settingsFile && !settingsFile->empty()) {
+        root = *settingsFile;
     } else {
-        // The settings file's root, once there is one, is read here: after the
-        // environment, before the built-in root.
         return kBuiltInEpgRoot;
     }
     // Catalogue paths are appended directly, so the root must end in "/".

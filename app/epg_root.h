@@ -12,8 +12,9 @@ namespace app {
 inline constexpr const char* kBuiltInEpgRoot = "http://127.0.0.1:8610/";
 
 // The first root given and not empty of: the command line's --epg-root,
-// TVGUIDE_EPG_ROOT, the built-in root; a missing final "/" is added. Read once
-// by the caller and kept.
-rt::Text chooseEpgRoot(const std::optional<std::string>& commandLine);
+// TVGUIDE_EPG_ROOT, the settings file's root, the built-in root; a missing
+// final "/" is added. Read once by the caller and kept.
+rt::Text chooseEpgRoot(const std::optional<std::string>& commandLine,
+                       const std::optional<std::string>& settingsFile = std::nullopt);
 
 }  // namespace app

@@ -89,6 +89,7 @@ void Guide::created(rt::Runtime& rt) {
 
     const rt::Text date = formatDateTime(rt::datePart(services_.now()));
     rt.statusSetPartText(ui::kStatusBar, 1, rt::joinTexts({date, " ", values_.startupWeekday}));
+    checkOnAirAtNextMinute(rt);
 }
 
 void Guide::groupOpened(rt::Runtime& rt) {

@@ -11,6 +11,11 @@
 // pump after its download or in the parse's pause) runs its own load there;
 // the newest load wins and the waiting one then leaves the program list alone,
 // so the list holds the newest day's rows exactly once.
+//
+// A download that fails (no answer, cut short, timed out, a status outside
+// 2xx) shows the offline copy of that page when there is one, else what came;
+// the status bar says which. While the list shows today's page, the row on air
+// is marked and kept current by a check at every full minute.
 #pragma once
 
 #include <array>
@@ -18,6 +23,8 @@
 #include <functional>
 #include <vector>
 
+#include "app/page_cache.h"
+#include "runtime/http/page_fetcher.h"
 #include "runtime/values/value.h"
 #include "runtime/window/runtime.h"
 
@@ -25,10 +32,13 @@ namespace app {
 
 // What the guide needs from around it; each is called on the GUI thread.
 struct GuideServices {
-    std::function<rt::Bytes(const rt::Text& url)> fetch;        // body, or empty on any failure
+    std::function<rt::FetchResult(const rt::Text& url)> fetch;  // body and how the fetch ended
     std::function<rt::DateTime()> now;                          // the local date and time
     std::function<void(rt::Runtime&, int milliseconds)> delay;  // waits, dispatching messages
     std::function<void(rt::Runtime&)> attachSkin;               // may be empty: no skin
+    // Offline copies; either may be empty (no copies kept).
+    std::function<void(const rt::Text& url, const rt::Bytes& body)> keepCopy;
+    std::function<std::optional<KeptPage>(const rt::Text& url)> recallCopy;
 };
 
 // The application-wide values.
@@ -41,6 +51,12 @@ struct GuideValues {
 
 // Day number 1..6 for "星期一".."星期六" (exact comparison), else 7.
 int dayNumberOf(const rt::Text& weekday);
+
+// Where the shown page came from, for the status bar.
+enum class PageOrigin { Downloaded, Failed, OfflineCopy };
+// "当前状态: 下载完毕!", "当前状态: 下载失败!", or for a copy
+// "当前状态: 离线, 显示 M月D日 HH:MM 下载的节目表" with the copy's time. GBK.
+rt::Text downloadStatus(PageOrigin origin, rt::DateTime copyFetched = {});
 
 class Guide {
   public:
@@ -65,14 +81,22 @@ class Guide {
     // into the page text, pump messages once when `pump`, then parse.
     void loadDay(rt::Runtime& rt, int day, bool pump);
 
+    // Marks the row on air when the list shows today's page (clears the mark
+    // otherwise) and, when `scroll`, brings it into view. The row, or -1.
+    int markProgrammeOnAir(rt::Runtime& rt, bool scroll);
+
   private:
-    void parseIntoProgramList(rt::Runtime& rt, std::uint64_t generation);
+    void parseIntoProgramList(rt::Runtime& rt, std::uint64_t generation, PageOrigin origin,
+                              rt::DateTime copyFetched);
+    void checkOnAirAtNextMinute(rt::Runtime& rt);
     rt::ControlRef groupList(int group) const;
 
     rt::Text epgRoot_;
     GuideServices services_;
     GuideValues values_;
-    std::uint64_t generation_ = 0;  // day page loads started so far
+    std::uint64_t generation_ = 0;      // day page loads started so far
+    int shownDay_ = 0;                  // the day whose rows the program list holds, 0 none
+    std::vector<rt::Text> shownTimes_;  // their air-time texts
 };
 
 }  // namespace app

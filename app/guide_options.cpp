@@ -22,8 +22,19 @@ void describe(CLI::App& app, GuideOptions& options) {
                if (url.empty()) throw CLI::ValidationError("--epg-root needs a URL");
                options.epgRoot = url;
            },
-           "the EPG server's root URL (default: TVGUIDE_EPG_ROOT,\nelse the built-in root)")
+           "the EPG server's root URL (default: TVGUIDE_EPG_ROOT,\nelse the settings file's, else "
+           "the built-in root)")
         ->type_name("URL")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option_function<std::string>(
+           "--cache-dir",
+           [&options](const std::string& dir) {
+               if (dir.empty()) throw CLI::ValidationError("--cache-dir needs a directory");
+               options.cacheDir = dir;
+           },
+           "keep the offline copies of the day pages in DIR\n"
+           "(default: $XDG_CACHE_HOME/tvguide, ~/.cache/tvguide)")
+        ->type_name("DIR")
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }
 

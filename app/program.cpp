@@ -1,5 +1,7 @@
 #include "app/program.h"
 
+#include <cstdio>
+
 #include "app/banner_address.h"
 #include "app/delay.h"
 #include "app/main_window.h"
@@ -12,7 +14,17 @@ GuideProgram::GuideProgram(rt::Backend& backend, ProgramOptions options)
     : backend_(backend),
       options_(std::move(options)),
       environment_(backend),
+      fetcher_(options_.fetchLimits),
       guide_(options_.epgRoot, services()) {
+    if (options_.cacheDirectory) {
+        cache_.emplace(*options_.cacheDirectory);
+        if (cache_->usable()) {
+            cache_->prune(now());
+        } else {
+            std::fprintf(stderr, "offline copies not kept: %s\n", cache_->error().c_str());
+            cache_.reset();
+        }
+    }
     // A template that cannot be read is the runtime's fatal report; read here
     // only to move the banner onto the configured server.
     auto tpl = rt::readTemplate(ui::mainWindowTemplateBlock());
@@ -34,13 +46,23 @@ void GuideProgram::loadStartWindow() {
     runtime_->loadStartWindow(ui::kMainWindowId);
 }
 
+rt::DateTime GuideProgram::now() const {
+    return options_.now ? options_.now() : rt::currentDateTime();
+}
+
 GuideServices GuideProgram::services() {
     GuideServices s;
     s.fetch = [this](const rt::Text& url) {
         if (options_.onFetch) options_.onFetch(url);
-        return fetcher_.fetch(url);
+        return fetcher_.fetchPage(url);
     };
-    s.now = [this] { return options_.now ? options_.now() : rt::currentDateTime(); };
+    s.now = [this] { return now(); };
+    s.keepCopy = [this](const rt::Text& url, const rt::Bytes& body) {
+        if (cache_) cache_->keep(url, body, now());
+    };
+    s.recallCopy = [this](const rt::Text& url) -> std::optional<KeptPage> {
+        return cache_ ? cache_->recall(url) : std::nullopt;
+    };
     s.delay = [this](rt::Runtime& rt, int milliseconds) { pause(rt, milliseconds); };
     s.attachSkin = [this](rt::Runtime&) {
         if (skin_) skin_->attachEmbeddedSkin(keptSkin_);

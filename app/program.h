@@ -10,14 +10,17 @@
 // reads the window template, the skin objects are created (the MemoryLibrary
 // among them), the exit routine is registered, the embedded skin library is
 // mapped. A missing guest space or a failed mapping only leaves the window
-// without its skin.
+// without its skin. The offline copies are pruned; a cache directory that
+// cannot be used is said once on stderr and the guide runs without copies.
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 
 #include "app/guide.h"
+#include "app/page_cache.h"
 #include "runtime/http/page_fetcher.h"
 #include "runtime/window/backend.h"
 #include "runtime/window/runtime.h"
@@ -27,9 +30,11 @@
 namespace app {
 
 struct ProgramOptions {
-    rt::Text epgRoot;                                  // read once by the caller
-    std::function<rt::DateTime()> now;                 // empty: the real local time
-    std::function<void(const rt::Text& url)> onFetch;  // sees every URL before it is fetched
+    rt::Text epgRoot;                                     // read once by the caller
+    std::function<rt::DateTime()> now;                    // empty: the real local time
+    std::function<void(const rt::Text& url)> onFetch;     // sees every URL before it is fetched
+    std::optional<std::filesystem::path> cacheDirectory;  // offline copies; none when empty
+    rt::FetchLimits fetchLimits;
 };
 
 class GuideProgram {
@@ -52,6 +57,7 @@ class GuideProgram {
 
   private:
     GuideServices services();
+    rt::DateTime now() const;
     void pause(rt::Runtime& rt, int milliseconds);
     void exitRoutine();
 
@@ -59,6 +65,7 @@ class GuideProgram {
     ProgramOptions options_;
     skin::BackendEnvironment environment_;
     rt::PageFetcher fetcher_;
+    std::optional<PageCache> cache_;
     Guide guide_;
     std::optional<rt::Runtime> runtime_;
     std::optional<skin::RuntimeFatalReporter> fatalReporter_;

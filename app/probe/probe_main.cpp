@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,9 @@
 #include "app/probe/probe_report.h"
 #include "app/program.h"
 #include "runtime/backend/headless/headless_backend.h"
+#include "runtime/values/allocation_failure.h"
 #include "runtime/values/date_time.h"
+#include "runtime/window/fatal_report.h"
 
 namespace {
 
@@ -50,6 +53,8 @@ class Probe {
         app::ProgramOptions o;
         o.epgRoot = app::chooseEpgRoot(options_.epgRoot);
         o.onFetch = [this](const rt::Text& url) { requests_.push_back(url); };
+        if (options_.cacheDir) o.cacheDirectory = *options_.cacheDir;
+        if (options_.fetchDeadline) o.fetchLimits.deadline = *options_.fetchDeadline;
         // The guide's local clock starts at --now and runs with the fake clock.
         o.now = [this] {
             const double seconds =
@@ -131,6 +136,11 @@ int main(int argc, char** argv) {
         std::fputs(app::probe::probeUsage().c_str(), stdout);
         return 0;
     }
-    Probe probe(options);
-    return probe.run();
+    try {
+        Probe probe(options);
+        return probe.run();
+    } catch (const std::bad_alloc& failure) {
+        // Outside any handler (the runtime reports those itself).
+        rt::exitOnAllocationFailure(rt::failedAllocationSize(failure));
+    }
 }

@@ -86,6 +86,26 @@ void describe(CLI::App& app, ProbeOptions& options) {
            "start the guide's clock at this local time")
         ->type_name("YYYY-MM-DDTHH:MM:SS")
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option_function<std::string>(
+           "--cache-dir",
+           [&options](const std::string& dir) {
+               if (dir.empty()) throw CLI::ValidationError("--cache-dir needs a directory");
+               options.cacheDir = dir;
+           },
+           "keep offline copies of the day pages in DIR\n(default: none)")
+        ->type_name("DIR")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option_function<double>(
+           "--fetch-deadline",
+           [&options](double seconds) {
+               if (!(seconds > 0 && seconds <= 86400))
+                   throw CLI::ValidationError("--fetch-deadline must be 0 < SECONDS <= 86400");
+               options.fetchDeadline =
+                   std::chrono::milliseconds(static_cast<long long>(seconds * 1000 + 0.5));
+           },
+           "end each page fetch after SECONDS (default 120)")
+        ->type_name("SECONDS")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.add_option_function<std::vector<std::string>>(
            "ACTION",
            [&options](const std::vector<std::string>& texts) {

@@ -84,13 +84,16 @@ std::string stateJson(const rt::Runtime& rt, const Guide& guide,
     state["slider"] = slider ? slider->position() : 0;
 
     Json columns = Json::array(), programRows = Json::array();
+    int nowRow = -1;
     if (const auto* lv = model<rt::ListView>(rt, ui::kProgramList)) {
         for (const rt::ListColumn& c : lv->columns()) columns.push_back(text(c.title));
         for (int r = 0; r < static_cast<int>(lv->rows().size()); ++r)
             programRows.push_back(
                 Json::array({text(lv->cellText(r, 0)), text(lv->cellText(r, 1))}));
+        nowRow = lv->markedRow();
     }
-    state["program_list"] = {{"columns", std::move(columns)}, {"rows", std::move(programRows)}};
+    state["program_list"] = {
+        {"columns", std::move(columns)}, {"rows", std::move(programRows)}, {"now_row", nowRow}};
 
     Json status = Json::array();
     if (const auto* bar = model<rt::StatusBar>(rt, ui::kStatusBar))

@@ -17,7 +17,8 @@ namespace app::probe {
 
 // Keys: title, groups, current_group, channel_list {rows, current_row},
 // channel_base_url, labels [{caption, color}], slider, program_list {columns,
-// rows}, status, requests, skin (the system colours the skin changed, as
+// rows, now_row (the row marked on air, -1 none)}, status, requests, skin
+// (the system colours the skin changed, as
 // {"index": 0x00BBGGRR, ...}). Texts are shown as UTF-8. An unloaded window
 // gives empty values.
 std::string stateJson(const rt::Runtime& rt, const Guide& guide,

@@ -2,9 +2,12 @@
 //
 // On the built-in EPG root, when nothing answers there, the sample EPG server
 // starts inside this process first, so the first window already shows a
-// schedule without any network.
+// schedule without any network. The EPG root comes from --epg-root,
+// TVGUIDE_EPG_ROOT, the settings file or the built-in root, in that order;
+// offline copies of the day pages go to --cache-dir or the XDG cache.
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <string>
 #include <variant>
 #include <vector>
@@ -13,8 +16,12 @@
 
 #include "app/epg_root.h"
 #include "app/guide_options.h"
+#include "app/page_cache.h"
 #include "app/program.h"
+#include "app/qt/guide_settings.h"
 #include "runtime/backend/qt/qt_backend.h"
+#include "runtime/values/allocation_failure.h"
+#include "runtime/window/fatal_report.h"
 #include "server/background.h"
 
 namespace {
@@ -32,9 +39,22 @@ std::unique_ptr<epg::BackgroundServer> startBuiltInServerIfNeeded(const rt::Text
     return std::move(started.server);
 }
 
-}  // namespace
+// Qt does not carry exceptions through its event loop: an allocation that
+// fails in Qt's own dispatch (outside the runtime's handlers, which report it
+// themselves) is reported here, as the runtime's fatal report.
+class GuideApplication : public QApplication {
+  public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::bad_alloc& failure) {
+            rt::exitOnAllocationFailure(rt::failedAllocationSize(failure));
+        }
+    }
+};
 
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     auto parsed = app::parseGuideArguments(std::vector<std::string>(argv + 1, argv + argc));
     if (const auto* error = std::get_if<app::GuideUsageError>(&parsed)) {
         std::fprintf(stderr, "tvguide: %s\n%s", error->message.c_str(), app::guideUsage().c_str());
@@ -50,20 +70,36 @@ int main(int argc, char** argv) {
     for (std::string& arg : options.toolkitArguments) qtArgv.push_back(arg.data());
     qtArgv.push_back(nullptr);
     int qtArgc = static_cast<int>(qtArgv.size()) - 1;
-    QApplication qapp(qtArgc, qtArgv.data());
+    GuideApplication qapp(qtArgc, qtArgv.data());
     if (qtArgc > 1) {
         std::fprintf(stderr, "tvguide: The following argument was not expected: %s\n%s", qtArgv[1],
                      app::guideUsage().c_str());
         return 2;
     }
-    const rt::Text root = app::chooseEpgRoot(options.epgRoot);
+    const rt::Text root = app::chooseEpgRoot(options.epgRoot, app::settingsEpgRoot());
     const std::unique_ptr<epg::BackgroundServer> server = startBuiltInServerIfNeeded(root);
 
     rt::QtBackend backend;
-    app::GuideProgram program(backend, app::ProgramOptions{root, {}, {}});
+    app::ProgramOptions programOptions;
+    programOptions.epgRoot = root;
+    if (options.cacheDir)
+        programOptions.cacheDirectory = *options.cacheDir;
+    else
+        programOptions.cacheDirectory = app::defaultCacheDirectory();
+    app::GuideProgram program(backend, std::move(programOptions));
     if (skin::SkinSystem* skin = program.skin())
         backend.watchSystemColours([skin] { return skin->colours().generation(); },
                                    [skin] { return skin->colours().changed(); });
     program.loadStartWindow();
     return program.runMessageLoop().value_or(0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc& failure) {
+        rt::exitOnAllocationFailure(rt::failedAllocationSize(failure));
+    }
 }

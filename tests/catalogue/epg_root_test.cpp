@@ -9,30 +9,36 @@
 
 namespace {
 
-TEST(EpgRoot, CommandLineThenEnvironmentThenBuiltIn) {
+TEST(EpgRoot, CommandLineThenEnvironmentThenSettingsFileThenBuiltIn) {
     struct Case {
         std::optional<std::string> commandLine;
         const char* environment;  // nullptr: unset
+        std::optional<std::string> settingsFile;
         std::string root;
     };
     const std::vector<Case> cases = {
-        {std::nullopt, nullptr, "http://127.0.0.1:8610/"},
-        {std::nullopt, "", "http://127.0.0.1:8610/"},
-        {std::nullopt, "http://epg.lan:8080/", "http://epg.lan:8080/"},
+        {std::nullopt, nullptr, std::nullopt, "http://127.0.0.1:8610/"},
+        {std::nullopt, "", std::nullopt, "http://127.0.0.1:8610/"},
+        {std::nullopt, "", "", "http://127.0.0.1:8610/"},
+        {std::nullopt, "http://epg.lan:8080/", std::nullopt, "http://epg.lan:8080/"},
         // Catalogue paths are appended directly, so a root without "/" gets one.
-        {std::nullopt, "http://epg.lan:8080", "http://epg.lan:8080/"},
-        {"http://cli.lan", "http://epg.lan:8080/", "http://cli.lan/"},
-        {"http://cli.lan/", nullptr, "http://cli.lan/"},
-        {"", "http://epg.lan/", "http://epg.lan/"},
+        {std::nullopt, "http://epg.lan:8080", std::nullopt, "http://epg.lan:8080/"},
+        {"http://cli.lan", "http://epg.lan:8080/", "http://file.lan/", "http://cli.lan/"},
+        {"http://cli.lan/", nullptr, std::nullopt, "http://cli.lan/"},
+        {"", "http://epg.lan/", std::nullopt, "http://epg.lan/"},
+        {std::nullopt, "http://epg.lan/", "http://file.lan/", "http://epg.lan/"},
+        {std::nullopt, nullptr, "http://file.lan", "http://file.lan/"},
+        {"", "", "http://file.lan/", "http://file.lan/"},
     };
     for (const Case& c : cases) {
         if (c.environment)
             setenv("TVGUIDE_EPG_ROOT", c.environment, 1);
         else
             unsetenv("TVGUIDE_EPG_ROOT");
-        EXPECT_EQ(app::chooseEpgRoot(c.commandLine), c.root)
+        EXPECT_EQ(app::chooseEpgRoot(c.commandLine, c.settingsFile), c.root)
             << c.commandLine.value_or("(none)") << " / "
-            << (c.environment ? c.environment : "(unset)");
+            << (c.environment ? c.environment : "(unset)") << " / "
+            << c.settingsFile.value_or("(none)");
     }
     unsetenv("TVGUIDE_EPG_ROOT");
 }
@@ -43,6 +49,7 @@ TEST(GuideCommandLine, OwnOptionsAreTakenAndTheRestLeftForQt) {
         std::optional<std::string> epgRoot;
         std::vector<std::string> forQt;
         bool help = false;
+        std::optional<std::string> cacheDir = std::nullopt;
     };
     const std::vector<Case> cases = {
         {{}, std::nullopt, {}},
@@ -54,6 +61,7 @@ TEST(GuideCommandLine, OwnOptionsAreTakenAndTheRestLeftForQt) {
         {{"--bogus"}, std::nullopt, {"--bogus"}},  // refused once Qt does not take it either
         {{"--help"}, std::nullopt, {}, true},
         {{"-style", "fusion", "-h"}, std::nullopt, {}, true},
+        {{"--cache-dir", "/tmp/c", "-reverse"}, std::nullopt, {"-reverse"}, false, "/tmp/c"},
     };
     for (size_t i = 0; i < cases.size(); ++i) {
         const auto parsed = app::parseGuideArguments(cases[i].args);
@@ -61,16 +69,17 @@ TEST(GuideCommandLine, OwnOptionsAreTakenAndTheRestLeftForQt) {
         const auto& o = std::get<app::GuideOptions>(parsed);
         EXPECT_EQ(o.epgRoot, cases[i].epgRoot) << "case " << i;
         EXPECT_EQ(o.help, cases[i].help) << "case " << i;
+        EXPECT_EQ(o.cacheDir, cases[i].cacheDir) << "case " << i;
         if (!o.help) {
             EXPECT_EQ(o.toolkitArguments, cases[i].forQt) << "case " << i;
         }
     }
     for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"--epg-root"}, std::vector<std::string>{"--epg-root", ""}}) {
+         {std::vector<std::string>{"--epg-root"}, std::vector<std::string>{"--epg-root", ""},
+          std::vector<std::string>{"--cache-dir"}, std::vector<std::string>{"--cache-dir", ""}}) {
         const auto parsed = app::parseGuideArguments(bad);
-        ASSERT_TRUE(std::holds_alternative<app::GuideUsageError>(parsed)) << bad.size();
-        EXPECT_NE(std::get<app::GuideUsageError>(parsed).message.find("--epg-root"),
-                  std::string::npos);
+        ASSERT_TRUE(std::holds_alternative<app::GuideUsageError>(parsed)) << bad[0];
+        EXPECT_NE(std::get<app::GuideUsageError>(parsed).message.find(bad[0]), std::string::npos);
     }
 }
 

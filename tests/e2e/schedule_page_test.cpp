@@ -8,15 +8,18 @@ namespace {
 using testsupport::Response;
 using Rows = std::vector<std::vector<std::string>>;
 
+constexpr const char* kDone = "当前状态: 下载完毕!";
+constexpr const char* kFailed = "当前状态: 下载失败!";
+
 // Serves `monday` as the first channel's Monday page and shows it by starting
-// on a Monday.
-Rows mondayRows(Response monday) {
+// on a Monday; the status must be `status`.
+Rows mondayRows(Response monday, const char* status = kDone) {
     GuideServer epg;
     epg.server.route("/programys/TV_1/Channel_1/W1.htm", std::move(monday));
     const ProbeRun run = runProbe({"--epg-root", epg.root(), "--now", onDay(1)});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     const auto j = run.json();
-    EXPECT_EQ(j.at("status").at(0).get<std::string>(), "当前状态: 下载完毕!");
+    EXPECT_EQ(j.at("status").at(0).get<std::string>(), status);
     Rows rows;
     for (const auto& r : j.at("program_list").at("rows"))
         rows.push_back(r.get<std::vector<std::string>>());
@@ -57,16 +60,18 @@ TEST(SchedulePage, AZeroByteEndsThePage) {
 
 TEST(SchedulePage, ServerResponsesThatAreNotPlainSuccesses) {
     const std::string two = scheduleRow("08:00", "one") + scheduleRow("09:00", "two");
-    // An error status with a body: the body is parsed like any page.
-    EXPECT_EQ(mondayRows(Response::ok(two).withStatus(404, "Not Found")),
+    // An error status with a body: the body is parsed like any page, and the
+    // status says the download failed.
+    EXPECT_EQ(mondayRows(Response::ok(two).withStatus(404, "Not Found"), kFailed),
               (Rows{{" 08:00", "one"}, {" 09:00", "two"}}));
     EXPECT_TRUE(
-        mondayRows(Response::ok("<html>Not Found</html>").withStatus(404, "Not Found")).empty());
+        mondayRows(Response::ok("<html>Not Found</html>").withStatus(404, "Not Found"), kFailed)
+            .empty());
     // No Content-Length: the body ends with the connection.
     EXPECT_EQ(mondayRows(Response::ok(two).withFraming(Response::Framing::CloseDelimited)),
               (Rows{{" 08:00", "one"}, {" 09:00", "two"}}));
     // Dropped in the middle of the second row: the first row still shows.
-    EXPECT_EQ(mondayRows(Response::ok(two).droppingAfter(two.size() - 30)),
+    EXPECT_EQ(mondayRows(Response::ok(two).droppingAfter(two.size() - 30), kFailed),
               (Rows{{" 08:00", "one"}}));
 }
 

@@ -81,7 +81,7 @@ TEST(StartUp, WithTheNetworkDownTheWindowStillComesUpComplete) {
     EXPECT_EQ(j.at("labels").at(2).at("color").get<long long>(), kRed);
     EXPECT_EQ(j.at("slider").get<long long>(), 3);
     EXPECT_EQ(j.at("program_list").at("rows").size(), 0u);
-    EXPECT_EQ(j.at("status").at(0).get<std::string>(), "当前状态: 下载完毕!");
+    EXPECT_EQ(j.at("status").at(0).get<std::string>(), "当前状态: 下载失败!");
     EXPECT_EQ(j.at("status").at(1).get<std::string>(), "2008年10月8日 星期三");
     EXPECT_EQ(j.at("requests").size(), 2u);
 }

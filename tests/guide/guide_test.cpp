@@ -27,7 +27,11 @@ struct Harness {
         s.fetch = [this](const rt::Text& url) {
             requests.push_back(url);
             pages.push_back(page(url.substr(url.rfind('/') + 1)));
-            return rt::Bytes(pages.back().begin(), pages.back().end());
+            rt::FetchResult r;
+            r.body.assign(pages.back().begin(), pages.back().end());
+            r.outcome = rt::FetchOutcome::Complete;
+            r.status = 200;
+            return r;
         };
         s.now = [this] { return now; };
         s.delay = [this](rt::Runtime& r, int ms) {
