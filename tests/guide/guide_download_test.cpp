@@ -25,7 +25,7 @@ std::string row(const std::string& time, const std::string& title) {
 // The guide on the headless backend; its clock starts at `start` and runs
 // with the backend's fake clock.
 struct Guide {
-    explicit Guide(rt::DateTime start) : start(start) {
+    explicit Guide(rt::DateTime startTime) : start(startTime) {
         app::GuideServices s;
         s.fetch = [this](const rt::Text& url) {
             requests.push_back(url);
