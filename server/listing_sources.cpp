@@ -12,15 +12,15 @@ using SysClock = std::chrono::system_clock;
 struct ListingSources::Slot {
     std::string name;
     bool url = false;
-    std::shared_ptr<const SourceDocument> doc;  // the last good one
-    FileIdentity file;                          // files: what doc was read from
-    Validators validators;                      // URLs: of doc's body
+    std::shared_ptr<const XmltvDocument> doc;  // the last good one
+    FileIdentity file;                         // files: what doc was read from
+    Validators validators;                     // URLs: of doc's body
 };
 
 struct ListingSources::Attempt {
     enum class Outcome { Unchanged, Updated, Failed };
     Outcome outcome = Outcome::Failed;
-    std::shared_ptr<const SourceDocument> doc;
+    std::shared_ptr<const XmltvDocument> doc;
     FileIdentity file;
     Validators validators;
     LastGoodStore::Draft draft;  // the fetched body, put in place once adopted
@@ -36,7 +36,7 @@ struct ListingSources::Attempt {
         a.outcome = Outcome::Unchanged;
         return a;
     }
-    static Attempt updated(std::shared_ptr<const SourceDocument> doc) {
+    static Attempt updated(std::shared_ptr<const XmltvDocument> doc) {
         Attempt a;
         a.outcome = Outcome::Updated;
         a.doc = std::move(doc);
@@ -104,14 +104,12 @@ std::optional<FileIdentity> ListingSources::mapIdentity() const {
     return checkRegularFile(*config_.mapFile).identity;
 }
 
-ParsedSource ListingSources::parse(std::string&& text, const std::string& name,
-                                   const ChannelMap& map) {
+ParsedSource ListingSources::parse(std::string&& text, const std::string& name) {
     ++parses_;
-    return parseSource(std::move(text), name, map);
+    return parseSource(std::move(text), name);
 }
 
-ListingSources::Attempt ListingSources::readFile(const Slot& slot, Mode mode,
-                                                 const ChannelMap& map) {
+ListingSources::Attempt ListingSources::readFile(const Slot& slot, Mode mode) {
     FileCheck check = checkRegularFile(slot.name);
     if (!check.identity) return Attempt::failed(check.error);
     if (mode == Mode::IfChanged && slot.doc && *check.identity == slot.file)
@@ -121,15 +119,14 @@ ListingSources::Attempt ListingSources::readFile(const Slot& slot, Mode mode,
     o.stop = &stop_;
     FileBytes f = readSourceFile(slot.name, o);
     if (!f.bytes) return Attempt::failed(f.error);
-    ParsedSource p = parse(std::move(*f.bytes), slot.name, map);
+    ParsedSource p = parse(std::move(*f.bytes), slot.name);
     if (!p.document) return Attempt::failed(p.error);
     Attempt a = Attempt::updated(std::move(p.document));
     a.file = f.identity;
     return a;
 }
 
-ListingSources::Attempt ListingSources::fetchUrl(const Slot& slot, const Validators& ifChanged,
-                                                 const ChannelMap& map) {
+ListingSources::Attempt ListingSources::fetchUrl(const Slot& slot, const Validators& ifChanged) {
     std::string draftError;
     LastGoodStore::Draft draft = store_.begin(slot.name, &draftError);
     if (!draftError.empty() && !std::exchange(copyWarned_, true))
@@ -143,7 +140,7 @@ ListingSources::Attempt ListingSources::fetchUrl(const Slot& slot, const Validat
     FetchResult r = fetchSource(request);
     if (r.kind == FetchResult::Kind::NotModified) return Attempt::unchanged();
     if (r.kind == FetchResult::Kind::Failed) return Attempt::failed(r.error);
-    ParsedSource p = parse(std::move(r.body), slot.name, map);
+    ParsedSource p = parse(std::move(r.body), slot.name);
     if (!p.document) return Attempt::failed(p.error);
     Attempt a = Attempt::updated(std::move(p.document));
     a.validators = std::move(r.validators);
@@ -151,7 +148,7 @@ ListingSources::Attempt ListingSources::fetchUrl(const Slot& slot, const Validat
     return a;
 }
 
-ListingSources::Attempt ListingSources::readCopy(const Slot& slot, const ChannelMap& map) {
+ListingSources::Attempt ListingSources::readCopy(const Slot& slot) {
     auto copy = store_.find(slot.name);
     if (!copy) return Attempt::failed("no last good copy");
     ReadOptions o;
@@ -159,7 +156,7 @@ ListingSources::Attempt ListingSources::readCopy(const Slot& slot, const Channel
     o.stop = &stop_;
     FileBytes f = store_.read(*copy, o);
     if (!f.bytes) return Attempt::failed(f.error);
-    ParsedSource p = parse(std::move(*f.bytes), slot.name, map);
+    ParsedSource p = parse(std::move(*f.bytes), slot.name);
     if (!p.document) return Attempt::failed("its last good copy " + p.error);
     Attempt a = Attempt::updated(std::move(p.document));
     a.validators = copy->validators;
@@ -175,9 +172,9 @@ void ListingSources::adopt(std::size_t i, Attempt& a) {
 void ListingSources::startUrl(std::size_t i) {
     const Slot& slot = slots_[i];
     auto copy = store_.find(slot.name);
-    Attempt a = fetchUrl(slot, copy ? copy->validators : Validators{}, map_);
+    Attempt a = fetchUrl(slot, copy ? copy->validators : Validators{});
     if (a.outcome == Attempt::Outcome::Unchanged) {  // 304: the copy is current
-        Attempt c = readCopy(slot, map_);
+        Attempt c = readCopy(slot);
         if (c.outcome == Attempt::Outcome::Updated) {
             store_.touch(*copy);
             adopt(i, c);
@@ -185,7 +182,7 @@ void ListingSources::startUrl(std::size_t i) {
             return;
         }
         log_(slot.name + ": " + c.error + "; fetching it whole");
-        a = fetchUrl(slot, {}, map_);
+        a = fetchUrl(slot, {});
     }
     if (a.outcome == Attempt::Outcome::Updated) {
         if (std::string err = a.draft.commit(a.validators); !err.empty())
@@ -194,7 +191,7 @@ void ListingSources::startUrl(std::size_t i) {
         setHealth(i, SysClock::now(), {});
         return;
     }
-    Attempt c = copy ? readCopy(slot, map_) : Attempt::failed("no last good copy");
+    Attempt c = copy ? readCopy(slot) : Attempt::failed("no last good copy");
     if (c.outcome == Attempt::Outcome::Updated) {
         log_(slot.name + ": cannot fetch (" + a.error + "); serving its last good copy, fetched " +
              ageText(SysClock::now() - copy->saved) + " ago");
@@ -210,7 +207,7 @@ void ListingSources::startUrl(std::size_t i) {
 ListingSources::Start ListingSources::start() {
     const auto started = std::chrono::steady_clock::now();
     MapResult m = loadChannelMap(config_.mapFile);
-    if (!m.map) return {nullptr, m.error, {}};
+    if (!m.map) return {nullptr, m.error, {}, {}, {}};
     map_ = std::move(*m.map);
     mapFile_ = mapIdentity();
 
@@ -228,37 +225,35 @@ ListingSources::Start ListingSources::start() {
             startUrl(i);
             continue;
         }
-        Attempt a = readFile(slots_[i], Mode::Everything, map_);
-        if (a.outcome != Attempt::Outcome::Updated) return {nullptr, a.error, {}};
+        Attempt a = readFile(slots_[i], Mode::Everything);
+        if (a.outcome != Attempt::Outcome::Updated) return {nullptr, a.error, {}, {}, {}};
         adopt(i, a);
         setHealth(i, SysClock::now(), {});
     }
 
-    std::vector<std::shared_ptr<const SourceDocument>> docs;
-    std::size_t programmes = 0, skipped = 0, present = 0;
-    for (const Slot& s : slots_) {
-        docs.push_back(s.doc);
-        if (!s.doc) continue;
-        ++present;
-        programmes += s.doc->programmes;
-        skipped += s.doc->skipped;
+    SourceDocuments docs;
+    std::size_t present = 0;
+    for (const Slot& slot : slots_) {
+        docs.push_back(slot.doc);
+        present += slot.doc != nullptr;
     }
+    XmltvListings combined = combineSources(docs, map_);
+    docs.clear();
     double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
             .count();
     char text[200];
     std::snprintf(text, sizeof text,
-                  "%zu programmes read from %zu of %zu XMLTV source(s) in %.0f ms (%zu skipped)",
-                  programmes, present, slots_.size(), ms, skipped);
-    std::string summary = text;
-    if (programmes == 0 && present > 0)
-        summary += config_.mapFile
-                       ? "; no programme belongs to a channel of the map"
-                       : "; no programme has a catalogue path as its channel id (give --map)";
-    CombinedListings combined = combineSources(docs);
-    served_ = combined.programmes;
+                  "%zu programmes read from %zu of %zu XMLTV source(s) in %.0f ms; ",
+                  combined.programmes, present, slots_.size(), ms);
+    served_ = combined.listings->programmeCount();
+    match_ = combined.match;
     returnFreedMemory();
-    return {std::move(combined.listings), {}, summary};
+    return {std::move(combined.listings),
+            {},
+            text + combined.summary,
+            std::move(combined.notes),
+            std::move(combined.match)};
 }
 
 std::shared_ptr<const Listings> ListingSources::refresh(Mode mode) {
@@ -266,9 +261,9 @@ std::shared_ptr<const Listings> ListingSources::refresh(Mode mode) {
     const auto started = std::chrono::steady_clock::now();
     const std::string verb = mode == Mode::Everything ? "reload" : "refresh";
 
-    // The map first: a changed map changes what every source gives.
-    ChannelMap newMap;
-    bool mapChanged = false;
+    // The documents do not depend on the map: a changed one is only matched
+    // again, no source read for it.
+    std::optional<ChannelMap> newMap;
     if (auto id = mapIdentity(); mode == Mode::Everything || id != mapFile_) {
         MapResult m = loadChannelMap(config_.mapFile);
         if (!m.map) {
@@ -276,13 +271,9 @@ std::shared_ptr<const Listings> ListingSources::refresh(Mode mode) {
             return nullptr;
         }
         mapFile_ = id;
-        mapChanged = *m.map != map_;
-        if (mapChanged) {
-            newMap = std::move(*m.map);
-            mode = Mode::Everything;
-        }
+        if (*m.map != map_) newMap = std::move(m.map);
     }
-    const ChannelMap& map = mapChanged ? newMap : map_;
+    const ChannelMap& map = newMap ? *newMap : map_;
 
     std::vector<Attempt> attempts;
     bool anyUpdated = false;
@@ -290,52 +281,59 @@ std::shared_ptr<const Listings> ListingSources::refresh(Mode mode) {
         const Slot& slot = slots_[i];
         Attempt a;
         if (!slot.url) {
-            a = readFile(slot, mode, map);
+            a = readFile(slot, mode);
         } else {
             bool conditional = mode == Mode::IfChanged && slot.doc;
-            a = fetchUrl(slot, conditional ? slot.validators : Validators{}, map);
+            a = fetchUrl(slot, conditional ? slot.validators : Validators{});
             if (a.outcome == Attempt::Outcome::Unchanged)
                 if (auto copy = store_.find(slot.name)) store_.touch(*copy);
-            if (a.outcome == Attempt::Outcome::Failed && mapChanged && !stop_) {
-                // Its channels under the new map, from the body last fetched.
-                Attempt c = readCopy(slot, map);
-                if (c.outcome == Attempt::Outcome::Updated) {
-                    log_(slot.name + ": cannot fetch (" + a.error +
-                         "); its last good copy is read with the new map");
-                    a = std::move(c);
-                }
-            }
         }
         if (stop_) return nullptr;
-        if (a.outcome == Attempt::Outcome::Updated && !mapChanged && slot.doc &&
-            slot.doc->programmes > 0 && a.doc->programmes == 0)
-            a = Attempt::failed("no programme of a mapped channel in it any more");
         if (a.outcome == Attempt::Outcome::Failed) {
             log_(slot.name + ": " + verb + " failed, keeping its last good listings: " + a.error);
             setHealth(i, std::nullopt, a.error);
-            if (mapChanged && slot.doc) {
-                log_(verb + " with the changed map abandoned, keeping the listings I have: " +
-                     slot.name + " cannot be read again");
-                return nullptr;
-            }
         } else if (a.outcome == Attempt::Outcome::Unchanged) {
             setHealth(i, SysClock::now(), {});
         }
         anyUpdated = anyUpdated || a.outcome == Attempt::Outcome::Updated;
         attempts.push_back(std::move(a));
     }
-    if (!anyUpdated && !mapChanged) return nullptr;
+    if (!anyUpdated && !newMap) return nullptr;
 
-    std::vector<std::shared_ptr<const SourceDocument>> docs;
-    std::size_t before = 0, after = 0;
+    auto updated = [&](std::size_t i) { return attempts[i].outcome == Attempt::Outcome::Updated; };
+    SourceDocuments docs;
+    for (std::size_t i = 0; i < slots_.size(); ++i)
+        docs.push_back(updated(i) ? attempts[i].doc : slots_[i].doc);
+    XmltvListings combined = combineSources(docs, map);
+    // A source whose rows now take none of its programmes, where its last
+    // good document gave them some, is taken for broken (a generator that
+    // wrote an empty guide, say) rather than believed.
+    bool refused = false;
     for (std::size_t i = 0; i < slots_.size(); ++i) {
-        bool updated = attempts[i].outcome == Attempt::Outcome::Updated;
-        // Under a changed map an old document no longer holds for it.
-        docs.push_back(updated ? attempts[i].doc : (mapChanged ? nullptr : slots_[i].doc));
-        if (slots_[i].doc) before += slots_[i].doc->programmes;
-        if (docs.back()) after += docs.back()->programmes;
+        if (!updated(i) || !slots_[i].doc || programmesTaken(*docs[i], combined.match) > 0)
+            continue;
+        // The old document counts under the rows it was served with too: an
+        // empty new one also takes away the channels its names matched.
+        if (programmesTaken(*slots_[i].doc, combined.match) == 0 &&
+            (newMap || programmesTaken(*slots_[i].doc, match_) == 0))
+            continue;
+        const std::string why = "no programme of a mapped channel in it any more";
+        log_(slots_[i].name + ": " + verb + " failed, keeping its last good listings: " + why);
+        setHealth(i, std::nullopt, why);
+        attempts[i] = Attempt::failed(why);
+        docs[i] = slots_[i].doc;
+        refused = true;
     }
-    if (after == 0 && before > 0) {
+    if (refused) {
+        anyUpdated = false;
+        for (std::size_t i = 0; i < slots_.size(); ++i) anyUpdated = anyUpdated || updated(i);
+        combined = {};
+        if (!anyUpdated && !newMap) return nullptr;
+        combined = combineSources(docs, map);
+    }
+    docs.clear();
+    const std::size_t programmes = combined.listings->programmeCount();
+    if (programmes == 0 && served_ > 0) {
         log_(verb + " would leave no programme from any source; keeping the " +
              std::to_string(served_) + " programmes I have");
         return nullptr;
@@ -351,19 +349,19 @@ std::shared_ptr<const Listings> ListingSources::refresh(Mode mode) {
         setHealth(i, SysClock::now(), {});
         changed += (changed.empty() ? "" : ", ") + slots_[i].name;
     }
-    if (mapChanged) {
-        map_ = std::move(newMap);
-        for (std::size_t i = 0; i < slots_.size(); ++i)
-            if (attempts[i].outcome != Attempt::Outcome::Updated) slots_[i].doc = nullptr;
-    }
-    CombinedListings combined = combineSources(docs);
-    served_ = combined.programmes;
+    if (newMap) map_ = std::move(*newMap);
+    served_ = programmes;
+    const bool matchChanged = combined.match != match_;
+    match_ = std::move(combined.match);
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                         std::chrono::steady_clock::now() - started)
                         .count();
     log_(verb + "ed: " + std::to_string(served_) + " programmes in " + std::to_string(ms) + " ms" +
          (changed.empty() ? std::string() : ", new from " + changed) +
-         (mapChanged ? "; the channel map changed" : ""));
+         (newMap ? "; the channel map changed" : "") + "; " + combined.summary);
+    // Rows two channels fit equally, again when asked or when they changed.
+    if (mode == Mode::Everything || matchChanged)
+        for (const std::string& note : combined.notes) log_(note);
     return std::move(combined.listings);
 }
 

@@ -48,6 +48,8 @@ class ListingSources {
         std::shared_ptr<const Listings> listings;  // null when a file failed
         std::string error;                         // naming file and line
         std::string summary;                       // a line for the log
+        std::vector<std::string> notes;            // more lines for the log
+        CatalogueMatch match;                      // for --print-map
     };
     // The first load. A file that cannot be read or parsed fails it (the
     // user named it); a URL that cannot be fetched falls back to its last
@@ -71,13 +73,13 @@ class ListingSources {
   private:
     struct Slot;
     struct Attempt;
-    Attempt readFile(const Slot& slot, Mode mode, const ChannelMap& map);
-    Attempt fetchUrl(const Slot& slot, const Validators& ifChanged, const ChannelMap& map);
-    Attempt readCopy(const Slot& slot, const ChannelMap& map);
+    Attempt readFile(const Slot& slot, Mode mode);
+    Attempt fetchUrl(const Slot& slot, const Validators& ifChanged);
+    Attempt readCopy(const Slot& slot);
     // A URL at start-up: fetched, else its last good copy, else nothing.
     void startUrl(std::size_t slot);
     void adopt(std::size_t slot, Attempt& attempt);
-    ParsedSource parse(std::string&& text, const std::string& name, const ChannelMap& map);
+    ParsedSource parse(std::string&& text, const std::string& name);
     std::optional<FileIdentity> mapIdentity() const;
     void setHealth(std::size_t slot, std::optional<std::chrono::system_clock::time_point> good,
                    std::string error);
@@ -87,6 +89,7 @@ class ListingSources {
     LastGoodStore store_;
     std::vector<Slot> slots_;
     ChannelMap map_;
+    CatalogueMatch match_;  // of the listings last handed out
     std::optional<FileIdentity> mapFile_;
     std::size_t served_ = 0;   // programmes in the listings last handed out
     bool copyWarned_ = false;  // that copies cannot be written, said once

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,20 +30,29 @@ class Listings {
                                             Seconds to) const = 0;
 };
 
-// Listings held in memory, as read from XMLTV files.
+// Puts one channel's programmes in start order (of two at the same start the
+// first one stays) and fills missing or nonsense stop times from the next
+// start.
+void putInOrder(std::vector<Programme>& programmes);
+
+// Listings held in memory, as read from XMLTV files. A channel's list may be
+// shared with whoever else holds it (a parsed document), never copied.
 class StoredListings final : public Listings {
   public:
     StoredListings();
     // Adds a programme; call finish() once all are in.
     void add(std::size_t channel, Programme p);
-    // Sorts each channel by start, drops repeats of a start time (the first
-    // one added wins) and fills missing stop times from the next start.
+    // A list already put in order, used as it is.
+    void share(std::size_t channel, std::shared_ptr<const std::vector<Programme>> programmes);
+    // Puts every channel in order, a shared list's programmes before those
+    // added.
     void finish();
     std::vector<Programme> starting(std::size_t channel, Seconds from, Seconds to) const override;
     std::size_t programmeCount() const;
 
   private:
-    std::vector<std::vector<Programme>> channels_;
+    std::vector<std::shared_ptr<const std::vector<Programme>>> lists_;
+    std::vector<std::vector<Programme>> added_;  // until finish()
 };
 
 }  // namespace epg

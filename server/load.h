@@ -1,46 +1,36 @@
-// The one place that knows the XMLTV parser and how the sources' programmes
-// become the listings served: a source's text in, its programmes out; all
-// sources' programmes combined, in priority order.
+// The one place that knows the XMLTV parser and how the sources' documents
+// become the listings served: a source's text in, its document out; all
+// documents matched to the catalogue rows and combined, in priority order.
 #pragma once
 
-#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "server/listings.h"
+#include "server/channel_map.h"
+#include "server/xmltv_listings.h"
 #include "server/xmltv_read.h"
 
 namespace epg {
 
-// What one source gives: its programmes of mapped channels.
-struct SourceDocument {
-    StoredListings listings;
-    std::size_t programmes = 0;
-    std::size_t skipped = 0;  // of mapped channels, without a usable start or title
-};
-
 struct ParsedSource {
-    std::shared_ptr<const SourceDocument> document;  // null on error
-    std::string error;                               // "NAME:LINE: what"
+    std::shared_ptr<const XmltvDocument> document;  // null on error
+    std::string error;                              // "NAME:LINE: what"
 };
 
 // Takes the text (freed before returning); `name` is the file or URL for
-// messages.
-ParsedSource parseSource(std::string&& text, std::string_view name, const ChannelMap& map);
+// messages. The document does not depend on the channel map: a changed map
+// needs no source read again.
+ParsedSource parseSource(std::string&& text, std::string_view name);
 
-struct CombinedListings {
-    std::shared_ptr<const Listings> listings;
-    std::size_t programmes = 0;  // in the listings, repeats dropped
-};
-// The listings of all documents (null ones are left out); the first
-// document's programme stays where two start at the same time on a channel.
-CombinedListings combineSources(
-    const std::vector<std::shared_ptr<const SourceDocument>>& documents);
+// The listings of all documents (null ones are left out) under the map and
+// name matching. They share the documents' programme lists where a row is
+// fed by one source, so they keep those documents alive.
+XmltvListings combineSources(const SourceDocuments& documents, const ChannelMap& map);
 
-// --map FILE (capped, regular files only), or ids that are catalogue paths.
+// --map FILE (capped, regular files only); an empty map without one.
 MapResult loadChannelMap(const std::optional<std::string>& mapFile);
 
 }  // namespace epg

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "server/channel_match.h"
 #include "server/export.h"
 #include "server/http_server.h"
 #include "server/listing_sources.h"
@@ -79,6 +80,11 @@ int main(int argc, char** argv) {
         ListingSources::Start start = sources->start();
         if (!start.listings) return fail(start.error, 1);
         logLine(start.summary);
+        for (const auto& note : start.notes) logLine(note);
+        if (o.printMap) {
+            std::fputs(channelMapText(start.match).c_str(), stdout);
+            return 0;
+        }
         listings = std::move(start.listings);
     }
     auto site = std::make_shared<Site>(listings, clock, o.zone);

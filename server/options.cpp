@@ -86,7 +86,7 @@ void describe(CLI::App& app, Options& o, Pending& later) {
     addOption(
         app, "--map", "FILE",
         "catalogue path TAB XMLTV channel id, one per line;\n"
-        "without it a channel id must be the catalogue path",
+        "rows it does not name are matched by channel name",
         [&later](const std::string& v) { later.maps.push_back(v); }, true);
     addOption(app, "--refresh", "DURATION",
               "read the sources again this often, e.g. 90s, 30m, 6h\n"
@@ -108,6 +108,10 @@ void describe(CLI::App& app, Options& o, Pending& later) {
               "time zone of pages, weeks and --now (an IANA name;\n"
               "default Asia/Shanghai)",
               [&later](const std::string& v) { later.zone = v; });
+    app.add_flag_function(
+        "--print-map", [&o](std::int64_t) { o.printMap = true; },
+        "print the channel map the XMLTV sources give (how\n"
+        "each catalogue row matched), then exit");
     addOption(
         app, "--now", "YYYY-MM-DDTHH:MM:SS", "fix the server's clock (in the --tz zone)",
         [&later](const std::string& v) {
@@ -162,6 +166,8 @@ OptionsResult parseOptions(const std::vector<std::string>& args) {
                                   "\" (an IANA name, such as Asia/Shanghai, of the tz database)"};
     o.zone = *zone;
     if (later.now) o.now = parseLocalDateTime(*later.now, o.zone);
+    if (o.printMap && o.xmltvSources.empty())
+        return {std::nullopt, "--print-map needs at least one --xmltv"};
     return {std::move(o), {}};
 }
 

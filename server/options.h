@@ -24,6 +24,7 @@ struct Options {
     std::optional<std::string> exportDir;
     std::optional<std::string> sampleXmltvFile;
     int threads = 2;
+    bool printMap = false;  // print the channel map the sources give, then exit
     bool help = false;
 };
 

@@ -1,16 +1,11 @@
 #include "server/xmltv_read.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <pugixml.hpp>
 
-#include "encoding/text_encoding.h"
-#include "server/channels.h"
-#include "server/source_file.h"
+#include "server/xml_decode.h"
+#include "server/xml_pieces.h"
 
 namespace epg {
 namespace {
@@ -23,17 +18,6 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-std::string where(std::string_view file, std::size_t line) {
-    return std::string(file) + ':' + std::to_string(line) + ": ";
-}
-
-std::size_t lineOfOffset(std::string_view bytes, std::ptrdiff_t offset) {
-    auto end = static_cast<std::size_t>(
-        std::clamp<std::ptrdiff_t>(offset, 0, static_cast<std::ptrdiff_t>(bytes.size())));
-    return 1 + static_cast<std::size_t>(std::count(
-                   bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(end), '\n'));
-}
-
 bool digits(std::string_view s) {
     return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
@@ -42,21 +26,6 @@ int number(std::string_view s) {
     int n = 0;
     for (char c : s) n = n * 10 + (c - '0');
     return n;
-}
-
-// The encoding named in the XML declaration, lower-cased; empty when none.
-std::string declaredEncoding(std::string_view bytes) {
-    if (bytes.substr(0, 5) != "<?xml") return {};
-    std::string_view decl = bytes.substr(0, bytes.find("?>"));
-    auto at = decl.find("encoding");
-    if (at == std::string_view::npos) return {};
-    auto q = decl.find_first_of("'\"", at);
-    if (q == std::string_view::npos) return {};
-    auto e = decl.find(decl[q], q + 1);
-    if (e == std::string_view::npos) return {};
-    std::string enc(decl.substr(q + 1, e - q - 1));
-    for (char& c : enc) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return enc;
 }
 
 // The child element `name` in Chinese when there is one, else the first.
@@ -68,6 +37,124 @@ pugi::xml_node pickLang(pugi::xml_node parent, const char* name) {
     }
     return first;
 }
+
+// Appends text to at most `cap` characters in all; false once it had to cut.
+class CappedText {
+  public:
+    explicit CappedText(std::size_t cap) : left_(cap) {}
+    void append(const char* s) {
+        std::size_t n = 0;
+        for (; s[n] != '\0'; ++n) {
+            if ((static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) continue;  // continues one
+            if (left_ == 0) {
+                cut_ = true;
+                break;
+            }
+            --left_;
+        }
+        text_.append(s, n);
+    }
+    bool full() const { return left_ == 0; }
+    bool cut() const { return cut_; }
+    // Layout around the text (line breaks, indentation) is no part of it.
+    std::string take() {
+        std::size_t from = text_.find_first_not_of(" \t\r\n");
+        if (from == std::string::npos) return {};
+        std::size_t to = text_.find_last_not_of(" \t\r\n") + 1;
+        if (from == 0 && to == text_.size()) return std::move(text_);
+        return text_.substr(from, to - from);
+    }
+
+  private:
+    std::string text_;
+    std::size_t left_;
+    bool cut_ = false;
+};
+
+// All the text below `element`, child elements' included, as the DOM's
+// textContent has it, up to `cap` characters. Walked without recursion: the
+// depth of elements is the document's to choose.
+std::string textContent(pugi::xml_node element, std::size_t cap, std::size_t& cuts) {
+    CappedText text(cap);
+    pugi::xml_node n = element.first_child();
+    while (n && !text.cut()) {
+        if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) text.append(n.value());
+        if (n.first_child()) {
+            n = n.first_child();
+            continue;
+        }
+        while (n != element && !n.next_sibling()) n = n.parent();
+        if (n == element) break;
+        n = n.next_sibling();
+    }
+    if (text.cut()) ++cuts;
+    return text.take();
+}
+
+// Adds the <channel> and <programme> children of one piece of the root.
+class Collector {
+  public:
+    explicit Collector(XmltvDocument& doc) : doc_(doc) {}
+
+    void visit(pugi::xml_node root) {
+        for (pugi::xml_node n = root.first_child(); n; n = n.next_sibling()) {
+            if (n.type() != pugi::node_element) continue;
+            if (std::strcmp(n.name(), "programme") == 0)
+                programme(n);
+            else if (std::strcmp(n.name(), "channel") == 0)
+                channel(n);
+        }
+    }
+
+    // Channels that programmes name but no <channel> describes; every
+    // channel's programmes in order, ready to be served as they are.
+    void finish() {
+        for (std::string& id : unnamed_)
+            if (!index_.contains(id)) doc_.channels.push_back({std::move(id), {}});
+        unnamed_.clear();
+        for (auto& [id, list] : doc_.programmes) putInOrder(list.programmes);
+    }
+
+  private:
+    void channel(pugi::xml_node c) {
+        std::string id = c.attribute("id").value();
+        auto [it, added] = index_.try_emplace(id, doc_.channels.size());
+        if (added) doc_.channels.push_back({std::move(id), {}});
+        XmltvChannel& channel = doc_.channels[it->second];
+        std::size_t unused = 0;
+        for (pugi::xml_node d = c.child("display-name"); d; d = d.next_sibling("display-name")) {
+            std::string name = textContent(d, kTitleCap, unused);
+            if (!name.empty()) channel.names.push_back(std::move(name));
+        }
+    }
+
+    void programme(pugi::xml_node p) {
+        std::string_view id = p.attribute("channel").value();
+        auto it = doc_.programmes.find(id);
+        if (it == doc_.programmes.end()) {
+            it = doc_.programmes.try_emplace(std::string(id)).first;
+            unnamed_.emplace_back(id);
+        }
+        FeedProgrammes& list = it->second;
+        auto start = parseXmltvTime(p.attribute("start").value());
+        pugi::xml_node title = pickLang(p, "title");
+        Programme prog;
+        if (start && title) prog.title = textContent(title, kTitleCap, doc_.titlesCut);
+        if (!start || prog.title.empty()) {
+            ++list.skipped;
+            return;
+        }
+        prog.start = *start;
+        prog.stop = parseXmltvTime(p.attribute("stop").value()).value_or(0);
+        if (pugi::xml_node desc = pickLang(p, "desc"))
+            prog.description = textContent(desc, kDescriptionCap, doc_.descriptionsCut);
+        list.programmes.push_back(std::move(prog));
+    }
+
+    XmltvDocument& doc_;
+    std::unordered_map<std::string, std::size_t, TextHash, std::equal_to<>> index_;
+    std::vector<std::string> unnamed_;  // programme channel ids, in order of first use
+};
 
 }  // namespace
 
@@ -100,131 +187,20 @@ std::optional<Seconds> parseXmltvTime(std::string_view s) {
     return daysFromCivil({year, month, day}) * 86400 + hour * 3600 + minute * 60 + second - offset;
 }
 
-MapResult parseChannelMap(std::string_view text, std::string_view fileName) {
-    ChannelMap map;
-    std::vector<bool> taken(channelCount(), false);
-    std::size_t lineNo = 0;
-    while (!text.empty()) {
-        ++lineNo;
-        auto nl = text.find('\n');
-        std::string_view line = text.substr(0, nl);
-        text = nl == std::string_view::npos ? std::string_view{} : text.substr(nl + 1);
-        if (auto hash = line.find('#'); hash != std::string_view::npos) line = line.substr(0, hash);
-        line = trim(line);
-        if (line.empty()) continue;
-        auto tab = line.find('\t');
-        if (tab == std::string_view::npos)
-            return {std::nullopt, where(fileName, lineNo) +
-                                      "expected a catalogue path, a tab and an XMLTV channel id"};
-        std::string path(trim(line.substr(0, tab)));
-        std::string id(trim(line.substr(tab + 1)));
-        if (!path.empty() && path.back() != '/') path += '/';
-        auto channel = channelByPath(path);
-        if (!channel)
-            return {std::nullopt,
-                    where(fileName, lineNo) + "no catalogue channel has the path \"" + path + "\""};
-        if (id.empty())
-            return {std::nullopt, where(fileName, lineNo) + "the XMLTV channel id is missing"};
-        if (taken[*channel])
-            return {std::nullopt, where(fileName, lineNo) + "\"" + path + "\" is mapped twice"};
-        taken[*channel] = true;
-        map[id].push_back(*channel);
-    }
-    return {std::move(map), {}};
-}
-
-MapResult readChannelMap(const std::string& fileName) {
-    FileBytes f = readWholeFile(fileName, kMaxMapBytes);
-    if (!f.bytes) return {std::nullopt, f.error};
-    return parseChannelMap(*f.bytes, fileName);
-}
-
-ChannelMap identityChannelMap() {
-    ChannelMap map;
-    for (std::size_t c = 0; c < channelCount(); ++c) map[std::string(channelPath(c))].push_back(c);
-    return map;
-}
-
-namespace {
-
-// The programmes of mapped channels in a parsed document.
-XmltvResult collect(const pugi::xml_document& doc, std::string_view fileName, const ChannelMap& map,
-                    StoredListings& into) {
-    XmltvResult result;
-    pugi::xml_node tv = doc.document_element();
-    if (!tv) {
-        result.error = std::string(fileName) + ": no XMLTV document (no <tv> element)";
-        return result;
-    }
-    for (pugi::xml_node p = tv.child("programme"); p; p = p.next_sibling("programme")) {
-        auto it = map.find(std::string_view(p.attribute("channel").value()));
-        if (it == map.end()) continue;
-        auto start = parseXmltvTime(p.attribute("start").value());
-        const char* title = pickLang(p, "title").text().get();
-        if (!start || *title == '\0') {
-            ++result.skipped;
-            continue;
-        }
-        Programme prog;
-        prog.start = *start;
-        prog.stop = parseXmltvTime(p.attribute("stop").value()).value_or(0);
-        prog.title = title;
-        prog.description = pickLang(p, "desc").text().get();
-        for (std::size_t i = 0; i < it->second.size(); ++i) {
-            if (i + 1 == it->second.size())
-                into.add(it->second[i], std::move(prog));
-            else
-                into.add(it->second[i], prog);
-        }
-        ++result.programmes;
-    }
-    result.ok = true;
-    return result;
-}
-
-XmltvResult failure(std::string error) {
-    XmltvResult r;
-    r.error = std::move(error);
-    return r;
-}
-
-}  // namespace
-
-XmltvResult readXmltv(std::string_view bytes, std::string_view fileName, const ChannelMap& map,
-                      StoredListings& into) {
-    std::optional<std::string> converted;
-    if (declaredEncoding(bytes).starts_with("gb")) {
-        converted = encoding::gb18030ToUtf8(bytes);
-        if (!converted)
-            return failure(std::string(fileName) +
-                           ": not valid GB18030 text, as its XML declaration says");
-        bytes = *converted;
-    }
-    pugi::xml_document doc;
-    pugi::xml_parse_result parsed =
-        doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default,
-                        converted ? pugi::encoding_utf8 : pugi::encoding_auto);
-    if (!parsed)
-        return failure(where(fileName, lineOfOffset(bytes, parsed.offset)) + parsed.description());
-    return collect(doc, fileName, map, into);
-}
-
-XmltvResult readXmltvFile(const std::string& fileName, const ChannelMap& map,
-                          StoredListings& into) {
-    FileBytes f = readWholeFile(fileName);
-    if (!f.bytes) return failure(f.error);
-    std::string& bytes = *f.bytes;
-    if (declaredEncoding(bytes).starts_with("gb")) return readXmltv(bytes, fileName, map, into);
-    // Parsed in place, sparing a copy of what may be 100 MB; the parse changes
-    // the buffer, so a failure counts its line in a fresh read of the file.
-    pugi::xml_document doc;
-    pugi::xml_parse_result parsed = doc.load_buffer_inplace(bytes.data(), bytes.size());
-    if (!parsed) {
-        FileBytes again = readWholeFile(fileName);
-        std::size_t line = again.bytes ? lineOfOffset(*again.bytes, parsed.offset) : 0;
-        return failure(where(fileName, line) + parsed.description());
-    }
-    return collect(doc, fileName, map, into);
+XmltvParse parseXmltv(std::string bytes, std::string_view source) {
+    DecodedXml decoded = decodeXml(std::move(bytes), source);
+    if (!decoded.text) return {std::nullopt, std::move(decoded.error)};
+    const std::string text = std::move(*decoded.text);
+    XmltvDocument doc;
+    doc.source = source;
+    Collector collector(doc);
+    std::optional<XmlError> error = parseInPieces(
+        text, "tv", {"programme", "channel"}, [&](pugi::xml_node root) { collector.visit(root); });
+    if (error)
+        return {std::nullopt, std::string(source) + ':' +
+                                  std::to_string(lineAt(text, error->offset)) + ": " + error->what};
+    collector.finish();
+    return {std::move(doc), {}};
 }
 
 }  // namespace epg

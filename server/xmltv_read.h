@@ -1,9 +1,11 @@
-// Reading listings from XMLTV files, through a map from catalogue paths to
-// XMLTV channel ids. Errors come back as text naming the file and the line.
+// Reading an XMLTV document into what the server needs of it: its channels
+// (id and display names, for matching catalogue rows) and its programmes by
+// channel id. Errors come back as text naming the file and the line.
 #pragma once
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,43 +13,51 @@
 #include <vector>
 
 #include "server/listings.h"
+#include "server/text_hash.h"
 
 namespace epg {
 
-// Lets the map be searched with a string_view, without a string per lookup.
-struct TextHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+// Longer texts are cut (on a character boundary) as they are read: nobody
+// reads a longer title in a guide's list, and each one costs every page.
+inline constexpr std::size_t kTitleCap = 1000;         // characters
+inline constexpr std::size_t kDescriptionCap = 10000;  // characters
+
+struct XmltvChannel {
+    std::string id;
+    std::vector<std::string> names;  // its display-name texts, in document order
 };
 
-// XMLTV channel id -> catalogue channels (one id may feed several rows).
-using ChannelMap =
-    std::unordered_map<std::string, std::vector<std::size_t>, TextHash, std::equal_to<>>;
-
-struct MapResult {
-    std::optional<ChannelMap> map;
-    std::string error;  // "FILE:LINE: what", when map is empty
+struct FeedProgrammes {
+    // In start order, one per start time (the first in the document stays),
+    // missing stops filled from the next start: see putInOrder().
+    std::vector<Programme> programmes;
+    std::size_t skipped = 0;  // without a usable start or a title
 };
 
-// The map file: one line per channel, catalogue path TAB channel id; "#"
-// starts a comment; blank lines are ignored.
-MapResult parseChannelMap(std::string_view text, std::string_view fileName);
-MapResult readChannelMap(const std::string& fileName);
-// Used without a map file: every channel id that is itself a catalogue path.
-ChannelMap identityChannelMap();
-
-struct XmltvResult {
-    bool ok = false;
-    std::string error;           // "FILE:LINE: what" when not ok
-    std::size_t programmes = 0;  // added to the listings
-    std::size_t skipped = 0;     // of mapped channels, without a usable start or title
+struct XmltvDocument {
+    std::string source;  // the file or URL, for messages
+    // Every <channel>, then the ids that only programmes name (no names).
+    std::vector<XmltvChannel> channels;
+    std::unordered_map<std::string, FeedProgrammes, TextHash, std::equal_to<>> programmes;
+    std::size_t titlesCut = 0;
+    std::size_t descriptionsCut = 0;
 };
 
-// Adds the programmes of mapped channels to `into` (call into.finish() after
-// the last file). Declared GB2312/GBK/GB18030 files are converted first.
-XmltvResult readXmltv(std::string_view bytes, std::string_view fileName, const ChannelMap& map,
-                      StoredListings& into);
-XmltvResult readXmltvFile(const std::string& fileName, const ChannelMap& map, StoredListings& into);
+// Documents in their sources' order of priority, shared between the sources
+// that read them and the listings built from them; a null one stands for a
+// source that has none yet.
+using SourceDocuments = std::vector<std::shared_ptr<const XmltvDocument>>;
+
+struct XmltvParse {
+    std::optional<XmltvDocument> document;
+    std::string error;  // "SOURCE:LINE: what" when there is no document
+};
+
+// Parses the (decompressed) bytes of one source. They are taken by value and
+// freed before the result comes back, error or not; the document holds what
+// was read from them. A root other than <tv> is an error: a saved error page
+// is not an empty guide.
+XmltvParse parseXmltv(std::string bytes, std::string_view source);
 
 // "YYYYMMDDhhmmss +zzzz" and its shorter forms; no offset means UTC.
 std::optional<Seconds> parseXmltvTime(std::string_view text);

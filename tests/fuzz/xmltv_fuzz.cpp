@@ -1,13 +1,16 @@
-// Any bytes as an XMLTV file, a map file and a time: no crash, no sanitizer
-// report, and every title read renders to a page the guide's parse gives back.
+// Any bytes as an XMLTV document, a map file and a time: no crash, no
+// sanitizer report, errors name the file, the map decides the rows it names,
+// and every title read renders to a page the guide's parse gives back.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
 #include "app/schedule_parse.h"
+#include "server/channel_map.h"
 #include "server/gbk_text.h"
 #include "server/page_render.h"
+#include "server/xmltv_listings.h"
 #include "server/xmltv_read.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -16,13 +19,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     epg::parseXmltvTime(bytes.substr(0, 40));
     epg::parseChannelMap(bytes, "fuzz.map");
 
-    epg::ChannelMap map = epg::identityChannelMap();
+    epg::XmltvParse parsed = epg::parseXmltv(std::string(bytes), "fuzz.xml");
+    if (!parsed.document) {
+        if (parsed.error.rfind("fuzz.xml:", 0) != 0) std::abort();  // errors name the file
+        return 0;
+    }
+    for (const auto& p : parsed.document->programmes)
+        for (const auto& prog : p.second.programmes)
+            if (prog.title.empty() || prog.title.size() > 4 * epg::kTitleCap ||
+                prog.description.size() > 4 * epg::kDescriptionCap)
+                std::abort();
+    epg::SourceDocuments docs{
+        std::make_shared<const epg::XmltvDocument>(std::move(*parsed.document))};
+    epg::ChannelMap map;
     map["c"].push_back(0);
-    epg::StoredListings listings;
-    epg::XmltvResult r = epg::readXmltv(bytes, "fuzz.xml", map, listings);
-    if (!r.ok && r.error.rfind("fuzz.xml", 0) != 0) std::abort();  // errors name the file
-    listings.finish();
-    auto programmes = listings.starting(0, INT32_MIN, INT32_MAX);
+    epg::XmltvListings x = epg::listingsFromXmltv(docs, &map);
+    if (x.match.rows.empty() || x.match.rows[0].id != "c") std::abort();  // the map wins
+    (void)epg::channelMapText(x.match);
+
+    auto programmes = x.listings->starting(0, INT32_MIN, INT32_MAX);
     if (programmes.size() > 200) programmes.resize(200);
     for (auto& p : programmes) p.start = 0;  // one day, whatever the times were
     auto rows = app::parseSchedule(epg::renderDayPage(0, {1970, 1, 1}, programmes, zone));

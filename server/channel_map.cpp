@@ -1,0 +1,62 @@
+#include "server/channel_map.h"
+
+#include "server/channels.h"
+#include "server/source_file.h"
+
+namespace epg {
+namespace {
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
+    return s;
+}
+
+std::string where(std::string_view file, std::size_t line) {
+    return std::string(file) + ':' + std::to_string(line) + ": ";
+}
+
+}  // namespace
+
+MapResult parseChannelMap(std::string_view text, std::string_view fileName) {
+    ChannelMap map;
+    std::vector<bool> taken(channelCount(), false);
+    std::size_t lineNo = 0;
+    while (!text.empty()) {
+        ++lineNo;
+        auto nl = text.find('\n');
+        std::string_view line = text.substr(0, nl);
+        text = nl == std::string_view::npos ? std::string_view{} : text.substr(nl + 1);
+        if (auto hash = line.find('#'); hash != std::string_view::npos) line = line.substr(0, hash);
+        line = trim(line);
+        if (line.empty()) continue;
+        auto tab = line.find('\t');
+        if (tab == std::string_view::npos)
+            return {std::nullopt, where(fileName, lineNo) +
+                                      "expected a catalogue path, a tab and an XMLTV channel id"};
+        std::string path(trim(line.substr(0, tab)));
+        std::string id(trim(line.substr(tab + 1)));
+        if (!path.empty() && path.back() != '/') path += '/';
+        auto channel = channelByPath(path);
+        if (!channel)
+            return {std::nullopt,
+                    where(fileName, lineNo) + "no catalogue channel has the path \"" + path + "\""};
+        if (id.empty())
+            return {std::nullopt, where(fileName, lineNo) + "the XMLTV channel id is missing"};
+        if (taken[*channel])
+            return {std::nullopt, where(fileName, lineNo) + "\"" + path + "\" is mapped twice"};
+        taken[*channel] = true;
+        map[id].push_back(*channel);
+    }
+    return {std::move(map), {}};
+}
+
+MapResult readChannelMap(const std::string& fileName) {
+    FileBytes f = readWholeFile(fileName, kMaxMapBytes);
+    if (!f.bytes) return {std::nullopt, f.error};
+    return parseChannelMap(*f.bytes, fileName);
+}
+
+}  // namespace epg
