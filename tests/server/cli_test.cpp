@@ -24,14 +24,20 @@ struct Outcome {
     std::string err;
 };
 
-// Runs the server with args (no shell), collecting stderr.
-Outcome runEpgd(const std::vector<std::string>& args) {
+// Runs the server with args (no shell), collecting stderr; stdout goes to
+// `out` when given.
+Outcome runEpgd(const std::vector<std::string>& args, const fs::path& out = {}) {
     int pipeFd[2];
     if (pipe(pipeFd) != 0) return {};
     pid_t pid = fork();
     if (pid == 0) {
         dup2(pipeFd[1], 2);
         close(pipeFd[0]);
+        if (!out.empty()) {
+            FILE* f = std::fopen(out.c_str(), "wb");
+            if (!f) _exit(126);
+            dup2(fileno(f), 1);
+        }
         std::vector<char*> argv{const_cast<char*>(EPGD_PATH)};
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
@@ -142,6 +148,45 @@ TEST_F(CliTest, BrokenInputsAreRefusedNamingFileAndLine) {
     r = runEpgd({"--xmltv", (dir_ / "ok.xml").string(), "--map", (dir_ / "bad.map").string()});
     EXPECT_NE(r.exitCode, 0);
     EXPECT_NE(r.err.find("bad.map:2: "), std::string::npos) << r.err;
+}
+
+// A saved error page instead of listings stops the start with its line.
+TEST_F(CliTest, ADocumentThatIsNotXmltvIsRefused) {
+    std::ofstream(dir_ / "page.xml") << "<!DOCTYPE html>\n<html><body>502</body></html>\n";
+    Outcome r = runEpgd({"--xmltv", (dir_ / "page.xml").string(), "--listen", "127.0.0.1:0"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("page.xml:2: the root element is <html>, not <tv>"), std::string::npos)
+        << r.err;
+}
+
+// --print-map prints a map file that, passed back with --map, gives the
+// same rows their channels, now from the map.
+TEST_F(CliTest, PrintMapWritesAMapThatReadsBack) {
+    std::ofstream(dir_ / "feed.xml")
+        << "<tv><channel id=\"CCTV1\"><display-name>CCTV-1 综合</display-name></channel>"
+           "<channel id=\"hn\"><display-name>湖南卫视</display-name></channel>"
+           "<programme channel=\"hn\" start=\"20261209190000 +0800\"><title>x</title>"
+           "</programme></tv>\n";
+    fs::path printed = dir_ / "printed.map";
+    Outcome r = runEpgd({"--xmltv", (dir_ / "feed.xml").string(), "--print-map"}, printed);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("215 catalogue rows: 0 from the map, 3 matched by name, 212 without"),
+              std::string::npos)
+        << r.err;
+    std::string map = readFile(printed);
+    EXPECT_NE(map.find("\nprogramys/TV_1/Channel_1/\tCCTV1\t# CCTV-1（综合）, by name"),
+              std::string::npos)
+        << map;
+    EXPECT_NE(map.find("\nprogramws/TV_24/Channel_46/\thn\t# 湖南卫视, by name"),
+              std::string::npos);
+    EXPECT_NE(map.find("\n# programys/TV_1/Channel_3/\t\t# CCTV-2（财经）, none"),
+              std::string::npos);
+
+    r = runEpgd({"--xmltv", (dir_ / "feed.xml").string(), "--map", printed.string(), "--print-map"},
+                dir_ / "again.map");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("3 from the map, 0 matched by name"), std::string::npos) << r.err;
+    EXPECT_EQ(runEpgd({"--print-map"}).exitCode, 2);  // nothing to match
 }
 
 // Export of the sample week, and of the same week written as XMLTV and read
