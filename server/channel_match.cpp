@@ -82,6 +82,18 @@ std::vector<Attempt> attemptsFor(std::string_view rowName, const ChannelNames& n
     return out;
 }
 
+// Every catalogue row's tries, worked out once: they depend on nothing but
+// the catalogue and the built-in names.
+const std::vector<std::vector<Attempt>>& rowAttempts() {
+    static const std::vector<std::vector<Attempt>> all = [] {
+        std::vector<std::vector<Attempt>> rows;
+        for (std::size_t row = 0; row < channelCount(); ++row)
+            rows.push_back(attemptsFor(channelNameUtf8(row), ChannelNames::builtIn()));
+        return rows;
+    }();
+    return all;
+}
+
 // A feed's text quoted for one line of a log or map file.
 std::string quote(std::string_view s) {
     std::string out = "\"";
@@ -173,11 +185,9 @@ CatalogueMatch matchCatalogue(const SourceDocuments& sources, const ChannelMap* 
     for (std::size_t row = 0; row < match.rows.size(); ++row) {
         RowMatch& m = match.rows[row];
         if (m.kind == MatchKind::map) continue;
-        std::string name = channelNameUtf8(row);
-        std::vector<Attempt> attempts = attemptsFor(name, names);
         m.how = "none: no channel of that name";
         for (const SourceIndex& index : indexes) {
-            if (auto found = matchIn(index, row, attempts)) {
+            if (auto found = matchIn(index, row, rowAttempts()[row])) {
                 m = std::move(*found);
                 break;
             }

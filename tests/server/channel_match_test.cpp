@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <memory>
 #include <set>
 
 #include "server/channel_map.h"
@@ -181,10 +182,11 @@ std::string feedXml(const std::vector<FeedChannel>& feed) {
     return x + "</tv>\n";
 }
 
-XmltvDocument parsed(const std::string& xml, const char* source) {
+std::shared_ptr<const XmltvDocument> parsed(const std::string& xml, const char* source) {
     XmltvParse p = parseXmltv(xml, source);
     EXPECT_TRUE(p.document) << p.error;
-    return p.document ? std::move(*p.document) : XmltvDocument{};
+    return std::make_shared<const XmltvDocument>(p.document ? std::move(*p.document)
+                                                            : XmltvDocument{});
 }
 
 std::string trimmedName(std::size_t row) {
@@ -417,9 +419,9 @@ const std::map<std::string, std::string> kExpected = {
 TEST(ChannelMatch, EveryRowOfTheCatalogueGetsItsChannelOrNone) {
     std::vector<FeedChannel> feed = chineseFeed();
     ASSERT_GT(feed.size(), 300u);
-    std::vector<XmltvDocument> docs;
+    SourceDocuments docs;
     docs.push_back(parsed(feedXml(feed), "feed.xml"));
-    XmltvListings x = listingsFromXmltv(std::move(docs), nullptr);
+    XmltvListings x = listingsFromXmltv(docs, nullptr);
 
     std::set<std::string> seen;
     std::size_t expectedMatches = 0;
@@ -456,7 +458,7 @@ TEST(ChannelMatch, EveryRowOfTheCatalogueGetsItsChannelOrNone) {
 }
 
 TEST(ChannelMatch, TheMapWinsAndSourcesAreTriedInOrder) {
-    std::vector<XmltvDocument> docs;
+    SourceDocuments docs;
     docs.push_back(
         parsed(feedXml({{"hunan-a", {"湖南卫视"}}, {"CCTV1", {}}, {"CCTV10", {}}}), "first.xml"));
     docs.push_back(parsed(feedXml({{"hunan-b", {"湖南卫视"}}, {"Cinemax", {}}, {"hunan-a", {}}}),
@@ -466,7 +468,7 @@ TEST(ChannelMatch, TheMapWinsAndSourcesAreTriedInOrder) {
         "programys/TV_1/Channel_3/\tnowhere\n",
         "m");
     ASSERT_TRUE(map.map);
-    XmltvListings x = listingsFromXmltv(std::move(docs), &*map.map);
+    XmltvListings x = listingsFromXmltv(docs, &*map.map);
     auto row = [](const char* path) { return *channelByPath(path); };
     const RowMatch& cctv1 = x.match.rows[row("programys/TV_1/Channel_1/")];
     EXPECT_EQ(cctv1.kind, MatchKind::map);
@@ -488,7 +490,7 @@ TEST(ChannelMatch, TheMapWinsAndSourcesAreTriedInOrder) {
 TEST(ChannelMatch, PrintedMapReadsBackAsTheSameMatch) {
     std::vector<FeedChannel> feed = chineseFeed();
     feed.push_back({"a#b", {"Goal TV 2"}});  // an id the map format cannot hold
-    std::vector<XmltvDocument> docs;
+    SourceDocuments docs;
     docs.push_back(parsed(feedXml(feed), "feed.xml"));
     CatalogueMatch first = matchCatalogue(docs, nullptr);
     std::string text = channelMapText(first);
