@@ -56,7 +56,7 @@ bool plausibleName(std::string_view name) {
     if (name.empty() || name.size() > 40) return false;
     return std::all_of(name.begin(), name.end(), [](char c) {
         return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-               std::strchr("-_.:()+", c) != nullptr;
+               (c != '\0' && std::strchr("-_.:()+", c) != nullptr);
     });
 }
 
@@ -101,15 +101,17 @@ DecodedXml checkedUtf8(std::string text, std::string_view fileName, std::string_
     return {std::move(text), {}};
 }
 
-DecodedXml converted(std::string_view bytes, const std::string& from, std::string_view fileName,
-                     std::string_view why) {
+// `bytes` read as `from` (an iconv name); `shown` is the encoding as the
+// document names it.
+DecodedXml converted(std::string_view bytes, const std::string& from, std::string_view shown,
+                     std::string_view fileName, std::string_view why) {
     encoding::Utf8Conversion c = encoding::toUtf8(bytes, from);
     if (!c.known)
-        return failure(where(fileName, 1) + "unknown encoding " + quoted(from) +
+        return failure(where(fileName, 1) + "unknown encoding " + quoted(shown) +
                        " in the XML declaration");
     if (c.converted != bytes.size())
-        return failure(where(fileName, lineAt(c.text, c.text.size())) + "not " + from +
-                       " text, as " + std::string(why) + ": bytes " +
+        return failure(where(fileName, lineAt(c.text, c.text.size())) + "not " +
+                       std::string(shown) + " text, as " + std::string(why) + ": bytes " +
                        hexBytes(bytes.substr(c.converted)));
     return {std::move(c.text), {}};
 }
@@ -117,7 +119,7 @@ DecodedXml converted(std::string_view bytes, const std::string& from, std::strin
 DecodedXml toUtf8(std::string bytes, std::string_view fileName) {
     std::size_t mark = 0;
     if (const char* wide = wideEncoding(bytes, mark))
-        return converted(std::string_view(bytes).substr(mark), wide, fileName,
+        return converted(std::string_view(bytes).substr(mark), wide, wide, fileName,
                          "its first bytes say");
     if (startsWith(bytes, "\xEF\xBB\xBF")) {
         bytes.erase(0, 3);
@@ -142,10 +144,9 @@ DecodedXml toUtf8(std::string bytes, std::string_view fileName) {
                        " in the XML declaration");
     // Files labelled GB2312 or GBK routinely hold characters of the wider
     // sets; GB18030 reads all of them the same way and the rest besides.
-    if (name == "gb2312" || name == "gbk" || name == "cp936" || name == "x-gbk" ||
-        name == "gb18030")
-        declared = "GB18030";
-    return converted(bytes, declared, fileName, "its XML declaration says");
+    bool gb = name == "gb2312" || name == "gbk" || name == "cp936" || name == "x-gbk";
+    return converted(bytes, gb ? "GB18030" : declared, declared, fileName,
+                     "its XML declaration says");
 }
 
 }  // namespace
