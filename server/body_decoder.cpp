@@ -98,6 +98,9 @@ bool BodyDecoder::inflateChunk(std::string_view chunk) {
         }
         std::size_t old = text_.size();
         std::size_t room = kOutStep;
+        // Inside the room reserved for the size expected: a step past it at
+        // the end would copy the whole text into a buffer twice its size.
+        if (text_.capacity() > old) room = std::min(room, text_.capacity() - old);
         if (old + room > cap_ + 1) room = static_cast<std::size_t>(cap_ + 1 - old);
         text_.resize(old + room);
         z.next_out = reinterpret_cast<Bytef*>(text_.data() + old);

@@ -75,6 +75,7 @@ measure() {  # label source
   echo 5 > "/proc/$server_pid/clear_refs"  # the peak from here on
   kill -HUP "$server_pid"
   wait_log "$log" "reloaded"
+  sleep 2  # the new pages are rendered after the reload is logged
   local peak
   peak=$(hwm "$server_pid")
   printf '%-10s load %5d ms (%s), peak %4d MB, then %4d MB | reload while serving: %s, peak %4d MB = %.2fx the file\n' \
