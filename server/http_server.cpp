@@ -201,18 +201,21 @@ class Session : public std::enable_shared_from_this<Session> {
 
     // Whether the connection may be let go to make room, and before whom:
     // first writers whose answers have waited since before `stalledBefore`
-    // for the client to take them (the longest first), then those waiting
-    // for a request of their own or lingering after their last response (the
-    // longest first). A writer whose answers are fresh keeps its place.
+    // for the client to take them, then connections that have waited as
+    // long for a request of their own (or lingered after their last
+    // response), then writers of fresh answers, and last those that came or
+    // spoke within that grace; the longest waiting first within each. Under
+    // a flood of clients that never read, every slot may hold a fresh writer
+    // that will stall; the newcomer is then let in in place of the oldest of
+    // them rather than refused, and it is the newest, so the last to go.
     std::optional<EvictionRank> evictionRank(SteadyClock::rep stalledBefore) const {
         if (closing_.load()) return std::nullopt;
         auto since = since_.load();
+        bool old = since < stalledBefore;
         switch (phase_.load()) {
-            case Phase::Writing:
-                if (since < stalledBefore) return EvictionRank{0, since};
-                return std::nullopt;
+            case Phase::Writing: return EvictionRank{old ? 0 : 2, since};
             case Phase::Closed: return std::nullopt;
-            default: return EvictionRank{1, since};
+            default: return EvictionRank{old ? 1 : 3, since};
         }
     }
     bool stalled(SteadyClock::rep stalledBefore) const {
@@ -419,10 +422,8 @@ void HttpServer::Impl::admit(Socket socket, Counters& threadCounters) {
     {
         std::lock_guard lock(mutex);
         if (sessions.size() >= limits.maxConnections) {
-            // Make room by closing the stalled writer whose answers have
-            // waited longest, else the connection that has waited longest for
-            // a request of its own (or lingered longest after its last
-            // response); one writing fresh answers is left alone.
+            // Make room by closing the connection that ranks first (see
+            // Session::evictionRank): a stalled writer before anyone else.
             Session* victim = nullptr;
             EvictionRank best{};
             auto stalled = stalledBefore();
@@ -441,7 +442,8 @@ void HttpServer::Impl::admit(Socket socket, Counters& threadCounters) {
             if (sessions.size() - leaving < limits.maxConnections) {
                 victim = nullptr;  // room enough once those are gone
             } else if (!victim) {
-                // Everyone is busy: refuse this one plainly instead of queueing it.
+                // Everyone is already closing: refuse this one plainly
+                // instead of queueing it.
                 socket.non_blocking(true);
                 static const std::string kBusy =
                     "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: "

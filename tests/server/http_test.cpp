@@ -355,6 +355,27 @@ TEST_F(HttpTest, PipelinedRequestsAreNotReadAheadOfUnsentAnswers) {
     EXPECT_LT(stats.requests, 400u);
 }
 
+// A flood of clients that pipeline and never read fills every slot with
+// writers whose answers are still fresh; a newcomer then takes the place of
+// the oldest of them instead of being refused, and is itself not the next
+// to go.
+TEST_F(HttpTest, ANewcomerIsLetInWhenEverySlotHoldsAFreshWriter) {
+    HttpLimits limits;
+    limits.maxConnections = 3;
+    limits.stallGrace = 60'000ms;  // nobody stalls within the test
+    limits.sendBufferBytes = 4096;
+    serve(limits);
+    std::vector<std::unique_ptr<Pipeliner>> flood;
+    for (int i = 0; i < 3; ++i) {
+        flood.push_back(std::make_unique<Pipeliner>(port_, 400));
+        ASSERT_TRUE(flood.back()->sent());
+        ASSERT_TRUE(eventually([&] { return server_->connectionCount() == std::size_t(i) + 1; }));
+    }
+    EXPECT_EQ(statusOf(get(kPage)), 200);
+    EXPECT_TRUE(eventually([&] { return flood.front()->closedByServer(); }));
+    EXPECT_FALSE(flood.back()->closedByServer());
+}
+
 TEST_F(HttpTest, KeepsServingUnderLoadAndAbuse) {
     serve();
     std::atomic<int> good{0}, wrong{0};
