@@ -62,6 +62,8 @@ class HttpDate {
     std::string text_;
 };
 
+// By hand rather than through Beast's serializer: a few appends, and the
+// body goes out beside it in one gather write straight from the snapshot.
 std::string responseHead(int status, const Reply& r, bool keepAlive, const std::string& date) {
     std::string h;
     h.reserve(256);
