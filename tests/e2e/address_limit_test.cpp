@@ -16,20 +16,11 @@
 
 #include "guide_server.h"
 #include "probe_runner.h"
+#include "tests/support/sanitizers.h"
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
+using test_support::kAddressSanitizer;
 
 std::string readAll(const std::string& path) {
     std::ifstream in(path);

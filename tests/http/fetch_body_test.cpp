@@ -12,6 +12,7 @@
 
 #include "runtime/http/page_fetcher.h"
 #include "runtime/values/allocation_failure.h"
+#include "tests/support/sanitizers.h"
 #include "tests/support/test_http_server.h"
 
 namespace {
@@ -126,17 +127,7 @@ TEST(FetchBody, DefaultCapIs32MiB) {
     EXPECT_EQ(body[kCap - 8], 'a');
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
+using test_support::kAddressSanitizer;
 
 // The address space this process has mapped, in bytes.
 std::size_t mappedBytes() {

@@ -11,23 +11,14 @@
 
 #include "skin/skin_system.h"
 #include "tests/skin/fakes.h"
+#include "tests/support/sanitizers.h"
 
 using namespace skin;
 using namespace skin_test;
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
+using test_support::kAddressSanitizer;
 
 struct SkinStartTest : ::testing::Test {
     NotAttachedReport report() {

@@ -10,6 +10,7 @@
 #include "runtime/window/fatal_report.h"
 #include "runtime/window/template/template_codec.h"
 #include "small_window.h"
+#include "tests/support/sanitizers.h"
 
 using namespace small;
 using ::testing::ExitedWithCode;
@@ -142,17 +143,7 @@ TEST(FatalDeath, InsideAHandlerNoFurtherEventsAndNoExitRoutine) {
 
 // An allocation that fails anywhere under a handler ends in the runtime's
 // report, with the size where it is known, never in an exception's abort.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
+using test_support::kAddressSanitizer;
 
 void* volatile allocationSink = nullptr;  // keeps the failing allocation from being elided
 
