@@ -13,6 +13,7 @@
 #include "server/http_server.h"
 #include "server/sample_listings.h"
 #include "server/site.h"
+#include "server/unique_fd.h"
 
 namespace epg {
 
@@ -40,22 +41,9 @@ BackgroundStart startSampleServer(const std::string& host, std::uint16_t port) {
 
 namespace {
 
-class Fd {
-  public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
-
 bool connects(const addrinfo* ai, std::chrono::milliseconds timeout) {
-    Fd fd(::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol));
+    UniqueFd fd(
+        ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol));
     if (fd.get() < 0) return false;
     if (::connect(fd.get(), ai->ai_addr, ai->ai_addrlen) == 0) return true;
     if (errno != EINPROGRESS) return false;

@@ -2,17 +2,10 @@
 
 #include "server/channels.h"
 #include "server/source_file.h"
+#include "server/text_trim.h"
 
 namespace epg {
 namespace {
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
 
 std::string where(std::string_view file, std::size_t line) {
     return std::string(file) + ':' + std::to_string(line) + ": ";

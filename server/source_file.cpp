@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "server/body_decoder.h"
+#include "server/unique_fd.h"
 
 namespace epg {
 namespace {
@@ -33,20 +34,6 @@ FileIdentity identityOf(const struct stat& st) {
 std::string notRegular(const std::string& name, mode_t mode) {
     return name + ": is " + kindOf(mode) + ", not a regular file; only files are read";
 }
-
-class Fd {
-  public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
 
 // Decompressed size of a gzip file from its trailer (modulo 4 GiB), as a hint.
 std::uint64_t gzipSizeHint(int fd, std::uint64_t fileSize, std::uint64_t offset) {
@@ -75,7 +62,7 @@ FileBytes readSourceFile(const std::string& fileName, const ReadOptions& o) {
     if (!check.identity) return {std::nullopt, check.error, {}};
     // O_NONBLOCK: should a FIFO be put in the file's place meanwhile, the
     // open does not wait for a writer; fstat then refuses it.
-    Fd fd(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    UniqueFd fd(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (fd.get() < 0)
         return {std::nullopt, fileName + ": cannot open: " + std::strerror(errno), {}};
     struct stat st {};

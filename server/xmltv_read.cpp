@@ -4,19 +4,12 @@
 #include <cstring>
 #include <pugixml.hpp>
 
+#include "server/text_trim.h"
 #include "server/xml_decode.h"
 #include "server/xml_pieces.h"
 
 namespace epg {
 namespace {
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
 
 bool digits(std::string_view s) {
     return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
