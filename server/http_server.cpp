@@ -26,10 +26,15 @@ namespace beast = boost::beast;
 namespace http = beast::http;
 using tcp = asio::ip::tcp;
 using SteadyClock = std::chrono::steady_clock;
-// Each connection lives on one single-threaded io_context: a concrete
-// executor type spares the type-erased one and strands are not needed.
-using Executor = asio::io_context::executor_type;
-using Socket = tcp::socket::rebind_executor<Executor>::other;
+// Every thread runs the one io_context, so whichever thread is on a CPU
+// serves any connection that is ready. With a context per thread, a thread
+// the kernel preempted held up all of its connections for a time slice: on a
+// loaded 2-core machine the 99th percentile fell from 5.3 to 4.0 ms for 2-4 %
+// of the throughput. A strand per connection keeps its handlers in order; a
+// concrete executor type spares the type-erased one.
+using Strand = asio::strand<asio::io_context::executor_type>;
+using Socket = tcp::socket::rebind_executor<Strand>::other;
+using Timer = asio::basic_waitable_timer<SteadyClock, asio::wait_traits<SteadyClock>, Strand>;
 
 const char* reasonOf(int status) {
     switch (status) {
@@ -99,7 +104,8 @@ enum class Phase { Waiting, Reading, Writing, Lingering, Closed };
 
 class Session;
 
-// Counted by each thread on a cache line of its own; summed by stats().
+// Connections are dealt round a few of these, each on a cache line of its
+// own, so that threads seldom count on the same line; summed by stats().
 struct alignas(64) Counters {
     std::atomic<std::uint64_t> requests{0};
     std::atomic<std::uint64_t> bytesRead{0};
@@ -109,32 +115,29 @@ struct HttpServer::Impl {
     Impl(std::shared_ptr<const Site> s, HttpLimits l)
         : site(std::move(s)),
           limits(l),
-          contexts(makeContexts(l.threads)),
-          counters(std::make_unique<Counters[]>(contexts.size())) {
-        for (auto& c : contexts) guards.emplace_back(c->get_executor());
-    }
-    static std::vector<std::unique_ptr<asio::io_context>> makeContexts(int n) {
-        std::vector<std::unique_ptr<asio::io_context>> out;
-        for (int i = 0; i < std::max(1, n); ++i)
-            out.push_back(std::make_unique<asio::io_context>(1));
-        return out;
-    }
+          threadCount(static_cast<std::size_t>(std::max(1, l.threads))),
+          context(static_cast<int>(threadCount)),
+          counters(std::make_unique<Counters[]>(threadCount)) {}
 
     std::shared_ptr<const Site> site;
     HttpLimits limits;
     std::mutex mutex;  // guards sessions
     std::list<std::weak_ptr<Session>> sessions;
     std::atomic<bool> stopping{false};
-    // Declared after what sessions use, so they go first: handlers still
-    // queued hold the last references to their sessions. One io_context per
-    // thread; new connections go round the threads.
-    std::vector<std::unique_ptr<asio::io_context>> contexts;
-    std::unique_ptr<Counters[]> counters;  // one per context
-    std::vector<asio::executor_work_guard<Executor>> guards;
-    std::size_t nextContext = 0;
-    tcp::acceptor acceptor{*contexts.front()};
-    asio::steady_timer retry{*contexts.front()};
-    asio::steady_timer sweeper{*contexts.front()};
+    std::size_t threadCount;
+    // Declared after what sessions use, so it goes first: handlers still
+    // queued hold the last references to their sessions.
+    asio::io_context context;
+    std::unique_ptr<Counters[]> counters;  // threadCount of them
+    std::optional<asio::executor_work_guard<asio::io_context::executor_type>> guard{
+        context.get_executor()};
+    std::size_t nextCounters = 0;
+    // The listener and the timers share a strand of their own: stop() closes
+    // them from outside while an accept may be completing on another thread.
+    Strand control{asio::make_strand(context)};
+    asio::basic_socket_acceptor<tcp, Strand> acceptor{control};
+    Timer retry{control};
+    Timer sweeper{control};
     std::vector<std::thread> threads;
 
     void accept();
@@ -400,20 +403,21 @@ void HttpServer::Impl::sweep() {
 }
 
 void HttpServer::Impl::accept() {
-    std::size_t next = nextContext++ % contexts.size();
-    Executor executor = contexts[next]->get_executor();
-    acceptor.async_accept(executor, [this, next](beast::error_code ec, Socket socket) {
-        if (stopping || ec == asio::error::operation_aborted) return;
-        if (!ec) {
-            admit(std::move(socket), counters[next]);
-            return accept();
-        }
-        // Out of descriptors or the like: try again shortly instead of spinning.
-        retry.expires_after(std::chrono::milliseconds(50));
-        retry.async_wait([this](beast::error_code) {
-            if (!stopping) accept();
-        });
-    });
+    std::size_t next = nextCounters++ % threadCount;
+    acceptor.async_accept(asio::make_strand(context),
+                          [this, next](beast::error_code ec, Socket socket) {
+                              if (stopping || ec == asio::error::operation_aborted) return;
+                              if (!ec) {
+                                  admit(std::move(socket), counters[next]);
+                                  return accept();
+                              }
+                              // Out of descriptors or the like: try again shortly instead of
+                              // spinning.
+                              retry.expires_after(std::chrono::milliseconds(50));
+                              retry.async_wait([this](beast::error_code) {
+                                  if (!stopping) accept();
+                              });
+                          });
 }
 
 void HttpServer::Impl::admit(Socket socket, Counters& threadCounters) {
@@ -476,7 +480,7 @@ std::string HttpServer::listen(const std::string& host, std::uint16_t port) {
     auto address = asio::ip::make_address(host, ec);
     if (ec) {
         // A host name: resolve it, first address wins.
-        tcp::resolver resolver(*impl_->contexts.front());
+        tcp::resolver resolver(impl_->context);
         auto results = resolver.resolve(host, std::to_string(port), ec);
         if (ec || results.empty()) return "cannot resolve " + host + ": " + ec.message();
         address = results.begin()->endpoint().address();
@@ -512,13 +516,13 @@ void HttpServer::start() {
             std::min<std::size_t>(impl_->limits.maxConnections, files.rlim_cur - 48);
     impl_->accept();
     impl_->sweep();
-    for (auto& context : impl_->contexts)
-        impl_->threads.emplace_back([c = context.get()] { c->run(); });
+    for (std::size_t i = 0; i < impl_->threadCount; ++i)
+        impl_->threads.emplace_back([this] { impl_->context.run(); });
 }
 
 void HttpServer::stop() {
     if (impl_->stopping.exchange(true)) return;
-    asio::post(*impl_->contexts.front(), [this] {
+    asio::post(impl_->control, [this] {
         beast::error_code ignored;
         impl_->acceptor.close(ignored);
         impl_->sweeper.cancel();
@@ -530,8 +534,8 @@ void HttpServer::stop() {
             if (auto s = weak.lock()) held.push_back(std::move(s));
     }
     for (auto& s : held) s->close();
-    impl_->guards.clear();
-    for (auto& context : impl_->contexts) context->stop();
+    impl_->guard.reset();
+    impl_->context.stop();
     for (auto& t : impl_->threads) t.join();
     impl_->threads.clear();
 }
@@ -543,7 +547,7 @@ std::size_t HttpServer::connectionCount() const {
 
 HttpStats HttpServer::stats() const {
     HttpStats out;
-    for (std::size_t i = 0; i < impl_->contexts.size(); ++i) {
+    for (std::size_t i = 0; i < impl_->threadCount; ++i) {
         out.requests += impl_->counters[i].requests.load(std::memory_order_relaxed);
         out.bytesRead += impl_->counters[i].bytesRead.load(std::memory_order_relaxed);
     }
