@@ -110,11 +110,24 @@ Site::Site(std::shared_ptr<const Listings> listings, Clock clock, Zone zone, Fir
     if (first == FirstSnapshot::Now) render();
 }
 
+std::shared_ptr<const Snapshot> Site::current() const {
+    std::lock_guard lock(currentMutex_);
+    return current_;
+}
+
+void Site::publish(std::shared_ptr<const Snapshot> next) {
+    {
+        std::lock_guard lock(currentMutex_);
+        current_.swap(next);
+    }
+    // The old snapshot, if this was its last reference, goes outside the lock.
+}
+
 std::shared_ptr<const Snapshot> Site::snapshot() const {
-    if (auto s = snapshot_.load()) return s;
+    if (auto s = current()) return s;
     std::unique_lock lock(mutex_);
-    published_.wait(lock, [this] { return stopping_ || snapshot_.load(); });
-    return snapshot_.load();
+    published_.wait(lock, [this] { return stopping_ || current(); });
+    return current();
 }
 
 Site::~Site() {
@@ -151,18 +164,18 @@ void Site::renderLocked() {
     const Listings& l = listings ? *listings : noListings();
     Seconds now = clock_();
     Seconds minute = floorMinute(now);
-    auto current = snapshot_.load();
-    bool newWeek = !current || current->generation != generation || now < current->week->from ||
-                   now >= current->week->to;
-    if (!newWeek && current->bannerMinute == minute) return;
+    auto last = current();
+    bool newWeek =
+        !last || last->generation != generation || now < last->week->from || now >= last->week->to;
+    if (!newWeek && last->bannerMinute == minute) return;
 
     auto next = std::make_shared<Snapshot>();
     next->generation = generation;
     next->loadedAt = loadedAt;
-    next->week = newWeek ? renderWeek(l, now, zone_, loadedAt.value_or(0)) : current->week;
+    next->week = newWeek ? renderWeek(l, now, zone_, loadedAt.value_or(0)) : last->week;
     next->bannerMinute = minute;
     next->banner = renderBannerPage(l, now, zone_, loadedAt.value_or(0));
-    snapshot_.store(std::move(next));
+    publish(std::move(next));
     {
         std::lock_guard lock(mutex_);  // so that no waiter misses the news
     }
@@ -183,7 +196,7 @@ void Site::rendererLoop() {
         auto wait =
             std::chrono::seconds(60 - (now - floorMinute(now))) + std::chrono::milliseconds(20);
         wake_.wait_for(lock, wait, [this] {
-            auto s = snapshot_.load();
+            auto s = current();
             return stopping_ || !s || s->generation != generation_;
         });
     }
@@ -204,7 +217,7 @@ void Site::replaceListings(std::shared_ptr<const Listings> listings) {
     }
     wake_.notify_all();
     published_.wait(lock, [&] {
-        auto s = snapshot_.load();
+        auto s = current();
         return stopping_ || (s && s->generation >= generation);
     });
 }
@@ -215,7 +228,7 @@ void Site::setSourceHealth(std::vector<SourceHealth> sources) {
 }
 
 std::pair<int, std::string> Site::health() const {
-    auto snap = snapshot_.load();
+    auto snap = current();
     if (!snap) return {503, "{\"status\": \"starting\"}\n"};
     nlohmann::json sources = nlohmann::json::array();
     {

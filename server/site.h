@@ -3,7 +3,6 @@
 // thread, never by a request), and the rules every request passes.
 #pragma once
 
-#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -92,7 +91,14 @@ class Site {
 
     const Clock clock_;
     const Zone zone_;
-    std::atomic<std::shared_ptr<const Snapshot>> snapshot_;
+    // The snapshot requests read, behind a mutex held for a reference
+    // count: libstdc++ 12's std::atomic<std::shared_ptr> ends a load with a
+    // relaxed unlock, so on weakly ordered CPUs (arm64) a load may pair the
+    // new pointer with the old count (ThreadSanitizer reports the race).
+    std::shared_ptr<const Snapshot> current() const;
+    void publish(std::shared_ptr<const Snapshot> next);
+    mutable std::mutex currentMutex_;
+    std::shared_ptr<const Snapshot> current_;
 
     mutable std::mutex mutex_;  // guards what follows
     std::shared_ptr<const Listings> listings_;
