@@ -128,6 +128,7 @@ TEST(FetchBody, DefaultCapIs32MiB) {
 }
 
 using test_support::kAddressSanitizer;
+using test_support::kThreadSanitizer;
 
 // The address space this process has mapped, in bytes.
 std::size_t mappedBytes() {
@@ -140,7 +141,8 @@ std::size_t mappedBytes() {
 // A body that does not fit the memory left ends the fetch with the size it
 // needed, thrown only once libcurl is out of the way.
 TEST(FetchBody, ABodyThatCannotBeHeldIsAnAllocationFailureWithItsSize) {
-    if (kAddressSanitizer) GTEST_SKIP() << "AddressSanitizer ends the process itself";
+    if (kAddressSanitizer || kThreadSanitizer)
+        GTEST_SKIP() << "the sanitizer's shadow memory does not fit under the limit";
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(([] {
                     TestHttpServer server;
