@@ -142,7 +142,7 @@ struct HttpServer::Impl {
 
     void accept();
     void sweep();  // closes connections past their deadline
-    void admit(Socket socket, Counters& counters);
+    void admit(Socket socket, Counters& tally);
     // A writer with answers unsent to a read from before then is stalled.
     SteadyClock::rep stalledBefore() const;
 };
@@ -404,23 +404,22 @@ void HttpServer::Impl::sweep() {
 
 void HttpServer::Impl::accept() {
     std::size_t next = nextCounters++ % threadCount;
-    acceptor.async_accept(asio::make_strand(context),
-                          [this, next](beast::error_code ec, Socket socket) {
-                              if (stopping || ec == asio::error::operation_aborted) return;
-                              if (!ec) {
-                                  admit(std::move(socket), counters[next]);
-                                  return accept();
-                              }
-                              // Out of descriptors or the like: try again shortly instead of
-                              // spinning.
-                              retry.expires_after(std::chrono::milliseconds(50));
-                              retry.async_wait([this](beast::error_code) {
-                                  if (!stopping) accept();
-                              });
-                          });
+    Strand connection = asio::make_strand(context);  // the new connection's own
+    acceptor.async_accept(connection, [this, next](beast::error_code ec, Socket socket) {
+        if (stopping || ec == asio::error::operation_aborted) return;
+        if (!ec) {
+            admit(std::move(socket), counters[next]);
+            return accept();
+        }
+        // Out of descriptors or the like: try again shortly instead of spinning.
+        retry.expires_after(std::chrono::milliseconds(50));
+        retry.async_wait([this](beast::error_code) {
+            if (!stopping) accept();
+        });
+    });
 }
 
-void HttpServer::Impl::admit(Socket socket, Counters& threadCounters) {
+void HttpServer::Impl::admit(Socket socket, Counters& tally) {
     // Strong references taken under the lock are dropped after it: the last
     // one runs ~Session, which takes the lock itself.
     std::vector<std::shared_ptr<Session>> held;
@@ -461,7 +460,7 @@ void HttpServer::Impl::admit(Socket socket, Counters& threadCounters) {
             }
             if (victim) victim->close();
         }
-        session = std::make_shared<Session>(std::move(socket), *this, threadCounters);
+        session = std::make_shared<Session>(std::move(socket), *this, tally);
         sessions.push_back(session);
         session->registerAt(std::prev(sessions.end()));
     }
