@@ -19,9 +19,7 @@ MapResult parseChannelMap(std::string_view text, std::string_view fileName) {
     std::size_t lineNo = 0;
     while (!text.empty()) {
         ++lineNo;
-        auto nl = text.find('\n');
-        std::string_view line = text.substr(0, nl);
-        text = nl == std::string_view::npos ? std::string_view{} : text.substr(nl + 1);
+        std::string_view line = takeLine(text);
         if (auto hash = line.find('#'); hash != std::string_view::npos) line = line.substr(0, hash);
         line = trim(line);
         if (line.empty()) continue;

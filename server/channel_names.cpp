@@ -5,6 +5,7 @@
 
 #include "channel_names_txt.h"
 #include "encoding/text_encoding.h"
+#include "server/text_trim.h"
 
 namespace epg {
 namespace {
@@ -87,9 +88,7 @@ std::optional<ChannelNames> ChannelNames::parse(std::string_view text, std::stri
     std::size_t lineNo = 0;
     while (!text.empty()) {
         ++lineNo;
-        auto nl = text.find('\n');
-        std::string_view line = text.substr(0, nl);
-        text = nl == std::string_view::npos ? std::string_view{} : text.substr(nl + 1);
+        std::string_view line = takeLine(text);
         if (trimBlanks(line).empty() || trimBlanks(line).front() == '#') continue;
         std::vector<std::string_view> f = fields(line);
         auto fail = [&](const std::string& what) {

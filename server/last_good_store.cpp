@@ -9,6 +9,8 @@
 #include <cstring>
 #include <utility>
 
+#include "server/text_trim.h"
+
 namespace epg {
 namespace {
 
@@ -114,8 +116,7 @@ std::optional<LastGoodStore::Copy> LastGoodStore::find(std::string_view url) con
     std::string_view rest(head);
     std::string storedUrl;
     while (!rest.empty()) {
-        std::string_view line = rest.substr(0, rest.find('\n'));
-        rest.remove_prefix(std::min(rest.size(), line.size() + 1));
+        std::string_view line = takeLine(rest);
         auto field = [&line](std::string_view key) -> std::optional<std::string> {
             if (line.size() > key.size() && line.starts_with(key) && line[key.size()] == ' ')
                 return std::string(line.substr(key.size() + 1));

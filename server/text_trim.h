@@ -1,4 +1,4 @@
-// Blanks around a field of the server's line-oriented inputs.
+// Lines of the server's line-oriented inputs, and blanks around their fields.
 #pragma once
 
 #include <string_view>
@@ -11,6 +11,13 @@ inline std::string_view trim(std::string_view s) {
     while (!s.empty() && blank(s.front())) s.remove_prefix(1);
     while (!s.empty() && blank(s.back())) s.remove_suffix(1);
     return s;
+}
+
+// The first line of `text` (without its line feed), taken off its front.
+inline std::string_view takeLine(std::string_view& text) {
+    std::string_view line = text.substr(0, text.find('\n'));
+    text.remove_prefix(line.size() < text.size() ? line.size() + 1 : line.size());
+    return line;
 }
 
 }  // namespace epg
