@@ -10,10 +10,10 @@ file(WRITE ${OUT}
 #include <span>
 namespace ${NAMESPACE} {
 namespace {
-alignas(16) const std::uint8_t kData[${size} + 1] = {
+alignas(16) const std::uint8_t ${SYMBOL}_bytes[${size} + 1] = {
 ${body}
 0};
 }  // namespace
-std::span<const std::uint8_t> ${SYMBOL}() { return {kData, ${size}}; }
+std::span<const std::uint8_t> ${SYMBOL}() { return {${SYMBOL}_bytes, ${size}}; }
 }  // namespace ${NAMESPACE}
 ")

@@ -8,9 +8,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,13 +19,6 @@
 namespace {
 
 using test_support::kAddressSanitizer;
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::size_t occurrences(const std::string& text, const std::string& what) {
     std::size_t n = 0;

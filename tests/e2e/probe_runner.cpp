@@ -13,14 +13,14 @@
 
 extern char** environ;
 
-namespace {
-
 std::string readAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
 }
+
+namespace {
 
 std::string tempPath(const char* tag) {
     std::string path = std::string("/tmp/tvguide-run-") + tag + "-XXXXXX";

@@ -14,5 +14,8 @@ struct ProgramRun {
 };
 using ProbeRun = ProgramRun;
 
+// The whole content of a file, empty when it cannot be read.
+std::string readAll(const std::string& path);
+
 ProgramRun runProgram(const std::string& path, const std::vector<std::string>& args);
 ProbeRun runProbe(const std::vector<std::string>& args);

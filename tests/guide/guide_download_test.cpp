@@ -6,6 +6,7 @@
 
 #include "app/guide.h"
 #include "app/main_window.h"
+#include "day_page.h"
 #include "gbk_literal.h"
 #include "runtime/backend/headless/headless_backend.h"
 #include "runtime/values/date_time.h"
@@ -15,12 +16,8 @@ namespace {
 using namespace std::chrono_literals;
 using rt::FetchOutcome;
 
-constexpr const char* kRoot = "http://epg.test/";
-
-std::string row(const std::string& time, const std::string& title) {
-    return "<div align='center'><div id='e1' >" + time + "</div><div id='e2' >" + title +
-           "</div></div>";
-}
+using daypage::kRoot;
+using daypage::row;
 
 // The guide on the headless backend; its clock starts at `start` and runs
 // with the backend's fake clock.

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "app/main_window.h"
+#include "day_page.h"
 #include "gbk_literal.h"
 #include "runtime/backend/headless/headless_backend.h"
 #include "runtime/values/date_time.h"
@@ -14,7 +15,7 @@
 
 namespace {
 
-constexpr const char* kRoot = "http://epg.test/";
+using daypage::kRoot;
 
 std::string page(const std::string& name) {
     return "<div align='center'><div id='e1' >08:00</div><div id='e2' >" + name + "</div></div>";

@@ -12,25 +12,18 @@
 
 #include "runtime/http/page_fetcher.h"
 #include "runtime/values/allocation_failure.h"
+#include "tests/support/body_text.h"
 #include "tests/support/sanitizers.h"
 #include "tests/support/test_http_server.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using testsupport::pattern;
 using testsupport::Response;
+using testsupport::str;
 using testsupport::TestHttpServer;
 using Framing = Response::Framing;
-
-std::string str(const rt::Bytes& b) {
-    return std::string(b.begin(), b.end());
-}
-
-std::string pattern(std::size_t n) {
-    std::string s;
-    for (std::size_t i = 0; i < n; ++i) s += static_cast<char>('a' + i % 26);
-    return s;
-}
 
 TEST(FetchBody, AnyStatusReturnsItsBody) {
     TestHttpServer server;

@@ -5,21 +5,17 @@
 #include <string>
 
 #include "runtime/http/page_fetcher.h"
+#include "tests/support/body_text.h"
 #include "tests/support/test_http_server.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using rt::FetchOutcome;
+using testsupport::pattern;
 using testsupport::Response;
 using testsupport::TestHttpServer;
 using Framing = Response::Framing;
-
-std::string pattern(std::size_t n) {
-    std::string s;
-    for (std::size_t i = 0; i < n; ++i) s += static_cast<char>('a' + i % 26);
-    return s;
-}
 
 TEST(FetchOutcome, EachEndingIsToldApart) {
     TestHttpServer server;

@@ -5,16 +5,14 @@
 #include <string>
 
 #include "runtime/http/page_fetcher.h"
+#include "tests/support/body_text.h"
 #include "tests/support/test_http_server.h"
 
 namespace {
 
 using testsupport::Response;
+using testsupport::str;
 using testsupport::TestHttpServer;
-
-std::string str(const rt::Bytes& b) {
-    return std::string(b.begin(), b.end());
-}
 
 TEST(FetchRequest, GetOverHttp10WithTheGuidesHeaders) {
     TestHttpServer server;

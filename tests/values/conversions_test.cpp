@@ -3,17 +3,14 @@
 #include <climits>
 #include <cmath>
 
+#include "civil_date.h"
 #include "gbk_literal.h"
 #include "runtime/values/conversions.h"
 #include "runtime/values/date_time.h"
 
 using namespace rt;
 
-namespace {
-DateTime at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
-    return fromCivil(CivilTime{y, mo, d, h, mi, s}).value();
-}
-}  // namespace
+using civil::at;
 
 TEST(ToText, NumbersInTheirFormats) {
     EXPECT_EQ(toText(std::uint8_t{255}), "255");

@@ -3,20 +3,13 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "civil_date.h"
 #include "runtime/values/date_time.h"
 
 using rt::CivilTime;
 using rt::DateTime;
 
-namespace {
-
-DateTime at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
-    auto v = rt::fromCivil(CivilTime{y, mo, d, h, mi, s});
-    EXPECT_TRUE(v.has_value()) << y << "-" << mo << "-" << d;
-    return v.value_or(DateTime{});
-}
-
-}  // namespace
+using civil::at;
 
 TEST(DateTime, DayNumbersOfKnownDates) {
     EXPECT_EQ(at(1899, 12, 30).days, 0.0);

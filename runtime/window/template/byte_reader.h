@@ -14,6 +14,10 @@
 
 namespace rt::tpl {
 
+// Reserved bytes around every unit record's own fields, zero when written.
+inline constexpr std::size_t kReservedHead = 16;
+inline constexpr std::size_t kReservedTail = 20;
+
 class ByteReader {
   public:
     // `base` is the offset of data[0] within the whole block, for messages.

@@ -12,8 +12,8 @@ namespace {
 
 using tpl::ByteReader;
 
-constexpr std::size_t kReservedHead = 16;
-constexpr std::size_t kReservedTail = 20;
+using tpl::kReservedHead;
+using tpl::kReservedTail;
 
 std::string hex(std::uint32_t v) {
     char buf[16];

@@ -6,8 +6,8 @@ namespace {
 
 using tpl::ByteWriter;
 
-constexpr std::size_t kReservedHead = 16;
-constexpr std::size_t kReservedTail = 20;
+using tpl::kReservedHead;
+using tpl::kReservedTail;
 
 void writeRecord(ByteWriter& w, const UnitRecord& u) {
     w.u32(u.type), w.u32(u.link), w.zeros(kReservedHead);
