@@ -103,8 +103,9 @@ GuestAddress SystemLibraries::lookupOrdinal(std::uint32_t handle, std::uint16_t 
     Module* m = moduleByHandle(handle);
     GuestAddress found = 0;
     if (m && ordinal >= 1 && ordinal <= m->exports.size()) found = m->exports[ordinal - 1].address;
-    note(LibraryEvent::Kind::Lookup, m ? m->name : std::string(), "#" + std::to_string(ordinal),
-         found);
+    // Appended: GCC 12 at -O3 takes "#" + std::string for an overlapping copy.
+    note(LibraryEvent::Kind::Lookup, m ? m->name : std::string(),
+         std::string("#").append(std::to_string(ordinal)), found);
     return found;
 }
 

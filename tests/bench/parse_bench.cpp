@@ -75,7 +75,8 @@ BENCHMARK(BM_NestedTagsInOneTitle)
 // candidates of all those "<".
 void BM_LongRunOfOpenersCutRepeatedly(benchmark::State& state) {
     const auto n = static_cast<size_t>(state.range(0));
-    std::string title = "\x81" + std::string(n, '<') + "x>";
+    std::string title(1, '\x81');  // appended: GCC 12 warns of "literal" + std::string
+    title.append(n, '<').append("x>");
     for (size_t i = 0; i < n; ++i) title += "<x>x>";
     const std::string page = oneRow(title);
     for (auto _ : state) benchmark::DoNotOptimize(app::parseSchedule(page));

@@ -66,7 +66,8 @@ Bytes skinFile(std::vector<std::pair<std::string, std::uint32_t>> entries,
                std::string title = "t") {
     Bytes b = {
         '.', 'S', 'H', 'E', 1, 0, std::uint8_t(entries.size()), 0, std::uint8_t(title.size())};
-    b.insert(b.end(), title.begin(), title.end());
+    // One by one: GCC 12 at -O3 warns of bounds in a range insert after the list.
+    for (char ch : title) b.push_back(std::uint8_t(ch));
     for (auto& [name, colour] : entries) {
         b.push_back(std::uint8_t(name.size()));
         b.insert(b.end(), name.begin(), name.end());

@@ -58,7 +58,9 @@ std::string idsHeader(const Layout& layout, std::string_view nameSpace) {
         }
         // A unit of a window without a code name gets that window's id as a number.
         const CodeName* window = windowName(layout, c.window);
-        const std::string windowId = window ? "k" + pascalCase(window->name) + "Id" : hex(c.window);
+        // Appended: GCC 12 at -O3 takes "k" + std::string for an overlapping copy.
+        const std::string windowId =
+            window ? std::string("k").append(pascalCase(window->name)).append("Id") : hex(c.window);
         out += "inline constexpr rt::ControlRef k" + pascalCase(c.name) + "{" + windowId + ", " +
                hex(*c.unit) + "};";
         if (!c.designName.empty()) out += "  // " + c.designName;
