@@ -10,10 +10,10 @@
 #include <cerrno>
 #include <cstring>
 
-#include "server/http_server.h"
-#include "server/sample_listings.h"
-#include "server/site.h"
-#include "server/unique_fd.h"
+#include "server/http/http_server.h"
+#include "server/site/site.h"
+#include "server/sources/sample_listings.h"
+#include "server/util/unique_fd.h"
 
 namespace epg {
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "server/source_file.h"
+#include "server/sources/source_file.h"
 
 namespace epg {
 

@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "server/channel_map.h"
-#include "server/xmltv_listings.h"
-#include "server/xmltv_read.h"
+#include "server/channels/channel_map.h"
+#include "server/channels/xmltv_listings.h"
+#include "server/xmltv/xmltv_read.h"
 
 namespace epg {
 

@@ -5,15 +5,15 @@
 #include <cstdlib>
 #include <memory>
 
-#include "server/channel_match.h"
-#include "server/export.h"
-#include "server/http_server.h"
-#include "server/listing_sources.h"
+#include "server/channels/channel_match.h"
+#include "server/http/http_server.h"
 #include "server/options.h"
-#include "server/reloader.h"
-#include "server/sample_listings.h"
-#include "server/site.h"
-#include "server/xmltv_write.h"
+#include "server/site/export.h"
+#include "server/site/site.h"
+#include "server/sources/listing_sources.h"
+#include "server/sources/reloader.h"
+#include "server/sources/sample_listings.h"
+#include "server/xmltv/xmltv_write.h"
 
 namespace {
 

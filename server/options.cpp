@@ -5,7 +5,7 @@
 #include <ctime>
 #include <functional>
 
-#include "server/listing_sources.h"
+#include "server/sources/listing_sources.h"
 
 namespace epg {
 namespace {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "server/civil_time.h"
+#include "server/util/civil_time.h"
 
 namespace epg {
 

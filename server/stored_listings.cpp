@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "server/channels.h"
+#include "server/channels/channels.h"
 #include "server/listings.h"
 
 namespace epg {

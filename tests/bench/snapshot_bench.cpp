@@ -10,13 +10,13 @@
 #include <fstream>
 #include <string>
 
-#include "server/channels.h"
-#include "server/page_render.h"
-#include "server/resource.h"
-#include "server/sample_listings.h"
-#include "server/site.h"
-#include "server/snapshot.h"
-#include "server/xmltv_write.h"
+#include "server/channels/channels.h"
+#include "server/site/page_render.h"
+#include "server/site/resource.h"
+#include "server/site/site.h"
+#include "server/site/snapshot.h"
+#include "server/sources/sample_listings.h"
+#include "server/xmltv/xmltv_write.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <string_view>
 
 #include "app/schedule_parse.h"
-#include "server/channel_map.h"
-#include "server/gbk_text.h"
-#include "server/page_render.h"
-#include "server/xmltv_listings.h"
-#include "server/xmltv_read.h"
+#include "server/channels/channel_map.h"
+#include "server/channels/xmltv_listings.h"
+#include "server/site/gbk_text.h"
+#include "server/site/page_render.h"
+#include "server/xmltv/xmltv_read.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const epg::Zone zone = epg::Zone::named("Asia/Shanghai").value_or(epg::Zone::local());

@@ -7,12 +7,12 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
-#include "server/channels.h"
-#include "server/http_rules.h"
+#include "server/channels/channels.h"
+#include "server/http/http_rules.h"
 #include "server/load.h"
-#include "server/sample_listings.h"
-#include "server/site.h"
-#include "server/xmltv_read.h"
+#include "server/site/site.h"
+#include "server/sources/sample_listings.h"
+#include "server/xmltv/xmltv_read.h"
 #include "server_test_util.h"
 
 namespace epg {

@@ -10,12 +10,12 @@
 #include <memory>
 #include <set>
 
-#include "server/channel_map.h"
-#include "server/channel_match.h"
-#include "server/channel_names.h"
-#include "server/channels.h"
-#include "server/xmltv_listings.h"
-#include "server/xmltv_read.h"
+#include "server/channels/channel_map.h"
+#include "server/channels/channel_match.h"
+#include "server/channels/channel_names.h"
+#include "server/channels/channels.h"
+#include "server/channels/xmltv_listings.h"
+#include "server/xmltv/xmltv_read.h"
 
 namespace epg {
 namespace {

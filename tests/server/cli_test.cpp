@@ -10,8 +10,8 @@
 #include <sstream>
 
 #include "runtime/values/gbk.h"
-#include "server/gbk_text.h"
-#include "server/sample_listings.h"
+#include "server/site/gbk_text.h"
+#include "server/sources/sample_listings.h"
 #include "server_test_util.h"
 
 namespace {

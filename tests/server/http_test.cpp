@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "server/background.h"
-#include "server/http_server.h"
-#include "server/sample_listings.h"
+#include "server/http/http_server.h"
+#include "server/sources/sample_listings.h"
 #include "server_test_util.h"
 
 namespace epg {

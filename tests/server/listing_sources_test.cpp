@@ -12,9 +12,9 @@
 #include <thread>
 
 #include "gzip_text.h"
-#include "server/channels.h"
-#include "server/listing_sources.h"
-#include "server/reloader.h"
+#include "server/channels/channels.h"
+#include "server/sources/listing_sources.h"
+#include "server/sources/reloader.h"
 #include "server_test_util.h"
 #include "test_http_server.h"
 

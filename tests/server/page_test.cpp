@@ -4,11 +4,11 @@
 
 #include "app/schedule_parse.h"
 #include "gbk_literal.h"
-#include "server/channels.h"
-#include "server/gbk_text.h"
-#include "server/page_render.h"
-#include "server/sample_listings.h"
-#include "server/site.h"
+#include "server/channels/channels.h"
+#include "server/site/gbk_text.h"
+#include "server/site/page_render.h"
+#include "server/site/site.h"
+#include "server/sources/sample_listings.h"
 #include "server_test_util.h"
 
 namespace epg {

@@ -6,9 +6,9 @@
 #include <regex>
 #include <set>
 
-#include "server/channel_kind.h"
-#include "server/channels.h"
-#include "server/sample_listings.h"
+#include "server/channels/channel_kind.h"
+#include "server/channels/channels.h"
+#include "server/sources/sample_listings.h"
 #include "server_test_util.h"
 
 namespace epg {

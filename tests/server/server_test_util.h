@@ -16,7 +16,7 @@
 #include <string>
 #include <string_view>
 
-#include "server/civil_time.h"
+#include "server/util/civil_time.h"
 
 // The process's local time zone, as a POSIX TZ string (no tz database needed).
 // The server's zone is never this one unless asked for: tests run under UTC

@@ -4,9 +4,9 @@
 #include <atomic>
 
 #include "app/schedule_parse.h"
-#include "server/channels.h"
-#include "server/sample_listings.h"
-#include "server/site.h"
+#include "server/channels/channels.h"
+#include "server/site/site.h"
+#include "server/sources/sample_listings.h"
 #include "server_test_util.h"
 
 namespace epg {

@@ -9,10 +9,10 @@
 #include <fstream>
 
 #include "gzip_text.h"
-#include "server/body_decoder.h"
 #include "server/load.h"
-#include "server/source_fetch.h"
-#include "server/source_file.h"
+#include "server/sources/body_decoder.h"
+#include "server/sources/source_fetch.h"
+#include "server/sources/source_file.h"
 #include "test_http_server.h"
 
 namespace epg {

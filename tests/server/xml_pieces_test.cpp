@@ -6,7 +6,7 @@
 
 #include <pugixml.hpp>
 
-#include "server/xml_pieces.h"
+#include "server/xmltv/xml_pieces.h"
 
 namespace epg {
 namespace {

@@ -11,14 +11,14 @@
 
 #include "app/schedule_parse.h"
 #include "encoding/iconv_converter.h"
-#include "server/channel_map.h"
-#include "server/channels.h"
-#include "server/sample_listings.h"
-#include "server/site.h"
-#include "server/source_file.h"
-#include "server/xmltv_listings.h"
-#include "server/xmltv_read.h"
-#include "server/xmltv_write.h"
+#include "server/channels/channel_map.h"
+#include "server/channels/channels.h"
+#include "server/channels/xmltv_listings.h"
+#include "server/site/site.h"
+#include "server/sources/sample_listings.h"
+#include "server/sources/source_file.h"
+#include "server/xmltv/xmltv_read.h"
+#include "server/xmltv/xmltv_write.h"
 #include "server_test_util.h"
 
 namespace epg {

@@ -2,7 +2,7 @@
 // process's local zone for the server inside the guide.
 #include <gtest/gtest.h>
 
-#include "server/civil_time.h"
+#include "server/util/civil_time.h"
 #include "server_test_util.h"
 
 namespace epg {

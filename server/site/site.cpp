@@ -1,0 +1,332 @@
+#include "server/site/site.h"
+
+#include <malloc.h>
+
+#include <chrono>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+#include "server/channels/channels.h"
+#include "server/http/http_rules.h"
+
+namespace epg {
+
+Clock systemClock() {
+    return [] {
+        return std::chrono::duration_cast<std::chrono::seconds>(
+                   std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    };
+}
+
+Clock fixedClock(Seconds t) {
+    return [t] { return t; };
+}
+
+namespace {
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Day page paths end in "W1.htm" .. "W7.htm" after a catalogue path.
+struct DaySlot {
+    std::size_t channel;
+    int weekday;
+};
+std::optional<DaySlot> daySlot(std::string_view path) {
+    constexpr std::size_t kTail = 6;  // "Wn.htm"
+    if (path.size() <= kTail) return std::nullopt;
+    std::string_view tail = path.substr(path.size() - kTail);
+    if (tail[0] != 'W' || tail[1] < '1' || tail[1] > '7' || tail.substr(2) != ".htm")
+        return std::nullopt;
+    auto channel = channelByPath(path.substr(0, path.size() - kTail));
+    if (!channel) return std::nullopt;
+    return DaySlot{*channel, tail[1] - '0'};
+}
+
+}  // namespace
+
+std::optional<std::string> cleanTargetPath(std::string_view target) {
+    if (target.empty() || target[0] != '/') return std::nullopt;
+    if (auto q = target.find('?'); q != std::string_view::npos) target = target.substr(0, q);
+    std::string path;
+    path.reserve(target.size());
+    for (std::size_t i = 1; i < target.size(); ++i) {
+        char c = target[i];
+        if (c == '%') {
+            if (i + 2 >= target.size()) return std::nullopt;
+            int hi = hexValue(target[i + 1]), lo = hexValue(target[i + 2]);
+            if (hi < 0 || lo < 0) return std::nullopt;
+            c = static_cast<char>(hi * 16 + lo);
+            i += 2;
+        }
+        auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F || c == '\\' || c == '#') return std::nullopt;
+        path += c;
+    }
+    // ".." anywhere, not only as a whole segment: no page name holds it.
+    if (path.find("..") != std::string::npos || path.find("//") != std::string::npos)
+        return std::nullopt;
+    if (!path.empty() && path.front() == '/')
+        return std::nullopt;  // "//host/x", or an escaped "/" first
+    return path;
+}
+
+namespace {
+
+const Listings& noListings() {
+    static const StoredListings empty = [] {
+        StoredListings l;
+        l.finish();
+        return l;
+    }();
+    return empty;
+}
+
+Seconds floorMinute(Seconds t) {
+    return t - ((t % 60) + 60) % 60;
+}
+
+// RFC 3339 in UTC: "2026-12-09T12:15:00Z".
+std::string utcText(Seconds t) {
+    std::int64_t days = t / 86400 - (t % 86400 < 0 ? 1 : 0);
+    Seconds ofDay = t - days * 86400;
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%sT%02d:%02d:%02dZ", isoText(civilFromDays(days)).c_str(),
+                  static_cast<int>(ofDay / 3600), static_cast<int>(ofDay / 60 % 60),
+                  static_cast<int>(ofDay % 60));
+    return buf;
+}
+
+}  // namespace
+
+Site::Site(std::shared_ptr<const Listings> listings, Clock clock, Zone zone, FirstSnapshot first)
+    : clock_(std::move(clock)), zone_(zone), listings_(std::move(listings)) {
+    if (listings_) loadedAt_ = clock_();
+    if (first == FirstSnapshot::Now) render();
+}
+
+std::shared_ptr<const Snapshot> Site::current() const {
+    std::lock_guard lock(currentMutex_);
+    return current_;
+}
+
+void Site::publish(std::shared_ptr<const Snapshot> next) {
+    {
+        std::lock_guard lock(currentMutex_);
+        current_.swap(next);
+    }
+    // The old snapshot, if this was its last reference, goes outside the lock.
+}
+
+std::shared_ptr<const Snapshot> Site::snapshot() const {
+    if (auto s = current()) return s;
+    std::unique_lock lock(mutex_);
+    published_.wait(lock, [this] { return stopping_ || current(); });
+    return current();
+}
+
+Site::~Site() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    published_.notify_all();
+    if (renderer_.joinable()) renderer_.join();
+}
+
+void Site::startRenderer() {
+    std::lock_guard lock(mutex_);
+    if (renderer_.joinable() || stopping_) return;
+    renderer_ = std::thread([this] { rendererLoop(); });
+}
+
+void Site::render() {
+    std::lock_guard lock(renderMutex_);
+    renderLocked();
+}
+
+void Site::renderLocked() {
+    std::shared_ptr<const Listings> listings;
+    std::optional<Seconds> loadedAt;
+    std::uint64_t generation;
+    {
+        std::lock_guard lock(mutex_);
+        listings = listings_;
+        loadedAt = loadedAt_;
+        generation = generation_;
+    }
+    const Listings& l = listings ? *listings : noListings();
+    Seconds now = clock_();
+    Seconds minute = floorMinute(now);
+    auto last = current();
+    bool newWeek =
+        !last || last->generation != generation || now < last->week->from || now >= last->week->to;
+    if (!newWeek && last->bannerMinute == minute) return;
+
+    auto next = std::make_shared<Snapshot>();
+    next->generation = generation;
+    next->loadedAt = loadedAt;
+    next->week = newWeek ? renderWeek(l, now, zone_, loadedAt.value_or(0)) : last->week;
+    next->bannerMinute = minute;
+    next->banner = renderBannerPage(l, now, zone_, loadedAt.value_or(0));
+    publish(std::move(next));
+    {
+        std::lock_guard lock(mutex_);  // so that no waiter misses the news
+    }
+    published_.notify_all();
+    // A week's render leaves megabytes of scratch the allocator would keep.
+    if (newWeek) malloc_trim(0);
+}
+
+void Site::rendererLoop() {
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+        lock.unlock();
+        render();
+        lock.lock();
+        // Woken at the next minute of the clock (a little after, so that the
+        // minute has surely turned), or at once for new listings.
+        Seconds now = clock_();
+        auto wait =
+            std::chrono::seconds(60 - (now - floorMinute(now))) + std::chrono::milliseconds(20);
+        wake_.wait_for(lock, wait, [this] {
+            auto s = current();
+            return stopping_ || !s || s->generation != generation_;
+        });
+    }
+}
+
+void Site::replaceListings(std::shared_ptr<const Listings> listings) {
+    std::unique_lock lock(mutex_);
+    listings_ = std::move(listings);
+    // Last-Modified must move on whenever pages may have changed, even for
+    // two loads within one second (or under a fixed clock).
+    Seconds now = clock_();
+    loadedAt_ = loadedAt_ && now <= *loadedAt_ ? *loadedAt_ + 1 : now;
+    std::uint64_t generation = ++generation_;
+    if (!renderer_.joinable()) {
+        lock.unlock();
+        render();
+        return;
+    }
+    wake_.notify_all();
+    published_.wait(lock, [&] {
+        auto s = current();
+        return stopping_ || (s && s->generation >= generation);
+    });
+}
+
+void Site::setSourceHealth(std::vector<SourceHealth> sources) {
+    std::lock_guard lock(mutex_);
+    sources_ = std::move(sources);
+}
+
+std::pair<int, std::string> Site::health() const {
+    auto snap = current();
+    if (!snap) return {503, "{\"status\": \"starting\"}\n"};
+    nlohmann::json sources = nlohmann::json::array();
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto& s : sources_)
+            sources.push_back(
+                {{"name", s.name},
+                 {"last_good", s.lastGood ? nlohmann::json(utcText(*s.lastGood)) : nullptr},
+                 {"last_error",
+                  s.lastError.empty() ? nlohmann::json() : nlohmann::json(s.lastError)}});
+    }
+    bool loaded = snap->loadedAt.has_value();
+    nlohmann::json j = {
+        {"status", loaded ? "ok" : "nothing loaded yet"},
+        {"listings_loaded_at", loaded ? nlohmann::json(utcText(*snap->loadedAt)) : nullptr},
+        {"time_zone", zone_.name()},
+        {"week", isoText(snap->week->monday)},
+        {"catalogue_rows", channelCount()},
+        {"rows_with_listings", snap->week->channelsWithListings},
+        {"sources", std::move(sources)},
+    };
+    // Titles and names may hold anything; never let the dump throw.
+    return {loaded ? 200 : 503,
+            j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n"};
+}
+
+std::vector<std::string> Site::pagePaths() const {
+    std::vector<std::string> out;
+    out.reserve(channelCount() * 7 + 1);
+    for (std::size_t c = 0; c < channelCount(); ++c)
+        for (int w = 1; w <= 7; ++w)
+            out.push_back(std::string(channelPath(c)) + 'W' + char('0' + w) + ".htm");
+    out.emplace_back(kBannerPath);
+    return out;
+}
+
+namespace {
+
+// The resource behind a path in a snapshot, with a pointer that owns it.
+struct Found {
+    const Resource* resource = nullptr;
+    std::shared_ptr<const void> owner;
+};
+
+Found find(const Snapshot& snap, std::string_view path) {
+    const auto& week = snap.week;
+    if (path == kBannerPath) return {snap.banner.get(), snap.banner};
+    if (path == "epg.xml") return {&week->xmltv, week};
+    if (path == "epg.xml.gz") return {&week->xmltvGz, week};
+    if (auto slot = daySlot(path))
+        return {&week->days[slot->channel * 7 + static_cast<std::size_t>(slot->weekday - 1)], week};
+    return {};
+}
+
+std::shared_ptr<const std::string> text(std::string s) {
+    return std::make_shared<const std::string>(std::move(s));
+}
+
+Reply plain(int status, std::shared_ptr<const std::string> body) {
+    return {status, std::move(body), kPlainType, {}};
+}
+
+}  // namespace
+
+std::shared_ptr<const std::string> Site::page(std::string_view path) const {
+    auto snap = snapshot();
+    if (!snap) return nullptr;
+    Found f = find(*snap, path);
+    if (!f.resource || f.resource->contentType != kHtmlType) return nullptr;
+    return {std::move(f.owner), &f.resource->identity.body};
+}
+
+Reply handleRequest(const Site& site, const Request& request) {
+    static const auto kBadTarget = text("400 bad request target\n");
+    static const auto kBadMethod = text("405 only GET and HEAD\n");
+    static const auto kNotFound = text("404 not found\n");
+    // A bad target is refused before anything else looks at the request.
+    auto path = cleanTargetPath(request.target);
+    if (!path) return plain(400, kBadTarget);
+    if (request.method != "GET" && request.method != "HEAD") return plain(405, kBadMethod);
+    if (*path == "healthz") {
+        auto [status, body] = site.health();
+        return {status, text(std::move(body)), kJsonType, "\r\nCache-Control: no-store"};
+    }
+    auto snap = site.snapshot();
+    if (!snap) return plain(503, text("503 stopping\n"));
+    Found f = find(*snap, *path);
+    if (!f.resource) return plain(404, kNotFound);
+    const Resource& r = *f.resource;
+    const Variant& v = r.gzip && acceptsGzip(request.acceptEncoding) ? *r.gzip : r.identity;
+    bool unchanged = false;
+    if (!request.ifNoneMatch.empty()) {
+        unchanged = noneMatchHits(request.ifNoneMatch, v.entityTag);
+    } else if (!request.ifModifiedSince.empty()) {
+        auto since = parseHttpDate(request.ifModifiedSince);
+        unchanged = since && r.lastModified <= *since;
+    }
+    return {unchanged ? 304 : 200, {std::move(f.owner), &v.body}, r.contentType, v.headers};
+}
+
+}  // namespace epg

@@ -1,0 +1,44 @@
+// Everything the server serves for one set of listings, one week and one
+// minute, rendered ahead of any request and never changed once published:
+// requests read a snapshot, the renderer makes the next one.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "server/listings.h"
+#include "server/site/resource.h"
+
+namespace epg {
+
+// The day pages of one week and the XMLTV export of the same week.
+struct WeekPages {
+    Date monday;
+    Seconds from = 0, to = 0;    // the week's first instant and the next week's
+    std::vector<Resource> days;  // [channel * 7 + weekday - 1]
+    Resource xmltv;              // /epg.xml, with its gzip twin
+    Resource xmltvGz;            // /epg.xml.gz: the twin as a file of its own
+    std::size_t channelsWithListings = 0;
+};
+
+struct Snapshot {
+    std::uint64_t generation = 0;     // of the listings it was made from
+    std::optional<Seconds> loadedAt;  // when they were loaded; none: nothing loaded yet
+    std::shared_ptr<const WeekPages> week;
+    Seconds bannerMinute = 0;
+    std::shared_ptr<const Resource> banner;
+};
+
+// The week holding `now` on the zone's calendar. Last-Modified of every
+// page is the later of loadedAt and the week's start.
+std::shared_ptr<const WeekPages> renderWeek(const Listings& listings, Seconds now, const Zone& zone,
+                                            Seconds loadedAt);
+
+// The banner of the minute holding `now` (its Last-Modified: the later of
+// loadedAt and that minute).
+std::shared_ptr<const Resource> renderBannerPage(const Listings& listings, Seconds now,
+                                                 const Zone& zone, Seconds loadedAt);
+
+}  // namespace epg

@@ -1,0 +1,199 @@
+#include "server/xmltv/xmltv_read.h"
+
+#include <algorithm>
+#include <cstring>
+#include <pugixml.hpp>
+
+#include "server/util/text_trim.h"
+#include "server/xmltv/xml_decode.h"
+#include "server/xmltv/xml_pieces.h"
+
+namespace epg {
+namespace {
+
+bool digits(std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+int number(std::string_view s) {
+    int n = 0;
+    for (char c : s) n = n * 10 + (c - '0');
+    return n;
+}
+
+// The child element `name` in Chinese when there is one, else the first.
+pugi::xml_node pickLang(pugi::xml_node parent, const char* name) {
+    pugi::xml_node first;
+    for (pugi::xml_node n = parent.child(name); n; n = n.next_sibling(name)) {
+        if (!first) first = n;
+        if (std::strncmp(n.attribute("lang").value(), "zh", 2) == 0) return n;
+    }
+    return first;
+}
+
+// Appends text to at most `cap` characters in all; false once it had to cut.
+class CappedText {
+  public:
+    explicit CappedText(std::size_t cap) : left_(cap) {}
+    void append(const char* s) {
+        std::size_t n = 0;
+        for (; s[n] != '\0'; ++n) {
+            if ((static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) continue;  // continues one
+            if (left_ == 0) {
+                cut_ = true;
+                break;
+            }
+            --left_;
+        }
+        text_.append(s, n);
+    }
+    bool full() const { return left_ == 0; }
+    bool cut() const { return cut_; }
+    // Layout around the text (line breaks, indentation) is no part of it.
+    std::string take() {
+        std::size_t from = text_.find_first_not_of(" \t\r\n");
+        if (from == std::string::npos) return {};
+        std::size_t to = text_.find_last_not_of(" \t\r\n") + 1;
+        if (from == 0 && to == text_.size()) return std::move(text_);
+        return text_.substr(from, to - from);
+    }
+
+  private:
+    std::string text_;
+    std::size_t left_;
+    bool cut_ = false;
+};
+
+// All the text below `element`, child elements' included, as the DOM's
+// textContent has it, up to `cap` characters. Walked without recursion: the
+// depth of elements is the document's to choose.
+std::string textContent(pugi::xml_node element, std::size_t cap, std::size_t& cuts) {
+    CappedText text(cap);
+    pugi::xml_node n = element.first_child();
+    while (n && !text.cut()) {
+        if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) text.append(n.value());
+        if (n.first_child()) {
+            n = n.first_child();
+            continue;
+        }
+        while (n != element && !n.next_sibling()) n = n.parent();
+        if (n == element) break;
+        n = n.next_sibling();
+    }
+    if (text.cut()) ++cuts;
+    return text.take();
+}
+
+// Adds the <channel> and <programme> children of one piece of the root.
+class Collector {
+  public:
+    explicit Collector(XmltvDocument& doc) : doc_(doc) {}
+
+    void visit(pugi::xml_node root) {
+        for (pugi::xml_node n = root.first_child(); n; n = n.next_sibling()) {
+            if (n.type() != pugi::node_element) continue;
+            if (std::strcmp(n.name(), "programme") == 0)
+                programme(n);
+            else if (std::strcmp(n.name(), "channel") == 0)
+                channel(n);
+        }
+    }
+
+    // Channels that programmes name but no <channel> describes; every
+    // channel's programmes in order, ready to be served as they are.
+    void finish() {
+        for (std::string& id : unnamed_)
+            if (!index_.contains(id)) doc_.channels.push_back({std::move(id), {}});
+        unnamed_.clear();
+        for (auto& [id, list] : doc_.programmes) putInOrder(list.programmes);
+    }
+
+  private:
+    void channel(pugi::xml_node c) {
+        std::string id = c.attribute("id").value();
+        auto [it, added] = index_.try_emplace(id, doc_.channels.size());
+        if (added) doc_.channels.push_back({std::move(id), {}});
+        XmltvChannel& channel = doc_.channels[it->second];
+        std::size_t unused = 0;
+        for (pugi::xml_node d = c.child("display-name"); d; d = d.next_sibling("display-name")) {
+            std::string name = textContent(d, kTitleCap, unused);
+            if (!name.empty()) channel.names.push_back(std::move(name));
+        }
+    }
+
+    void programme(pugi::xml_node p) {
+        std::string_view id = p.attribute("channel").value();
+        auto it = doc_.programmes.find(id);
+        if (it == doc_.programmes.end()) {
+            it = doc_.programmes.try_emplace(std::string(id)).first;
+            unnamed_.emplace_back(id);
+        }
+        FeedProgrammes& list = it->second;
+        auto start = parseXmltvTime(p.attribute("start").value());
+        pugi::xml_node title = pickLang(p, "title");
+        Programme prog;
+        if (start && title) prog.title = textContent(title, kTitleCap, doc_.titlesCut);
+        if (!start || prog.title.empty()) {
+            ++list.skipped;
+            return;
+        }
+        prog.start = *start;
+        prog.stop = parseXmltvTime(p.attribute("stop").value()).value_or(0);
+        if (pugi::xml_node desc = pickLang(p, "desc"))
+            prog.description = textContent(desc, kDescriptionCap, doc_.descriptionsCut);
+        list.programmes.push_back(std::move(prog));
+    }
+
+    XmltvDocument& doc_;
+    std::unordered_map<std::string, std::size_t, TextHash, std::equal_to<>> index_;
+    std::vector<std::string> unnamed_;  // programme channel ids, in order of first use
+};
+
+}  // namespace
+
+std::optional<Seconds> parseXmltvTime(std::string_view s) {
+    s = trim(s);
+    std::size_t n = 0;
+    while (n < s.size() && n < 14 && s[n] >= '0' && s[n] <= '9') ++n;
+    if (n < 8 || n % 2 != 0) return std::nullopt;
+    std::string_view d = s.substr(0, n);
+    int year = number(d.substr(0, 4)), month = number(d.substr(4, 2)), day = number(d.substr(6, 2));
+    int hour = n >= 10 ? number(d.substr(8, 2)) : 0;
+    int minute = n >= 12 ? number(d.substr(10, 2)) : 0;
+    int second = n >= 14 ? number(d.substr(12, 2)) : 0;
+    if (!validDate(year, month, day) || hour > 23 || minute > 59 || second > 60)
+        return std::nullopt;
+    std::string_view rest = trim(s.substr(n));
+    int offset = 0;
+    if (!rest.empty() && rest != "Z" && rest != "UTC" && rest != "GMT") {
+        if (rest[0] != '+' && rest[0] != '-') return std::nullopt;
+        std::string_view z = rest.substr(1);
+        std::string hhmm;
+        for (char c : z)
+            if (c != ':') hhmm += c;
+        if (hhmm.size() != 4 || !digits(hhmm)) return std::nullopt;
+        int oh = number(std::string_view(hhmm).substr(0, 2)),
+            om = number(std::string_view(hhmm).substr(2));
+        if (oh > 14 || om > 59) return std::nullopt;
+        offset = (oh * 60 + om) * 60 * (rest[0] == '-' ? -1 : 1);
+    }
+    return daysFromCivil({year, month, day}) * 86400 + hour * 3600 + minute * 60 + second - offset;
+}
+
+XmltvParse parseXmltv(std::string bytes, std::string_view source) {
+    DecodedXml decoded = decodeXml(std::move(bytes), source);
+    if (!decoded.text) return {std::nullopt, std::move(decoded.error)};
+    const std::string text = std::move(*decoded.text);
+    XmltvDocument doc;
+    doc.source = source;
+    Collector collector(doc);
+    std::optional<XmlError> error = parseInPieces(
+        text, "tv", {"programme", "channel"}, [&](pugi::xml_node root) { collector.visit(root); });
+    if (error)
+        return {std::nullopt, std::string(source) + ':' +
+                                  std::to_string(lineAt(text, error->offset)) + ": " + error->what};
+    collector.finish();
+    return {std::move(doc), {}};
+}
+
+}  // namespace epg
