@@ -1,5 +1,7 @@
 // The HTTP side of the EPG server: Boost.Beast over Asio, a fixed small pool
-// of threads, every request answered by handleRequest() of site.h.
+// of threads, every request answered by handleRequest() of site/site.h. A
+// listener takes connections in (listener.h), a session per connection reads
+// requests and writes the answers (session.h).
 //
 // Defences against clients that misbehave:
 //  - the request line and headers together are bounded (431 and close);
@@ -69,9 +71,8 @@ class HttpServer {
     std::size_t connectionCount() const;
     HttpStats stats() const;
 
-    struct Impl;  // the networking, in the .cpp
-
   private:
+    struct Impl;
     std::unique_ptr<Impl> impl_;
 };
 
