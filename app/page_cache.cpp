@@ -16,6 +16,7 @@
 #include <system_error>
 #include <vector>
 
+#include "encoding/fnv1a.h"
 #include "runtime/values/allocation_failure.h"
 #include "runtime/values/date_time.h"
 
@@ -34,13 +35,9 @@ constexpr std::uintmax_t kMaxFileBytes = 64u << 20;  // far above the fetch's bo
 constexpr auto kStaleTemporary = std::chrono::hours(1);
 
 std::string hashName(std::string_view url) {
-    std::uint64_t h = 14695981039346656037ull;  // FNV-1a
-    for (unsigned char c : url) {
-        h ^= c;
-        h *= 1099511628211ull;
-    }
     char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));
+    std::snprintf(hex, sizeof hex, "%016llx",
+                  static_cast<unsigned long long>(encoding::fnv1a(url)));
     return hex;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "encoding/fnv1a.h"
 #include "server/http/http_rules.h"
 
 namespace epg {
@@ -29,11 +30,9 @@ std::string gzipped(std::string_view bytes, int level) {
 }
 
 std::string entityTagOf(std::string_view bytes) {
-    std::uint64_t h = 14695981039346656037ULL;
-    for (unsigned char c : bytes) h = (h ^ c) * 1099511628211ULL;
     char buf[48];
-    std::snprintf(buf, sizeof buf, "\"%016llx-%zx\"", static_cast<unsigned long long>(h),
-                  bytes.size());
+    std::snprintf(buf, sizeof buf, "\"%016llx-%zx\"",
+                  static_cast<unsigned long long>(encoding::fnv1a(bytes)), bytes.size());
     return buf;
 }
 

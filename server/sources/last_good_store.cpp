@@ -9,6 +9,7 @@
 #include <cstring>
 #include <utility>
 
+#include "encoding/fnv1a.h"
 #include "server/util/text_trim.h"
 
 namespace epg {
@@ -49,15 +50,6 @@ bool syncDirectory(const fs::path& dir) {
     return ok;
 }
 
-std::uint64_t fnv1a(std::string_view s) {
-    std::uint64_t h = 0xcbf29ce484222325ull;
-    for (unsigned char c : s) {
-        h ^= c;
-        h *= 0x100000001b3ull;
-    }
-    return h;
-}
-
 }  // namespace
 
 fs::path defaultStateDir(const char* xdgStateHome, const char* home) {
@@ -96,7 +88,8 @@ std::string LastGoodStore::fileNameFor(std::string_view url) {
     }
     while (!name.empty() && name.front() == '.') name.erase(0, 1);
     char hash[17];
-    std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(fnv1a(url)));
+    std::snprintf(hash, sizeof hash, "%016llx",
+                  static_cast<unsigned long long>(encoding::fnv1a(url)));
     return (name.empty() ? std::string("source") : name) + "-" + hash + ".copy";
 }
 

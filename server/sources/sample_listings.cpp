@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "encoding/fnv1a.h"
 #include "server/channels/channel_kind.h"
 #include "server/channels/channels.h"
 
@@ -37,10 +38,11 @@ class Rng {
     std::uint64_t s_;
 };
 
-std::uint64_t hashText(std::string_view s, std::uint64_t h = 1469598103934665603ULL) {
-    for (unsigned char c : s) h = (h ^ c) * 1099511628211ULL;
-    return h;
-}
+// The sample week has always been drawn from this basis, a digit short of
+// FNV's own (14695981039346656037). Every sample programme, and so every
+// sample page and its entity tag, follows from it: replicas and caches of
+// the sample pages, and anyone comparing weeks, would see them all change.
+constexpr std::uint64_t kSampleSeedBasis = 1469598103934665603ULL;
 
 constexpr std::string_view kDramas[] = {
     "人间正道",   "大江大河", "父母爱情", "山海情",     "幸福到万家", "觉醒年代",
@@ -359,7 +361,7 @@ std::vector<Programme> sampleBroadcastDay(std::size_t channel, const Date& date,
     if (channel >= channelCount()) return {};
     std::string name = channelNameUtf8(channel);
     ChannelKind kind = channelKind(name, channelGroup(channel));
-    std::uint64_t channelSeed = hashText(channelPath(channel));
+    std::uint64_t channelSeed = encoding::fnv1a(channelPath(channel), kSampleSeedBasis);
     std::int64_t number = daysFromCivil(date);
     Day d{Rng(channelSeed ^ (static_cast<std::uint64_t>(number) * 0x2545F4914F6CDD1DULL)), number,
           channelSeed, name};

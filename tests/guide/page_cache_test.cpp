@@ -48,6 +48,12 @@ class PageCacheTest : public ::testing::Test {
 
 const std::string kUrl = "http://epg.lan/programys/TV_1/Channel_1/W1.htm";
 
+// Copies are found again only under the names they were written with.
+TEST_F(PageCacheTest, NamesCopiesAsEarlierVersionsDid) {
+    app::PageCache cache(dir_);
+    EXPECT_EQ(cache.pathFor(kUrl), dir_ / "page-b74729f6dbc22828.cache");
+}
+
 TEST_F(PageCacheTest, ACopyComesBackWithItsTimeAndReplacesTheOlderOne) {
     app::PageCache cache(dir_ / "nested" / "tvguide");
     ASSERT_TRUE(cache.usable()) << cache.error();

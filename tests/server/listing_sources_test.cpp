@@ -13,6 +13,7 @@
 
 #include "gzip_text.h"
 #include "server/channels/channels.h"
+#include "server/sources/last_good_store.h"
 #include "server/sources/listing_sources.h"
 #include "server/sources/reloader.h"
 #include "server_test_util.h"
@@ -109,6 +110,22 @@ class ListingSourcesTest : public ::testing::Test {
     std::mutex logMutex_;
     std::vector<std::string> log_;
 };
+
+// A copy is found again only under the name it was written with, so the
+// names of earlier versions' copies may never change.
+TEST(LastGoodStore, NamesCopiesAsEarlierVersionsDid) {
+    const struct {
+        std::string_view url;
+        std::string_view name;
+    } cases[] = {
+        {"https://epg.example.org/e.xml.gz", "epg.example.org-57fd7667e0eb591a.copy"},
+        {"https://user@EPG.example.org:8443/e.xml.gz?k=1",
+         "epg.example.org_8443-d12c925fd26d0f30.copy"},
+        {"http:///listings.xml", "source-db6edb3180ae7e0a.copy"},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(LastGoodStore::fileNameFor(cases[i].url), cases[i].name) << "case " << i;
+}
 
 TEST_F(ListingSourcesTest, GzippedUrlLoadsThenRefreshesOnlyWhenItChanged) {
     feed_.set(gzipText(feed({"News", "Film"})), "\"v1\"");
