@@ -1,5 +1,6 @@
 #include "server/util/civil_time.h"
 
+#include <date/date.h>
 #include <date/tz.h>
 
 #include <chrono>
@@ -8,47 +9,50 @@
 
 namespace epg {
 
-// Howard Hinnant's days_from_civil / civil_from_days.
-std::int64_t daysFromCivil(const Date& d) {
-    std::int64_t y = d.year - (d.month <= 2 ? 1 : 0);
-    std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    std::int64_t yoe = y - era * 400;
-    std::int64_t mp = (d.month + 9) % 12;
-    std::int64_t doy = (153 * mp + 2) / 5 + d.day - 1;
-    std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
+namespace {
+
+// The date library's calendar counts days from 1970-01-01, as Seconds do.
+// Dates here are real ones: what comes from outside passes validDate() first.
+date::sys_days sysDays(const Date& d) {
+    return date::year_month_day{date::year{d.year}, date::month{static_cast<unsigned>(d.month)},
+                                date::day{static_cast<unsigned>(d.day)}};
 }
 
-Date civilFromDays(std::int64_t z) {
-    z += 719468;
-    std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    std::int64_t doe = z - era * 146097;
-    std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    std::int64_t mp = (5 * doy + 2) / 153;
-    int day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    int year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
-    return {year, month, day};
+Date dateOf(date::sys_days days) {
+    date::year_month_day ymd{days};
+    return {static_cast<int>(ymd.year()), static_cast<int>(static_cast<unsigned>(ymd.month())),
+            static_cast<int>(static_cast<unsigned>(ymd.day()))};
+}
+
+}  // namespace
+
+std::int64_t daysFromCivil(const Date& d) {
+    return sysDays(d).time_since_epoch().count();
+}
+
+Date civilFromDays(std::int64_t days) {
+    return dateOf(date::sys_days{date::days{static_cast<date::days::rep>(days)}});
 }
 
 Date addDays(const Date& d, int n) {
-    return civilFromDays(daysFromCivil(d) + n);
+    return dateOf(sysDays(d) + date::days{n});
 }
 
 int isoWeekday(const Date& d) {
-    std::int64_t z = daysFromCivil(d);       // 1970-01-01 was a Thursday
-    std::int64_t w = ((z % 7) + 7 + 3) % 7;  // 0 = Monday
-    return static_cast<int>(w) + 1;
+    return static_cast<int>(date::weekday{sysDays(d)}.iso_encoding());
 }
 
 Date mondayOf(const Date& d) {
-    return addDays(d, 1 - isoWeekday(d));
+    date::sys_days day = sysDays(d);
+    return dateOf(day - (date::weekday{day} - date::Monday));
 }
 
 bool validDate(int year, int month, int day) {
-    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1) return false;
-    return civilFromDays(daysFromCivil({year, month, day})) == Date{year, month, day};
+    // The bounds first: the library keeps a month and a day in a byte each.
+    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31) return false;
+    return date::year_month_day{date::year{year}, date::month{static_cast<unsigned>(month)},
+                                date::day{static_cast<unsigned>(day)}}
+        .ok();
 }
 
 std::string isoText(const Date& d) {
@@ -76,10 +80,6 @@ std::string Zone::name() const {
 }
 
 namespace {
-
-std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
-    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
-}
 
 LocalTime processLocal(Seconds t) {
     std::time_t tt = static_cast<std::time_t>(t);
@@ -109,10 +109,10 @@ LocalTime toLocal(Seconds t, const Zone& zone) {
     const date::time_zone* tz = ZoneAccess::tz(zone);
     if (!tz) return processLocal(t);
     auto offset = tz->get_info(date::sys_seconds(std::chrono::seconds(t))).offset.count();
-    Seconds wall = t + offset;
-    std::int64_t days = floorDiv(wall, 86400);
-    Seconds ofDay = wall - days * 86400;
-    return {civilFromDays(days), static_cast<int>(ofDay / 3600), static_cast<int>(ofDay / 60 % 60),
+    date::sys_seconds wall{std::chrono::seconds(t + offset)};
+    date::sys_days day = date::floor<date::days>(wall);
+    Seconds ofDay = (wall - day).count();
+    return {dateOf(day), static_cast<int>(ofDay / 3600), static_cast<int>(ofDay / 60 % 60),
             static_cast<int>(ofDay % 60), static_cast<int>(offset)};
 }
 

@@ -1,5 +1,6 @@
-// Wall clocks of named zones, whatever the process's own TZ says, and the
-// process's local zone for the server inside the guide.
+// The calendar beneath them, wall clocks of named zones, whatever the
+// process's own TZ says, and the process's local zone for the server inside
+// the guide.
 #include <gtest/gtest.h>
 
 #include "server/util/civil_time.h"
@@ -17,6 +18,43 @@ class ZoneTest : public ::testing::Test {
     void SetUp() override { useZone(kUtc); }
     void TearDown() override { useZone(kUtc); }
 };
+
+// Dates from feeds and requests are checked here before any arithmetic.
+TEST(Calendar, OnlyRealDatesAreValid) {
+    const struct {
+        int year, month, day;
+        bool valid;
+    } cases[] =
+        {
+            {2024, 2, 29, true},   {2000, 2, 29, true},  {2100, 2, 29, false},
+            {2026, 4, 31, false},  {2026, 1, 0, false},  {2026, 13, 1, false},
+            {2026, 1, 261, false},  // 261 would wrap to 5 in a byte
+            {2026, 257, 1, false}, {1, 1, 1, true},      {0, 12, 31, false},
+            {9999, 12, 31, true},  {10000, 1, 1, false},
+        };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        EXPECT_EQ(validDate(c.year, c.month, c.day), c.valid) << "case " << i;
+    }
+}
+
+TEST(Calendar, WeeksRunFromMondayAcrossMonthsAndYears) {
+    const struct {
+        Date date;
+        int weekday;
+        Date monday;
+    } cases[] = {
+        {{1970, 1, 1}, 4, {1969, 12, 29}},   {{2026, 12, 7}, 1, {2026, 12, 7}},
+        {{2024, 12, 29}, 7, {2024, 12, 23}}, {{2024, 3, 2}, 6, {2024, 2, 26}},
+        {{1969, 12, 31}, 3, {1969, 12, 29}},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        EXPECT_EQ(isoWeekday(c.date), c.weekday) << "case " << i;
+        EXPECT_EQ(mondayOf(c.date), c.monday) << "case " << i;
+        EXPECT_EQ(addDays(c.monday, c.weekday - 1), c.date) << "case " << i;
+    }
+}
 
 TEST_F(ZoneTest, NamesOfTheTzDatabaseAndNothingElse) {
     ASSERT_TRUE(Zone::named("Asia/Shanghai"));
