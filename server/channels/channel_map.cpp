@@ -2,16 +2,11 @@
 
 #include "server/channels/channels.h"
 #include "server/sources/source_file.h"
+#include "server/util/file_place.h"
 #include "server/util/text_trim.h"
 
 namespace epg {
-namespace {
-
-std::string where(std::string_view file, std::size_t line) {
-    return std::string(file) + ':' + std::to_string(line) + ": ";
-}
-
-}  // namespace
+namespace {}  // namespace
 
 MapResult parseChannelMap(std::string_view text, std::string_view fileName) {
     ChannelMap map;

@@ -5,13 +5,10 @@
 #include <cstring>
 
 #include "encoding/to_utf8.h"
+#include "server/util/file_place.h"
 
 namespace epg {
 namespace {
-
-std::string where(std::string_view file, std::size_t line) {
-    return std::string(file) + ':' + std::to_string(line) + ": ";
-}
 
 DecodedXml failure(std::string error) {
     return {std::nullopt, std::move(error)};
@@ -43,7 +40,7 @@ std::string lower(std::string s) {
 }
 
 // A declared name fit to quote in a message: printable ASCII, not too long.
-std::string quoted(std::string_view name) {
+std::string printableQuoted(std::string_view name) {
     std::string out = "\"";
     for (char c : name.substr(0, 40)) out += c >= 0x20 && c < 0x7F ? c : '?';
     if (name.size() > 40) out += "...";
@@ -107,7 +104,7 @@ DecodedXml converted(std::string_view bytes, const std::string& from, std::strin
                      std::string_view fileName, std::string_view why) {
     encoding::Utf8Conversion c = encoding::toUtf8(bytes, from);
     if (!c.known)
-        return failure(where(fileName, 1) + "unknown encoding " + quoted(shown) +
+        return failure(where(fileName, 1) + "unknown encoding " + printableQuoted(shown) +
                        " in the XML declaration");
     if (c.converted != bytes.size())
         return failure(where(fileName, lineAt(c.text, c.text.size())) + "not " +
@@ -116,7 +113,9 @@ DecodedXml converted(std::string_view bytes, const std::string& from, std::strin
     return {std::move(c.text), {}};
 }
 
-DecodedXml toUtf8(std::string bytes, std::string_view fileName) {
+// Takes the caller's string itself: a moved copy of it is, to GCC 12 at -O3,
+// a short string whose inline bytes may be uninitialised when compared.
+DecodedXml toUtf8(std::string&& bytes, std::string_view fileName) {
     std::size_t mark = 0;
     if (const char* wide = wideEncoding(bytes, mark))
         return converted(std::string_view(bytes).substr(mark), wide, wide, fileName,
@@ -126,7 +125,8 @@ DecodedXml toUtf8(std::string bytes, std::string_view fileName) {
         std::string declared = lower(declaredEncoding(bytes));
         if (!declared.empty() && declared != "utf-8" && declared != "utf8")
             return failure(where(fileName, 1) +
-                           "a UTF-8 byte order mark, but the declaration says " + quoted(declared));
+                           "a UTF-8 byte order mark, but the declaration says " +
+                           printableQuoted(declared));
         return checkedUtf8(std::move(bytes), fileName, "its byte order mark says");
     }
     std::string declared = declaredEncoding(bytes);
@@ -137,10 +137,10 @@ DecodedXml toUtf8(std::string bytes, std::string_view fileName) {
     if (name == "utf-8" || name == "utf8")
         return checkedUtf8(std::move(bytes), fileName, "its XML declaration says");
     if (name.starts_with("utf-16") || name.starts_with("utf-32") || name.starts_with("ucs"))
-        return failure(where(fileName, 1) + "declared " + quoted(declared) +
+        return failure(where(fileName, 1) + "declared " + printableQuoted(declared) +
                        " but written in single bytes");
     if (!plausibleName(declared))
-        return failure(where(fileName, 1) + "unknown encoding " + quoted(declared) +
+        return failure(where(fileName, 1) + "unknown encoding " + printableQuoted(declared) +
                        " in the XML declaration");
     // Files labelled GB2312 or GBK routinely hold characters of the wider
     // sets; GB18030 reads all of them the same way and the rest besides.

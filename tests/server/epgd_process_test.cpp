@@ -16,7 +16,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using testsupport::Request;
 using testsupport::Response;
 using namespace std::chrono_literals;
 

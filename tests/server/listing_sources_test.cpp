@@ -23,7 +23,7 @@ namespace epg {
 namespace {
 
 namespace fs = std::filesystem;
-using testsupport::Request;
+using FeedRequest = testsupport::Request;
 using testsupport::Response;
 using namespace std::chrono_literals;
 
@@ -60,7 +60,7 @@ struct Feed {
         etag = std::move(e);
         status = s;
     }
-    Response answer(const Request& req) {
+    Response answer(const FeedRequest& req) {
         std::lock_guard lock(mutex);
         if (status != 200) return Response::ok("gone").withStatus(status, "Not Found");
         if (!etag.empty() && req.header("If-None-Match") == etag)
@@ -78,7 +78,7 @@ class ListingSourcesTest : public ::testing::Test {
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
-        server_.fallback([this](const Request& r) { return feed_.answer(r); });
+        server_.fallback([this](const FeedRequest& r) { return feed_.answer(r); });
     }
     void TearDown() override { fs::remove_all(dir_); }
 
@@ -187,7 +187,7 @@ TEST_F(ListingSourcesTest, BrokenRefreshesKeepWhatWasServed) {
         EXPECT_NE(s->health().at(0).lastError.find(c.reason), std::string::npos);
     }
     // What a restart finds is still the good body.
-    server_.fallback([](const Request&) { return Response::ok("").withStatus(503, "Busy"); });
+    server_.fallback([](const FeedRequest&) { return Response::ok("").withStatus(503, "Busy"); });
     auto again = sources({url()});
     EXPECT_EQ(titles(again->start().listings.get()), std::vector<std::string>{"Good"});
 }
@@ -295,7 +295,7 @@ TEST_F(ListingSourcesTest, ReloadRequestsCoalesceAndStopEndsAStalledFetch) {
     auto s = sources({url()});
     ASSERT_TRUE(s->start().listings);
     server_.fallback(
-        [this](const Request& r) { return feed_.answer(r).stallBeforeResponse(500ms); });
+        [this](const FeedRequest& r) { return feed_.answer(r).stallBeforeResponse(500ms); });
     server_.clearRequests();
     std::mutex m;
     std::vector<std::string> published;
@@ -315,7 +315,8 @@ TEST_F(ListingSourcesTest, ReloadRequestsCoalesceAndStopEndsAStalledFetch) {
     EXPECT_LE(server_.requestCount(), 2u);
 
     // A fetch stalled for a minute does not hold up the end.
-    server_.fallback([this](const Request& r) { return feed_.answer(r).stallBeforeResponse(60s); });
+    server_.fallback(
+        [this](const FeedRequest& r) { return feed_.answer(r).stallBeforeResponse(60s); });
     server_.clearRequests();
     reloader.requestReload();
     for (int i = 0; i < 100 && server_.requestCount() == 0; ++i) std::this_thread::sleep_for(50ms);
