@@ -1,33 +1,59 @@
 #!/usr/bin/env bash
-# Installs what is missing, checks the format, builds with warnings as errors,
-# checks the install and the .deb, runs a short fuzz pass over the parsers and
-# the loader (clang, AddressSanitizer, UBSan), then every test under CTest, the
-# tests once more in a build under AddressSanitizer and UBSan, and the suites
-# of the threaded parts (the server, the guide's downloads) under
-# ThreadSanitizer.
-# Exits non-zero on any failure.
+# The whole check, from a clean clone: installs what is missing, checks the
+# format, builds with every warning an error (Release), checks the install and
+# the .deb, runs every test; builds once more with clang under AddressSanitizer
+# and UBSan (no recovery), fuzzes each target there and runs every test again
+# under the sanitizers; last builds the suites of the threaded parts (the
+# server, the guide's downloads) under ThreadSanitizer and runs them (any data
+# race fatal). Prints the time of each step at the end; exits non-zero on the
+# first failure.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-bash "$root/scripts/setup.sh"
-bash "$root/scripts/check_format.sh"
-bash "$root/scripts/build.sh" "$root/build-test" -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
-bash "$root/scripts/check_install.sh" "$root/build-test"
-FUZZ_SECONDS=${FUZZ_SECONDS:-15} bash "$root/scripts/fuzz.sh"
-(cd "$root/build-test" && ctest --output-on-failure -j "$(nproc)" --timeout 600)
-# The same tests under the sanitizers (no Qt window: the headless backend and
-# the probe run the same guide code); any report fails its test.
-bash "$root/scripts/build.sh" "$root/build-sanitize" -DTVGUIDE_SANITIZE=ON -DTVGUIDE_QT=OFF \
-  -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
-(cd "$root/build-sanitize" && ctest --output-on-failure -j "$(nproc)" --timeout 900)
+scripts=$root/scripts
+jobs=$(nproc)
+
+times=()
+report() {
+  local status=$?
+  echo
+  echo "test: time of each step"
+  for t in "${times[@]}"; do echo "  $t"; done
+  echo "  total $((SECONDS / 60)) min $((SECONDS % 60)) s$( ((status)) && echo ', FAILED')"
+}
+trap report EXIT
+step() {
+  local name=$1 start=$SECONDS
+  shift
+  echo "test: $name"
+  "$@"
+  times+=("$(printf '%-34s %4d s' "$name" $((SECONDS - start)))")
+}
+
+step "packages" bash "$scripts/setup.sh"
+step "format" bash "$scripts/check_format.sh"
+step "build, warnings as errors" bash "$scripts/build.sh" release "$root/build-test"
+step "install and package" bash "$scripts/check_install.sh" "$root/build-test"
+step "tests" ctest --test-dir "$root/build-test" --output-on-failure -j "$jobs" --timeout 600
+
+# One clang tree serves both: the tests under the sanitizers (the headless
+# backend and the probe run the same guide code as the window) and the fuzz
+# targets.
+step "build, ASan and UBSan" bash "$scripts/build.sh" sanitize "$root/build-sanitize"
+step "fuzz" env FUZZ_SECONDS="${FUZZ_SECONDS:-15}" bash "$scripts/fuzz.sh" "$root/build-sanitize"
+step "tests under ASan and UBSan" ctest --test-dir "$root/build-sanitize" --output-on-failure \
+  -j "$jobs" --timeout 900
+
 # The server's threads share one event loop and the published snapshot; the
 # guide downloads on a thread of its own. A data race fails the run.
-cmake -S "$root" -B "$root/build-tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTVGUIDE_TSAN=ON \
-  -DTVGUIDE_QT=OFF -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
-cmake --build "$root/build-tsan" -j "$(nproc)" --target server_tests http_tests
-export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
-# Without address randomisation where that is allowed: GCC 12's sanitizer
-# cannot map its shadow under the wider randomisation of newer kernels.
-norandom=()
-setarch "$(uname -m)" -R true 2>/dev/null && norandom=(setarch "$(uname -m)" -R)
-"${norandom[@]}" "$root/build-tsan/tests/server/server_tests" --gtest_brief=1
-"${norandom[@]}" "$root/build-tsan/tests/http/http_tests" --gtest_brief=1
+tsan_suites=(tests/server/server_tests tests/http/http_tests)
+step "build, ThreadSanitizer" bash "$scripts/build.sh" tsan "$root/build-tsan" \
+  "${tsan_suites[@]##*/}"
+tsan_run() {
+  export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
+  # Without address randomisation where that is allowed: GCC 12's sanitizer
+  # cannot map its shadow under the wider randomisation of newer kernels.
+  local norandom=()
+  setarch "$(uname -m)" -R true 2>/dev/null && norandom=(setarch "$(uname -m)" -R)
+  for s in "${tsan_suites[@]}"; do "${norandom[@]}" "$root/build-tsan/$s" --gtest_brief=1; done
+}
+step "tests under ThreadSanitizer" tsan_run
