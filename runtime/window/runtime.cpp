@@ -233,6 +233,11 @@ void Runtime::processPendingMessages() {
     backend_.processPendingMessages();
 }
 
+bool Runtime::waitForWork(const std::function<bool()>& finished) {
+    if (reportingFatal_) return false;
+    return backend_.waitForWork(finished);
+}
+
 void Runtime::startTimer(std::chrono::milliseconds delay, std::function<void(Runtime&)> tick) {
     if (reportingFatal_) return;
     backend_.postTimer(backend_.now() + delay, std::move(tick));

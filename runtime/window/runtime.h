@@ -71,6 +71,9 @@ class Runtime {
     // queue ran dry first (headless), leaving everything as it is.
     std::optional<int> runMessageLoop();
     void processPendingMessages();
+    // Backend::waitForWork: false when a window was closed meanwhile (or the
+    // fatal report is under way), so the work should be given up.
+    bool waitForWork(const std::function<bool()>& finished);
     // Runs `tick` once after `delay`, dispatched like a message (Backend::postTimer).
     void startTimer(std::chrono::milliseconds delay, std::function<void(Runtime&)> tick);
     [[noreturn]] void fatal(std::optional<std::int32_t> number, const Text& message);

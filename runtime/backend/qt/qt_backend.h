@@ -27,6 +27,7 @@
 
 #include "runtime/window/backend.h"
 
+class QAbstractEventDispatcher;
 class QEventLoop;
 
 namespace rt {
@@ -34,6 +35,7 @@ namespace rt {
 namespace qt {
 class ControlWidget;
 class InputCounter;
+class InputHold;
 }  // namespace qt
 
 class QtBackend : public Backend {
@@ -76,6 +78,8 @@ class QtBackend : public Backend {
     std::optional<int> runLoop() override;
     Clock::time_point now() override { return Clock::now(); }
     bool waitForMessage(Clock::time_point deadline) override;
+    bool waitForWork(const std::function<bool()>& finished) override;
+    void wake() override;
     void postTimer(Clock::time_point due, std::function<void(Runtime&)> tick) override;
     void showFatalReport(const Text& report) override;
 
@@ -98,6 +102,9 @@ class QtBackend : public Backend {
     std::function<std::map<int, std::uint32_t>()> colourSource_;
     std::optional<std::uint64_t> appliedGeneration_;
     std::unique_ptr<qt::InputCounter> inputs_;
+    std::unique_ptr<qt::InputHold> held_;   // after inputs_: its filter runs first
+    QAbstractEventDispatcher* dispatcher_;  // the GUI thread's, woken from others
+    std::uint64_t windowsDestroyed_ = 0;
     std::unique_ptr<QObject> timers_;  // pending timers die with the backend
     QEventLoop* loop_ = nullptr;
     std::optional<int> quitCode_;  // the quit message, while it is queued
