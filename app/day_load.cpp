@@ -33,6 +33,8 @@ void Guide::loadDay(rt::Runtime& rt, int day, bool pump) {
     const rt::Text url =
         rt::joinTexts({values_.channelBaseUrl, "W", rt::toText(std::int32_t{day}), ".htm"});
     rt::FetchResult fetched = services_.fetch ? services_.fetch(url) : rt::FetchResult{};
+    // Closed while the page downloaded: nothing is left to show it in.
+    if (!rt.windowLoaded(ui::kMainWindowId)) return;
     PageOrigin origin = PageOrigin::Downloaded;
     rt::DateTime copyFetched;
     if (fetched.complete()) {

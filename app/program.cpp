@@ -54,7 +54,7 @@ GuideServices GuideProgram::services() {
     GuideServices s;
     s.fetch = [this](const rt::Text& url) {
         if (options_.onFetch) options_.onFetch(url);
-        return fetcher_.fetchPage(url);
+        return fetchWhileTheWindowLives(url);
     };
     s.now = [this] { return now(); };
     s.keepCopy = [this](const rt::Text& url, const rt::Bytes& body) {
@@ -68,6 +68,16 @@ GuideServices GuideProgram::services() {
         if (skin_) skin_->attachEmbeddedSkin(keptSkin_);
     };
     return s;
+}
+
+rt::FetchResult GuideProgram::fetchWhileTheWindowLives(const rt::Text& url) {
+    const auto job = fetcher_.start(url, [this] { backend_.wake(); });
+    if (runtime_->waitForWork([&job] { return job->finished(); })) return job->take();
+    // The window has closed: nobody will see the page.
+    job->cancel();
+    rt::FetchResult none;
+    none.outcome = rt::FetchOutcome::Cancelled;
+    return none;
 }
 
 // Delay through the declared timer functions; without the skin objects (no

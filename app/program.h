@@ -12,6 +12,11 @@
 // mapped. A missing guest space or a failed mapping only leaves the window
 // without its skin. The offline copies are pruned; a cache directory that
 // cannot be used is said once on stderr and the guide runs without copies.
+//
+// Day pages download on a thread of their own while the GUI thread waits
+// through the backend: the window keeps painting and can be closed, which
+// ends the download at once; input that arrives meanwhile is delivered after
+// it, as the blocking download of the original guide delivered it.
 #pragma once
 
 #include <filesystem>
@@ -21,6 +26,7 @@
 
 #include "app/guide.h"
 #include "app/page_cache.h"
+#include "runtime/http/fetch_worker.h"
 #include "runtime/http/page_fetcher.h"
 #include "runtime/window/backend.h"
 #include "runtime/window/runtime.h"
@@ -57,6 +63,7 @@ class GuideProgram {
 
   private:
     GuideServices services();
+    rt::FetchResult fetchWhileTheWindowLives(const rt::Text& url);
     rt::DateTime now() const;
     void pause(rt::Runtime& rt, int milliseconds);
     void exitRoutine();
@@ -64,7 +71,7 @@ class GuideProgram {
     rt::Backend& backend_;
     ProgramOptions options_;
     skin::BackendEnvironment environment_;
-    rt::PageFetcher fetcher_;
+    rt::FetchWorker fetcher_;
     std::optional<PageCache> cache_;
     Guide guide_;
     std::optional<rt::Runtime> runtime_;

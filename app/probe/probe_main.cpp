@@ -35,13 +35,13 @@ class Probe {
 
     int run() {
         const auto& actions = options_.actions;
-        size_t next = scheduleNested(0);  // leading "+" actions arrive inside the start-up load
+        size_t next = scheduleFollowers(0);  // leading "+", "@" actions arrive inside the start-up
         program_.loadStartWindow();
-        bool closed = program_.runMessageLoop().has_value();
+        bool closed = runUntilIdle();
         while (!closed && next < actions.size()) {
             post(actions[next], std::nullopt);
-            next = scheduleNested(next + 1);
-            closed = program_.runMessageLoop().has_value();
+            next = scheduleFollowers(next + 1);
+            closed = runUntilIdle();
         }
         if (!closed) takeSnapshot();
         std::fputs((snapshot_ + "\n").c_str(), stdout);
@@ -52,7 +52,10 @@ class Probe {
     app::ProgramOptions programOptions() {
         app::ProgramOptions o;
         o.epgRoot = app::chooseEpgRoot(options_.epgRoot);
-        o.onFetch = [this](const rt::Text& url) { requests_.push_back(url); };
+        o.onFetch = [this](const rt::Text& url) {
+            requests_.push_back(url);
+            postDuringDownload();
+        };
         if (options_.cacheDir) o.cacheDirectory = *options_.cacheDir;
         if (options_.fetchDeadline) o.fetchLimits.deadline = *options_.fetchDeadline;
         // The guide's local clock starts at --now and runs with the fake clock.
@@ -70,13 +73,39 @@ class Probe {
         snapshot_ = app::probe::stateJson(program_.runtime(), program_.guide(), requests_, colours);
     }
 
-    // Queues the run of "+" actions starting at `from` to arrive one after
-    // another inside the pause of the action before them.
-    size_t scheduleNested(size_t from) {
+    // Queues the run of "+" and "@" actions starting at `from`: each "+" one
+    // to arrive inside the pause of the action before it, the "@" ones as
+    // soon as the next download has begun. Returns the first action after
+    // the run.
+    size_t scheduleFollowers(size_t from) {
         size_t i = from;
-        for (int k = 1; i < options_.actions.size() && options_.actions[i].nested; ++i, ++k)
-            post(options_.actions[i], backend_.now() + k * kNestedStep);
+        for (int k = 1; i < options_.actions.size(); ++i) {
+            const ProbeAction& a = options_.actions[i];
+            if (a.nested)
+                post(a, backend_.now() + k++ * kNestedStep);
+            else if (a.duringDownload)
+                duringDownload_.push_back(a);
+            else
+                break;
+        }
         return i;
+    }
+
+    // Called as a download begins: the held "@" actions arrive now, while it runs.
+    void postDuringDownload() {
+        for (const ProbeAction& a : duringDownload_) post(a, std::nullopt);
+        duringDownload_.clear();
+    }
+
+    // Runs the loop until the queue runs dry (false) or the window closes
+    // (true). "@" actions whose action downloaded nothing arrive afterwards.
+    bool runUntilIdle() {
+        bool closed = program_.runMessageLoop().has_value();
+        while (!closed && !duringDownload_.empty()) {
+            postDuringDownload();
+            closed = program_.runMessageLoop().has_value();
+        }
+        return closed;
     }
 
     void post(const ProbeAction& action, rt::HeadlessBackend::When at) {
@@ -98,7 +127,7 @@ class Probe {
                         takeSnapshot();
                         rt.userCloseWindow(app::ui::kMainWindowId);
                     },
-                    at);
+                    at, rt::HeadlessBackend::Kind::Close);
                 break;
         }
     }
@@ -117,6 +146,7 @@ class Probe {
     Clock::time_point clockStart_;
     rt::DateTime base_;
     std::vector<rt::Text> requests_;
+    std::vector<ProbeAction> duringDownload_;  // "@" actions waiting for a download
     std::string snapshot_;
     app::GuideProgram program_;
 };

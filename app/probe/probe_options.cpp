@@ -33,6 +33,9 @@ std::optional<ProbeAction> parseAction(std::string_view text) {
     if (!text.empty() && text[0] == '+') {
         action.nested = true;
         text.remove_prefix(1);
+    } else if (!text.empty() && text[0] == '@') {
+        action.duringDownload = true;
+        text.remove_prefix(1);
     }
     if (text == "close") {
         action.kind = ProbeAction::Kind::Close;
@@ -121,7 +124,9 @@ void describe(CLI::App& app, ProbeOptions& options) {
            "click-label:K  press day label K (1..7)\n"
            "close          close the main window\n"
            "+ACTION        deliver ACTION while the previous\n"
-           "               action's load is in its pause")
+           "               action's load is in its pause\n"
+           "@ACTION        deliver ACTION while the previous\n"
+           "               action's next download runs")
         ->type_name("");
 }
 

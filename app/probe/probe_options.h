@@ -2,7 +2,8 @@
 //   tvguide-probe [--help] [--epg-root URL] [--now YYYY-MM-DDTHH:MM:SS]
 //                 [--cache-dir DIR] [--fetch-deadline SECONDS] ACTION...
 // ACTION is open-group:G, select-row:R, click-label:K or close; a leading "+"
-// delivers it while the previous action's load is inside its pause.
+// delivers it while the previous action's load is inside its pause, a leading
+// "@" as soon as the previous action's next download has begun.
 #pragma once
 
 #include <chrono>
@@ -18,8 +19,9 @@ namespace app::probe {
 struct ProbeAction {
     enum class Kind { OpenGroup, SelectRow, ClickLabel, Close };
     Kind kind = Kind::Close;
-    int argument = 0;     // G (0..9), R (0 and up) or K (1..7)
-    bool nested = false;  // written with a leading "+"
+    int argument = 0;             // G (0..9), R (0 and up) or K (1..7)
+    bool nested = false;          // written with a leading "+"
+    bool duringDownload = false;  // written with a leading "@"
     friend bool operator==(const ProbeAction&, const ProbeAction&) = default;
 };
 

@@ -7,47 +7,25 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <mutex>
 #include <string>
+#include <thread>
 
 #include "runtime/backend/headless/headless_backend.h"
 #include "runtime/http/fetch_worker.h"
 #include "runtime/values/allocation_failure.h"
+#include "tests/support/gate.h"
 #include "tests/support/sanitizers.h"
 #include "tests/support/test_http_server.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using testsupport::Gate;
 using testsupport::Response;
 using testsupport::TestHttpServer;
-
-// A response the server holds back until the gate opens (at the latest when
-// the gate goes, which must be before the server).
-class Gate {
-  public:
-    ~Gate() { open(); }
-    void open() {
-        {
-            const std::lock_guard lock(mutex_);
-            open_ = true;
-        }
-        changed_.notify_all();
-    }
-    void pass() {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return open_; });
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool open_ = false;
-};
 
 // Waits for a job the way the guide does: through a headless backend that the
 // worker wakes when the job ends.
