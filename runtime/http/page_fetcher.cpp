@@ -1,6 +1,8 @@
 #include "runtime/http/page_fetcher.h"
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
+#include <netinet/in.h>
 
 #include <algorithm>
 #include <cctype>
@@ -149,8 +151,21 @@ std::string hostOf(const std::string& url) {
     return host;
 }
 
-bool isLoopback(const std::string& host) {
-    return host == "localhost" || host.starts_with("127.") || host == "[::1]";
+// Names and literals of this machine's loopback: localhost (also written
+// fully qualified, "localhost."), 127.0.0.0/8, ::1 and 127/8 mapped into IPv6
+// ([::ffff:127.0.0.1]). libcurl has already written IPv4 shorthands such as
+// "127.1" out in full.
+bool isLoopback(std::string host) {
+    if (host == "localhost" || host == "localhost.") return true;
+    in_addr v4{};
+    if (inet_pton(AF_INET, host.c_str(), &v4) == 1) return (ntohl(v4.s_addr) >> 24) == 127;
+    if (host.size() < 3 || host.front() != '[' || host.back() != ']') return false;
+    host = host.substr(1, host.size() - 2);
+    host = host.substr(0, host.find('%'));  // a zone id names the interface, not the address
+    in6_addr v6{};
+    if (inet_pton(AF_INET6, host.c_str(), &v6) != 1) return false;
+    if (IN6_IS_ADDR_LOOPBACK(&v6)) return true;
+    return IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127;
 }
 
 // The proxy libcurl should be told of, beyond what it reads itself: libcurl
