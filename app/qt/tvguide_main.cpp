@@ -18,7 +18,7 @@
 #include "app/guide_options.h"
 #include "app/page_cache.h"
 #include "app/program.h"
-#include "app/qt/guide_settings.h"
+#include "app/settings_file.h"
 #include "runtime/backend/qt/qt_backend.h"
 #include "runtime/values/allocation_failure.h"
 #include "runtime/window/fatal_report.h"
@@ -65,6 +65,11 @@ int run(int argc, char** argv) {
         std::fputs(app::guideUsage().c_str(), stdout);
         return 0;
     }
+    app::SettingsFile settings;
+    if (const auto path = app::settingsFilePath()) settings = app::readSettingsFile(*path);
+    for (const std::string& problem : settings.problems)
+        std::fprintf(stderr, "tvguide: the settings file %s %s\n", settings.path.c_str(),
+                     problem.c_str());
     // Qt takes its own options out of what is left; anything it leaves is unknown.
     std::vector<char*> qtArgv{argv[0]};
     for (std::string& arg : options.toolkitArguments) qtArgv.push_back(arg.data());
@@ -76,7 +81,7 @@ int run(int argc, char** argv) {
                      app::guideUsage().c_str());
         return 2;
     }
-    const rt::Text root = app::chooseEpgRoot(options.epgRoot, app::settingsEpgRoot());
+    const rt::Text root = app::chooseEpgRoot(options.epgRoot, settings.value("epg_root"));
     const std::unique_ptr<epg::BackgroundServer> server = startBuiltInServerIfNeeded(root);
 
     rt::QtBackend backend;
