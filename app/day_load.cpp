@@ -81,8 +81,12 @@ void Guide::parseIntoProgramList(rt::Runtime& rt, std::uint64_t generation, Page
     rt.statusSetPartText(ui::kStatusBar, 0, downloadStatus(origin, copyFetched));
 }
 
+rt::DateTime Guide::pageNow() const {
+    return services_.pageNow ? services_.pageNow() : services_.now();
+}
+
 int Guide::markProgrammeOnAir(rt::Runtime& rt, bool scroll) {
-    const rt::DateTime now = services_.now();
+    const rt::DateTime now = pageNow();
     const int today = (rt::weekdayOf(now) + 5) % 7 + 1;  // weekdayOf counts from Sunday
     const int row = shownDay_ == today && shownDay_ != 0
                         ? rowOnAir(shownTimes_, rt::hourOf(now) * 60 + rt::minuteOf(now))
@@ -92,10 +96,10 @@ int Guide::markProgrammeOnAir(rt::Runtime& rt, bool scroll) {
     return row;
 }
 
-// At the next full minute of the guide's clock, and from there on every
+// At the next full minute of the pages' clock, and from there on every
 // minute, for as long as the window is up.
 void Guide::checkOnAirAtNextMinute(rt::Runtime& rt) {
-    const int second = rt::secondOf(services_.now());
+    const int second = rt::secondOf(pageNow());
     rt.startTimer(std::chrono::seconds(60 - second), [this](rt::Runtime& r) {
         if (!r.windowLoaded(ui::kMainWindowId)) return;
         markProgrammeOnAir(r, false);

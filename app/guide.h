@@ -15,7 +15,10 @@
 // A download that fails (no answer, cut short, timed out, a status outside
 // 2xx) shows the offline copy of that page when there is one, else what came;
 // the status bar says which. While the list shows today's page, the row on air
-// is marked and kept current by a check at every full minute.
+// is marked and kept current by a check at every full minute. "Today", the
+// time on air and the minute are those of the pages' clock (their zone,
+// Beijing unless configured); the weekday labels and the status bar's date
+// keep the computer's.
 #pragma once
 
 #include <array>
@@ -34,6 +37,7 @@ namespace app {
 struct GuideServices {
     std::function<rt::FetchResult(const rt::Text& url)> fetch;  // body and how the fetch ended
     std::function<rt::DateTime()> now;                          // the local date and time
+    std::function<rt::DateTime()> pageNow;  // the time on the pages' clock; empty: now
     std::function<void(rt::Runtime&, int milliseconds)> delay;  // waits, dispatching messages
     std::function<void(rt::Runtime&)> attachSkin;               // may be empty: no skin
     // Offline copies; either may be empty (no copies kept).
@@ -89,6 +93,7 @@ class Guide {
     void parseIntoProgramList(rt::Runtime& rt, std::uint64_t generation, PageOrigin origin,
                               rt::DateTime copyFetched);
     void checkOnAirAtNextMinute(rt::Runtime& rt);
+    rt::DateTime pageNow() const;
     rt::ControlRef groupList(int group) const;
 
     rt::Text epgRoot_;

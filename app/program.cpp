@@ -14,6 +14,8 @@ GuideProgram::GuideProgram(rt::Backend& backend, ProgramOptions options)
     : backend_(backend),
       options_(std::move(options)),
       environment_(backend),
+      pageZone_(options_.pageZone ? *options_.pageZone
+                                  : PageZone::named(kDefaultPageZone).value_or(PageZone::local())),
       fetcher_(options_.fetchLimits),
       guide_(options_.epgRoot, services()) {
     if (options_.cacheDirectory) {
@@ -57,6 +59,7 @@ GuideServices GuideProgram::services() {
         return fetchWhileTheWindowLives(url);
     };
     s.now = [this] { return now(); };
+    s.pageNow = [this] { return pageZone_.fromHostLocal(now()); };
     s.keepCopy = [this](const rt::Text& url, const rt::Bytes& body) {
         if (cache_) cache_->keep(url, body, now());
     };

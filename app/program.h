@@ -1,7 +1,7 @@
 // The guide's entry routine and exit routine around a window backend, shared
 // by tvguide (Qt) and tvguide-probe (headless).
 //
-//   app::GuideProgram program(backend, {app::chooseEpgRoot(std::nullopt)});
+//   app::GuideProgram program(backend, {app::chooseEpgRoot(std::nullopt).root});
 //   program.loadStartWindow();    // the created handler runs to its end in here
 //   program.runMessageLoop();     // until the main window closes; then the exit routine
 //   return 0;
@@ -26,6 +26,7 @@
 
 #include "app/guide.h"
 #include "app/page_cache.h"
+#include "app/page_zone.h"
 #include "runtime/http/fetch_worker.h"
 #include "runtime/http/page_fetcher.h"
 #include "runtime/window/backend.h"
@@ -38,6 +39,7 @@ namespace app {
 struct ProgramOptions {
     rt::Text epgRoot;                                     // read once by the caller
     std::function<rt::DateTime()> now;                    // empty: the real local time
+    std::optional<PageZone> pageZone;                     // empty: Beijing time
     std::function<void(const rt::Text& url)> onFetch;     // sees every URL before it is fetched
     std::optional<std::filesystem::path> cacheDirectory;  // offline copies; none when empty
     rt::FetchLimits fetchLimits;
@@ -71,6 +73,7 @@ class GuideProgram {
     rt::Backend& backend_;
     ProgramOptions options_;
     skin::BackendEnvironment environment_;
+    PageZone pageZone_;
     rt::FetchWorker fetcher_;
     std::optional<PageCache> cache_;
     Guide guide_;

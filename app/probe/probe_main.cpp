@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/epg_root.h"
+#include "app/guide_setup.h"
 #include "app/main_window.h"
 #include "app/probe/probe_options.h"
 #include "app/probe/probe_report.h"
@@ -27,8 +27,9 @@ constexpr auto kNestedStep = std::chrono::milliseconds(100);
 
 class Probe {
   public:
-    explicit Probe(const app::probe::ProbeOptions& options)
+    Probe(const app::probe::ProbeOptions& options, const app::GuideSetup& setup)
         : options_(options),
+          setup_(setup),
           clockStart_(backend_.now()),
           base_(options.now.value_or(rt::currentDateTime())),
           program_(backend_, programOptions()) {}
@@ -51,7 +52,8 @@ class Probe {
   private:
     app::ProgramOptions programOptions() {
         app::ProgramOptions o;
-        o.epgRoot = app::chooseEpgRoot(options_.epgRoot);
+        o.epgRoot = setup_.epgRoot.root;
+        o.pageZone = setup_.pageZone;
         o.onFetch = [this](const rt::Text& url) {
             requests_.push_back(url);
             postDuringDownload();
@@ -142,6 +144,7 @@ class Probe {
     }
 
     const app::probe::ProbeOptions& options_;
+    const app::GuideSetup& setup_;
     rt::HeadlessBackend backend_;
     Clock::time_point clockStart_;
     rt::DateTime base_;
@@ -166,8 +169,18 @@ int main(int argc, char** argv) {
         std::fputs(app::probe::probeUsage().c_str(), stdout);
         return 0;
     }
+    // The probe reads no settings file: a run depends on its command line and
+    // environment only.
+    const auto resolved = app::resolveGuideSetup({options.epgRoot, options.pageZone, nullptr});
+    if (const auto* refused = std::get_if<app::SetupRefused>(&resolved)) {
+        std::fprintf(stderr, "tvguide-probe: %s\n", refused->message.c_str());
+        return 2;
+    }
+    const app::GuideSetup& setup = std::get<app::GuideSetup>(resolved);
+    for (const std::string& note : setup.notes)
+        std::fprintf(stderr, "tvguide-probe: %s\n", note.c_str());
     try {
-        Probe probe(options);
+        Probe probe(options, setup);
         return probe.run();
     } catch (const std::bad_alloc& failure) {
         // Outside any handler (the runtime reports those itself).

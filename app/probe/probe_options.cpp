@@ -81,6 +81,15 @@ void describe(CLI::App& app, ProbeOptions& options) {
         ->type_name("URL")
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.add_option_function<std::string>(
+           "--page-tz",
+           [&options](const std::string& zone) {
+               if (zone.empty()) throw CLI::ValidationError("--page-tz needs a time zone");
+               options.pageZone = zone;
+           },
+           "the time zone the EPG pages are written in\n(default Asia/Shanghai)")
+        ->type_name("ZONE")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option_function<std::string>(
            "--now",
            [&options](const std::string& text) {
                options.now = parseNow(text);

@@ -1,5 +1,5 @@
 // The command line of tvguide-probe:
-//   tvguide-probe [--help] [--epg-root URL] [--now YYYY-MM-DDTHH:MM:SS]
+//   tvguide-probe [--help] [--epg-root URL] [--page-tz ZONE] [--now YYYY-MM-DDTHH:MM:SS]
 //                 [--cache-dir DIR] [--fetch-deadline SECONDS] ACTION...
 // ACTION is open-group:G, select-row:R, click-label:K or close; a leading "+"
 // delivers it while the previous action's load is inside its pause, a leading
@@ -27,6 +27,7 @@ struct ProbeAction {
 
 struct ProbeOptions {
     std::optional<std::string> epgRoot;   // as given, never empty
+    std::optional<std::string> pageZone;  // as given, never empty
     std::optional<rt::DateTime> now;      // local start time of the guide's clock
     std::optional<std::string> cacheDir;  // offline copies; none without it
     std::optional<std::chrono::milliseconds> fetchDeadline;  // replaces the fetch's 120 s

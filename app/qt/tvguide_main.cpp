@@ -3,8 +3,10 @@
 // On the built-in EPG root, when nothing answers there, the sample EPG server
 // starts inside this process first, so the first window already shows a
 // schedule without any network. The EPG root comes from --epg-root,
-// TVGUIDE_EPG_ROOT, the settings file or the built-in root, in that order;
-// offline copies of the day pages go to --cache-dir or the XDG cache.
+// TVGUIDE_EPG_ROOT, the settings file or the built-in root, in that order,
+// the pages' zone from --page-tz, the settings file or Beijing time; a root
+// or zone that cannot be used ends the program with 2 before any window.
+// Offline copies of the day pages go to --cache-dir or the XDG cache.
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -16,6 +18,7 @@
 
 #include "app/epg_root.h"
 #include "app/guide_options.h"
+#include "app/guide_setup.h"
 #include "app/page_cache.h"
 #include "app/program.h"
 #include "app/settings_file.h"
@@ -70,6 +73,13 @@ int run(int argc, char** argv) {
     for (const std::string& problem : settings.problems)
         std::fprintf(stderr, "tvguide: the settings file %s %s\n", settings.path.c_str(),
                      problem.c_str());
+    auto resolved = app::resolveGuideSetup({options.epgRoot, options.pageZone, &settings});
+    if (const auto* refused = std::get_if<app::SetupRefused>(&resolved)) {
+        std::fprintf(stderr, "tvguide: %s\n", refused->message.c_str());
+        return 2;
+    }
+    const app::GuideSetup& setup = std::get<app::GuideSetup>(resolved);
+    for (const std::string& note : setup.notes) std::fprintf(stderr, "tvguide: %s\n", note.c_str());
     // Qt takes its own options out of what is left; anything it leaves is unknown.
     std::vector<char*> qtArgv{argv[0]};
     for (std::string& arg : options.toolkitArguments) qtArgv.push_back(arg.data());
@@ -81,12 +91,13 @@ int run(int argc, char** argv) {
                      app::guideUsage().c_str());
         return 2;
     }
-    const rt::Text root = app::chooseEpgRoot(options.epgRoot, settings.value("epg_root"));
+    const rt::Text& root = setup.epgRoot.root;
     const std::unique_ptr<epg::BackgroundServer> server = startBuiltInServerIfNeeded(root);
 
     rt::QtBackend backend;
     app::ProgramOptions programOptions;
     programOptions.epgRoot = root;
+    programOptions.pageZone = setup.pageZone;
     if (options.cacheDir)
         programOptions.cacheDirectory = *options.cacheDir;
     else
