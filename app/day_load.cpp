@@ -14,6 +14,17 @@
 
 namespace app {
 
+namespace {
+
+// Whether `fetched` lies in the week (Monday to Sunday) of `now`: the pages
+// are a week's, and last week's Wednesday is no stand-in for this one's.
+bool inWeekOf(rt::DateTime fetched, rt::DateTime now) {
+    const double monday = rt::datePart(now).days - (rt::weekdayOf(now) + 5) % 7;
+    return fetched.days >= monday && fetched.days < monday + 7;
+}
+
+}  // namespace
+
 rt::Text downloadStatus(PageOrigin origin, rt::DateTime copyFetched) {
     switch (origin) {
         case PageOrigin::Downloaded: return rt::gbk("当前状态: 下载完毕!");
@@ -39,7 +50,8 @@ void Guide::loadDay(rt::Runtime& rt, int day, bool pump) {
     rt::DateTime copyFetched;
     if (fetched.complete()) {
         if (services_.keepCopy) services_.keepCopy(url, fetched.body);
-    } else if (auto copy = services_.recallCopy ? services_.recallCopy(url) : std::nullopt) {
+    } else if (auto copy = services_.recallCopy ? services_.recallCopy(url) : std::nullopt;
+               copy && inWeekOf(copy->fetched, services_.now())) {
         fetched.body = std::move(copy->body);
         origin = PageOrigin::OfflineCopy;
         copyFetched = copy->fetched;

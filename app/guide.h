@@ -13,8 +13,9 @@
 // so the list holds the newest day's rows exactly once.
 //
 // A download that fails (no answer, cut short, timed out, a status outside
-// 2xx) shows the offline copy of that page when there is one, else what came;
-// the status bar says which. While the list shows today's page, the row on air
+// 2xx) shows the offline copy of that page when there is one fetched this
+// week (Monday to Sunday, by the guide's clock), else what came; the status
+// bar says which. While the list shows today's page, the row on air
 // is marked and kept current by a check at every full minute. "Today", the
 // time on air and the minute are those of the pages' clock (their zone,
 // Beijing unless configured); the weekday labels and the status bar's date

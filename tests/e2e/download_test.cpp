@@ -129,6 +129,43 @@ TEST(OfflineCopy, ShownWithItsTimeWhenTheServerIsGoneAndIgnoredWhenDamaged) {
     fs::remove_all(copies);
 }
 
+// A copy stands in only during the week it was fetched in: the pages are a
+// week's, and last week's Sunday is not this week's.
+TEST(OfflineCopy, OnlyACopyFetchedThisWeekStandsIn) {
+    const fs::path copies =
+        fs::temp_directory_path() / ("tvguide-week-" + std::to_string(::getpid()));
+    fs::remove_all(copies);
+    std::string root;
+    {
+        GuideServer epg;
+        root = epg.root();
+        // Sunday's and Monday's pages, fetched on Monday 6 October.
+        ASSERT_EQ(runProbe({"--epg-root", root, "--now", onDay(1), "--cache-dir", copies.string()})
+                      .exitCode,
+                  0);
+    }
+    struct Case {
+        const char* now;  // the server is gone
+        std::string status;
+    };
+    const Case cases[] = {
+        {"2008-10-06T09:31:00", "当前状态: 离线, 显示 10月6日 09:30 下载的节目表"},
+        {"2008-10-12T23:59:00", "当前状态: 离线, 显示 10月6日 09:30 下载的节目表"},  // Sunday
+        {"2008-10-13T00:00:00", "当前状态: 下载失败!"},  // the next Monday
+        {"2008-10-15T12:00:00", "当前状态: 下载失败!"},
+        {"2008-10-05T12:00:00", "当前状态: 下载失败!"},  // the week before (a clock set back)
+    };
+    for (const Case& c : cases) {
+        const ProbeRun run =
+            runProbe({"--epg-root", root, "--now", c.now, "--cache-dir", copies.string()});
+        ASSERT_EQ(run.exitCode, 0) << c.now << "\n" << run.err;
+        const auto j = run.json();
+        EXPECT_EQ(j.at("status").at(0).get<std::string>(), c.status) << c.now;
+        EXPECT_EQ(titles(j).empty(), c.status == "当前状态: 下载失败!") << c.now;
+    }
+    fs::remove_all(copies);
+}
+
 // The Monday page has rows at 08:00 and 20:00 on the pages' clock, Beijing
 // time unless --page-tz says otherwise; the start-up takes a second of the
 // guide's clock. The computer's zone (TZ) decides which day the start-up
