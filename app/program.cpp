@@ -19,7 +19,9 @@ GuideProgram::GuideProgram(rt::Backend& backend, ProgramOptions options)
       fetcher_(options_.fetchLimits),
       guide_(options_.epgRoot, services()) {
     if (options_.cacheDirectory) {
-        cache_.emplace(*options_.cacheDirectory);
+        cache_.emplace(*options_.cacheDirectory, PageCacheLimits{}, [](const std::string& why) {
+            std::fprintf(stderr, "offline copies not kept: %s\n", why.c_str());
+        });
         if (cache_->usable()) {
             cache_->prune(now());
         } else {
