@@ -61,6 +61,11 @@ void QtBackend::deleteClosedWindows() {
     closed_.clear();
 }
 
+std::chrono::milliseconds QtBackend::pageReloadDelay(std::chrono::seconds asked) const {
+    if (reloadDelay_) return reloadDelay_(asked);
+    return asked;
+}
+
 Runtime* QtBackend::inputTarget() const {
     return reportingFatal_ ? nullptr : runtime_;
 }

@@ -15,6 +15,7 @@
 // Needs a QApplication, and is used on its thread only.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -57,6 +58,13 @@ class QtBackend : public Backend {
     // a window is first shown, a new generation is applied.
     void watchSystemColours(std::function<std::uint64_t()> generation,
                             std::function<std::map<int, std::uint32_t>()> colours);
+
+    // How long a page viewer waits before it fetches its page again, for the
+    // interval the page asked for (tests make it shorter).
+    std::chrono::milliseconds pageReloadDelay(std::chrono::seconds asked) const;
+    void setPageReloadDelay(std::function<std::chrono::milliseconds(std::chrono::seconds)> delay) {
+        reloadDelay_ = std::move(delay);
+    }
 
     // For the widgets: the runtime that takes input, or null when none is
     // attached or a fatal report is being shown.
@@ -101,6 +109,7 @@ class QtBackend : public Backend {
     std::function<std::uint64_t()> colourGeneration_;
     std::function<std::map<int, std::uint32_t>()> colourSource_;
     std::optional<std::uint64_t> appliedGeneration_;
+    std::function<std::chrono::milliseconds(std::chrono::seconds)> reloadDelay_;
     std::unique_ptr<qt::InputCounter> inputs_;
     std::unique_ptr<qt::InputHold> held_;   // after inputs_: its filter runs first
     QAbstractEventDispatcher* dispatcher_;  // the GUI thread's, woken from others
