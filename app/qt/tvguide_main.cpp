@@ -14,14 +14,13 @@
 #include <variant>
 #include <vector>
 
-#include <QApplication>
-
 #include "app/epg_root.h"
 #include "app/guide_options.h"
 #include "app/guide_setup.h"
 #include "app/page_cache.h"
 #include "app/program.h"
 #include "app/settings_file.h"
+#include "runtime/backend/qt/qt_application.h"
 #include "runtime/backend/qt/qt_backend.h"
 #include "runtime/values/allocation_failure.h"
 #include "runtime/window/fatal_report.h"
@@ -41,21 +40,6 @@ std::unique_ptr<epg::BackgroundServer> startBuiltInServerIfNeeded(const rt::Text
                      started.error.c_str());
     return std::move(started.server);
 }
-
-// Qt does not carry exceptions through its event loop: an allocation that
-// fails in Qt's own dispatch (outside the runtime's handlers, which report it
-// themselves) is reported here, as the runtime's fatal report.
-class GuideApplication : public QApplication {
-  public:
-    using QApplication::QApplication;
-    bool notify(QObject* receiver, QEvent* event) override {
-        try {
-            return QApplication::notify(receiver, event);
-        } catch (const std::bad_alloc& failure) {
-            rt::exitOnAllocationFailure(rt::failedAllocationSize(failure));
-        }
-    }
-};
 
 int run(int argc, char** argv) {
     auto parsed = app::parseGuideArguments(std::vector<std::string>(argv + 1, argv + argc));
@@ -85,7 +69,7 @@ int run(int argc, char** argv) {
     for (std::string& arg : options.toolkitArguments) qtArgv.push_back(arg.data());
     qtArgv.push_back(nullptr);
     int qtArgc = static_cast<int>(qtArgv.size()) - 1;
-    GuideApplication qapp(qtArgc, qtArgv.data());
+    rt::QtApplication qapp(qtArgc, qtArgv.data());
     if (qtArgc > 1) {
         std::fprintf(stderr, "tvguide: The following argument was not expected: %s\n%s", qtArgv[1],
                      app::guideUsage().c_str());
@@ -106,8 +90,16 @@ int run(int argc, char** argv) {
     if (skin::SkinSystem* skin = program.skin())
         backend.watchSystemColours([skin] { return skin->colours().generation(); },
                                    [skin] { return skin->colours().changed(); });
-    program.loadStartWindow();
-    return program.runMessageLoop().value_or(0);
+    // From here on a failed allocation is the runtime's report, in a box:
+    // in Qt's dispatch through the application, in a handler through the
+    // runtime, and here, outside both.
+    try {
+        program.loadStartWindow();
+        return program.runMessageLoop().value_or(0);
+    } catch (const std::bad_alloc& failure) {
+        program.runtime().fatal(std::nullopt,
+                                rt::allocationFailureMessage(rt::failedAllocationSize(failure)));
+    }
 }
 
 }  // namespace
@@ -116,6 +108,7 @@ int main(int argc, char** argv) {
     try {
         return run(argc, argv);
     } catch (const std::bad_alloc& failure) {
+        // Before the window's runtime exists: no box yet, the report on stderr.
         rt::exitOnAllocationFailure(rt::failedAllocationSize(failure));
     }
 }

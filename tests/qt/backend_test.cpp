@@ -12,6 +12,7 @@
 
 #include <array>
 #include <chrono>
+#include <cstdio>
 
 #include "gbk_literal.h"
 #include "qt_test_app.h"
@@ -21,6 +22,7 @@
 #include "runtime/backend/qt/qt_outlook_bar.h"
 #include "runtime/backend/qt/qt_style.h"
 #include "runtime/backend/qt/qt_text.h"
+#include "runtime/values/allocation_failure.h"
 #include "runtime/values/gbk.h"
 #include "runtime/window/runtime.h"
 #include "test_http_server.h"
@@ -422,6 +424,34 @@ TEST_F(QtBackendTest, FatalReportGoesToStderrOffscreenAndExitsWithMinusOne) {
     EXPECT_EXIT(runtime_->fatal(6, G("调用DLL命令后发现堆栈错误")), ::testing::ExitedWithCode(255),
                 "运行时出错!\n\n错误代码：6\n\n错误信息：调用DLL命令后发现堆栈错误");
     EXPECT_EQ(exitRuns_, 0);
+}
+
+// A backend whose box says that it was the box.
+class MarkedReportBackend : public rt::QtBackend {
+  public:
+    void showFatalReport(const rt::Text& report) override {
+        std::fputs("[the box] ", stderr);
+        rt::QtBackend::showFatalReport(report);
+    }
+};
+
+// Qt carries no exception through its loop: one thrown in Qt's own dispatch
+// (a timer, a queued result of a download) is the report of the runtime whose
+// window is up, shown the way that runtime's backend shows it.
+TEST(QtApplication, AnAllocationThatFailsInQtsDispatchIsTheWindowsFatalReport) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(([] {
+                    MarkedReportBackend backend;
+                    rt::Runtime runtime(smallWindow("about:blank"),
+                                        std::vector<rt::Handler>(kHandlerCount), backend);
+                    runtime.setExitRoutine([] { std::_Exit(3); });
+                    runtime.loadStartWindow(kWin);
+                    QTimer::singleShot(0, [] { throw rt::AllocationFailure(4321); });
+                    QTest::qWait(1000);
+                    std::_Exit(0);
+                }()),
+                ::testing::ExitedWithCode(255),
+                "\\[the box\\] 运行时出错!\n\n错误信息：分配 4321 字节内存失败!");
 }
 
 TEST(QtBoundary, TextsConvertOnlyAtTheWidgets) {

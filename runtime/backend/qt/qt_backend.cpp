@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include "runtime/backend/qt/qt_application.h"
 #include "runtime/backend/qt/qt_html_viewer.h"
 #include "runtime/backend/qt/qt_input_counter.h"
 #include "runtime/backend/qt/qt_input_hold.h"
@@ -59,6 +60,17 @@ QtBackend::~QtBackend() {
 void QtBackend::deleteClosedWindows() {
     for (auto& w : closed_) delete w.data();
     closed_.clear();
+}
+
+// A failed allocation in Qt's own dispatch becomes this runtime's report.
+void QtBackend::attach(Runtime& runtime) {
+    runtime_ = &runtime;
+    if (QtApplication* app = QtApplication::instance()) app->setRuntime(&runtime);
+}
+
+void QtBackend::detach() {
+    if (QtApplication* app = QtApplication::instance()) app->setRuntime(nullptr);
+    runtime_ = nullptr;
 }
 
 std::chrono::milliseconds QtBackend::pageReloadDelay(std::chrono::seconds asked) const {

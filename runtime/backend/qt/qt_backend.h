@@ -75,8 +75,8 @@ class QtBackend : public Backend {
     bool syncing() const { return syncDepth_ > 0; }
 
     // Backend
-    void attach(Runtime& runtime) override { runtime_ = &runtime; }
-    void detach() override { runtime_ = nullptr; }
+    void attach(Runtime& runtime) override;
+    void detach() override;
     void controlCreated(const Control& control) override;
     void controlChanged(const Control& control, Change what) override;
     void focusChanged(std::optional<ControlRef> focus) override;
