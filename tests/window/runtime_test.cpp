@@ -639,37 +639,6 @@ TEST(HeadlessClock, TimersRunWhenDueButKeepNoLoopOrEndlessWaitGoing) {
     EXPECT_EQ(h.count(hLabelPress), 1u);
 }
 
-// A wait for another thread's work (a download) lets closes and timers
-// through but keeps input queued, in order, for the pump after it, as a
-// blocked thread would; a close ends the wait.
-TEST(WorkWait, InputWaitsBehindItClosesAndTimersDoNot) {
-    using namespace std::chrono_literals;
-    Harness h;
-    h.load();
-    auto& b = h.backend;
-    std::vector<std::string> seen;
-    h.actions[hLabelPress] = [&](rt::Runtime&) { seen.push_back("press"); };
-    h.actions[hRowChanged] = [&](rt::Runtime&) { seen.push_back("row"); };
-    b.postMousePress(Harness::ref(kLabel), 1, 1);
-    h.rt().startTimer(0ms, [&](rt::Runtime&) { seen.push_back("timer"); });
-    b.postRowClick(Harness::ref(kChannels), 2);
-    int looks = 0;
-    EXPECT_TRUE(h.rt().waitForWork([&] {
-        if (++looks == 1) b.wake();  // the other thread would: its work is under way
-        return looks == 2;
-    }));
-    EXPECT_EQ(seen, (std::vector<std::string>{"timer"}));
-    EXPECT_EQ(b.now(), rt::Backend::Clock::time_point{});  // no time passed on the fake clock
-    h.rt().processPendingMessages();
-    EXPECT_EQ(seen, (std::vector<std::string>{"timer", "press", "row"}));
-
-    b.postMousePress(Harness::ref(kLabel), 1, 1);
-    b.postClose(kWin);
-    EXPECT_FALSE(h.rt().waitForWork([] { return false; }));
-    EXPECT_FALSE(h.rt().windowLoaded(kWin));
-    EXPECT_EQ(h.count(hLabelPress), 1u);
-}
-
 TEST(BackendSync, ProgramChangesAreReportedToTheBackend) {
     Harness h;
     h.load();
