@@ -16,7 +16,7 @@
 // Day pages download on a thread of their own while the GUI thread waits
 // through the backend: the window keeps painting and can be closed, which
 // ends the download at once; input that arrives meanwhile is delivered after
-// it, as the blocking download of the original guide delivered it.
+// it, as a download that blocked the GUI thread would have delivered it.
 #pragma once
 
 #include <filesystem>
