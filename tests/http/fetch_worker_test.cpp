@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <thread>
 
@@ -17,6 +16,7 @@
 #include "runtime/http/fetch_worker.h"
 #include "runtime/values/allocation_failure.h"
 #include "tests/support/gate.h"
+#include "tests/support/process_memory.h"
 #include "tests/support/sanitizers.h"
 #include "tests/support/test_http_server.h"
 
@@ -91,12 +91,7 @@ TEST(FetchWorker, GoingAwayEndsAHangingFetch) {
 using test_support::kAddressSanitizer;
 using test_support::kThreadSanitizer;
 
-std::size_t mappedBytes() {
-    std::ifstream statm("/proc/self/statm");
-    std::size_t pages = 0;
-    statm >> pages;
-    return pages * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-}
+using test_support::mappedBytes;
 
 TEST(FetchWorker, ABodyThatCannotBeHeldIsReportedToTheThreadThatTakesIt) {
     if (kAddressSanitizer || kThreadSanitizer)
