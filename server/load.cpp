@@ -6,8 +6,23 @@
 
 namespace epg {
 
-ParsedSource parseSource(std::string&& text, std::string_view name) {
-    XmltvParse parsed = parseXmltv(std::move(text), name);
+SourceOption parseSourceOption(std::string_view value) {
+    constexpr std::string_view kZone = "#tz=";
+    auto at = value.rfind(kZone);
+    if (at == std::string_view::npos) return {std::string(value), std::nullopt, {}};
+    std::string_view name = value.substr(at + kZone.size());
+    auto zone = Zone::named(name);
+    if (!zone)
+        return {{},
+                std::nullopt,
+                "unknown time zone \"" + std::string(name) + "\" after #tz= in \"" +
+                    std::string(value) + "\" (an IANA name, such as Asia/Shanghai)"};
+    return {std::string(value.substr(0, at)), zone, {}};
+}
+
+ParsedSource parseSource(std::string&& text, std::string_view name,
+                         const std::optional<Zone>& zone) {
+    XmltvParse parsed = parseXmltv(std::move(text), name, zone ? &*zone : nullptr);
     if (!parsed.document) return {nullptr, std::move(parsed.error)};
     return {std::make_shared<const XmltvDocument>(std::move(*parsed.document)), {}};
 }

@@ -11,9 +11,20 @@
 
 #include "server/channels/channel_map.h"
 #include "server/channels/xmltv_listings.h"
+#include "server/util/civil_time.h"
 #include "server/xmltv/xmltv_read.h"
 
 namespace epg {
+
+// A source as --xmltv gives it: a file or URL, and after a "#tz=ZONE" at
+// its end the zone its times are wall times of, whatever offset they carry
+// (for feeds that write Beijing times with "+0000").
+struct SourceOption {
+    std::string location;
+    std::optional<Zone> zone;
+    std::string error;  // an unknown zone; the rest is then unset
+};
+SourceOption parseSourceOption(std::string_view value);
 
 struct ParsedSource {
     std::shared_ptr<const XmltvDocument> document;  // null on error
@@ -21,9 +32,10 @@ struct ParsedSource {
 };
 
 // Takes the text (freed before returning); `name` is the file or URL for
-// messages. The document does not depend on the channel map: a changed map
-// needs no source read again.
-ParsedSource parseSource(std::string&& text, std::string_view name);
+// messages, `zone` the source's own (see SourceOption). The document does not
+// depend on the channel map: a changed map needs no source read again.
+ParsedSource parseSource(std::string&& text, std::string_view name,
+                         const std::optional<Zone>& zone = std::nullopt);
 
 // The listings of all documents (null ones are left out) under the map and
 // name matching. They share the documents' programme lists where a row is

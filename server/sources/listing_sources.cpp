@@ -10,7 +10,8 @@ namespace epg {
 using SysClock = std::chrono::system_clock;
 
 struct ListingSources::Slot {
-    std::string name;
+    std::string name;               // the file or URL
+    std::optional<Zone> wallClock;  // "#tz=": the zone its times are wall times of
     bool url = false;
     std::shared_ptr<const XmltvDocument> doc;  // the last good one
     FileIdentity file;                         // files: what doc was read from
@@ -72,8 +73,10 @@ ListingSources::ListingSources(SourcesConfig config, Log log)
     : config_(std::move(config)), log_(std::move(log)), store_(config_.stateDir) {
     for (const auto& s : config_.sources) {
         Slot slot;
-        slot.name = s;
-        slot.url = isUrlSource(s);
+        SourceOption source = parseSourceOption(s);
+        slot.name = source.error.empty() ? source.location : s;
+        slot.wallClock = source.zone;
+        slot.url = isUrlSource(slot.name);
         slots_.push_back(std::move(slot));
         health_.push_back({s, std::nullopt, {}});
     }
@@ -104,9 +107,9 @@ std::optional<FileIdentity> ListingSources::mapIdentity() const {
     return checkRegularFile(*config_.mapFile).identity;
 }
 
-ParsedSource ListingSources::parse(std::string&& text, const std::string& name) {
+ParsedSource ListingSources::parse(std::string&& text, const Slot& slot) {
     ++parses_;
-    return parseSource(std::move(text), name);
+    return parseSource(std::move(text), slot.name, slot.wallClock);
 }
 
 ListingSources::Attempt ListingSources::readFile(const Slot& slot, Mode mode) {
@@ -119,7 +122,7 @@ ListingSources::Attempt ListingSources::readFile(const Slot& slot, Mode mode) {
     o.stop = &stop_;
     FileBytes f = readSourceFile(slot.name, o);
     if (!f.bytes) return Attempt::failed(f.error);
-    ParsedSource p = parse(std::move(*f.bytes), slot.name);
+    ParsedSource p = parse(std::move(*f.bytes), slot);
     if (!p.document) return Attempt::failed(p.error);
     Attempt a = Attempt::updated(std::move(p.document));
     a.file = f.identity;
@@ -140,7 +143,7 @@ ListingSources::Attempt ListingSources::fetchUrl(const Slot& slot, const Validat
     FetchResult r = fetchSource(request);
     if (r.kind == FetchResult::Kind::NotModified) return Attempt::unchanged();
     if (r.kind == FetchResult::Kind::Failed) return Attempt::failed(r.error);
-    ParsedSource p = parse(std::move(r.body), slot.name);
+    ParsedSource p = parse(std::move(r.body), slot);
     if (!p.document) return Attempt::failed(p.error);
     Attempt a = Attempt::updated(std::move(p.document));
     a.validators = std::move(r.validators);
@@ -156,7 +159,7 @@ ListingSources::Attempt ListingSources::readCopy(const Slot& slot) {
     o.stop = &stop_;
     FileBytes f = store_.read(*copy, o);
     if (!f.bytes) return Attempt::failed(f.error);
-    ParsedSource p = parse(std::move(*f.bytes), slot.name);
+    ParsedSource p = parse(std::move(*f.bytes), slot);
     if (!p.document) return Attempt::failed("its last good copy " + p.error);
     Attempt a = Attempt::updated(std::move(p.document));
     a.validators = copy->validators;

@@ -28,7 +28,7 @@
 namespace epg {
 
 struct SourcesConfig {
-    std::vector<std::string> sources;  // file paths or http(s) URLs
+    std::vector<std::string> sources;  // file paths or http(s) URLs, each maybe with "#tz=ZONE"
     std::optional<std::string> mapFile;
     std::filesystem::path stateDir;  // empty: keep no copies
     FetchLimits limits;              // limits.cap bounds files too
@@ -79,7 +79,7 @@ class ListingSources {
     // A URL at start-up: fetched, else its last good copy, else nothing.
     void startUrl(std::size_t slot);
     void adopt(std::size_t slot, Attempt& attempt);
-    ParsedSource parse(std::string&& text, const std::string& name);
+    ParsedSource parse(std::string&& text, const Slot& slot);
     std::optional<FileIdentity> mapIdentity() const;
     void setHealth(std::size_t slot, std::optional<std::chrono::system_clock::time_point> good,
                    std::string error);

@@ -87,7 +87,7 @@ std::string textContent(pugi::xml_node element, std::size_t cap, std::size_t& cu
 // Adds the <channel> and <programme> children of one piece of the root.
 class Collector {
   public:
-    explicit Collector(XmltvDocument& doc) : doc_(doc) {}
+    Collector(XmltvDocument& doc, const Zone* wallClock) : doc_(doc), wallClock_(wallClock) {}
 
     void visit(pugi::xml_node root) {
         for (pugi::xml_node n = root.first_child(); n; n = n.next_sibling()) {
@@ -129,7 +129,7 @@ class Collector {
             unnamed_.emplace_back(id);
         }
         FeedProgrammes& list = it->second;
-        auto start = parseXmltvTime(p.attribute("start").value());
+        auto start = parseXmltvTime(p.attribute("start").value(), wallClock_);
         pugi::xml_node title = pickLang(p, "title");
         Programme prog;
         if (start && title) prog.title = textContent(title, kTitleCap, doc_.titlesCut);
@@ -138,20 +138,21 @@ class Collector {
             return;
         }
         prog.start = *start;
-        prog.stop = parseXmltvTime(p.attribute("stop").value()).value_or(0);
+        prog.stop = parseXmltvTime(p.attribute("stop").value(), wallClock_).value_or(0);
         if (pugi::xml_node desc = pickLang(p, "desc"))
             prog.description = textContent(desc, kDescriptionCap, doc_.descriptionsCut);
         list.programmes.push_back(std::move(prog));
     }
 
     XmltvDocument& doc_;
+    const Zone* wallClock_;
     std::unordered_map<std::string, std::size_t, TextHash, std::equal_to<>> index_;
     std::vector<std::string> unnamed_;  // programme channel ids, in order of first use
 };
 
 }  // namespace
 
-std::optional<Seconds> parseXmltvTime(std::string_view s) {
+std::optional<Seconds> parseXmltvTime(std::string_view s, const Zone* wallClock) {
     s = trim(s);
     std::size_t n = 0;
     while (n < s.size() && n < 14 && s[n] >= '0' && s[n] <= '9') ++n;
@@ -177,16 +178,17 @@ std::optional<Seconds> parseXmltvTime(std::string_view s) {
         if (oh > 14 || om > 59) return std::nullopt;
         offset = (oh * 60 + om) * 60 * (rest[0] == '-' ? -1 : 1);
     }
+    if (wallClock) return fromLocal({year, month, day}, hour * 60 + minute, *wallClock) + second;
     return daysFromCivil({year, month, day}) * 86400 + hour * 3600 + minute * 60 + second - offset;
 }
 
-XmltvParse parseXmltv(std::string bytes, std::string_view source) {
+XmltvParse parseXmltv(std::string bytes, std::string_view source, const Zone* wallClock) {
     DecodedXml decoded = decodeXml(std::move(bytes), source);
     if (!decoded.text) return {std::nullopt, std::move(decoded.error)};
     const std::string text = std::move(*decoded.text);
     XmltvDocument doc;
     doc.source = source;
-    Collector collector(doc);
+    Collector collector(doc, wallClock);
     std::optional<XmlError> error = parseInPieces(
         text, "tv", {"programme", "channel"}, [&](pugi::xml_node root) { collector.visit(root); });
     if (error)

@@ -56,10 +56,13 @@ struct XmltvParse {
 // Parses the (decompressed) bytes of one source. They are taken by value and
 // freed before the result comes back, error or not; the document holds what
 // was read from them. A root other than <tv> is an error: a saved error page
-// is not an empty guide.
-XmltvParse parseXmltv(std::string bytes, std::string_view source);
+// is not an empty guide. With `wallClock`, times are read as that zone's
+// wall times whatever offset they carry (a feed whose offsets are wrong).
+XmltvParse parseXmltv(std::string bytes, std::string_view source, const Zone* wallClock = nullptr);
 
-// "YYYYMMDDhhmmss +zzzz" and its shorter forms; no offset means UTC.
-std::optional<Seconds> parseXmltvTime(std::string_view text);
+// "YYYYMMDDhhmmss +zzzz" and its shorter forms; no offset means UTC. With
+// `wallClock`, a wall time of that zone: the offset must still be well
+// formed, but its value is not used.
+std::optional<Seconds> parseXmltvTime(std::string_view text, const Zone* wallClock = nullptr);
 
 }  // namespace epg

@@ -57,9 +57,11 @@ class XmltvTest : public ::testing::Test {
 
 TEST_F(XmltvTest, TimesWithAndWithoutOffsets) {
     Seconds base = daysFromCivil({2026, 12, 7}) * 86400;  // 2026-12-07 00:00 UTC
+    const Zone* shanghai = &beijing();
     struct Case {
         const char* text;
         std::optional<Seconds> expected;
+        const Zone* wallClock = nullptr;  // "#tz=": the offset is well formed but not believed
     } cases[] = {
         {"20261207200000 +0800", base + 12 * 3600},
         {"20261207200000 +0000", base + 20 * 3600},
@@ -78,9 +80,16 @@ TEST_F(XmltvTest, TimesWithAndWithoutOffsets) {
         {"20261207250000", std::nullopt},
         {"20261207200000 +080", std::nullopt},
         {"20261207200000 CET", std::nullopt},
+        // Beijing wall times labelled as UTC, or with any other offset.
+        {"20261207200000 +0000", base + 12 * 3600, shanghai},
+        {"20261207200000 -0500", base + 12 * 3600, shanghai},
+        {"20261207200000", base + 12 * 3600, shanghai},
+        {"20261207200000 +080", std::nullopt, shanghai},
+        // 02:30 does not happen in Berlin that night: taken as 03:30 CEST.
+        {"20260329023000 +0000", daysFromCivil({2026, 3, 29}) * 86400 + 5400, &berlin()},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(parseXmltvTime(c.text), c.expected) << '"' << c.text << '"';
+        EXPECT_EQ(parseXmltvTime(c.text, c.wallClock), c.expected) << '"' << c.text << '"';
 }
 
 TEST_F(XmltvTest, ProgrammesShowInLocalTimeOnTheDayTheyStart) {
