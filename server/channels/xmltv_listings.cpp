@@ -40,7 +40,7 @@ XmltvListings listingsFromXmltv(const SourceDocuments& sources, const ChannelMap
             putInOrder(merged);
             list = std::make_shared<const std::vector<Programme>>(std::move(merged));
         }
-        for (std::size_t row : rows) out.listings->share(row, list);
+        for (std::size_t row : rows) out.listings->set(row, Schedule(list));
     }
     out.listings->finish();
 
