@@ -58,8 +58,10 @@ class Schedule {
     std::vector<std::shared_ptr<const void>> owners_;
 };
 
+class ChannelIndex;
+
 // Listings held in memory, as read from XMLTV files: a schedule per catalogue
-// channel.
+// channel, and the index of every channel the sources carry.
 class StoredListings final : public Listings {
   public:
     StoredListings();
@@ -71,10 +73,15 @@ class StoredListings final : public Listings {
     void finish();
     std::vector<Programme> starting(std::size_t channel, Seconds from, Seconds to) const override;
     std::size_t programmeCount() const;
+    // Every channel of the sources by name, catalogue row or not (null for
+    // listings not read from sources).
+    const ChannelIndex* channels() const { return index_.get(); }
+    void setChannels(std::shared_ptr<const ChannelIndex> index) { index_ = std::move(index); }
 
   private:
     std::vector<Schedule> schedules_;
     std::vector<std::vector<Programme>> added_;  // until finish()
+    std::shared_ptr<const ChannelIndex> index_;
 };
 
 }  // namespace epg

@@ -27,8 +27,9 @@ ParsedSource parseSource(std::string&& text, std::string_view name,
     return {std::make_shared<const XmltvDocument>(std::move(*parsed.document)), {}};
 }
 
-XmltvListings combineSources(const SourceDocuments& documents, const ChannelMap& map) {
-    return listingsFromXmltv(documents, &map);
+XmltvListings combineSources(const SourceDocuments& documents, const ChannelMap& map,
+                             const Zone& zone) {
+    return listingsFromXmltv(documents, &map, zone);
 }
 
 MapResult loadChannelMap(const std::optional<std::string>& mapFile) {

@@ -38,9 +38,10 @@ ParsedSource parseSource(std::string&& text, std::string_view name,
                          const std::optional<Zone>& zone = std::nullopt);
 
 // The listings of all documents (null ones are left out) under the map and
-// name matching. They share the documents' programme lists where a row is
-// fed by one source, so they keep those documents alive.
-XmltvListings combineSources(const SourceDocuments& documents, const ChannelMap& map);
+// name matching, days cut on `zone`, the pages' zone. They point into the
+// documents' programme lists, so they keep those documents alive.
+XmltvListings combineSources(const SourceDocuments& documents, const ChannelMap& map,
+                             const Zone& zone);
 
 // --map FILE (capped, regular files only); an empty map without one.
 MapResult loadChannelMap(const std::optional<std::string>& mapFile);

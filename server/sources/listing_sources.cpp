@@ -240,7 +240,7 @@ ListingSources::Start ListingSources::start() {
         docs.push_back(slot.doc);
         present += slot.doc != nullptr;
     }
-    XmltvListings combined = combineSources(docs, map_);
+    XmltvListings combined = combineSources(docs, map_, config_.zone);
     docs.clear();
     double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
@@ -307,7 +307,7 @@ std::shared_ptr<const Listings> ListingSources::refresh(Mode mode) {
     SourceDocuments docs;
     for (std::size_t i = 0; i < slots_.size(); ++i)
         docs.push_back(updated(i) ? attempts[i].doc : slots_[i].doc);
-    XmltvListings combined = combineSources(docs, map);
+    XmltvListings combined = combineSources(docs, map, config_.zone);
     // A source whose rows now take none of its programmes, where its last
     // good document gave them some, is taken for broken (a generator that
     // wrote an empty guide, say) rather than believed.
@@ -332,7 +332,7 @@ std::shared_ptr<const Listings> ListingSources::refresh(Mode mode) {
         for (std::size_t i = 0; i < slots_.size(); ++i) anyUpdated = anyUpdated || updated(i);
         combined = {};
         if (!anyUpdated && !newMap) return nullptr;
-        combined = combineSources(docs, map);
+        combined = combineSources(docs, map, config_.zone);
     }
     docs.clear();
     const std::size_t programmes = combined.listings->programmeCount();
@@ -362,7 +362,8 @@ std::shared_ptr<const Listings> ListingSources::refresh(Mode mode) {
     log_(verb + "ed: " + std::to_string(served_) + " programmes in " + std::to_string(ms) + " ms" +
          (changed.empty() ? std::string() : ", new from " + changed) +
          (newMap ? "; the channel map changed" : "") + "; " + combined.summary);
-    // Rows two channels fit equally, again when asked or when they changed.
+    // How many rows take days from several channels, again when asked or
+    // when the match changed.
     if (mode == Mode::Everything || matchChanged)
         for (const std::string& note : combined.notes) log_(note);
     return std::move(combined.listings);

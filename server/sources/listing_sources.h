@@ -32,6 +32,7 @@ struct SourcesConfig {
     std::optional<std::string> mapFile;
     std::filesystem::path stateDir;  // empty: keep no copies
     FetchLimits limits;              // limits.cap bounds files too
+    Zone zone;                       // the pages': each day of a row comes from one channel
 };
 
 bool isUrlSource(std::string_view source);

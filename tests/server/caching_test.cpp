@@ -190,7 +190,7 @@ TEST_F(CachingTest, XmltvExportReadsBackToTheSameProgrammes) {
 
     ParsedSource parsed = parseSource(std::move(xml), "epg.xml");
     ASSERT_TRUE(parsed.document) << parsed.error;
-    XmltvListings combined = combineSources({parsed.document}, ChannelMap{});
+    XmltvListings combined = combineSources({parsed.document}, ChannelMap{}, beijing());
     const StoredListings& back = *combined.listings;
     Seconds from = localMidnight(monday, beijing()),
             to = localMidnight(addDays(monday, 7), beijing());

@@ -42,7 +42,7 @@ class XmltvTest : public ::testing::Test {
         MapResult m = parseChannelMap(mapText, "test.map");
         EXPECT_TRUE(m.map) << m.error;
         SourceDocuments docs{std::make_shared<const XmltvDocument>(std::move(*parsed.document))};
-        XmltvListings x = listingsFromXmltv(docs, m.map ? &*m.map : nullptr);
+        XmltvListings x = listingsFromXmltv(docs, m.map ? &*m.map : nullptr, beijing());
         return {x.listings, {}, x.programmes, x.skipped, x.summary};
     }
     static std::string error(const std::string& xml) { return parseXmltv(xml, "test.xml").error; }
