@@ -2,7 +2,8 @@
 // (ChannelNames::key), whether a catalogue row takes it or not: what a
 // player that names any channel a feed carries is answered from. Channels
 // whose names have one key are candidates for one channel; each day of that
-// channel comes whole from one of them.
+// channel comes whole from one of them. Nothing changes once it is built, so
+// any thread may look up at any time.
 #pragma once
 
 #include <cstddef>

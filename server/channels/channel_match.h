@@ -40,7 +40,8 @@ struct RowMatch {
 struct CatalogueMatch {
     std::vector<RowMatch> rows;  // one per catalogue channel, in catalogue order
     std::size_t count(MatchKind kind) const;
-    // The ids of every channel a row takes, serving days or not.
+    // The ids the rows take: each row's own, and those serving some of its
+    // days.
     std::set<std::string, std::less<>> ids() const;
     friend bool operator==(const CatalogueMatch&, const CatalogueMatch&) = default;
 };

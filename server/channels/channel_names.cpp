@@ -1,5 +1,6 @@
 #include "server/channels/channel_names.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -59,9 +60,13 @@ bool isCjk(char32_t c) {
 
 // Characters folded, ignored ones dropped, brackets still in place.
 std::u32string fold(std::string_view utf8) {
+    std::u32string chars = encoding::decodeUtf8(utf8);
+    // OpenCC is for text; bytes that are none stay as they are.
+    if (std::find(chars.begin(), chars.end(), encoding::kNotUtf8) == chars.end())
+        chars = encoding::decodeUtf8(simplified(utf8));
     std::u32string out;
     bool gap = false;
-    for (char32_t c : encoding::decodeUtf8(simplified(utf8))) {
+    for (char32_t c : chars) {
         c = foldChar(c);
         if (ignored(c)) {
             gap = true;

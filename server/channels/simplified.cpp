@@ -27,8 +27,9 @@ class T2s {
     std::string convert(std::string_view utf8) {
         if (!usable()) return std::string(utf8);
         // OpenCC does not promise that one converter serves two threads at once.
+        const std::string text(utf8);  // ends in a NUL, whatever OpenCC reads
         std::lock_guard lock(mutex_);
-        char* out = opencc_convert_utf8(handle_, utf8.data(), utf8.size());
+        char* out = opencc_convert_utf8(handle_, text.c_str(), text.size());
         if (!out) return std::string(utf8);
         std::string result(out);
         opencc_convert_utf8_free(out);

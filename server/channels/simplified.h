@@ -8,10 +8,10 @@
 
 namespace epg {
 
-// `utf8` through OpenCC's t2s conversion (phrases, then characters). Text
-// without any non-ASCII byte comes back as it is without reaching OpenCC.
-// When OpenCC or its data cannot be loaded, says so once on stderr and
-// returns every text unchanged. Safe to call from any thread.
+// `utf8`, valid UTF-8, through OpenCC's t2s conversion (phrases, then
+// characters). Text without any non-ASCII byte comes back as it is without
+// reaching OpenCC. When OpenCC or its data cannot be loaded, says so once on
+// stderr and returns every text unchanged. Safe to call from any thread.
 std::string simplified(std::string_view utf8);
 
 }  // namespace epg
