@@ -29,6 +29,9 @@ class Listings {
     // Programmes of one channel starting in [from, to), in start order.
     virtual std::vector<Programme> starting(std::size_t channel, Seconds from,
                                             Seconds to) const = 0;
+    // The display names the sources give a catalogue channel's candidates,
+    // each once (none for listings not read from sources).
+    virtual std::span<const std::string> feedNames(std::size_t /*channel*/) const { return {}; }
 };
 
 // Puts one channel's programmes in start order (of two at the same start the
@@ -77,10 +80,13 @@ class StoredListings final : public Listings {
     // listings not read from sources).
     const ChannelIndex* channels() const { return index_.get(); }
     void setChannels(std::shared_ptr<const ChannelIndex> index) { index_ = std::move(index); }
+    std::span<const std::string> feedNames(std::size_t channel) const override;
+    void setFeedNames(std::size_t channel, std::vector<std::string> names);
 
   private:
     std::vector<Schedule> schedules_;
-    std::vector<std::vector<Programme>> added_;  // until finish()
+    std::vector<std::vector<std::string>> feedNames_;  // by channel, once set
+    std::vector<std::vector<Programme>> added_;        // until finish()
     std::shared_ptr<const ChannelIndex> index_;
 };
 

@@ -83,6 +83,17 @@ std::vector<Programme> StoredListings::starting(std::size_t channel, Seconds fro
     return schedules_[channel].starting(from, to);
 }
 
+std::span<const std::string> StoredListings::feedNames(std::size_t channel) const {
+    if (channel >= feedNames_.size()) return {};
+    return feedNames_[channel];
+}
+
+void StoredListings::setFeedNames(std::size_t channel, std::vector<std::string> names) {
+    if (channel >= schedules_.size()) return;
+    if (feedNames_.size() <= channel) feedNames_.resize(schedules_.size());
+    feedNames_[channel] = std::move(names);
+}
+
 std::size_t StoredListings::programmeCount() const {
     std::size_t n = 0;
     for (const Schedule& s : schedules_) n += s.size();

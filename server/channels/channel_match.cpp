@@ -8,18 +8,6 @@
 namespace epg {
 namespace {
 
-// Every catalogue row's key, worked out once: it depends on nothing but the
-// catalogue and the built-in names.
-const std::vector<std::string>& rowKeys() {
-    static const std::vector<std::string> keys = [] {
-        std::vector<std::string> all;
-        for (std::size_t row = 0; row < channelCount(); ++row)
-            all.push_back(ChannelNames::builtIn().key(channelNameUtf8(row)));
-        return all;
-    }();
-    return keys;
-}
-
 // A feed's text quoted for one line of a log or map file.
 std::string quote(std::string_view s) {
     std::string out = "\"";
@@ -51,7 +39,32 @@ std::string servingText(const RowMatch& m) {
     return out;
 }
 
+// The names a row's channels go by, each once: their display names,
+// or the id of one known by it alone.
+void addFeedNames(const XmltvChannel& channel, std::vector<std::string>& names) {
+    auto add = [&names](const std::string& n) {
+        if (std::find(names.begin(), names.end(), n) == names.end()) names.push_back(n);
+    };
+    for (const std::string& n : channel.names) add(n);
+    if (channel.names.empty() && !channel.id.empty() &&
+        !std::all_of(channel.id.begin(), channel.id.end(),
+                     [](char c) { return c >= '0' && c <= '9'; }))
+        add(channel.id);
+}
+
 }  // namespace
+
+// Worked out once: it depends on nothing but the catalogue and the built-in
+// names.
+const std::vector<std::string>& rowKeys() {
+    static const std::vector<std::string> keys = [] {
+        std::vector<std::string> all;
+        for (std::size_t row = 0; row < channelCount(); ++row)
+            all.push_back(ChannelNames::builtIn().key(channelNameUtf8(row)));
+        return all;
+    }();
+    return keys;
+}
 
 std::size_t CatalogueMatch::count(MatchKind kind) const {
     std::size_t n = 0;
@@ -73,6 +86,7 @@ CatalogueListings matchCatalogue(const ChannelIndex& index, const ChannelMap* ma
     const std::size_t rows = channelCount();
     out.match.rows.resize(rows);
     out.schedules.resize(rows);
+    out.names.resize(rows);
     std::vector<const std::string*> mapped(rows, nullptr);
     if (map)
         for (const auto& [id, mappedRows] : *map)
@@ -87,6 +101,9 @@ CatalogueListings matchCatalogue(const ChannelIndex& index, const ChannelMap* ma
             m.id = *mapped[row];
             candidates = index.byId(m.id);
             m.how = candidates.empty() ? "from the map (no source has it)" : "from the map";
+        } else if (candidates = index.byId(channelXmltvId(row)); !candidates.empty()) {
+            m.kind = MatchKind::name;
+            m.how = "its id is the row's in XMLTV out";
         } else if (candidates = index.byId(channelPath(row)); !candidates.empty()) {
             m.kind = MatchKind::name;
             m.how = "its id is the catalogue path";
@@ -103,9 +120,15 @@ CatalogueListings matchCatalogue(const ChannelIndex& index, const ChannelMap* ma
         std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
             return choice.days[a] > choice.days[b];
         });
-        for (std::size_t i : order)
+        for (std::size_t i : order) {
             m.serving.push_back({index.channel(candidates[i]).id,
                                  index.source(candidates[i]).source, choice.days[i]});
+            addFeedNames(index.channel(candidates[i]), out.names[row]);
+        }
+        // Those serving no day are still this channel under the names of
+        // their feeds.
+        for (const ChannelIndex::Candidate& c : candidates)
+            addFeedNames(index.channel(c), out.names[row]);
         m.idle = candidates.size() - order.size();
         if (m.kind == MatchKind::name) {
             const ChannelIndex::Candidate& main = candidates[order.empty() ? 0 : order.front()];

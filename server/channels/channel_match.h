@@ -49,14 +49,21 @@ struct CatalogueMatch {
 struct CatalogueListings {
     CatalogueMatch match;
     std::vector<Schedule> schedules;  // one per catalogue channel
+    // Per catalogue channel, the names its channels go by (those serving
+    // most days first), each once.
+    std::vector<std::vector<std::string>> names;
     // Programmes and skipped ones of the channels that fit some row, each
     // channel counted once.
     std::size_t programmes = 0, skipped = 0;
 };
 
+// Every catalogue row's key (ChannelNames::key of its name), by row.
+const std::vector<std::string>& rowKeys();
+
 // A row's candidates: the map's id in every source; else the channels whose
-// id is the row's catalogue path (what --write-sample-xmltv writes); else
-// those whose names have the row's key.
+// id is the row's id in XMLTV out (what --write-sample-xmltv and /epg.xml
+// write) or its catalogue path (what they wrote before); else those whose
+// names have the row's key.
 CatalogueListings matchCatalogue(const ChannelIndex& index, const ChannelMap* map);
 
 // The match as a --map file, one line per catalogue row in catalogue order,

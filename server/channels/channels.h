@@ -15,5 +15,9 @@ const std::string& channelName(std::size_t channel);  // GBK, as the guide lists
 std::string channelNameUtf8(std::size_t channel);
 int channelGroup(std::size_t channel);  // 0 .. 9
 std::optional<std::size_t> channelByPath(std::string_view path);
+// The channel's id in XMLTV out: its catalogue path in the dotted form that
+// XMLTV's own validator asks for ("programys.TV-1.Channel-1"), as stable.
+const std::string& channelXmltvId(std::size_t channel);
+std::optional<std::size_t> channelByXmltvId(std::string_view id);
 
 }  // namespace epg

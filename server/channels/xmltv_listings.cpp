@@ -13,8 +13,10 @@ XmltvListings listingsFromXmltv(const SourceDocuments& sources, const ChannelMap
     out.programmes = rows.programmes;
     out.skipped = rows.skipped;
     out.listings = std::make_shared<StoredListings>();
-    for (std::size_t row = 0; row < rows.schedules.size(); ++row)
+    for (std::size_t row = 0; row < rows.schedules.size(); ++row) {
         out.listings->set(row, std::move(rows.schedules[row]));
+        out.listings->setFeedNames(row, std::move(rows.names[row]));
+    }
     out.listings->finish();
     out.listings->setChannels(std::move(index));
 

@@ -65,7 +65,7 @@ std::shared_ptr<const WeekPages> renderWeek(const Listings& listings, Seconds no
             week->days.push_back(makeResource(std::move(page), kDayPage, lastModified));
         }
     }
-    week->xmltv = makeResource(writeXmltv(programmes, zone), kXmltv, lastModified);
+    week->xmltv = makeResource(writeXmltv(programmes, zone, &listings), kXmltv, lastModified);
     week->xmltvGz = makeResource(week->xmltv.gzip->body, kXmltvGz, lastModified);
     return week;
 }

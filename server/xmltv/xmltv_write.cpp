@@ -9,9 +9,70 @@
 #include <pugixml.hpp>
 #include <sstream>
 
+#include "server/channels/channel_match.h"
+#include "server/channels/channel_names.h"
 #include "server/channels/channels.h"
 
 namespace epg {
+namespace xmltv_out {
+
+// XML 1.0 carries no C0 control character but tab, line feed and carriage
+// return, not even escaped; a feed's text that held one (as a character
+// reference) would make the whole document unreadable.
+std::string xmlSafe(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        auto u = static_cast<unsigned char>(c);
+        if (u >= 0x20 || c == '\t' || c == '\n' || c == '\r') out += c;
+    }
+    return out;
+}
+
+bool blank(std::string_view text) {
+    return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+std::string trimmed(std::string_view text) {
+    auto from = text.find_first_not_of(" \t\r\n");
+    if (from == std::string_view::npos) return {};
+    auto to = text.find_last_not_of(" \t\r\n");
+    return std::string(text.substr(from, to - from + 1));
+}
+
+// The name as its key has it, Latin letters in capitals ("CCTV1", "CCTV5+",
+// "CGTN西语", "东方卫视"), where that is another name of the same channel.
+// Depends on the catalogue alone: worked out once.
+const std::vector<std::string>& shortForms() {
+    static const std::vector<std::string> forms = [] {
+        const ChannelNames& names = ChannelNames::builtIn();
+        std::vector<std::string> all(channelCount());
+        for (std::size_t c = 0; c < all.size(); ++c) {
+            std::string form = rowKeys()[c];
+            for (char& ch : form)
+                if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+            if (!form.empty() && names.key(form) == rowKeys()[c]) all[c] = std::move(form);
+        }
+        return all;
+    }();
+    return forms;
+}
+
+}  // namespace xmltv_out
+
+std::vector<std::string> xmltvDisplayNames(std::size_t channel,
+                                           std::span<const std::string> feedNames) {
+    std::vector<std::string> out;
+    auto add = [&out](std::string name) {
+        name = xmltv_out::xmlSafe(xmltv_out::trimmed(name));
+        if (!name.empty() && std::find(out.begin(), out.end(), name) == out.end())
+            out.push_back(std::move(name));
+    };
+    add(channelNameUtf8(channel));
+    if (channel < xmltv_out::shortForms().size()) add(xmltv_out::shortForms()[channel]);
+    for (const std::string& n : feedNames) add(n);
+    return out;
+}
 
 std::string xmltvTime(Seconds t, const Zone& zone) {
     LocalTime lt = toLocal(t, zone);
@@ -25,7 +86,9 @@ std::string xmltvTime(Seconds t, const Zone& zone) {
     return buf;
 }
 
-std::string writeXmltv(const ChannelProgrammes& channels, const Zone& zone) {
+std::string writeXmltv(const ChannelProgrammes& channels, const Zone& zone, const Listings* names) {
+    using xmltv_out::blank;
+    using xmltv_out::xmlSafe;
     pugi::xml_document doc;
     auto decl = doc.append_child(pugi::node_declaration);
     decl.append_attribute("version") = "1.0";
@@ -33,28 +96,40 @@ std::string writeXmltv(const ChannelProgrammes& channels, const Zone& zone) {
     pugi::xml_node tv = doc.append_child("tv");
     tv.append_attribute("generator-info-name") = "tvguide-epgd";
     std::size_t count = std::min(channels.size(), channelCount());
+    // A channel without a programme to show is left out: the validator
+    // counts one as an error.
+    auto shown = [](const Programme& p) { return !blank(xmlSafe(p.title)); };
+    std::vector<bool> listed(count, false);
     for (std::size_t c = 0; c < count; ++c) {
-        if (channels[c].empty()) continue;
+        listed[c] = std::any_of(channels[c].begin(), channels[c].end(), shown);
+        if (!listed[c]) continue;
         pugi::xml_node ch = tv.append_child("channel");
-        ch.append_attribute("id") = std::string(channelPath(c)).c_str();
-        pugi::xml_node name = ch.append_child("display-name");
-        name.append_attribute("lang") = "zh";
-        name.text() = channelNameUtf8(c).c_str();
+        ch.append_attribute("id") = channelXmltvId(c).c_str();
+        bool first = true;
+        for (const std::string& n :
+             xmltvDisplayNames(c, names ? names->feedNames(c) : std::span<const std::string>())) {
+            pugi::xml_node name = ch.append_child("display-name");
+            if (first) name.append_attribute("lang") = "zh";  // the catalogue's
+            first = false;
+            name.text() = n.c_str();
+        }
     }
     for (std::size_t c = 0; c < count; ++c) {
-        std::string id(channelPath(c));
+        if (!listed[c]) continue;
+        const std::string& id = channelXmltvId(c);
         for (const auto& p : channels[c]) {
+            if (!shown(p)) continue;
             pugi::xml_node node = tv.append_child("programme");
             node.append_attribute("start") = xmltvTime(p.start, zone).c_str();
             if (p.stop != 0) node.append_attribute("stop") = xmltvTime(p.stop, zone).c_str();
             node.append_attribute("channel") = id.c_str();
             pugi::xml_node title = node.append_child("title");
             title.append_attribute("lang") = "zh";
-            title.text() = p.title.c_str();
-            if (!p.description.empty()) {
-                pugi::xml_node desc = node.append_child("desc");
-                desc.append_attribute("lang") = "zh";
-                desc.text() = p.description.c_str();
+            title.text() = xmlSafe(p.title).c_str();
+            if (std::string desc = xmlSafe(p.description); !blank(desc)) {
+                pugi::xml_node d = node.append_child("desc");
+                d.append_attribute("lang") = "zh";
+                d.text() = desc.c_str();
             }
         }
     }
@@ -66,7 +141,7 @@ std::string writeXmltv(const ChannelProgrammes& channels, const Zone& zone) {
 std::string writeXmltv(const Listings& listings, Seconds from, Seconds to, const Zone& zone) {
     ChannelProgrammes channels(channelCount());
     for (std::size_t c = 0; c < channels.size(); ++c) channels[c] = listings.starting(c, from, to);
-    return writeXmltv(channels, zone);
+    return writeXmltv(channels, zone, &listings);
 }
 
 std::string writeXmltvFile(const std::string& fileName, const Listings& listings, Seconds from,
