@@ -21,6 +21,8 @@ struct Programme {
     friend bool operator==(const Programme&, const Programme&) = default;
 };
 
+class ChannelIndex;
+
 // Channels are numbered by their position in the catalogue (group by group,
 // row by row), 0 .. channelCount() - 1.
 class Listings {
@@ -29,6 +31,9 @@ class Listings {
     // Programmes of one channel starting in [from, to), in start order.
     virtual std::vector<Programme> starting(std::size_t channel, Seconds from,
                                             Seconds to) const = 0;
+    // Every channel of the sources by name, catalogue row or not (null for
+    // listings not read from sources).
+    virtual const ChannelIndex* channels() const { return nullptr; }
     // The display names the sources give a catalogue channel's candidates,
     // each once (none for listings not read from sources).
     virtual std::span<const std::string> feedNames(std::size_t /*channel*/) const { return {}; }
@@ -61,8 +66,6 @@ class Schedule {
     std::vector<std::shared_ptr<const void>> owners_;
 };
 
-class ChannelIndex;
-
 // Listings held in memory, as read from XMLTV files: a schedule per catalogue
 // channel, and the index of every channel the sources carry.
 class StoredListings final : public Listings {
@@ -76,9 +79,7 @@ class StoredListings final : public Listings {
     void finish();
     std::vector<Programme> starting(std::size_t channel, Seconds from, Seconds to) const override;
     std::size_t programmeCount() const;
-    // Every channel of the sources by name, catalogue row or not (null for
-    // listings not read from sources).
-    const ChannelIndex* channels() const { return index_.get(); }
+    const ChannelIndex* channels() const override { return index_.get(); }
     void setChannels(std::shared_ptr<const ChannelIndex> index) { index_ = std::move(index); }
     std::span<const std::string> feedNames(std::size_t channel) const override;
     void setFeedNames(std::size_t channel, std::vector<std::string> names);

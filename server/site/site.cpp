@@ -175,6 +175,9 @@ void Site::renderLocked() {
     next->week = newWeek ? renderWeek(l, now, zone_, loadedAt.value_or(0)) : last->week;
     next->bannerMinute = minute;
     next->banner = renderBannerPage(l, now, zone_, loadedAt.value_or(0));
+    next->players =
+        newWeek ? std::make_shared<const PlayerAnswers>(listings, zone_, loadedAt.value_or(0))
+                : last->players;
     publish(std::move(next));
     {
         std::lock_guard lock(mutex_);  // so that no waiter misses the news
@@ -316,6 +319,11 @@ Reply handleRequest(const Site& site, const Request& request) {
     auto snap = site.snapshot();
     if (!snap) return plain(503, text("503 stopping\n"));
     Found f = find(*snap, *path);
+    if (auto api = playerApiOf(*path); api && snap->players) {
+        PlayerAnswer a = snap->players->answer(*api, request.target, snap->bannerMinute);
+        if (!a.resource) return {a.status, std::move(a.error), kPlayerJsonType, kPlayerErrorFields};
+        f = {a.resource.get(), std::move(a.resource)};
+    }
     if (!f.resource) return plain(404, kNotFound);
     const Resource& r = *f.resource;
     const Variant& v = r.gzip && acceptsGzip(request.acceptEncoding) ? *r.gzip : r.identity;

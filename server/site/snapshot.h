@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "server/listings.h"
+#include "server/site/player_answers.h"
 #include "server/site/resource.h"
 
 namespace epg {
@@ -29,6 +30,9 @@ struct Snapshot {
     std::shared_ptr<const WeekPages> week;
     Seconds bannerMinute = 0;
     std::shared_ptr<const Resource> banner;
+    // The players' JSON answers of these listings (kept with the week's
+    // pages), made on request; bannerMinute is their now.
+    std::shared_ptr<const PlayerAnswers> players;
 };
 
 // The week holding `now` on the zone's calendar. Last-Modified of every

@@ -64,7 +64,7 @@ TEST_F(SiteTest, MethodsAndTargetsGetTheirStatus) {
         {"GET", "/programys/TV_1/Channel_1/W1.html", 404},
         {"GET", "/programys/TV_1/Channel_2/W1.htm", 404},
         {"GET", "/programys/TV_1/Channel_1/", 404},
-        {"GET", "/", 404},
+        {"GET", "/", 400},  // the players' interface, asked for no channel
         {"GET", "/W1.htm", 404},
         {"GET", "/../programys/TV_1/Channel_1/W1.htm", 400},
         {"POST", "/programys/TV_1/Channel_1/W1.htm", 405},

@@ -1,0 +1,221 @@
+#include "server/site/player_answers.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <limits>
+#include <nlohmann/json.hpp>
+
+#include "server/channels/named_channel.h"
+
+namespace epg {
+namespace player_answers {
+
+using Json = nlohmann::ordered_json;  // the fields in the order players document them
+
+// A player caches a day for as long as a page; what is on now, a minute.
+constexpr ResourceKind kDayAnswer{kPlayerJsonType, "public, max-age=300"};
+constexpr ResourceKind kTodayAnswer{kPlayerJsonType, "public, max-age=60"};
+constexpr std::string_view kAnyOrigin = "\r\nAccess-Control-Allow-Origin: *";
+constexpr Seconds kForever = std::numeric_limits<Seconds>::max();
+constexpr Seconds kDay = 86400;
+
+std::string clockText(Seconds t, const Zone& zone) {
+    LocalTime lt = toLocal(t, zone);
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%02d:%02d", lt.hour % 100, lt.minute % 100);
+    return buf;
+}
+
+// Names and titles may hold bytes that are not UTF-8 (a player's name
+// above all); they are replaced, never a reason to fail.
+std::string dumped(const Json& j) {
+    return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::shared_ptr<const Resource> resourceOf(std::string body, const ResourceKind& kind,
+                                           Seconds lastModified) {
+    Resource r = makeResource(std::move(body), kind, lastModified);
+    r.identity.headers += kAnyOrigin;
+    if (r.gzip) r.gzip->headers += kAnyOrigin;
+    return std::make_shared<const Resource>(std::move(r));
+}
+
+std::shared_ptr<const std::string> errorBody(const std::string& message) {
+    return std::make_shared<const std::string>(dumped(Json{{"error", message}}) + "\n");
+}
+
+// The programmes of a channel starting on one day, with their ends (see
+// PlayerProgramme). `list` holds them; the day after is asked for only when
+// the last one has no stop.
+std::vector<PlayerProgramme> withEnds(const std::vector<Programme>& list, const Listings& listings,
+                                      std::string_view name, Seconds dayEnd) {
+    std::vector<PlayerProgramme> out;
+    out.reserve(list.size());
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        Seconds end = list[i].stop;
+        if (end == 0 && i + 1 < list.size()) end = list[i + 1].start;
+        out.push_back({&list[i], end});
+    }
+    if (!out.empty() && out.back().end == 0) {
+        auto next = programmesNamed(listings, name, dayEnd, dayEnd + kDay);
+        out.back().end = next.empty() ? dayEnd : next.front().start;
+    }
+    return out;
+}
+
+std::size_t bytesOf(const std::string& key, const Resource& r) {
+    std::size_t n = key.size() * 2 + r.identity.body.size() + r.identity.headers.size() + 256;
+    if (r.gzip) n += r.gzip->body.size() + r.gzip->headers.size();
+    return n;
+}
+
+}  // namespace player_answers
+
+std::string diypBody(std::string_view name, const Date& day,
+                     std::span<const PlayerProgramme> programmes, const Zone& zone) {
+    using namespace player_answers;
+    Json list = Json::array();
+    for (const PlayerProgramme& p : programmes)
+        list.push_back({{"start", clockText(p.programme->start, zone)},
+                        {"end", clockText(p.end, zone)},
+                        {"title", p.programme->title},
+                        {"desc", p.programme->description}});
+    return dumped(Json{{"channel_name", name}, {"date", isoText(day)}, {"epg_data", list}}) + "\n";
+}
+
+std::string epginfoBody(std::string_view name, std::span<const PlayerProgramme> programmes,
+                        const PlayerProgramme* onAir, const Zone& zone) {
+    using namespace player_answers;
+    Json list = Json::array();
+    for (const PlayerProgramme& p : programmes)
+        list.push_back({{"st", p.programme->start},
+                        {"et", p.end},
+                        {"t", p.programme->title},
+                        {"showTime", clockText(p.programme->start, zone)},
+                        {"duration", p.end - p.programme->start}});
+    Json channel = {{"isLive", onAir ? onAir->programme->title : std::string()},
+                    {"liveSt", onAir ? onAir->programme->start : 0},
+                    {"channelName", name},
+                    {"program", list}};
+    Json whole = Json::object();
+    whole[std::string(name)] = std::move(channel);
+    return dumped(whole) + "\n";
+}
+
+PlayerAnswers::PlayerAnswers(std::shared_ptr<const Listings> listings, Zone zone, Seconds loadedAt,
+                             PlayerCacheLimits limits)
+    : listings_(std::move(listings)), zone_(zone), loadedAt_(loadedAt), limits_(limits) {}
+
+PlayerAnswer PlayerAnswers::answer(PlayerApi api, std::string_view target, Seconds now) const {
+    PlayerQuery query = parsePlayerQuery(api, target);
+    if (!query.error.empty()) return {400, nullptr, player_answers::errorBody(query.error)};
+    const Date day = query.date.value_or(toLocal(now, zone_).date);
+    // Answers for a day asked for by date and for "today" differ in
+    // Last-Modified only, but a date may be asked for either way.
+    std::string key;
+    key.reserve(query.channel.size() + 16);
+    key += api == PlayerApi::Epginfo ? 'E' : query.date ? 'D' : 'T';
+    key += isoText(day);
+    key += '\n';
+    key += query.channel;
+    {
+        std::lock_guard lock(mutex_);
+        if (auto it = byKey_.find(key); it != byKey_.end()) {
+            const Made& m = it->second->made;
+            if (now >= m.from && now < m.until) {
+                entries_.splice(entries_.begin(), entries_, it->second);
+                return {200, m.resource, nullptr};
+            }
+        }
+    }
+    // Made without the lock: two threads may make the same answer at once,
+    // and both are right.
+    Made made = make(api, query, day, now);
+    std::size_t bytes = player_answers::bytesOf(key, *made.resource);
+    if (bytes > limits_.bytes || limits_.entries == 0) return {200, made.resource, nullptr};
+    std::lock_guard lock(mutex_);
+    if (auto it = byKey_.find(key); it != byKey_.end()) {
+        bytes_ -= it->second->bytes;
+        entries_.erase(it->second);
+        byKey_.erase(it);
+    }
+    while (!entries_.empty() &&
+           (entries_.size() >= limits_.entries || bytes_ + bytes > limits_.bytes)) {
+        bytes_ -= entries_.back().bytes;
+        byKey_.erase(entries_.back().key);
+        entries_.pop_back();
+    }
+    entries_.push_front({std::move(key), made, bytes});
+    byKey_.emplace(entries_.front().key, entries_.begin());
+    bytes_ += bytes;
+    return {200, std::move(made.resource), nullptr};
+}
+
+PlayerAnswers::Made PlayerAnswers::make(PlayerApi api, const PlayerQuery& query, const Date& day,
+                                        Seconds now) const {
+    return api == PlayerApi::Epginfo ? makeToday(query, day, now) : makeDay(query, day);
+}
+
+PlayerAnswers::Made PlayerAnswers::makeDay(const PlayerQuery& query, const Date& day) const {
+    using namespace player_answers;
+    const Seconds from = localMidnight(day, zone_), to = localMidnight(addDays(day, 1), zone_);
+    std::vector<Programme> list;
+    std::vector<PlayerProgramme> shown;
+    if (listings_) {
+        list = programmesNamed(*listings_, query.channel, from, to);
+        shown = withEnds(list, *listings_, query.channel, to);
+    }
+    std::string body = diypBody(query.channel, day, shown, zone_);
+    // Without a date the same address shows another day from midnight on.
+    Seconds lastModified = query.date ? loadedAt_ : std::max(loadedAt_, from);
+    return {resourceOf(std::move(body), kDayAnswer, lastModified), -kForever, kForever};
+}
+
+PlayerAnswers::Made PlayerAnswers::makeToday(const PlayerQuery& query, const Date& day,
+                                             Seconds now) const {
+    using namespace player_answers;
+    const Seconds from = localMidnight(day, zone_), to = localMidnight(addDays(day, 1), zone_);
+    std::vector<Programme> list, yesterday;
+    std::vector<PlayerProgramme> shown, before;
+    if (listings_) {
+        list = programmesNamed(*listings_, query.channel, from, to);
+        shown = withEnds(list, *listings_, query.channel, to);
+        // Before today's first programme, yesterday's last may still be on.
+        if (list.empty() || list.front().start > now) {
+            yesterday = programmesNamed(*listings_, query.channel, from - kDay, from);
+            if (!yesterday.empty()) {
+                yesterday.erase(yesterday.begin(), yesterday.end() - 1);
+                before = withEnds(yesterday, *listings_, query.channel, from);
+            }
+        }
+    }
+    const PlayerProgramme* onAir = nullptr;
+    // The answer holds while nothing comes on or goes off the air.
+    Seconds since = from, until = to;
+    auto edge = [&](Seconds t) {
+        if (t <= now)
+            since = std::max(since, t);
+        else
+            until = std::min(until, t);
+    };
+    for (const auto* part : {&before, &shown})
+        for (const PlayerProgramme& p : *part) {
+            if (p.programme->start <= now && now < p.end) onAir = &p;
+            edge(p.programme->start);
+            edge(p.end);
+        }
+    std::string body = epginfoBody(query.channel, shown, onAir, zone_);
+    return {resourceOf(std::move(body), kTodayAnswer, std::max(loadedAt_, since)), since, until};
+}
+
+std::size_t PlayerAnswers::cachedEntries() const {
+    std::lock_guard lock(mutex_);
+    return entries_.size();
+}
+
+std::size_t PlayerAnswers::cachedBytes() const {
+    std::lock_guard lock(mutex_);
+    return bytes_;
+}
+
+}  // namespace epg

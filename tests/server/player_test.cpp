@@ -1,0 +1,438 @@
+// The players' JSON interfaces (DIYP / 百川 and 超级直播) answered from the
+// fixture feeds: every name form a player sends, catalogue channels and
+// others, bad inputs, what is on air around midnight, caching and reloads,
+// and once over a real connection.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+
+#include "server/http/http_server.h"
+#include "server/load.h"
+#include "server/site/player_answers.h"
+#include "server/site/site.h"
+#include "server_test_util.h"
+
+namespace epg {
+namespace {
+
+using Json = nlohmann::json;
+
+const Date kMonday{2026, 12, 7};
+
+std::string fixtureText(const std::string& file) {
+    std::ifstream in(std::string(FIXTURE_DIR) + "/" + file, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The listings of one fixture feed, read as tvguide-epgd reads it (no map).
+std::shared_ptr<const Listings> fixtureListings(const std::string& file) {
+    static std::map<std::string, std::shared_ptr<const Listings>> loaded;
+    auto& l = loaded[file];
+    if (!l) {
+        // multiname.xml writes Beijing times with "+0000".
+        std::optional<Zone> zone;
+        if (file == "multiname.xml") zone = beijing();
+        ParsedSource parsed = parseSource(fixtureText(file), file, zone);
+        EXPECT_TRUE(parsed.document) << parsed.error;
+        l = combineSources({parsed.document}, ChannelMap{}, beijing()).listings;
+    }
+    return l;
+}
+
+// The titles of the fixtures say which channel, which id and which Beijing
+// date and time they are for: "HUNAN/106 12-09 19:30 ...". The dates
+// ("MM-DD") each channel tag has programmes on.
+std::map<std::string, std::set<std::string>> carriedDays(const std::string& file) {
+    std::map<std::string, std::set<std::string>> out;
+    std::string text = fixtureText(file);
+    for (auto at = text.find("<title"); at != std::string::npos; at = text.find("<title", at)) {
+        at = text.find('>', at) + 1;
+        std::string title = text.substr(at, text.find('<', at) - at);
+        out[title.substr(0, title.find('/'))].insert(title.substr(title.find(' ') + 1, 5));
+    }
+    return out;
+}
+
+std::string fieldOf(const Reply& r, std::string_view name) {
+    std::string key = "\r\n" + std::string(name) + ": ";
+    auto at = r.headers.find(key);
+    if (at == std::string_view::npos) return {};
+    auto from = at + key.size();
+    return std::string(r.headers.substr(from, r.headers.find("\r\n", from) - from));
+}
+
+Json bodyOf(const Reply& r) {
+    return Json::parse(*r.body, nullptr, false);
+}
+
+std::string mmdd(const Date& d) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%02d-%02d", d.month, d.day);
+    return buf;
+}
+
+// One site per fixture, at the noon below: a site renders its whole week
+// ahead, so the cases share them.
+std::shared_ptr<const Site> fixtureSite(const std::string& file, Seconds now) {
+    static std::map<std::string, std::shared_ptr<const Site>> sites;
+    auto& s = sites[file];
+    if (!s) s = std::make_shared<const Site>(fixtureListings(file), fixedClock(now), beijing());
+    return s;
+}
+
+class PlayerTest : public ::testing::Test {
+  protected:
+    void SetUp() override { useZone(kUtc); }  // the server keeps Beijing time
+    // Wednesday 2026-12-09, noon in Beijing.
+    Seconds noon_ = fromLocal({2026, 12, 9}, 12 * 60, beijing());
+};
+
+// Each name as players send it (raw in the query, or %-escaped), against
+// the channel tag of the fixture's titles it must show; "" for none. Every
+// day of the week: the channel's programmes of that Beijing day in order,
+// each ending where the next starts (the feeds give no stops), each day
+// from one id, on the days the feed has them; 超级直播 shows today's the
+// same and what is on at noon.
+TEST_F(PlayerTest, EveryNameFormGetsItsChannelsDaysOnBeijingTime) {
+    const struct {
+        const char* fixture;
+        const char* name;  // as it stands in the query
+        const char* tag;
+    } cases[] = {
+        // Catalogue channels.
+        {"cntv.xml", "CCTV5+", "CCTV5PLUS"},  // a raw "+" is a plus
+        {"cntv.xml", "cctv-5%2B", "CCTV5PLUS"},
+        {"cntv.xml", "CCTV5%EF%BC%8B", "CCTV5PLUS"},                                  // CCTV5＋
+        {"cntv.xml", "CCTV-5+%20%E4%BD%93%E8%82%B2%E8%B5%9B%E4%BA%8B", "CCTV5PLUS"},  // 体育赛事
+        {"cntv.xml", "CCTV5", "CCTV5"},
+        {"cntv.xml", "CCTV-1%20%E7%BB%BC%E5%90%88", "CCTV1"},  // CCTV-1 综合
+        {"cntv.xml", "cctv1", "CCTV1"},
+        {"cntv.xml", "CCTV-4%20(%E6%AC%A7%E6%B4%B2)", "CCTV4EU"},  // CCTV-4 (欧洲)
+        {"cntv.xml", "CCTV4", "CCTV4"},
+        {"cntv.xml", "CCTV9", "CCTV9"},  // 纪录, never CGTN
+        {"cntv.xml", "CGTN", "CGTN"},
+        {"cntv.xml", "CCTV%E8%80%81%E6%95%85%E4%BA%8B", "LAOGUSHI"},  // CCTV老故事
+        {"cntv.xml", "CCTV-Espa%C3%B1ol", "CGTNES"},
+        {"cntv.xml", "programys.TV-1.Channel-3", "CCTV2"},  // the id of XMLTV out
+        {"aggregated.xml", "湖南卫视", "HUNAN"},            // raw UTF-8
+        {"aggregated.xml", "%E6%B5%99%E6%B1%9F%E8%A1%9B%E8%A6%96", "ZHEJIANG"},  // 浙江衛視
+        {"aggregated.xml", "%E5%B1%B1%E4%B8%9C%E5%8D%AB%E8%A7%86", "SHANDONG"},  // two ids
+        {"aggregated.xml", "CETV1", "CETV1"},
+        {"multiname.xml", "%E9%B3%B3%E5%87%B0%E8%A1%9B%E8%A6%96%E4%B8%AD%E6%96%87%E5%8F%B0",
+         "PHOENIXCN"},  // 鳳凰衛視中文台
+        {"multiname.xml", "%E5%87%A4%E5%87%B0%E5%8D%AB%E8%A7%86", "PHOENIXCN"},  // 凤凰卫视
+        {"multiname.xml", "%E7%BF%A1%E7%BF%A0%E5%8F%B0", "JADE"},                // 翡翠台
+        {"multiname.xml", "TVB%20Jade", "JADE"},
+        {"multiname.xml", "%E6%98%8E%E7%8F%A0%E8%87%BA", "PEARL"},  // 明珠臺
+        // Channels no catalogue row takes.
+        {"cntv.xml", "CCTV16", "CCTV16"},
+        {"cntv.xml", "CCTV-17%E5%86%9C%E4%B8%9A%E5%86%9C%E6%9D%91", "CCTV17"},  // 农业农村
+        {"aggregated.xml", "湖南卫视国际", "HUNANINTL"},
+        {"aggregated.xml", "湖南电影", "HUNANMOVIE"},
+        {"aggregated.xml", "湖南卫视4K", "HUNAN4K"},
+        {"aggregated.xml", "CCTV-4K", "CCTV4K"},
+        {"aggregated.xml", "杭州综合", "LOCAL0"},
+        {"multiname.xml", "%E9%B3%B3%E5%87%B0%E8%A1%9B%E8%A6%96%E9%A6%99%E6%B8%AF%E5%8F%B0",
+         "PHOENIXHK"},  // 鳳凰衛視香港台
+        {"multiname.xml", "CTi%20Asia", "CTI"},
+        // No such channel: an empty list, never a neighbour's.
+        {"cntv.xml", "CCTV99", ""},
+        {"cntv.xml", "nowhere", ""},
+        {"multiname.xml", "CCTV5", ""},
+        {"aggregated.xml", "湖南", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.fixture) + " " + c.name);
+        const Site& site = *fixtureSite(c.fixture, noon_);
+        const std::set<std::string> carried =
+            c.tag[0] ? carriedDays(c.fixture)[c.tag] : std::set<std::string>{};
+        std::set<std::string> shown;
+        std::vector<Json> days;
+        for (int d = 0; d < 8; ++d) {  // Monday to the next Monday
+            const Date day = addDays(kMonday, d);
+            // Both date forms players use.
+            std::string date = isoText(day);
+            if (d % 2) date.erase(std::remove(date.begin(), date.end(), '-'), date.end());
+            Reply r = handleRequest(site, {"GET", "/?ch=" + std::string(c.name) + "&date=" + date});
+            ASSERT_EQ(r.status, 200);
+            EXPECT_EQ(r.contentType, kPlayerJsonType);
+            Json j = bodyOf(r);
+            ASSERT_TRUE(j.is_object()) << *r.body;
+            EXPECT_EQ(j["date"], isoText(day));
+            std::set<std::string> ids;
+            for (const Json& p : j["epg_data"]) {
+                const std::string t = p["title"];
+                const auto slash = t.find('/'), blank = t.find(' ');
+                ASSERT_NE(blank, std::string::npos) << t;
+                EXPECT_EQ(t.substr(0, slash), c.tag) << t;
+                EXPECT_EQ(t.substr(blank + 1, 5), mmdd(day)) << t;
+                EXPECT_EQ(t.substr(blank + 7, 5), p["start"]) << t;
+                ids.insert(t.substr(slash + 1, blank - slash - 1));
+                shown.insert(mmdd(day));
+            }
+            EXPECT_LE(ids.size(), 1u) << "two ids mixed on " << date;
+            days.push_back(std::move(j));
+        }
+        EXPECT_EQ(shown, carried);
+        // Each programme ends where the next one starts, the day's last one
+        // at the next day's first (past midnight, as it really ends).
+        for (std::size_t d = 0; d + 1 < days.size(); ++d) {
+            const Json& list = days[d]["epg_data"];
+            for (std::size_t i = 0; i + 1 < list.size(); ++i)
+                EXPECT_EQ(list[i]["end"], list[i + 1]["start"]) << days[d]["date"];
+            const Json& next = days[d + 1]["epg_data"];
+            if (!list.empty() && !next.empty()) {
+                EXPECT_EQ(list.back()["end"], next.front()["start"]);
+            }
+        }
+
+        // The name as the player wrote it, and no date: today.
+        Reply today = handleRequest(site, {"GET", "/diyp?ch=" + std::string(c.name)});
+        Json t = bodyOf(today);
+        EXPECT_EQ(t["epg_data"], days[2]["epg_data"]);
+        EXPECT_EQ(t["date"], "2026-12-09");
+        auto decoded = parsePlayerQuery(PlayerApi::Diyp, "/?ch=" + std::string(c.name)).channel;
+        EXPECT_EQ(t["channel_name"], decoded);
+
+        // 超级直播: today's programmes in Unix seconds, and the one on at noon.
+        Reply live = handleRequest(site, {"GET", "/epginfo?ch=" + std::string(c.name)});
+        ASSERT_EQ(live.status, 200);
+        Json e = bodyOf(live);
+        ASSERT_TRUE(e.contains(decoded)) << *live.body;
+        const Json& ch = e[decoded];
+        EXPECT_EQ(ch["channelName"], decoded);
+        const Json& dayList = days[2]["epg_data"];
+        ASSERT_EQ(ch["program"].size(), dayList.size());
+        std::string onAir;
+        Seconds onAirStart = 0;
+        for (std::size_t i = 0; i < dayList.size(); ++i) {
+            const Json& p = ch["program"][i];
+            EXPECT_EQ(p["t"], dayList[i]["title"]);
+            EXPECT_EQ(p["showTime"], dayList[i]["start"]);
+            const Seconds st = p["st"], et = p["et"];
+            EXPECT_EQ(toLocal(st, beijing()).date, (Date{2026, 12, 9}));
+            EXPECT_EQ(p["duration"], et - st);
+            if (st <= noon_ && noon_ < et) {
+                onAir = p["t"].get<std::string>();
+                onAirStart = st;
+            }
+        }
+        EXPECT_EQ(ch["isLive"], onAir);
+        EXPECT_EQ(ch["liveSt"], onAirStart);
+        if (c.tag[0] && carried.contains("12-09")) {
+            EXPECT_NE(onAir, "");
+        }
+    }
+}
+
+TEST_F(PlayerTest, BadQueriesGetAJsonErrorAndFittingOnesAnAnswer) {
+    const Site& site = *fixtureSite("cntv.xml", noon_);
+    const std::string fits(kPlayerNameCap, 'x'), over(kPlayerNameCap + 1, 'x');
+    const struct {
+        std::string target;
+        int status;
+        const char* channel;  // the channel answered for
+    } cases[] = {
+        {"/", 400, ""},
+        {"/?date=2026-12-09", 400, ""},
+        {"/?ch=&date=2026-12-09", 400, ""},
+        {"/diyp?channel=CCTV1", 400, ""},  // DIYP players say "ch"
+        {"/?ch=CCTV1&date=2026-02-30", 400, ""},
+        {"/?ch=CCTV1&date=2026-1-9", 400, ""},
+        {"/?ch=CCTV1&date=20261309", 400, ""},
+        {"/?ch=CCTV1&date=2026%2D12%2D09x", 400, ""},
+        {"/?ch=CCTV1&date=today", 400, ""},
+        {"/?ch=CCTV%2", 400, ""},
+        {"/?ch=CCTV%G1", 400, ""},
+        {"/?ch=" + over, 400, ""},
+        {"/?ch=" + fits, 200, fits.c_str()},  // no such channel: an empty list
+        {"/?ch=CCTV1&date=", 200, "CCTV1"},   // an empty date is today
+        {"/?ch=CCTV1&ch=CCTV2&x=%zz", 200, "CCTV1"},
+        {"/diyp/?ch=CCTV1&date=2026%2D12%2D09", 200, "CCTV1"},
+        {"/epginfo", 400, ""},
+        {"/epginfo?channel=", 400, ""},
+        {"/epginfo?channel=CCTV1", 200, "CCTV1"},
+        {"/epginfo/?ch=CCTV1&date=never", 200, "CCTV1"},  // today's only, whatever the date
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target.substr(0, 60));
+        Reply r = handleRequest(site, {"GET", c.target});
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.contentType, kPlayerJsonType);
+        EXPECT_EQ(fieldOf(r, "Access-Control-Allow-Origin"), "*");
+        Json j = bodyOf(r);
+        if (c.status == 400) {
+            EXPECT_TRUE(j["error"].is_string()) << *r.body;
+            EXPECT_EQ(fieldOf(r, "Cache-Control"), "no-store");
+        } else if (c.target.starts_with("/epginfo")) {
+            EXPECT_EQ(j[c.channel]["channelName"], c.channel) << *r.body;
+        } else {
+            EXPECT_EQ(j["channel_name"], c.channel) << *r.body;
+            EXPECT_EQ(j["date"], "2026-12-09");
+        }
+    }
+}
+
+// Titles and descriptions reach players as the feed has them; what is on
+// air comes from yesterday's last programme before today's first, and
+// nothing is on between a stop and the next start. An answer holds while
+// nothing comes on or goes off the air, then the next minute's is new.
+TEST_F(PlayerTest, OnAirAroundMidnightAndFeedTextsAsTheyAre) {
+    auto l = std::make_shared<StoredListings>();
+    auto at = [](int day, int minute) { return fromLocal({2026, 12, day}, minute, beijing()); };
+    l->add(0, {at(8, 23 * 60), at(9, 60), "Late 𝄞 <film> & \"more\"", "第1集 <b>plot</b>"});
+    l->add(0, {at(9, 6 * 60), at(9, 7 * 60), "Morning  news", ""});
+    l->add(0, {at(9, 8 * 60), 0, "Last, no stop", ""});  // ends with the day
+    l->finish();
+    auto clock = std::make_shared<std::atomic<Seconds>>(at(9, 30));
+    Site site(
+        l, [clock] { return clock->load(); }, beijing());
+
+    Json day = bodyOf(handleRequest(site, {"GET", "/?ch=CCTV1&date=20261208"}));
+    ASSERT_EQ(day["epg_data"].size(), 1u);
+    EXPECT_EQ(day["epg_data"][0], (Json{{"start", "23:00"},
+                                        {"end", "01:00"},
+                                        {"title", "Late 𝄞 <film> & \"more\""},
+                                        {"desc", "第1集 <b>plot</b>"}}));
+    Json today = bodyOf(handleRequest(site, {"GET", "/?ch=CCTV1"}));
+    ASSERT_EQ(today["epg_data"].size(), 2u);
+    EXPECT_EQ(today["epg_data"][1]["end"], "00:00");
+
+    struct Step {
+        int minute;  // of 2026-12-09, on Beijing time
+        const char* onAir;
+        bool sameAnswer;  // as the step before
+    } steps[] = {
+        {30, "Late 𝄞 <film> & \"more\"", false},
+        {59, "Late 𝄞 <film> & \"more\"", true},
+        {60, "", false},  // its stop: off the air
+        {5 * 60, "", true},
+        {6 * 60, "Morning  news", false},
+        {7 * 60 + 59, "", false},
+        {8 * 60, "Last, no stop", false},
+        {23 * 60 + 59, "Last, no stop", true},
+    };
+    std::string lastTag;
+    const std::string* lastBody = nullptr;
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.minute);
+        clock->store(at(9, s.minute));
+        site.render();
+        Reply r = handleRequest(site, {"GET", "/epginfo?ch=CCTV1"});
+        Json j = bodyOf(r)["CCTV1"];
+        EXPECT_EQ(j["isLive"], s.onAir);
+        EXPECT_EQ(j["program"].size(), 2u);
+        // The very answer made before, or a new one.
+        if (s.sameAnswer) {
+            EXPECT_EQ(r.body.get(), lastBody);
+        } else {
+            EXPECT_NE(fieldOf(r, "ETag"), lastTag);
+        }
+        EXPECT_EQ(fieldOf(r, "Cache-Control"), "public, max-age=60");
+        lastTag = fieldOf(r, "ETag");
+        lastBody = r.body.get();
+    }
+}
+
+// Answers carry the pages' validators and gzip; a reload answers from the
+// new listings at once; the cache stays within its bounds and shares what
+// it holds.
+TEST_F(PlayerTest, ValidatorsGzipReloadAndABoundedCache) {
+    Site site(fixtureListings("cntv.xml"), fixedClock(noon_), beijing());
+    const std::string target = "/?ch=CCTV5+&date=2026-12-09";
+    Reply plain = handleRequest(site, {"GET", target});
+    Reply zipped = handleRequest(site, {"GET", target, "gzip"});
+    EXPECT_EQ(fieldOf(plain, "Cache-Control"), "public, max-age=300");
+    EXPECT_EQ(fieldOf(plain, "Last-Modified"), httpDate(noon_));
+    EXPECT_EQ(fieldOf(zipped, "Content-Encoding"), "gzip");
+    EXPECT_EQ(fieldOf(zipped, "Vary"), "Accept-Encoding");
+    EXPECT_EQ(fieldOf(zipped, "Access-Control-Allow-Origin"), "*");
+    EXPECT_EQ(gunzip(*zipped.body), *plain.body);
+    EXPECT_EQ(handleRequest(site, {"GET", target}).body, plain.body);  // made once
+    Reply again = handleRequest(site, {"GET", target, "", fieldOf(plain, "ETag")});
+    EXPECT_EQ(again.status, 304);
+    EXPECT_EQ(fieldOf(again, "Access-Control-Allow-Origin"), "*");
+    EXPECT_EQ(handleRequest(site, {"GET", target, "", "", httpDate(noon_)}).status, 304);
+    // Asked for without a date, the address shows another day from midnight.
+    Reply today = handleRequest(site, {"GET", "/?ch=CCTV5+"});
+    EXPECT_EQ(*today.body, *plain.body);
+    EXPECT_EQ(fieldOf(today, "Last-Modified"), httpDate(noon_));
+
+    site.replaceListings(fixtureListings("aggregated.xml"));
+    Reply reloaded = handleRequest(site, {"GET", target, "", fieldOf(plain, "ETag")});
+    EXPECT_EQ(reloaded.status, 200);
+    Json j = bodyOf(reloaded);
+    ASSERT_FALSE(j["epg_data"].empty());
+    EXPECT_EQ(j["epg_data"][0]["title"].get<std::string>().find("CCTV5PLUS/cctv_cctv5p"), 0u);
+
+    PlayerAnswers answers(fixtureListings("cntv.xml"), beijing(), noon_, {3, 1u << 20});
+    auto first = answers.answer(PlayerApi::Diyp, "/?ch=CCTV1", noon_).resource;
+    EXPECT_EQ(answers.answer(PlayerApi::Diyp, "/?ch=CCTV1", noon_).resource, first);
+    for (const char* name : {"CCTV2", "CCTV3", "CCTV4", "CCTV5"})
+        answers.answer(PlayerApi::Diyp, std::string("/?ch=") + name, noon_);
+    EXPECT_EQ(answers.cachedEntries(), 3u);
+    EXPECT_NE(answers.answer(PlayerApi::Diyp, "/?ch=CCTV1", noon_).resource, first);  // let go
+    PlayerAnswers small(fixtureListings("cntv.xml"), beijing(), noon_, {100, 6000});
+    for (const char* name : {"CCTV1", "CCTV2", "CCTV3", "CCTV4", "CCTV5"})
+        small.answer(PlayerApi::Diyp, std::string("/?ch=") + name, noon_);
+    EXPECT_LE(small.cachedBytes(), 6000u);
+    EXPECT_GE(small.cachedEntries(), 1u);
+}
+
+// Over a real connection, as a TV box asks: names raw in the query, one
+// keep-alive connection, gzip, a conditional request, and a bad one last.
+TEST_F(PlayerTest, AnswersOverHttp) {
+    auto site = std::make_shared<Site>(fixtureListings("cntv.xml"), fixedClock(noon_), beijing());
+    HttpServer server(site, {});
+    ASSERT_EQ(server.listen("127.0.0.1", 0), "");
+    server.start();
+    RawClient c(server.port());
+    ASSERT_TRUE(c.connected());
+    auto ask = [&c](const std::string& target, const std::string& fields = "") {
+        std::string out;
+        EXPECT_TRUE(c.send("GET " + target + " HTTP/1.1\r\nHost: x\r\n" + fields + "\r\n"));
+        EXPECT_TRUE(c.readResponse(out));
+        return out;
+    };
+    auto body = [](const std::string& r) { return r.substr(r.find("\r\n\r\n") + 4); };
+
+    std::string day = ask("/?ch=CCTV5+&date=2026-12-09");
+    EXPECT_EQ(statusOf(day), 200);
+    EXPECT_NE(day.find("\r\nContent-Type: application/json; charset=utf-8\r\n"), std::string::npos);
+    EXPECT_NE(day.find("\r\nAccess-Control-Allow-Origin: *\r\n"), std::string::npos);
+    Json j = Json::parse(body(day), nullptr, false);
+    ASSERT_EQ(j["epg_data"].size(), 5u) << day;
+    EXPECT_EQ(j["epg_data"][0]["title"].get<std::string>().substr(0, 10), "CCTV5PLUS/");
+
+    std::string live = ask("/epginfo?ch=湖南卫视", "Accept-Encoding: gzip\r\n");
+    EXPECT_NE(live.find("\r\nContent-Encoding: gzip\r\n"), std::string::npos);
+    Json e = Json::parse(gunzip(body(live)), nullptr, false);
+    EXPECT_EQ(e["湖南卫视"]["isLive"].get<std::string>().substr(0, 6), "HUNAN/") << e;
+
+    auto at = day.find("\r\nETag: ");
+    std::string tag = day.substr(at + 8, day.find("\r\n", at + 2) - at - 8);
+    std::string unchanged;
+    ASSERT_TRUE(
+        c.send("GET /diyp?ch=CCTV5%2B&date=20261209 HTTP/1.1\r\nHost: x\r\n"
+               "If-None-Match: " +
+               tag + "\r\n\r\n"));
+    ASSERT_TRUE(c.readResponse(unchanged, true));
+    EXPECT_EQ(statusOf(unchanged), 304);
+
+    std::string bad;
+    ASSERT_TRUE(c.send("GET /?ch=CCTV1&date=2026-13-01 HTTP/1.1\r\nHost: x\r\n\r\n"));
+    EXPECT_TRUE(c.readUntilClosed(bad));
+    EXPECT_EQ(statusOf(bad), 400);
+    EXPECT_TRUE(Json::parse(body(bad), nullptr, false)["error"].is_string()) << bad;
+    server.stop();
+}
+
+}  // namespace
+}  // namespace epg
