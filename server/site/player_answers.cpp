@@ -1,8 +1,10 @@
 #include "server/site/player_answers.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <limits>
+#include <mutex>
 #include <nlohmann/json.hpp>
 
 #include "server/channels/named_channel.h"
@@ -63,8 +65,12 @@ std::vector<PlayerProgramme> withEnds(const std::vector<Programme>& list, const 
     return out;
 }
 
+std::int64_t ticks() {
+    return std::chrono::steady_clock::now().time_since_epoch().count();
+}
+
 std::size_t bytesOf(const std::string& key, const Resource& r) {
-    std::size_t n = key.size() * 2 + r.identity.body.size() + r.identity.headers.size() + 256;
+    std::size_t n = key.size() + r.identity.body.size() + r.identity.headers.size() + 256;
     if (r.gzip) n += r.gzip->body.size() + r.gzip->headers.size();
     return n;
 }
@@ -107,46 +113,55 @@ PlayerAnswers::PlayerAnswers(std::shared_ptr<const Listings> listings, Zone zone
     : listings_(std::move(listings)), zone_(zone), loadedAt_(loadedAt), limits_(limits) {}
 
 PlayerAnswer PlayerAnswers::answer(PlayerApi api, std::string_view target, Seconds now) const {
-    PlayerQuery query = parsePlayerQuery(api, target);
-    if (!query.error.empty()) return {400, nullptr, player_answers::errorBody(query.error)};
-    const Date day = query.date.value_or(toLocal(now, zone_).date);
-    // Answers for a day asked for by date and for "today" differ in
-    // Last-Modified only, but a date may be asked for either way.
-    std::string key;
-    key.reserve(query.channel.size() + 16);
-    key += api == PlayerApi::Epginfo ? 'E' : query.date ? 'D' : 'T';
-    key += isoText(day);
+    // Keyed by the query as sent: a request found here is neither decoded
+    // nor checked again (no answer to a bad one is kept). A day asked for
+    // without a date ("T") and 超级直播's today ("E") hold only until their
+    // `until`, so they need no date here.
+    const RawPlayerQuery raw = rawPlayerQuery(api, target);
+    thread_local std::string key;
+    key.clear();
+    key += api == PlayerApi::Epginfo ? 'E' : raw.date.empty() ? 'T' : 'D';
+    key += raw.date;
     key += '\n';
-    key += query.channel;
+    key += raw.channel;
     {
-        std::lock_guard lock(mutex_);
-        if (auto it = byKey_.find(key); it != byKey_.end()) {
-            const Made& m = it->second->made;
-            if (now >= m.from && now < m.until) {
-                entries_.splice(entries_.begin(), entries_, it->second);
-                return {200, m.resource, nullptr};
+        std::shared_lock lock(mutex_);
+        if (auto it = entries_.find(key); it != entries_.end()) {
+            Entry& e = *it->second;
+            if (now >= e.made.from && now < e.made.until) {
+                e.used.store(player_answers::ticks(), std::memory_order_relaxed);
+                return {200, e.made.resource, nullptr};
             }
         }
     }
+    PlayerQuery query = parsePlayerQuery(api, target);
+    if (!query.error.empty()) return {400, nullptr, player_answers::errorBody(query.error)};
+    const Date day = query.date.value_or(toLocal(now, zone_).date);
     // Made without the lock: two threads may make the same answer at once,
     // and both are right.
     Made made = make(api, query, day, now);
-    std::size_t bytes = player_answers::bytesOf(key, *made.resource);
+    const std::size_t bytes = player_answers::bytesOf(key, *made.resource);
     if (bytes > limits_.bytes || limits_.entries == 0) return {200, made.resource, nullptr};
-    std::lock_guard lock(mutex_);
-    if (auto it = byKey_.find(key); it != byKey_.end()) {
+
+    std::unique_lock lock(mutex_);
+    if (auto it = entries_.find(key); it != entries_.end()) {
+        // A request of a snapshot a minute older must not push out what is
+        // on now.
+        if (it->second->made.from > made.from) return {200, made.resource, nullptr};
         bytes_ -= it->second->bytes;
-        entries_.erase(it->second);
-        byKey_.erase(it);
+        entries_.erase(it);
     }
     while (!entries_.empty() &&
            (entries_.size() >= limits_.entries || bytes_ + bytes > limits_.bytes)) {
-        bytes_ -= entries_.back().bytes;
-        byKey_.erase(entries_.back().key);
-        entries_.pop_back();
+        auto oldest = std::min_element(entries_.begin(), entries_.end(), [](auto& a, auto& b) {
+            return a.second->used.load(std::memory_order_relaxed) <
+                   b.second->used.load(std::memory_order_relaxed);
+        });
+        bytes_ -= oldest->second->bytes;
+        entries_.erase(oldest);
     }
-    entries_.push_front({std::move(key), made, bytes});
-    byKey_.emplace(entries_.front().key, entries_.begin());
+    auto entry = std::make_unique<Entry>(made, bytes, player_answers::ticks());
+    entries_.emplace(key, std::move(entry));
     bytes_ += bytes;
     return {200, std::move(made.resource), nullptr};
 }
@@ -167,8 +182,9 @@ PlayerAnswers::Made PlayerAnswers::makeDay(const PlayerQuery& query, const Date&
     }
     std::string body = diypBody(query.channel, day, shown, zone_);
     // Without a date the same address shows another day from midnight on.
-    Seconds lastModified = query.date ? loadedAt_ : std::max(loadedAt_, from);
-    return {resourceOf(std::move(body), kDayAnswer, lastModified), -kForever, kForever};
+    if (!query.date)
+        return {resourceOf(std::move(body), kDayAnswer, std::max(loadedAt_, from)), from, to};
+    return {resourceOf(std::move(body), kDayAnswer, loadedAt_), -kForever, kForever};
 }
 
 PlayerAnswers::Made PlayerAnswers::makeToday(const PlayerQuery& query, const Date& day,
@@ -209,12 +225,12 @@ PlayerAnswers::Made PlayerAnswers::makeToday(const PlayerQuery& query, const Dat
 }
 
 std::size_t PlayerAnswers::cachedEntries() const {
-    std::lock_guard lock(mutex_);
+    std::shared_lock lock(mutex_);
     return entries_.size();
 }
 
 std::size_t PlayerAnswers::cachedBytes() const {
-    std::lock_guard lock(mutex_);
+    std::shared_lock lock(mutex_);
     return bytes_;
 }
 

@@ -7,10 +7,11 @@
 // feeds' own (the day pages' forms are for the guide alone).
 #pragma once
 
+#include <atomic>
 #include <cstddef>
-#include <list>
+#include <cstdint>
 #include <memory>
-#include <mutex>
+#include <shared_mutex>
 #include <span>
 #include <string>
 #include <string_view>
@@ -19,6 +20,7 @@
 #include "server/listings.h"
 #include "server/site/player_query.h"
 #include "server/site/resource.h"
+#include "server/util/text_hash.h"
 
 namespace epg {
 
@@ -73,15 +75,17 @@ class PlayerAnswers {
     const Seconds loadedAt_;
     const PlayerCacheLimits limits_;
 
-    // Least recently used first out; the map's keys view the entries' own.
+    // Requests only read the cache, side by side; an answer made anew takes
+    // it alone, and makes room by letting go of those least recently used.
     struct Entry {
-        std::string key;
         Made made;
         std::size_t bytes;
+        std::atomic<std::int64_t> used;  // steady-clock ticks of its last use
     };
-    mutable std::mutex mutex_;
-    mutable std::list<Entry> entries_;  // most recently used first
-    mutable std::unordered_map<std::string_view, std::list<Entry>::iterator> byKey_;
+    using Entries =
+        std::unordered_map<std::string, std::unique_ptr<Entry>, TextHash, std::equal_to<>>;
+    mutable std::shared_mutex mutex_;
+    mutable Entries entries_;
     mutable std::size_t bytes_ = 0;
 };
 

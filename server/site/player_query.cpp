@@ -65,7 +65,7 @@ std::optional<Date> parsePlayerDate(std::string_view text) {
     return Date{year, month, day};
 }
 
-PlayerQuery parsePlayerQuery(PlayerApi api, std::string_view target) {
+RawPlayerQuery rawPlayerQuery(PlayerApi api, std::string_view target) {
     // The raw values of the parameters looked at, the first of each.
     enum { kCh, kChannel, kDate, kCount };
     static constexpr std::array<std::string_view, kCount> kNames = {"ch", "channel", "date"};
@@ -82,17 +82,22 @@ PlayerQuery parsePlayerQuery(PlayerApi api, std::string_view target) {
                 if (name == kNames[i] && !raw[i]) raw[i] = value;
         }
     }
-
-    PlayerQuery out;
+    RawPlayerQuery out;
     // 超级直播 apps name the channel either way; DIYP ones only with "ch".
-    std::optional<std::string_view> channel = raw[kCh];
-    if (!channel && api == PlayerApi::Epginfo) channel = raw[kChannel];
+    out.channel = raw[kCh].value_or(api == PlayerApi::Epginfo ? raw[kChannel].value_or("") : "");
+    if (api == PlayerApi::Diyp) out.date = raw[kDate].value_or("");
+    return out;
+}
+
+PlayerQuery parsePlayerQuery(PlayerApi api, std::string_view target) {
+    const RawPlayerQuery raw = rawPlayerQuery(api, target);
+    PlayerQuery out;
     const char* usage = api == PlayerApi::Diyp ? "/?ch=NAME&date=YYYY-MM-DD" : "/epginfo?ch=NAME";
-    if (!channel || channel->empty()) {
+    if (raw.channel.empty()) {
         out.error = std::string("no channel named: ask ") + usage;
         return out;
     }
-    auto name = player_query::unescaped(*channel);
+    auto name = player_query::unescaped(raw.channel);
     if (!name) {
         out.error = "bad %-escape in the channel name";
         return out;
@@ -102,12 +107,12 @@ PlayerQuery parsePlayerQuery(PlayerApi api, std::string_view target) {
         return out;
     }
     out.channel = std::move(*name);
-    if (api == PlayerApi::Diyp && raw[kDate] && !raw[kDate]->empty()) {
-        auto text = player_query::unescaped(*raw[kDate]);
+    if (!raw.date.empty()) {
+        auto text = player_query::unescaped(raw.date);
         out.date = text ? parsePlayerDate(*text) : std::nullopt;
         if (!out.date) {
             // Echo at most a little of what came: the text is the client's.
-            std::string shown = text ? text->substr(0, 40) : std::string(raw[kDate]->substr(0, 40));
+            std::string shown = text ? text->substr(0, 40) : std::string(raw.date.substr(0, 40));
             out.error = "bad date \"" + shown + "\": YYYY-MM-DD or YYYYMMDD";
         }
     }

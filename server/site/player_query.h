@@ -38,6 +38,13 @@ struct PlayerQuery {
 // the 超级直播 interface, which only knows today. An empty `date` is no date.
 PlayerQuery parsePlayerQuery(PlayerApi api, std::string_view target);
 
+// The same parameters as they stand in the target, still escaped (empty:
+// none): what tells two requests apart before anything is decoded.
+struct RawPlayerQuery {
+    std::string_view channel, date;
+};
+RawPlayerQuery rawPlayerQuery(PlayerApi api, std::string_view target);
+
 // "YYYY-MM-DD" or "YYYYMMDD", a real date of the Gregorian calendar.
 std::optional<Date> parsePlayerDate(std::string_view text);
 
