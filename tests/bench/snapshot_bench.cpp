@@ -137,5 +137,26 @@ int main(int argc, char** argv) {
         }
         std::printf("  %-13s %6.0f ns (%zu)\n", k.name, msSince(start) * 1e6 / kCalls, sink % 10);
     }
+
+    // The players' answers: every catalogue channel by name on every day of
+    // the week, each made once and then taken from the cache.
+    std::vector<std::string> players;
+    for (std::size_t c = 0; c < channelCount(); ++c)
+        for (int d = 7; d <= 13; ++d)
+            players.push_back("/?ch=" + channelNameUtf8(c) + "&date=2026-12-" + std::to_string(d));
+    for (const auto& target : players) handleRequest(site, {"GET", target});
+    std::printf("players' answers per call (%zu targets in turn, cached):\n", players.size());
+    for (const char* encoding : {"", "gzip"}) {
+        constexpr int kCalls = 300000;
+        std::size_t sink = 0;
+        auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < kCalls; ++i)
+            sink +=
+                handleRequest(
+                    site, {"GET", players[static_cast<std::size_t>(i) % players.size()], encoding})
+                    .body->size();
+        std::printf("  DIYP %-8s %6.0f ns (%zu)\n", *encoding ? encoding : "identity",
+                    msSince(start) * 1e6 / kCalls, sink % 10);
+    }
     return 0;
 }
