@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "server/http/http_server.h"
 #include "server/load.h"
@@ -384,6 +385,24 @@ TEST_F(PlayerTest, ValidatorsGzipReloadAndABoundedCache) {
         small.answer(PlayerApi::Diyp, std::string("/?ch=") + name, noon_);
     EXPECT_LE(small.cachedBytes(), 6000u);
     EXPECT_GE(small.cachedEntries(), 1u);
+
+    // Two I/O threads at once, answers found and made and let go meanwhile:
+    // each gets its own channel's answer, and the bounds hold.
+    PlayerAnswers shared(fixtureListings("cntv.xml"), beijing(), noon_, {4, 1u << 20});
+    std::atomic<int> wrong{0};
+    auto ask = [&](int seed) {
+        for (int i = 0; i < 400; ++i) {
+            const std::string name = "CCTV" + std::to_string(1 + (i * 7 + seed) % 9);
+            auto a = shared.answer(PlayerApi::Diyp, "/?ch=" + name + "&date=20261209", noon_);
+            if (!a.resource || Json::parse(a.resource->identity.body)["channel_name"] != name)
+                ++wrong;
+        }
+    };
+    std::thread other(ask, 1);
+    ask(2);
+    other.join();
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_LE(shared.cachedEntries(), 4u);
 }
 
 // Over a real connection, as a TV box asks: names raw in the query, one
