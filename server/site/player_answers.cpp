@@ -160,7 +160,10 @@ PlayerAnswer PlayerAnswers::answer(PlayerApi api, std::string_view target, Secon
         bytes_ -= oldest->second->bytes;
         entries_.erase(oldest);
     }
-    auto entry = std::make_unique<Entry>(made, bytes, player_answers::ticks());
+    auto entry = std::make_unique<Entry>();
+    entry->made = made;
+    entry->bytes = bytes;
+    entry->used.store(player_answers::ticks(), std::memory_order_relaxed);
     entries_.emplace(key, std::move(entry));
     bytes_ += bytes;
     return {200, std::move(made.resource), nullptr};

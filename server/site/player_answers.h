@@ -64,7 +64,7 @@ class PlayerAnswers {
   private:
     struct Made {
         std::shared_ptr<const Resource> resource;
-        Seconds from, until;  // the instants between which it holds
+        Seconds from = 0, until = 0;  // the instants between which it holds
     };
     Made make(PlayerApi api, const PlayerQuery& query, const Date& day, Seconds now) const;
     Made makeDay(const PlayerQuery& query, const Date& day) const;
@@ -79,8 +79,8 @@ class PlayerAnswers {
     // it alone, and makes room by letting go of those least recently used.
     struct Entry {
         Made made;
-        std::size_t bytes;
-        std::atomic<std::int64_t> used;  // steady-clock ticks of its last use
+        std::size_t bytes = 0;
+        std::atomic<std::int64_t> used{0};  // steady-clock ticks of its last use
     };
     using Entries =
         std::unordered_map<std::string, std::unique_ptr<Entry>, TextHash, std::equal_to<>>;
