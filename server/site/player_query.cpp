@@ -1,5 +1,6 @@
 #include "server/site/player_query.h"
 
+#include <algorithm>
 #include <array>
 
 namespace epg {
