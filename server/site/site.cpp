@@ -2,6 +2,7 @@
 
 #include <malloc.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <nlohmann/json.hpp>
@@ -24,6 +25,14 @@ Clock fixedClock(Seconds t) {
 }
 
 namespace {
+
+// Whether `target` begins with `scheme` (lower case), in any case.
+bool targetHasScheme(std::string_view target, std::string_view scheme) {
+    if (target.size() < scheme.size()) return false;
+    for (std::size_t i = 0; i < scheme.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(target[i])) != scheme[i]) return false;
+    return true;
+}
 
 int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -51,6 +60,15 @@ std::optional<DaySlot> daySlot(std::string_view path) {
 }  // namespace
 
 std::optional<std::string> cleanTargetPath(std::string_view target) {
+    // Absolute-form (RFC 9112 3.2.2), as a proxy sends it: the path counts.
+    for (std::string_view scheme : {"http://", "https://"}) {
+        if (!targetHasScheme(target, scheme)) continue;
+        const std::size_t path = target.find_first_of("/?#", scheme.size());
+        if (path == std::string_view::npos || target[path] == '?') return std::string();
+        if (target[path] == '#') return std::nullopt;
+        target.remove_prefix(path);
+        break;
+    }
     if (target.empty() || target[0] != '/') return std::nullopt;
     if (auto q = target.find('?'); q != std::string_view::npos) target = target.substr(0, q);
     std::string path;

@@ -26,8 +26,9 @@ Clock fixedClock(Seconds t);
 inline constexpr std::string_view kBannerPath = "soft/down/a1.html";
 
 // The path a request target names, without its leading "/", percent-escapes
-// decoded and any query dropped; nothing for a target that is empty, not
-// origin-form (absolute-form, "*"), badly escaped, or holds "..", a
+// decoded and any query dropped; of an absolute-form target
+// ("http://host/path"), its path. Nothing for a target that is empty,
+// another form ("*", "host:port"), badly escaped, or holds "..", a
 // backslash, a NUL or another control character.
 std::optional<std::string> cleanTargetPath(std::string_view target);
 

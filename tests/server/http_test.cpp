@@ -169,10 +169,12 @@ TEST_F(HttpTest, NotModifiedAndGzipOnTheWire) {
     auto at = first.find("\r\nETag: ");
     ASSERT_NE(at, std::string::npos);
     std::string tag = first.substr(at + 8, first.find("\r\n", at + 2) - at - 8);
+    // The tag on the second of two If-None-Match lines: the lines make one list.
     ASSERT_TRUE(c.send(std::string("GET ") + kPage +
-                       " HTTP/1.1\r\nHost: x\r\nIf-None-Match: " + tag + "\r\n\r\n" + "GET " +
-                       kPage + " HTTP/1.1\r\nHost: x\r\nAccept-Encoding: gzip\r\n\r\n" + "HEAD " +
-                       kPage + " HTTP/1.1\r\nHost: x\r\nAccept-Encoding: gzip\r\n\r\n"));
+                       " HTTP/1.1\r\nHost: x\r\nIf-None-Match: \"other\"\r\nIf-None-Match: " + tag +
+                       "\r\n\r\n" + "GET " + kPage +
+                       " HTTP/1.1\r\nHost: x\r\nAccept-Encoding: gzip\r\n\r\n" + "HEAD " + kPage +
+                       " HTTP/1.1\r\nHost: x\r\nAccept-Encoding: gzip\r\n\r\n"));
     ASSERT_TRUE(c.readResponse(notModified, true));
     ASSERT_TRUE(c.readResponse(zipped));
     ASSERT_TRUE(c.readResponse(head, true));
@@ -190,16 +192,32 @@ TEST_F(HttpTest, NotModifiedAndGzipOnTheWire) {
     EXPECT_EQ(first.find("Content-Encoding"), std::string::npos);
 }
 
+// Each refused, and nothing after its head read as another request: a
+// proxy in front might have taken those bytes for a body.
 TEST_F(HttpTest, OddAndHostileRequestsAreRefusedAndTheConnectionClosed) {
     serve();
+    const std::string next = "GET /soft/down/a1.html HTTP/1.1\r\nHost: x\r\n\r\n";
+    std::string smallFields = "GET / HTTP/1.1\r\nHost: x\r\n";
+    while (smallFields.size() < 8300) smallFields += "X-Small: 0123456789\r\n";
     struct Case {
         std::string request;
         int status;
     } cases[] = {
         {"GET /../etc/passwd HTTP/1.1\r\nHost: x\r\n\r\n", 400},
         {"GET /%2e%2e/%2e%2e/etc/passwd HTTP/1.1\r\nHost: x\r\n\r\n", 400},
-        {"GET http://127.0.0.1/soft/down/a1.html HTTP/1.1\r\nHost: x\r\n\r\n", 400},
+        {"GET http://127.0.0.1/../etc/passwd HTTP/1.1\r\nHost: x\r\n\r\n", 400},
+        {"GET * HTTP/1.1\r\nHost: x\r\n\r\n", 400},
         {"GET programys/TV_1/Channel_1/W1.htm HTTP/1.1\r\nHost: x\r\n\r\n", 400},
+        {"GET / HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: gzip\r\n\r\n" + next, 400},
+        {"GET / HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: xchunked\r\n\r\n" + next, 400},
+        {"GET / HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked, identity\r\n\r\n" + next, 400},
+        {"GET / HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\nContent-Length: 0\r\n\r\n" +
+             next,
+         400},
+        {"GET / HTTP/1.0\r\nTransfer-Encoding: gzip\r\n\r\n" + next, 400},
+        {"GET /soft/down/a1.html HTTP/1.1\r\n\r\n", 400},
+        {"GET /soft/down/a1.html HTTP/1.1\r\nHost: x\r\nHost: y\r\n\r\n", 400},
+        {smallFields + "\r\n", 431},
         {"GET /a\\..\\b HTTP/1.1\r\nHost: x\r\n\r\n", 400},
         {"POST /soft/down/a1.html HTTP/1.1\r\nHost: x\r\nContent-Length: 0\r\n\r\n", 405},
         {"GET /soft/down/a1.html HTTP/1.1\r\nHost: x\r\nContent-Length: 5\r\n\r\nhello", 400},
@@ -219,8 +237,19 @@ TEST_F(HttpTest, OddAndHostileRequestsAreRefusedAndTheConnectionClosed) {
         EXPECT_TRUE(client.readUntilClosed(out))
             << c.request.substr(0, 60);  // closed by the server
         EXPECT_EQ(statusOf(out), c.status) << c.request.substr(0, 60);
+        EXPECT_EQ(out.find("HTTP/1.1", 1), std::string::npos) << c.request.substr(0, 60);
     }
     EXPECT_EQ(statusOf(get(kPage)), 200);  // and it still serves
+    // As a proxy asks: the absolute form's path, whatever the host.
+    std::string viaProxy = get(std::string("http://tv.example") + kPage, "HTTP/1.1");
+    EXPECT_EQ(statusOf(viaProxy), 200);
+    EXPECT_EQ(viaProxy.substr(viaProxy.find("\r\n\r\n") + 4), expectedPage());
+    // HTTP/1.0 needs no Host.
+    RawClient old(port_);
+    old.send(std::string("GET ") + kPage + " HTTP/1.0\r\n\r\n");
+    std::string oldOut;
+    old.readUntilClosed(oldOut);
+    EXPECT_EQ(statusOf(oldOut), 200);
 }
 
 TEST_F(HttpTest, IdleAndSlowClientsAreCut) {
