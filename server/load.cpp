@@ -6,8 +6,11 @@
 
 namespace epg {
 
-ParsedSource parseSource(std::string&& text, std::string_view name) {
-    XmltvParse parsed = parseXmltv(std::move(text), name);
+SourceReader::SourceReader(std::string_view name, const XmltvLimits& limits)
+    : reader_(name, limits) {}
+
+ParsedSource SourceReader::finish() {
+    XmltvParse parsed = reader_.finish();
     if (!parsed.document) return {nullptr, std::move(parsed.error)};
     return {std::make_shared<const XmltvDocument>(std::move(*parsed.document)), {}};
 }

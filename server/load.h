@@ -1,6 +1,7 @@
 // The one place that knows the XMLTV parser and how the sources' documents
-// become the listings served: a source's text in, its document out; all
-// documents matched to the catalogue rows and combined, in priority order.
+// become the listings served: a source's bytes in, as they arrive, its
+// document out; all documents matched to the catalogue rows and combined, in
+// priority order.
 #pragma once
 
 #include <memory>
@@ -20,10 +21,20 @@ struct ParsedSource {
     std::string error;                              // "NAME:LINE: what"
 };
 
-// Takes the text (freed before returning); `name` is the file or URL for
-// messages. The document does not depend on the channel map: a changed map
-// needs no source read again.
-ParsedSource parseSource(std::string&& text, std::string_view name);
+// One source's document, read from its (decompressed) bytes as they come;
+// `name` is the file or the URL as shown, for messages. The document does
+// not depend on the channel map: a changed map needs no source read again.
+class SourceReader {
+  public:
+    SourceReader(std::string_view name, const XmltvLimits& limits);
+    // False once the bytes are refused; error() says why.
+    bool feed(std::string_view bytes) { return reader_.feed(bytes); }
+    const std::string& error() const { return reader_.error(); }
+    ParsedSource finish();
+
+  private:
+    XmltvReader reader_;
+};
 
 // The listings of all documents (null ones are left out) under the map and
 // name matching. They share the documents' programme lists where a row is

@@ -9,6 +9,7 @@
 
 #include "server/channels/channels.h"
 #include "server/http/http_rules.h"
+#include "server/sources/body_decoder.h"
 
 namespace epg {
 
@@ -240,27 +241,52 @@ void Site::replaceListings(std::shared_ptr<const Listings> listings) {
     });
 }
 
-void Site::setSourceHealth(std::vector<SourceHealth> sources) {
+void Site::setSourceHealth(std::function<std::vector<SourceHealth>()> sources) {
     std::lock_guard lock(mutex_);
     sources_ = std::move(sources);
+}
+
+void Site::setSourceHealth(std::vector<SourceHealth> sources) {
+    setSourceHealth([sources = std::move(sources)] { return sources; });
 }
 
 std::pair<int, std::string> Site::health() const {
     auto snap = current();
     if (!snap) return {503, "{\"status\": \"starting\"}\n"};
-    nlohmann::json sources = nlohmann::json::array();
+    std::function<std::vector<SourceHealth>()> ask;
     {
         std::lock_guard lock(mutex_);
-        for (const auto& s : sources_)
-            sources.push_back(
-                {{"name", s.name},
-                 {"last_good", s.lastGood ? nlohmann::json(utcText(*s.lastGood)) : nullptr},
-                 {"last_error",
-                  s.lastError.empty() ? nlohmann::json() : nlohmann::json(s.lastError)}});
+        ask = sources_;
+    }
+    const Seconds now = systemClock()();
+    auto instant = [](const std::optional<Seconds>& t) {
+        return t ? nlohmann::json(utcText(*t)) : nlohmann::json();
+    };
+    nlohmann::json sources = nlohmann::json::array();
+    bool allOk = true;
+    for (const auto& s : ask ? ask() : std::vector<SourceHealth>{}) {
+        allOk = allOk && s.state == SourceHealth::State::Ok;
+        const bool stale = s.state == SourceHealth::State::Stale && s.servingSince;
+        sources.push_back({
+            {"name", s.name},
+            {"state", stateName(s.state)},
+            {"last_good", instant(s.lastGood)},
+            {"serving_since", instant(s.servingSince)},
+            {"age", stale ? nlohmann::json(durationText(
+                                std::chrono::seconds(now - std::min(now, *s.servingSince))))
+                          : nlohmann::json()},
+            {"last_error", s.lastError.empty() ? nlohmann::json() : nlohmann::json(s.lastError)},
+            {"fetching_since", instant(s.fetchingSince)},
+        });
     }
     bool loaded = snap->loadedAt.has_value();
+    // A balancer takes this server out of service while it has nothing to
+    // show: whatever was loaded, not one row has a programme this week.
+    const bool listed = snap->week->channelsWithListings > 0;
     nlohmann::json j = {
-        {"status", loaded ? "ok" : "nothing loaded yet"},
+        {"status", !listed ? "no listings"
+                   : allOk ? "ok"
+                           : "degraded"},
         {"listings_loaded_at", loaded ? nlohmann::json(utcText(*snap->loadedAt)) : nullptr},
         {"time_zone", zone_.name()},
         {"week", isoText(snap->week->monday)},
@@ -269,7 +295,7 @@ std::pair<int, std::string> Site::health() const {
         {"sources", std::move(sources)},
     };
     // Titles and names may hold anything; never let the dump throw.
-    return {loaded ? 200 : 503,
+    return {listed ? 200 : 503,
             j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n"};
 }
 

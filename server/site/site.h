@@ -72,13 +72,17 @@ class Site {
     // Swaps in new listings (loaded at the clock's now); returns once
     // requests see pages of them.
     void replaceListings(std::shared_ptr<const Listings> listings);
+    // How the sources fare, asked whenever /healthz is (it may change between
+    // swaps: a fetch starts, fails, is confirmed); or a fixed list.
+    void setSourceHealth(std::function<std::vector<SourceHealth>()> sources);
     void setSourceHealth(std::vector<SourceHealth> sources);
 
     // The snapshot requests read; null only when the site stops before its
     // first one was made.
     std::shared_ptr<const Snapshot> snapshot() const;
     const Zone& zone() const { return zone_; }
-    // /healthz: its status (200, or 503 while nothing is loaded) and JSON body.
+    // /healthz: its status (200, or 503 while no catalogue row has a
+    // programme this week) and JSON body.
     std::pair<int, std::string> health() const;
 
     // Every path the server has a page for (day pages, then the banner).
@@ -105,7 +109,7 @@ class Site {
     std::shared_ptr<const Listings> listings_;
     std::optional<Seconds> loadedAt_;
     std::uint64_t generation_ = 0;
-    std::vector<SourceHealth> sources_;
+    std::function<std::vector<SourceHealth>()> sources_;
     bool stopping_ = false;
     std::condition_variable wake_;               // the renderer: something to do
     mutable std::condition_variable published_;  // a new snapshot is out
