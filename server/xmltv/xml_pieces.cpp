@@ -12,7 +12,6 @@ namespace {
 // keeps the blanks between its child elements.
 constexpr unsigned kOptions = pugi::parse_default | pugi::parse_ws_pcdata;
 constexpr auto npos = std::string_view::npos;
-constexpr std::string_view kBlanks = " \t\r\n";
 constexpr std::string_view kCdata = "<![CDATA[";
 // Bytes without a cut after which the text so far is parsed to see whether
 // it is already wrong (doubling after each look).
@@ -49,15 +48,18 @@ std::size_t doctypeEnd(std::string_view t, std::size_t at) {
 }
 
 // Where the root element's start tag begins: past blanks, the declaration,
-// processing instructions, comments and the doctype; the text's size while
-// one of them is unfinished.
+// processing instructions, comments, the doctype and any text (which the
+// parser ignores outside the root); the text's size while one of them is
+// unfinished.
 std::size_t skipProlog(std::string_view t) {
     std::size_t i = 0;
     for (;;) {
         while (i < t.size() && isSpace(t[i])) ++i;
         std::string_view rest = t.substr(i);
         std::size_t end;
-        if (rest.starts_with("<?")) {
+        if (!rest.empty() && rest[0] != '<') {
+            end = t.find('<', i);
+        } else if (rest.starts_with("<?")) {
             end = t.find("?>", i + 2);
             if (end != npos) end += 2;
         } else if (rest.starts_with("<!--")) {
@@ -226,15 +228,11 @@ std::optional<XmlError> XmlPieceReader::State::whole(bool final) {
 }
 
 std::optional<XmlError> XmlPieceReader::State::prolog(bool final) {
-    // Blanks before anything: a stream of them is dropped as it comes.
-    std::size_t first = std::min(text.find_first_not_of(kBlanks), text.size());
-    dropFront(first);
+    // Text before any markup, which the parser ignores (blanks, or a stream
+    // of anything but '<'), is dropped as it comes.
+    dropFront(std::min(text.find('<'), text.size()));
     std::size_t rootAt = skipProlog(text);
-    if (rootAt >= text.size()) return final ? whole(true) : std::nullopt;
-    if (text[rootAt] != '<' || rootAt + 1 >= text.size()) {
-        if (text[rootAt] != '<' || final) return whole(final);
-        return std::nullopt;
-    }
+    if (rootAt + 1 >= text.size()) return final ? whole(true) : std::nullopt;
     if (isNameStart(text[rootAt + 1])) {
         std::size_t nameEnd = rootAt + 1;
         while (nameEnd < text.size() && !isSpace(text[nameEnd]) && text[nameEnd] != '/' &&
