@@ -1,6 +1,7 @@
 #include "server/sources/reloader.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace epg {
 
