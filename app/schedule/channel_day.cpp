@@ -1,6 +1,6 @@
 #include "app/schedule/channel_day.h"
 
-#include "app/on_air.h"
+#include "app/schedule/on_air.h"
 
 namespace app::schedule {
 
@@ -10,7 +10,7 @@ constexpr int kMinutesPerDay = 24 * 60;
 
 }  // namespace
 
-ChannelDay makeChannelDay(std::string channel, int day, CivilDate date,
+ChannelDay makeChannelDay(std::string channel, int day, date::sys_days date,
                           const std::vector<ScheduleRow>& rows, const PageZone& zone) {
     ChannelDay out{std::move(channel), day, date, {}};
     out.programmes.reserve(rows.size());
@@ -27,7 +27,7 @@ ChannelDay makeChannelDay(std::string channel, int day, CivilDate date,
             previous = pageMinute;
             // Through the zone once per date, so a zone with daylight saving
             // sees the clock time of the date the programme is really on.
-            p.start = zone.instantOf(addDays(date, pageMinute / kMinutesPerDay),
+            p.start = zone.instantOf(date + date::days(pageMinute / kMinutesPerDay),
                                      pageMinute % kMinutesPerDay);
         }
         out.programmes.push_back(std::move(p));

@@ -3,7 +3,7 @@
 //
 //   auto rows = app::parseSchedule(pageText);
 //   app::schedule::ChannelDay day = app::schedule::makeChannelDay(
-//       "programys/TV_1/Channel_1/", 3, dateInWeekOf(today, 3), rows, beijingZone());
+//       "programys/TV_1/Channel_1/", 3, app::dateOfDayThisWeek(zone, now, 3), rows, zone);
 //
 // Pages run past midnight: a time earlier than the row before it belongs to
 // the next date, as for the on-air row (app/on_air.h). Hours 24..29 count on
@@ -15,9 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "app/schedule/civil_date.h"
-#include "app/schedule/page_zone.h"
-#include "app/schedule_parse.h"
+#include "app/page_zone.h"
+#include "app/schedule/schedule_parse.h"
 #include "runtime/values/value.h"
 
 namespace app::schedule {
@@ -33,11 +32,11 @@ struct Programme {
 struct ChannelDay {
     std::string channel;
     int day = 0;
-    CivilDate date;  // the date the page's first row is on
+    date::sys_days date;  // the date the page's first row is on
     std::vector<Programme> programmes;
 };
 
-ChannelDay makeChannelDay(std::string channel, int day, CivilDate date,
+ChannelDay makeChannelDay(std::string channel, int day, date::sys_days date,
                           const std::vector<ScheduleRow>& rows, const PageZone& zone);
 
 // "HH:MM" of the air time as the page writes it (" 8:05" gives "08:05",

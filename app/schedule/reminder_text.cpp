@@ -1,22 +1,27 @@
 #include "app/schedule/reminder_text.h"
 
+#include <date/date.h>
+
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 #include "app/schedule/catalogue_place.h"
-#include "app/schedule/page_zone.h"
 #include "runtime/values/gbk.h"
 
 namespace app::schedule {
 
 namespace {
 
-const FixedOffsetZone kUtc{std::chrono::minutes(0)};
-
 std::string utcText(std::int64_t unixSeconds) {
-    const ZoneTime t = kUtc.timeAt(unixSeconds);
+    const date::sys_seconds t{std::chrono::seconds(unixSeconds)};
+    const auto day = date::floor<date::days>(t);
+    const date::year_month_day ymd{day};
+    const date::hh_mm_ss<std::chrono::seconds> time{t - day};
     char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02dZ", t.date.year, t.date.month,
-                  t.date.day, t.minuteOfDay / 60, t.minuteOfDay % 60);
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02dZ", static_cast<int>(ymd.year()),
+                  static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()),
+                  static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()));
     return text;
 }
 
@@ -33,13 +38,14 @@ std::optional<std::int64_t> parseUtc(std::string_view s) {
         for (std::size_t i = at; i < at + n; ++i) v = v * 10 + (s[i] - '0');
         return v;
     };
-    const CivilDate date{number(0, 4), number(5, 2), number(8, 2)};
+    const date::year_month_day ymd{date::year(number(0, 4)),
+                                   date::month(static_cast<unsigned>(number(5, 2))),
+                                   date::day(static_cast<unsigned>(number(8, 2)))};
     const int hour = number(11, 2);
     const int minute = number(14, 2);
-    if (date.month < 1 || date.month > 12 || date.day < 1 || hour > 23 || minute > 59)
-        return std::nullopt;
-    if (dateOfEpochDay(daysSinceEpoch(date)) != date) return std::nullopt;  // 31 April
-    return kUtc.instantOf(date, hour * 60 + minute);
+    if (!ymd.ok() || hour > 23 || minute > 59) return std::nullopt;  // 31 April, 24:00
+    const auto t = date::sys_days{ymd} + std::chrono::hours(hour) + std::chrono::minutes(minute);
+    return std::chrono::duration_cast<std::chrono::seconds>(t.time_since_epoch()).count();
 }
 
 void appendHex(std::string& out, unsigned char byte) {
@@ -56,7 +62,7 @@ void appendAscii(std::string& out, char c) {
         case '\r': out += "\\r"; return;
         default: break;
     }
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F || c == ';')
         appendHex(out, static_cast<unsigned char>(c));
     else
         out += c;
@@ -204,6 +210,18 @@ ReadReminders remindersFromText(std::string_view text) {
             out.errors.push_back("line " + std::to_string(number) + ": " + why);
     }
     return out;
+}
+
+std::string remindersToSetting(const std::vector<Reminder>& reminders) {
+    std::string text = remindersToText(reminders);
+    std::replace(text.begin(), text.end(), '\n', ';');
+    return text;
+}
+
+ReadReminders remindersFromSetting(std::string_view value) {
+    std::string text(value);
+    std::replace(text.begin(), text.end(), ';', '\n');
+    return remindersFromText(text);
 }
 
 }  // namespace app::schedule

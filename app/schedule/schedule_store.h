@@ -1,7 +1,7 @@
 // Day pages of many channels, fetched on worker threads and held as
 // programme records for the queries (now and next, search).
 //
-//   app::schedule::ScheduleStore store({root}, zone, makeFetch);
+//   app::schedule::ScheduleStore store({root}, zone, makeFetch);  // zone: app::PageZone
 //   store.request(pages, nowUnix, [&](std::shared_ptr<const ChannelDay> d) {
 //       postToGuiThread([d] { showNowNext(*d); });   // runs on a worker thread
 //   });
@@ -21,8 +21,8 @@
 #include <stop_token>
 #include <vector>
 
+#include "app/page_zone.h"
 #include "app/schedule/channel_day.h"
-#include "app/schedule/page_zone.h"
 #include "app/schedule/week_schedule.h"
 #include "runtime/values/value.h"
 
@@ -50,8 +50,7 @@ class ScheduleStore {
 
     // `makeFetch` runs once on each worker thread, concurrently, and gives
     // that thread the fetch it alone uses.
-    ScheduleStore(StoreOptions options, std::shared_ptr<const PageZone> zone,
-                  std::function<FetchPage()> makeFetch);
+    ScheduleStore(StoreOptions options, PageZone zone, std::function<FetchPage()> makeFetch);
     // Cancels, then waits for the fetches in progress to return.
     ~ScheduleStore();
     ScheduleStore(const ScheduleStore&) = delete;

@@ -61,17 +61,15 @@ struct WeekRun {
 
 WeekRun fetchWeek(const std::vector<PageKey>& keys) {
     std::atomic<int> complete{0};
-    ScheduleStore store(
-        {sampleRoot()}, std::shared_ptr<const PageZone>(&beijingZone(), [](const auto*) {}),
-        [&complete]() -> FetchPage {
-            auto fetcher = std::make_shared<rt::PageFetcher>();
-            return [fetcher, &complete](const rt::Text& url, std::stop_token) {
-                rt::FetchResult r = fetcher->fetchPage(url);
-                if (r.complete()) ++complete;
-                return FetchedPage{std::move(r.body),
-                                   r.complete() ? PageSource::Fetched : PageSource::Failed};
-            };
-        });
+    ScheduleStore store({sampleRoot()}, app::beijingZone(), [&complete]() -> FetchPage {
+        auto fetcher = std::make_shared<rt::PageFetcher>();
+        return [fetcher, &complete](const rt::Text& url, std::stop_token) {
+            rt::FetchResult r = fetcher->fetchPage(url);
+            if (r.complete()) ++complete;
+            return FetchedPage{std::move(r.body),
+                               r.complete() ? PageSource::Fetched : PageSource::Failed};
+        };
+    });
     std::mutex mutex;
     std::condition_variable done;
     std::size_t delivered = 0;

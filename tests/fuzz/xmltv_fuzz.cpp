@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "app/schedule_parse.h"
+#include "app/schedule/schedule_parse.h"
 #include "server/channels/channel_map.h"
 #include "server/channels/xmltv_listings.h"
 #include "server/site/gbk_text.h"

@@ -4,39 +4,38 @@
 
 #include <gtest/gtest.h>
 
-#include "app/schedule/page_zone.h"
+#include "app/page_zone.h"
 #include "schedule_fixtures.h"
 
 namespace {
 
-using app::schedule::beijingZone;
-using app::schedule::CivilDate;
-using app::schedule::FixedOffsetZone;
+using app::beijingZone;
 using schedule_test::utc;
+using schedule_test::ymd;
 
 TEST(ChannelDay, TheDateOfEachDayIsInThisWeekOfThePagesZone) {
     struct Case {
         const char* now;  // UTC
         int day;
-        CivilDate date;
+        date::sys_days date;
     };
     const Case cases[] = {
-        {"2024-12-11T04:00Z", 1, {2024, 12, 9}},  // a Wednesday
-        {"2024-12-11T04:00Z", 7, {2024, 12, 15}},
-        {"2024-12-15T15:59Z", 1, {2024, 12, 9}},   // Sunday 23:59 in Beijing
-        {"2024-12-15T16:00Z", 1, {2024, 12, 16}},  // already Monday in Beijing, Sunday in UTC
-        {"2024-12-29T20:00Z", 7, {2025, 1, 5}},    // across the year
-        {"2024-02-26T00:00Z", 4, {2024, 2, 29}},   // a leap day
+        {"2024-12-11T04:00Z", 1, ymd(2024, 12, 9)},  // a Wednesday
+        {"2024-12-11T04:00Z", 7, ymd(2024, 12, 15)},
+        {"2024-12-15T15:59Z", 1, ymd(2024, 12, 9)},   // Sunday 23:59 in Beijing
+        {"2024-12-15T16:00Z", 1, ymd(2024, 12, 16)},  // already Monday in Beijing, Sunday in UTC
+        {"2024-12-29T20:00Z", 7, ymd(2025, 1, 5)},    // across the year
+        {"2024-02-26T00:00Z", 4, ymd(2024, 2, 29)},   // a leap day
     };
     for (const Case& c : cases)
-        EXPECT_EQ(app::schedule::dateOfDayThisWeek(beijingZone(), utc(c.now), c.day), c.date)
+        EXPECT_EQ(app::dateOfDayThisWeek(beijingZone(), utc(c.now), c.day), c.date)
             << c.now << " day " << c.day;
 }
 
 TEST(ChannelDay, RowsStartInThePagesZoneAndRunPastMidnight) {
-    const FixedOffsetZone newYork{std::chrono::hours(-5)};
+    const app::PageZone newYork = *app::PageZone::named("America/New_York");  // EST in December
     struct Case {
-        const app::schedule::PageZone* zone;
+        const app::PageZone* zone;
         std::vector<const char*> times;
         std::vector<const char*> starts;  // UTC; "" for no start
     };
@@ -56,7 +55,7 @@ TEST(ChannelDay, RowsStartInThePagesZoneAndRunPastMidnight) {
         std::vector<app::ScheduleRow> rows;
         for (const char* t : c.times) rows.push_back({t, G("节目")});
         const auto day = app::schedule::makeChannelDay("programys/TV_1/Channel_1/", 3,
-                                                       {2024, 12, 11}, rows, *c.zone);
+                                                       ymd(2024, 12, 11), rows, *c.zone);
         ASSERT_EQ(day.programmes.size(), c.starts.size());
         for (std::size_t i = 0; i < c.starts.size(); ++i) {
             const auto& p = day.programmes[i];

@@ -121,9 +121,7 @@ std::vector<PageKey> pages(int channels, int days) {
 
 std::unique_ptr<ScheduleStore> storeOn(FakeServer& server) {
     return std::make_unique<ScheduleStore>(app::schedule::StoreOptions{"http://epg.test/"},
-                                           std::shared_ptr<const app::schedule::PageZone>(
-                                               &app::schedule::beijingZone(), [](const auto*) {}),
-                                           server.makeFetch());
+                                           app::beijingZone(), server.makeFetch());
 }
 
 const std::int64_t kWednesday = utc("2024-12-11T04:00Z");
@@ -152,7 +150,7 @@ TEST(ScheduleStore, FetchesFourAtATimeOnAFetchPerWorker) {
     const auto held = store->held();
     EXPECT_EQ(held.size(), 12u);
     ASSERT_NE(held.find("ch2/", 3), nullptr);
-    EXPECT_EQ(held.find("ch2/", 3)->date, (app::schedule::CivilDate{2024, 12, 11}));
+    EXPECT_EQ(held.find("ch2/", 3)->date, schedule_test::ymd(2024, 12, 11));
 }
 
 TEST(ScheduleStore, ReusesAWholePageOfTheSameWeekForFiveMinutes) {
