@@ -62,6 +62,7 @@ GuideServices GuideProgram::services() {
     };
     s.now = [this] { return now(); };
     s.pageNow = [this] { return pageZone_.fromHostLocal(now()); };
+    s.zone = pageZone_;
     s.keepCopy = [this](const rt::Text& url, const rt::Bytes& body) {
         if (cache_) cache_->keep(url, body, now());
     };
