@@ -8,8 +8,10 @@
 // or zone that cannot be used ends the program with 2 before any window.
 // Offline copies of the day pages go to --cache-dir or the XDG cache.
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -19,9 +21,12 @@
 #include "app/guide_setup.h"
 #include "app/page_cache.h"
 #include "app/program.h"
+#include "app/qt/desktop_notifier.h"
+#include "app/qt/schedule_views.h"
 #include "app/settings_file.h"
 #include "runtime/backend/qt/qt_application.h"
 #include "runtime/backend/qt/qt_backend.h"
+#include "runtime/backend/qt/qt_text.h"
 #include "runtime/values/allocation_failure.h"
 #include "runtime/window/fatal_report.h"
 #include "server/background.h"
@@ -79,7 +84,23 @@ int run(int argc, char** argv) {
     const std::unique_ptr<epg::BackgroundServer> server = startBuiltInServerIfNeeded(root);
 
     rt::QtBackend backend;
+    QObject gui;  // the schedule's deliveries are queued to it
+    app::qtui::DesktopNotifier notifier;
     app::ProgramOptions programOptions;
+    programOptions.post = [&gui](std::function<void()> task) {
+        QMetaObject::invokeMethod(&gui, std::move(task), Qt::QueuedConnection);
+    };
+    programOptions.settingsFile = app::settingsFilePath();
+    const app::PageZone zone = setup.pageZone;
+    programOptions.notify = [&notifier, zone](const app::schedule::Reminder& r,
+                                              const rt::Text& channel) {
+        const app::ZoneTime t = zone.timeAt(r.start);
+        notifier.show(rt::qt::toQString(channel),
+                      QStringLiteral("%1:%2")
+                          .arg(t.minuteOfDay / 60, 2, 10, QChar('0'))
+                          .arg(t.minuteOfDay % 60, 2, 10, QChar('0')),
+                      rt::qt::toQString(r.title));
+    };
     programOptions.epgRoot = root;
     programOptions.pageZone = setup.pageZone;
     if (options.cacheDir)
@@ -95,6 +116,8 @@ int run(int argc, char** argv) {
     // runtime, and here, outside both.
     try {
         program.loadStartWindow();
+        std::optional<app::qtui::ScheduleViews> views;
+        if (program.schedule()) views.emplace(backend, program);
         return program.runMessageLoop().value_or(0);
     } catch (const std::bad_alloc& failure) {
         program.runtime().fatal(std::nullopt,
