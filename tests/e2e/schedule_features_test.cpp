@@ -139,8 +139,9 @@ TEST_F(ScheduleFeatures, SearchFindsTheWeeksTitlesAndOpensTheChosenOne) {
               epg.root() + path(group, row) + "W" + std::to_string(day) + ".htm");
     bool listed = false;
     for (const json& shown : j.at("program_list").at("rows"))
-        listed = listed || (shown[0] == std::string(" ").append(chosen.at("time").get<std::string>()) &&
-                            shown[1] == chosen.at("title"));
+        listed =
+            listed || (shown[0] == std::string(" ").append(chosen.at("time").get<std::string>()) &&
+                       shown[1] == chosen.at("title"));
     EXPECT_TRUE(listed);
 }
 
