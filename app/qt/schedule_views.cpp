@@ -76,6 +76,10 @@ ScheduleViews::ScheduleViews(rt::QtBackend& backend, GuideProgram& program)
     schedule_.onChanged = [this] { refresh(); };
 }
 
+ScheduleViews::~ScheduleViews() {
+    schedule_.onChanged = nullptr;
+}
+
 QWidget* ScheduleViews::window() const {
     return backend_.window(ui::kMainWindowId);
 }

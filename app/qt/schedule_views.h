@@ -22,6 +22,7 @@ class ScheduleViews : public QObject {
   public:
     // Call after the start window is loaded; `program` must have a schedule.
     ScheduleViews(rt::QtBackend& backend, GuideProgram& program);
+    ~ScheduleViews() override;  // the schedule no longer reports to these views
 
     QDialog* showNowNext();
     QDialog* showSearch(const QString& text = {});
