@@ -204,11 +204,13 @@ TEST_F(ScheduleFeatures, RemindersComeOnceBeforeTheStartAndSurviveARestart) {
     const Case cases[] = {
         {{"click-label:3", "remind:" + std::to_string(earlier), "remind:" + std::to_string(later),
           "remind:" + std::to_string(later)},
-         {reminder},
+         json::array({reminder}),
          json::array()},
-        {{"advance:" + std::to_string(lead - 1)}, {reminder}, json::array()},
-        {{"advance:" + std::to_string(lead)}, {reminder}, {reminder}},
-        {{"advance:" + std::to_string(lead + 5)}, {reminder}, json::array()},  // told once only
+        {{"advance:" + std::to_string(lead - 1)}, json::array({reminder}), json::array()},
+        {{"advance:" + std::to_string(lead)}, json::array({reminder}), json::array({reminder})},
+        {{"advance:" + std::to_string(lead + 5)},
+         json::array({reminder}),
+         json::array()},  // told once only
         {{"advance:" + std::to_string(lead + 10)}, json::array(), json::array()},
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
