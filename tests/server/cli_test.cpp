@@ -12,7 +12,7 @@
 #include <set>
 #include <sstream>
 
-#include "app/schedule_parse.h"
+#include "app/schedule/schedule_parse.h"
 #include "runtime/values/gbk.h"
 #include "server/channels/channels.h"
 #include "server/site/gbk_text.h"
