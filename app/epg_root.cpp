@@ -1,24 +1,50 @@
 #include "app/epg_root.h"
 
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
+#include <memory>
 
 namespace app {
 
-rt::Text chooseEpgRoot(const std::optional<std::string>& commandLine,
-                       const std::optional<std::string>& settingsFile) {
-    rt::Text root;
+EpgRootChoice chooseEpgRoot(const std::optional<std::string>& commandLine,
+                            const std::optional<std::string>& settingsFile) {
+    EpgRootChoice choice;
     if (commandLine && !commandLine->empty()) {
-        root = *commandLine;
+        choice = {*commandLine, *commandLine, RootSource::CommandLine};
     } else if (const char* env = std::getenv("TVGUIDE_EPG_ROOT"); env && *env) {
-        root = env;
+        choice = {env, env, RootSource::Environment};
     } else if (settingsFile && !settingsFile->empty()) {
-        root = *settingsFile;
+        choice = {*settingsFile, *settingsFile, RootSource::SettingsFile};
     } else {
-        return kBuiltInEpgRoot;
+        return {kBuiltInEpgRoot, kBuiltInEpgRoot, RootSource::BuiltIn};
     }
     // Catalogue paths are appended directly, so the root must end in "/".
-    if (root.back() != '/') root += '/';
-    return root;
+    if (choice.root.back() != '/') choice.root += '/';
+    return choice;
+}
+
+bool isHttpUrlWithHost(std::string_view url) {
+    const std::size_t separator = url.find("://");
+    if (separator == std::string_view::npos || url.find('\0') != std::string_view::npos)
+        return false;
+    std::string scheme(url.substr(0, separator));
+    std::transform(scheme.begin(), scheme.end(), scheme.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (scheme != "http" && scheme != "https") return false;
+    const std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> parts(curl_url(), &curl_url_cleanup);
+    if (!parts) return false;
+    const std::string text(url);
+    // Blanks are allowed: the fetch sends them as %20.
+    if (curl_url_set(parts.get(), CURLUPART_URL, text.c_str(), CURLU_ALLOW_SPACE) != CURLUE_OK)
+        return false;
+    char* host = nullptr;
+    if (curl_url_get(parts.get(), CURLUPART_HOST, &host, 0) != CURLUE_OK || !host) return false;
+    const bool named = *host != '\0';
+    curl_free(host);
+    return named;
 }
 
 }  // namespace app

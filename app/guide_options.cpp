@@ -27,6 +27,16 @@ void describe(CLI::App& app, GuideOptions& options) {
         ->type_name("URL")
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.add_option_function<std::string>(
+           "--page-tz",
+           [&options](const std::string& zone) {
+               if (zone.empty()) throw CLI::ValidationError("--page-tz needs a time zone");
+               options.pageZone = zone;
+           },
+           "the time zone the EPG pages are written in (default:\nthe settings file's, else "
+           "Asia/Shanghai)")
+        ->type_name("ZONE")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option_function<std::string>(
            "--cache-dir",
            [&options](const std::string& dir) {
                if (dir.empty()) throw CLI::ValidationError("--cache-dir needs a directory");

@@ -1,5 +1,5 @@
 // The command line of tvguide:
-//   tvguide [--help] [--epg-root URL] [--cache-dir DIR]
+//   tvguide [--help] [--epg-root URL] [--page-tz ZONE] [--cache-dir DIR]
 //           [Qt's own options, such as -platform NAME]
 #pragma once
 
@@ -12,6 +12,7 @@ namespace app {
 
 struct GuideOptions {
     std::optional<std::string> epgRoot;   // as given, never empty
+    std::optional<std::string> pageZone;  // as given, never empty
     std::optional<std::string> cacheDir;  // as given, never empty
     bool help = false;                    // --help: print the usage and start nothing
     // Arguments that are not the guide's, in order, for Qt to take its own

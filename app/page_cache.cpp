@@ -136,6 +136,21 @@ std::optional<Head> readHead(const fs::path& path) {
     return parseHead(data);
 }
 
+// A temporary file in `directory` named `prefix`XXXXXX.tmp, open for writing.
+struct Temporary {
+    int fd = -1;
+    std::string path;
+    int error = 0;  // errno when it could not be made
+};
+
+Temporary makeTemporary(const fs::path& directory, const std::string& prefix) {
+    Temporary t;
+    t.path = (directory / (prefix + "-XXXXXX" + std::string(kTempSuffix))).string();
+    t.fd = ::mkostemps(t.path.data(), static_cast<int>(kTempSuffix.size()), O_CLOEXEC);
+    if (t.fd < 0) t.error = errno;
+    return t;
+}
+
 bool writeAll(int fd, std::string_view data) {
     while (!data.empty()) {
         const ssize_t n = ::write(fd, data.data(), data.size());
@@ -148,14 +163,61 @@ bool writeAll(int fd, std::string_view data) {
 
 }  // namespace
 
-PageCache::PageCache(fs::path directory, PageCacheLimits limits)
-    : directory_(std::move(directory)), limits_(limits) {
+namespace {
+
+// The four lines before the body.
+std::string copyHead(const rt::Text& url, const rt::Bytes& body, rt::DateTime fetched) {
+    char sizeLine[48];
+    std::snprintf(sizeLine, sizeof sizeLine, "%llu %08x\n",
+                  static_cast<unsigned long long>(body.size()), crcOf(body.data(), body.size()));
+    return std::string(kMagic) + "\n" + url + "\n" + timeText(fetched) + "\n" + sizeLine;
+}
+
+std::string_view asChars(const rt::Bytes& body) {
+    return std::string_view(reinterpret_cast<const char*>(body.data()), body.size());
+}
+
+}  // namespace
+
+std::string encodeKeptPage(const rt::Text& url, const rt::Bytes& body, rt::DateTime fetched) {
+    return copyHead(url, body, fetched).append(asChars(body));
+}
+
+std::optional<DecodedCopy> decodeKeptPage(std::string_view data) {
+    const auto head = parseHead(data.substr(0, kMaxHead));
+    if (!head || head->bodyBytes != data.size() - head->length) return std::nullopt;
+    const auto* body = reinterpret_cast<const std::uint8_t*>(data.data()) + head->length;
+    if (crcOf(body, head->bodyBytes) != head->crc) return std::nullopt;
+    return DecodedCopy{head->url, KeptPage{rt::Bytes(body, body + head->bodyBytes), head->fetched}};
+}
+
+PageCache::PageCache(fs::path directory, PageCacheLimits limits, Complaint complain)
+    : directory_(std::move(directory)), limits_(limits), complain_(std::move(complain)) {
     std::error_code ec;
     fs::create_directories(directory_, ec);
-    if (ec)
+    if (ec) {
         error_ = "cannot create " + directory_.string() + ": " + ec.message();
-    else if (!fs::is_directory(directory_, ec))
+        return;
+    }
+    if (!fs::is_directory(directory_, ec)) {
         error_ = directory_.string() + " is not a directory";
+        return;
+    }
+    // Permission bits do not tell (root passes them; a read-only mount does
+    // not): a file is made and removed.
+    const Temporary probe = makeTemporary(directory_, std::string(kTempPrefix) + "probe");
+    if (probe.fd < 0) {
+        complainOnce("cannot write in " + directory_.string() + ": " + std::strerror(probe.error));
+        return;
+    }
+    ::close(probe.fd);
+    fs::remove(probe.path, ec);
+}
+
+void PageCache::complainOnce(const std::string& why) {
+    if (complained_) return;
+    complained_ = true;
+    if (complain_) complain_(why);
 }
 
 fs::path PageCache::pathFor(const rt::Text& url) const {
@@ -164,27 +226,23 @@ fs::path PageCache::pathFor(const rt::Text& url) const {
 
 bool PageCache::keep(const rt::Text& url, const rt::Bytes& body, rt::DateTime fetched) {
     if (!usable() || url.empty() || url.find_first_of("\r\n") != rt::Text::npos) return false;
-    char sizeLine[48];
-    std::snprintf(sizeLine, sizeof sizeLine, "%llu %08x\n",
-                  static_cast<unsigned long long>(body.size()), crcOf(body.data(), body.size()));
-    const std::string head =
-        std::string(kMagic) + "\n" + url + "\n" + timeText(fetched) + "\n" + sizeLine;
-
-    const fs::path target = pathFor(url);
-    std::string temp = (directory_ / (std::string(kTempPrefix) + hashName(url) + "-XXXXXX" +
-                                      std::string(kTempSuffix)))
-                           .string();
-    const int fd = ::mkostemps(temp.data(), static_cast<int>(kTempSuffix.size()), O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool written =
-        writeAll(fd, head) &&
-        writeAll(fd, std::string_view(reinterpret_cast<const char*>(body.data()), body.size())) &&
-        ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
+    const Temporary temp = makeTemporary(directory_, std::string(kTempPrefix) + hashName(url));
+    if (temp.fd < 0) {
+        complainOnce("cannot write in " + directory_.string() + ": " + std::strerror(temp.error));
+        return false;
+    }
+    errno = 0;
+    const bool written = writeAll(temp.fd, copyHead(url, body, fetched)) &&
+                         writeAll(temp.fd, asChars(body)) && ::fsync(temp.fd) == 0;
+    const int writeError = errno;
+    const bool closed = ::close(temp.fd) == 0;
     std::error_code ec;
-    if (written && closed) fs::rename(temp, target, ec);
+    if (written && closed) fs::rename(temp.path, pathFor(url), ec);
     if (!written || !closed || ec) {
-        fs::remove(temp, ec);
+        const std::string why =
+            ec ? ec.message() : std::strerror(writeError != 0 ? writeError : EIO);
+        fs::remove(temp.path, ec);
+        complainOnce("cannot write in " + directory_.string() + ": " + why);
         return false;
     }
     return true;
@@ -204,12 +262,14 @@ std::optional<KeptPage> PageCache::recall(const rt::Text& url) const {
     }
     std::ifstream in(path, std::ios::binary);
     if (!in.read(data.data(), static_cast<std::streamsize>(data.size()))) return std::nullopt;
-    const auto head = parseHead(std::string_view(data).substr(0, kMaxHead));
-    if (!head || head->url != url || head->length + head->bodyBytes != data.size())
+    auto copy = decodeKeptPage(data);
+    if (!copy) {
+        // Cut or altered: it can never be shown, so it takes no room either.
+        fs::remove(path, ec);
         return std::nullopt;
-    const auto* body = reinterpret_cast<const std::uint8_t*>(data.data()) + head->length;
-    if (crcOf(body, head->bodyBytes) != head->crc) return std::nullopt;
-    return KeptPage{rt::Bytes(body, body + head->bodyBytes), head->fetched};
+    }
+    if (copy->url != url) return std::nullopt;  // another URL's, of the same hash
+    return std::move(copy->page);
 }
 
 void PageCache::prune(rt::DateTime now) {
@@ -235,7 +295,8 @@ void PageCache::prune(rt::DateTime now) {
         const std::uintmax_t bytes = fs::file_size(it->path(), entryError);
         const auto head = entryError ? std::nullopt : readHead(it->path());
         if (!head || head->length + head->bodyBytes != bytes ||
-            now.days - head->fetched.days > limits_.maxAgeDays) {
+            now.days - head->fetched.days > limits_.maxAgeDays ||
+            head->fetched.days - now.days > 1) {
             fs::remove(it->path(), entryError);
             continue;
         }

@@ -9,8 +9,18 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dir=${1:-$root/build-sanitize}
 seconds=${FUZZ_SECONDS:-20}
-targets=(template_reader_fuzz schedule_parse_fuzz pe_loader_fuzz xmltv_fuzz frame_ops_fuzz
-  body_decoder_fuzz last_good_copy_fuzz request_fuzz)
+# One per line, so that adding one touches one line.
+targets=(
+  template_reader_fuzz
+  schedule_parse_fuzz
+  pe_loader_fuzz
+  xmltv_fuzz
+  frame_ops_fuzz
+  page_copy_fuzz
+  body_decoder_fuzz
+  last_good_copy_fuzz
+  request_fuzz
+)
 bash "$root/scripts/build.sh" sanitize "$dir" "${targets[@]}" >/dev/null
 mkdir -p "$dir/findings"
 run() {

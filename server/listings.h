@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -35,24 +36,52 @@ class Listings {
 // start.
 void putInOrder(std::vector<Programme>& programmes);
 
-// Listings held in memory, as read from XMLTV files. A channel's list may be
-// shared with whoever else holds it (a parsed document), never copied.
+// One channel's programmes in start order, held as runs of lists that live
+// elsewhere (a parsed document's): a day taken from one of a channel's
+// sources is a run of that source's list, never a copy. Holds what it points
+// into alive.
+class Schedule {
+  public:
+    Schedule() = default;
+    // A whole list in order (see putInOrder()).
+    explicit Schedule(std::shared_ptr<const std::vector<Programme>> list);
+    // Adds a run of programmes in order, all starting after those added
+    // before; `owner` keeps them alive.
+    void append(std::span<const Programme> run, std::shared_ptr<const void> owner);
+    // Programmes starting in [from, to), in start order.
+    std::vector<Programme> starting(Seconds from, Seconds to) const;
+    std::size_t size() const;
+    bool empty() const { return runs_.empty(); }
+
+  private:
+    std::vector<std::span<const Programme>> runs_;
+    std::vector<std::shared_ptr<const void>> owners_;
+};
+
+class ChannelIndex;
+
+// Listings held in memory, as read from XMLTV files: a schedule per catalogue
+// channel, and the index of every channel the sources carry.
 class StoredListings final : public Listings {
   public:
     StoredListings();
     // Adds a programme; call finish() once all are in.
     void add(std::size_t channel, Programme p);
-    // A list already put in order, used as it is.
-    void share(std::size_t channel, std::shared_ptr<const std::vector<Programme>> programmes);
-    // Puts every channel in order, a shared list's programmes before those
+    void set(std::size_t channel, Schedule schedule);
+    // Puts every channel in order, a set schedule's programmes before those
     // added.
     void finish();
     std::vector<Programme> starting(std::size_t channel, Seconds from, Seconds to) const override;
     std::size_t programmeCount() const;
+    // Every channel of the sources by name, catalogue row or not (null for
+    // listings not read from sources).
+    const ChannelIndex* channels() const { return index_.get(); }
+    void setChannels(std::shared_ptr<const ChannelIndex> index) { index_ = std::move(index); }
 
   private:
-    std::vector<std::shared_ptr<const std::vector<Programme>>> lists_;
+    std::vector<Schedule> schedules_;
     std::vector<std::vector<Programme>> added_;  // until finish()
+    std::shared_ptr<const ChannelIndex> index_;
 };
 
 }  // namespace epg

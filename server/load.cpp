@@ -6,8 +6,23 @@
 
 namespace epg {
 
-SourceReader::SourceReader(std::string_view name, const XmltvLimits& limits)
-    : reader_(name, limits) {}
+SourceOption parseSourceOption(std::string_view value) {
+    constexpr std::string_view kZone = "#tz=";
+    auto at = value.rfind(kZone);
+    if (at == std::string_view::npos) return {std::string(value), std::nullopt, {}};
+    std::string_view name = value.substr(at + kZone.size());
+    auto zone = Zone::named(name);
+    if (!zone)
+        return {{},
+                std::nullopt,
+                "unknown time zone \"" + std::string(name) + "\" after #tz= in \"" +
+                    std::string(value) + "\" (an IANA name, such as Asia/Shanghai)"};
+    return {std::string(value.substr(0, at)), zone, {}};
+}
+
+SourceReader::SourceReader(std::string_view name, const XmltvLimits& limits,
+                           const std::optional<Zone>& zone)
+    : zone_(zone), reader_(name, limits, zone_ ? &*zone_ : nullptr) {}
 
 ParsedSource SourceReader::finish() {
     XmltvParse parsed = reader_.finish();
@@ -15,8 +30,9 @@ ParsedSource SourceReader::finish() {
     return {std::make_shared<const XmltvDocument>(std::move(*parsed.document)), {}};
 }
 
-XmltvListings combineSources(const SourceDocuments& documents, const ChannelMap& map) {
-    return listingsFromXmltv(documents, &map);
+XmltvListings combineSources(const SourceDocuments& documents, const ChannelMap& map,
+                             const Zone& zone) {
+    return listingsFromXmltv(documents, &map, zone);
 }
 
 MapResult loadChannelMap(const std::optional<std::string>& mapFile) {

@@ -77,6 +77,7 @@ int main(int argc, char** argv) {
         SourcesConfig config;
         config.sources = o.xmltvSources;
         config.mapFile = o.mapFile;
+        config.zone = o.zone;
         config.stateDir = o.stateDir
                               ? std::filesystem::path(*o.stateDir)
                               : defaultStateDir(std::getenv("XDG_STATE_HOME"), std::getenv("HOME"));

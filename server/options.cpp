@@ -5,6 +5,7 @@
 #include <ctime>
 #include <functional>
 
+#include "server/load.h"
 #include "server/sources/source_name.h"
 
 namespace epg {
@@ -66,8 +67,13 @@ void describe(CLI::App& app, Options& o, Pending& later) {
         app, "--xmltv", "SOURCE",
         "read listings from an XMLTV file or http(s) URL, plain\n"
         "or gzip (repeatable, first wins); without it the\n"
-        "server makes up sample listings",
-        [&o](const std::string& v) {
+        "server makes up sample listings. SOURCE#tz=ZONE reads\n"
+        "its times as ZONE's wall clock, whatever their offset",
+        [&o](const std::string& value) {
+            SourceOption parsed = parseSourceOption(value);
+            if (!parsed.error.empty()) throw CLI::ValidationError("--xmltv: " + parsed.error);
+            const std::string& v = parsed.location;
+            if (v.empty()) throw CLI::ValidationError("--xmltv: no file or URL before #tz=");
             auto scheme = v.find("://");
             if (scheme != std::string::npos && scheme > 0 && !isUrlSource(v) &&
                 v.find('/') > scheme)
@@ -82,7 +88,7 @@ void describe(CLI::App& app, Options& o, Pending& later) {
                             "--xmltv: a URL holds no blank or control "
                             "character: \"" +
                             shownUrl(v) + "\"");
-            o.xmltvSources.push_back(v);
+            o.xmltvSources.push_back(value);
         },
         true);
     addOption(

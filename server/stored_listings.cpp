@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <limits>
 
 #include "server/channels/channels.h"
 #include "server/listings.h"
@@ -21,43 +22,70 @@ void putInOrder(std::vector<Programme>& list) {
     }
 }
 
-StoredListings::StoredListings() : lists_(channelCount()), added_(channelCount()) {}
+Schedule::Schedule(std::shared_ptr<const std::vector<Programme>> list) {
+    if (list && !list->empty()) append(*list, list);
+}
+
+void Schedule::append(std::span<const Programme> run, std::shared_ptr<const void> owner) {
+    if (run.empty()) return;
+    runs_.push_back(run);
+    // Runs of one document follow each other: keep it once.
+    if (std::find(owners_.begin(), owners_.end(), owner) == owners_.end())
+        owners_.push_back(std::move(owner));
+}
+
+std::vector<Programme> Schedule::starting(Seconds from, Seconds to) const {
+    auto before = [](const Programme& p, Seconds t) { return p.start < t; };
+    std::vector<Programme> out;
+    for (std::span<const Programme> run : runs_) {
+        if (run.back().start < from) continue;
+        if (run.front().start >= to) break;
+        auto lo = std::lower_bound(run.begin(), run.end(), from, before);
+        auto hi = std::lower_bound(lo, run.end(), to, before);
+        out.insert(out.end(), lo, hi);
+    }
+    return out;
+}
+
+std::size_t Schedule::size() const {
+    std::size_t n = 0;
+    for (std::span<const Programme> run : runs_) n += run.size();
+    return n;
+}
+
+StoredListings::StoredListings() : schedules_(channelCount()), added_(channelCount()) {}
 
 void StoredListings::add(std::size_t channel, Programme p) {
     if (channel < added_.size()) added_[channel].push_back(std::move(p));
 }
 
-void StoredListings::share(std::size_t channel,
-                           std::shared_ptr<const std::vector<Programme>> programmes) {
-    if (channel < lists_.size()) lists_[channel] = std::move(programmes);
+void StoredListings::set(std::size_t channel, Schedule schedule) {
+    if (channel < schedules_.size()) schedules_[channel] = std::move(schedule);
 }
 
 void StoredListings::finish() {
+    constexpr Seconds kAll = std::numeric_limits<Seconds>::max();
     for (std::size_t c = 0; c < added_.size(); ++c) {
         std::vector<Programme>& added = added_[c];
         if (added.empty()) continue;
-        if (lists_[c]) added.insert(added.begin(), lists_[c]->begin(), lists_[c]->end());
-        putInOrder(added);
-        lists_[c] = std::make_shared<const std::vector<Programme>>(std::move(added));
+        std::vector<Programme> list = schedules_[c].starting(-kAll, kAll);
+        list.insert(list.end(), std::make_move_iterator(added.begin()),
+                    std::make_move_iterator(added.end()));
+        putInOrder(list);
+        schedules_[c] = Schedule(std::make_shared<const std::vector<Programme>>(std::move(list)));
         added = {};
     }
 }
 
 std::vector<Programme> StoredListings::starting(std::size_t channel, Seconds from,
                                                 Seconds to) const {
-    if (channel >= lists_.size() || !lists_[channel]) return {};
-    const auto& list = *lists_[channel];
-    auto lo = std::lower_bound(list.begin(), list.end(), from,
-                               [](const Programme& p, Seconds t) { return p.start < t; });
-    auto hi = std::lower_bound(lo, list.end(), to,
-                               [](const Programme& p, Seconds t) { return p.start < t; });
-    return {lo, hi};
+    if (channel >= schedules_.size()) return {};
+    return schedules_[channel].starting(from, to);
 }
 
 std::size_t StoredListings::programmeCount() const {
     std::size_t n = 0;
-    for (const auto& list : lists_)
-        if (list) n += list->size();
+    for (const Schedule& s : schedules_) n += s.size();
     return n;
 }
 

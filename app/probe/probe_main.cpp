@@ -2,19 +2,25 @@
 // the command line; prints the window's state as one JSON object.
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
+#include <functional>
+#include <mutex>
 #include <new>
 #include <string>
 #include <vector>
 
-#include "app/epg_root.h"
+#include "app/guide_setup.h"
 #include "app/main_window.h"
 #include "app/probe/probe_options.h"
 #include "app/probe/probe_report.h"
 #include "app/program.h"
+#include "catalogue/catalogue.h"
 #include "runtime/backend/headless/headless_backend.h"
 #include "runtime/values/allocation_failure.h"
 #include "runtime/values/date_time.h"
+#include "runtime/values/gbk.h"
 #include "runtime/window/fatal_report.h"
 
 namespace {
@@ -25,23 +31,53 @@ using Clock = rt::Backend::Clock;
 // How far apart actions written with "+" arrive: well inside one 500 ms pause.
 constexpr auto kNestedStep = std::chrono::milliseconds(100);
 
+// Tasks the schedule's background fetches hand to the GUI thread. The probe
+// runs them only between its actions, so a run's output does not depend on
+// when a page happened to arrive.
+class Inbox {
+  public:
+    void post(std::function<void()> task) {
+        {
+            const std::lock_guard lock(mutex_);
+            tasks_.push_back(std::move(task));
+        }
+        arrived_.notify_one();
+    }
+    // Waits for at least one task, then runs all that have come.
+    void waitAndRun() {
+        std::deque<std::function<void()>> tasks;
+        {
+            std::unique_lock lock(mutex_);
+            arrived_.wait(lock, [this] { return !tasks_.empty(); });
+            tasks.swap(tasks_);
+        }
+        for (auto& task : tasks) task();
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable arrived_;
+    std::deque<std::function<void()>> tasks_;
+};
+
 class Probe {
   public:
-    explicit Probe(const app::probe::ProbeOptions& options)
+    Probe(const app::probe::ProbeOptions& options, const app::GuideSetup& setup)
         : options_(options),
+          setup_(setup),
           clockStart_(backend_.now()),
           base_(options.now.value_or(rt::currentDateTime())),
           program_(backend_, programOptions()) {}
 
     int run() {
         const auto& actions = options_.actions;
-        size_t next = scheduleNested(0);  // leading "+" actions arrive inside the start-up load
+        size_t next = scheduleFollowers(0);  // leading "+", "@" actions arrive inside the start-up
         program_.loadStartWindow();
-        bool closed = program_.runMessageLoop().has_value();
+        bool closed = runUntilIdle();
         while (!closed && next < actions.size()) {
             post(actions[next], std::nullopt);
-            next = scheduleNested(next + 1);
-            closed = program_.runMessageLoop().has_value();
+            next = scheduleFollowers(next + 1);
+            closed = runUntilIdle();
         }
         if (!closed) takeSnapshot();
         std::fputs((snapshot_ + "\n").c_str(), stdout);
@@ -51,10 +87,17 @@ class Probe {
   private:
     app::ProgramOptions programOptions() {
         app::ProgramOptions o;
-        o.epgRoot = app::chooseEpgRoot(options_.epgRoot);
-        o.onFetch = [this](const rt::Text& url) { requests_.push_back(url); };
+        o.epgRoot = setup_.epgRoot.root;
+        o.pageZone = setup_.pageZone;
+        o.onFetch = [this](const rt::Text& url) {
+            requests_.push_back(url);
+            postDuringDownload();
+        };
         if (options_.cacheDir) o.cacheDirectory = *options_.cacheDir;
         if (options_.fetchDeadline) o.fetchLimits.deadline = *options_.fetchDeadline;
+        o.post = [this](std::function<void()> task) { inbox_.post(std::move(task)); };
+        o.fetchShownGroups = options_.nowNext;
+        if (options_.settingsFile) o.settingsFile = *options_.settingsFile;
         // The guide's local clock starts at --now and runs with the fake clock.
         o.now = [this] {
             const double seconds =
@@ -67,16 +110,107 @@ class Probe {
     void takeSnapshot() {
         std::map<int, std::uint32_t> colours;
         if (skin::SkinSystem* s = program_.skin()) colours = s->colours().changed();
-        snapshot_ = app::probe::stateJson(program_.runtime(), program_.guide(), requests_, colours);
+        snapshot_ = app::probe::stateJson(program_.runtime(), program_.guide(), program_.schedule(),
+                                          requests_, colours);
     }
 
-    // Queues the run of "+" actions starting at `from` to arrive one after
-    // another inside the pause of the action before them.
-    size_t scheduleNested(size_t from) {
+    // Queues the run of "+" and "@" actions starting at `from`: each "+" one
+    // to arrive inside the pause of the action before it, the "@" ones as
+    // soon as the next download has begun. Returns the first action after
+    // the run.
+    size_t scheduleFollowers(size_t from) {
         size_t i = from;
-        for (int k = 1; i < options_.actions.size() && options_.actions[i].nested; ++i, ++k)
-            post(options_.actions[i], backend_.now() + k * kNestedStep);
+        for (int k = 1; i < options_.actions.size(); ++i) {
+            const ProbeAction& a = options_.actions[i];
+            if (a.nested)
+                post(a, backend_.now() + k++ * kNestedStep);
+            else if (a.duringDownload)
+                duringDownload_.push_back(a);
+            else
+                break;
+        }
         return i;
+    }
+
+    // Called as a download begins: the held "@" actions arrive now, while it runs.
+    void postDuringDownload() {
+        for (const ProbeAction& a : duringDownload_) post(a, std::nullopt);
+        duringDownload_.clear();
+    }
+
+    // Runs the loop until the queue runs dry (false) or the window closes
+    // (true). "@" actions whose action downloaded nothing arrive afterwards.
+    // Then waits for the pages the schedule has asked for.
+    bool runUntilIdle() {
+        bool closed = program_.runMessageLoop().has_value();
+        while (!closed && !duringDownload_.empty()) {
+            postDuringDownload();
+            closed = program_.runMessageLoop().has_value();
+        }
+        while (!closed && program_.schedule() && program_.schedule()->busy()) {
+            inbox_.waitAndRun();
+            closed = program_.runMessageLoop().has_value();
+        }
+        return closed;
+    }
+
+    static void note(const std::string& what) {
+        std::fprintf(stderr, "tvguide-probe: %s\n", what.c_str());
+    }
+
+    // The schedule's actions, run as the viewer's input would be.
+    void scheduleAction(const ProbeAction& action) {
+        app::GuideSchedule* schedule = program_.schedule();
+        const app::Guide& guide = program_.guide();
+        rt::Runtime& rt = program_.runtime();
+        switch (action.kind) {
+            case ProbeAction::Kind::Favourite: {
+                const int g = guide.openGroup(rt);
+                const catalogue::Group* group = guide.menuGroup(g);
+                const std::int32_t row = rt::toInt(
+                    rt.readProperty(guide.groupList(g), rt::ListViewProperty::CurrentRow));
+                if (!group || row < 0 || static_cast<std::size_t>(row) >= group->rows.size())
+                    return note("favourite: the open list has no current channel");
+                program_.toggleFavourite(group->rows[static_cast<std::size_t>(row)].path);
+                return;
+            }
+            case ProbeAction::Kind::Search: {
+                const auto text = rt::gbkStrict(action.text);
+                if (!text) return note("search: \"" + action.text + "\" is not text GBK can hold");
+                schedule->search(*text);
+                return;
+            }
+            case ProbeAction::Kind::OpenResult: {
+                const auto& results = schedule->results();
+                if (static_cast<std::size_t>(action.argument) >= results.size())
+                    return note("open-result: there is no result " +
+                                std::to_string(action.argument));
+                program_.openResult(results[static_cast<std::size_t>(action.argument)]);
+                return;
+            }
+            case ProbeAction::Kind::Remind: {
+                static const char* const why[] = {"",
+                                                  "it is set already",
+                                                  "it has started",
+                                                  "the row has no time",
+                                                  "the channel is not in the catalogue",
+                                                  "the program list has no such row"};
+                const app::RemindOutcome outcome = program_.remindRow(action.argument);
+                if (outcome != app::RemindOutcome::Set)
+                    note("remind: no reminder for row " + std::to_string(action.argument) + ": " +
+                         why[static_cast<int>(outcome)]);
+                return;
+            }
+            case ProbeAction::Kind::Advance:
+                // A minute at a time, so each minute's check runs as it would have.
+                for (int m = 0; m < action.argument && rt.windowLoaded(app::ui::kMainWindowId);
+                     ++m) {
+                    backend_.advance(std::chrono::minutes(1));
+                    rt.processPendingMessages();
+                }
+                return;
+            default: return;
+        }
     }
 
     void post(const ProbeAction& action, rt::HeadlessBackend::When at) {
@@ -92,13 +226,24 @@ class Probe {
             case ProbeAction::Kind::ClickLabel:
                 backend_.postMousePress(app::ui::dayLabel(action.argument), 4, 4, 0, at);
                 break;
+            case ProbeAction::Kind::OpenFavourites:
+                backend_.postHeaderClick(app::ui::kGroupMenu,
+                                         static_cast<std::int32_t>(catalogue::groups().size()), at);
+                break;
+            case ProbeAction::Kind::Favourite:
+            case ProbeAction::Kind::Search:
+            case ProbeAction::Kind::OpenResult:
+            case ProbeAction::Kind::Remind:
+            case ProbeAction::Kind::Advance:
+                backend_.post([this, action](rt::Runtime&) { scheduleAction(action); }, at);
+                break;
             case ProbeAction::Kind::Close:
                 backend_.post(
                     [this](rt::Runtime& rt) {
                         takeSnapshot();
                         rt.userCloseWindow(app::ui::kMainWindowId);
                     },
-                    at);
+                    at, rt::HeadlessBackend::Kind::Close);
                 break;
         }
     }
@@ -113,11 +258,14 @@ class Probe {
     }
 
     const app::probe::ProbeOptions& options_;
+    const app::GuideSetup& setup_;
     rt::HeadlessBackend backend_;
     Clock::time_point clockStart_;
     rt::DateTime base_;
     std::vector<rt::Text> requests_;
+    std::vector<ProbeAction> duringDownload_;  // "@" actions waiting for a download
     std::string snapshot_;
+    Inbox inbox_;  // before the program: its fetches post here until it is gone
     app::GuideProgram program_;
 };
 
@@ -136,8 +284,19 @@ int main(int argc, char** argv) {
         std::fputs(app::probe::probeUsage().c_str(), stdout);
         return 0;
     }
+    // The probe reads no settings file but the one --settings names, and that
+    // for favourites and reminders only: a run depends on its command line
+    // and environment.
+    const auto resolved = app::resolveGuideSetup({options.epgRoot, options.pageZone, nullptr});
+    if (const auto* refused = std::get_if<app::SetupRefused>(&resolved)) {
+        std::fprintf(stderr, "tvguide-probe: %s\n", refused->message.c_str());
+        return 2;
+    }
+    const app::GuideSetup& setup = std::get<app::GuideSetup>(resolved);
+    for (const std::string& note : setup.notes)
+        std::fprintf(stderr, "tvguide-probe: %s\n", note.c_str());
     try {
-        Probe probe(options);
+        Probe probe(options, setup);
         return probe.run();
     } catch (const std::bad_alloc& failure) {
         // Outside any handler (the runtime reports those itself).

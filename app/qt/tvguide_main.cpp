@@ -3,23 +3,30 @@
 // On the built-in EPG root, when nothing answers there, the sample EPG server
 // starts inside this process first, so the first window already shows a
 // schedule without any network. The EPG root comes from --epg-root,
-// TVGUIDE_EPG_ROOT, the settings file or the built-in root, in that order;
-// offline copies of the day pages go to --cache-dir or the XDG cache.
+// TVGUIDE_EPG_ROOT, the settings file or the built-in root, in that order,
+// the pages' zone from --page-tz, the settings file or Beijing time; a root
+// or zone that cannot be used ends the program with 2 before any window.
+// Offline copies of the day pages go to --cache-dir or the XDG cache.
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
 
-#include <QApplication>
-
 #include "app/epg_root.h"
 #include "app/guide_options.h"
+#include "app/guide_setup.h"
 #include "app/page_cache.h"
 #include "app/program.h"
-#include "app/qt/guide_settings.h"
+#include "app/qt/desktop_notifier.h"
+#include "app/qt/schedule_views.h"
+#include "app/settings_file.h"
+#include "runtime/backend/qt/qt_application.h"
 #include "runtime/backend/qt/qt_backend.h"
+#include "runtime/backend/qt/qt_text.h"
 #include "runtime/values/allocation_failure.h"
 #include "runtime/window/fatal_report.h"
 #include "server/background.h"
@@ -39,21 +46,6 @@ std::unique_ptr<epg::BackgroundServer> startBuiltInServerIfNeeded(const rt::Text
     return std::move(started.server);
 }
 
-// Qt does not carry exceptions through its event loop: an allocation that
-// fails in Qt's own dispatch (outside the runtime's handlers, which report it
-// themselves) is reported here, as the runtime's fatal report.
-class GuideApplication : public QApplication {
-  public:
-    using QApplication::QApplication;
-    bool notify(QObject* receiver, QEvent* event) override {
-        try {
-            return QApplication::notify(receiver, event);
-        } catch (const std::bad_alloc& failure) {
-            rt::exitOnAllocationFailure(rt::failedAllocationSize(failure));
-        }
-    }
-};
-
 int run(int argc, char** argv) {
     auto parsed = app::parseGuideArguments(std::vector<std::string>(argv + 1, argv + argc));
     if (const auto* error = std::get_if<app::GuideUsageError>(&parsed)) {
@@ -65,23 +57,52 @@ int run(int argc, char** argv) {
         std::fputs(app::guideUsage().c_str(), stdout);
         return 0;
     }
+    app::SettingsFile settings;
+    if (const auto path = app::settingsFilePath()) settings = app::readSettingsFile(*path);
+    for (const std::string& problem : settings.problems)
+        std::fprintf(stderr, "tvguide: the settings file %s %s\n", settings.path.c_str(),
+                     problem.c_str());
+    auto resolved = app::resolveGuideSetup({options.epgRoot, options.pageZone, &settings});
+    if (const auto* refused = std::get_if<app::SetupRefused>(&resolved)) {
+        std::fprintf(stderr, "tvguide: %s\n", refused->message.c_str());
+        return 2;
+    }
+    const app::GuideSetup& setup = std::get<app::GuideSetup>(resolved);
+    for (const std::string& note : setup.notes) std::fprintf(stderr, "tvguide: %s\n", note.c_str());
     // Qt takes its own options out of what is left; anything it leaves is unknown.
     std::vector<char*> qtArgv{argv[0]};
     for (std::string& arg : options.toolkitArguments) qtArgv.push_back(arg.data());
     qtArgv.push_back(nullptr);
     int qtArgc = static_cast<int>(qtArgv.size()) - 1;
-    GuideApplication qapp(qtArgc, qtArgv.data());
+    rt::QtApplication qapp(qtArgc, qtArgv.data());
     if (qtArgc > 1) {
         std::fprintf(stderr, "tvguide: The following argument was not expected: %s\n%s", qtArgv[1],
                      app::guideUsage().c_str());
         return 2;
     }
-    const rt::Text root = app::chooseEpgRoot(options.epgRoot, app::settingsEpgRoot());
+    const rt::Text& root = setup.epgRoot.root;
     const std::unique_ptr<epg::BackgroundServer> server = startBuiltInServerIfNeeded(root);
 
     rt::QtBackend backend;
+    QObject gui;  // the schedule's deliveries are queued to it
+    app::qtui::DesktopNotifier notifier;
     app::ProgramOptions programOptions;
+    programOptions.post = [&gui](std::function<void()> task) {
+        QMetaObject::invokeMethod(&gui, std::move(task), Qt::QueuedConnection);
+    };
+    programOptions.settingsFile = app::settingsFilePath();
+    const app::PageZone zone = setup.pageZone;
+    programOptions.notify = [&notifier, zone](const app::schedule::Reminder& r,
+                                              const rt::Text& channel) {
+        const app::ZoneTime t = zone.timeAt(r.start);
+        notifier.show(rt::qt::toQString(channel),
+                      QStringLiteral("%1:%2")
+                          .arg(t.minuteOfDay / 60, 2, 10, QChar('0'))
+                          .arg(t.minuteOfDay % 60, 2, 10, QChar('0')),
+                      rt::qt::toQString(r.title));
+    };
     programOptions.epgRoot = root;
+    programOptions.pageZone = setup.pageZone;
     if (options.cacheDir)
         programOptions.cacheDirectory = *options.cacheDir;
     else
@@ -90,8 +111,18 @@ int run(int argc, char** argv) {
     if (skin::SkinSystem* skin = program.skin())
         backend.watchSystemColours([skin] { return skin->colours().generation(); },
                                    [skin] { return skin->colours().changed(); });
-    program.loadStartWindow();
-    return program.runMessageLoop().value_or(0);
+    // From here on a failed allocation is the runtime's report, in a box:
+    // in Qt's dispatch through the application, in a handler through the
+    // runtime, and here, outside both.
+    try {
+        program.loadStartWindow();
+        std::optional<app::qtui::ScheduleViews> views;
+        if (program.schedule()) views.emplace(backend, program);
+        return program.runMessageLoop().value_or(0);
+    } catch (const std::bad_alloc& failure) {
+        program.runtime().fatal(std::nullopt,
+                                rt::allocationFailureMessage(rt::failedAllocationSize(failure)));
+    }
 }
 
 }  // namespace
@@ -100,6 +131,7 @@ int main(int argc, char** argv) {
     try {
         return run(argc, argv);
     } catch (const std::bad_alloc& failure) {
+        // Before the window's runtime exists: no box yet, the report on stderr.
         rt::exitOnAllocationFailure(rt::failedAllocationSize(failure));
     }
 }

@@ -1,6 +1,8 @@
 #include "runtime/http/page_fetcher.h"
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
+#include <netinet/in.h>
 
 #include <algorithm>
 #include <cctype>
@@ -15,12 +17,29 @@
 
 namespace rt {
 
+// The transfer runs on a multi handle of its own rather than through
+// curl_easy_perform: its wait can then be woken from another thread, so a
+// cancelled fetch ends at once. The multi handle keeps the connection and DNS
+// caches from one fetch to the next.
 struct PageFetcher::Handle {
     CURL* curl = nullptr;
+    CURLM* multi = nullptr;
     ~Handle() {
         if (curl) curl_easy_cleanup(curl);
+        if (multi) curl_multi_cleanup(multi);
     }
 };
+
+void FetchCancel::cancel() {
+    cancelled_.store(true, std::memory_order_release);
+    const std::lock_guard lock(mutex_);
+    if (running_) curl_multi_wakeup(static_cast<CURLM*>(running_));
+}
+
+void FetchCancel::setRunning(void* multi) {
+    const std::lock_guard lock(mutex_);
+    running_ = multi;
+}
 
 namespace {
 
@@ -43,7 +62,9 @@ struct Sink {
     std::size_t cap;
     Clock::duration stallLimit;
     Clock::time_point lastByte;
+    const FetchCancel* cancel = nullptr;
     bool capped = false;
+    bool cancelled = false;
     std::size_t failedAllocation = 0;  // the body size that could not be held
 };
 
@@ -77,6 +98,10 @@ std::size_t headerArrived(char*, std::size_t size, std::size_t count, void* user
 // the connect time-out is in charge instead.
 int watchStall(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     auto* sink = static_cast<Sink*>(user);
+    if (sink->cancel && sink->cancel->cancelled()) {
+        sink->cancelled = true;
+        return 1;
+    }
     const Clock::time_point now = Clock::now();
     curl_off_t pretransfer = 0;
     if (curl_easy_getinfo(sink->curl, CURLINFO_PRETRANSFER_TIME_T, &pretransfer) != CURLE_OK ||
@@ -126,8 +151,21 @@ std::string hostOf(const std::string& url) {
     return host;
 }
 
-bool isLoopback(const std::string& host) {
-    return host == "localhost" || host.starts_with("127.") || host == "[::1]";
+// Names and literals of this machine's loopback: localhost (also written
+// fully qualified, "localhost."), 127.0.0.0/8, ::1 and 127/8 mapped into IPv6
+// ([::ffff:127.0.0.1]). libcurl has already written IPv4 shorthands such as
+// "127.1" out in full.
+bool isLoopback(std::string host) {
+    if (host == "localhost" || host == "localhost.") return true;
+    in_addr v4{};
+    if (inet_pton(AF_INET, host.c_str(), &v4) == 1) return (ntohl(v4.s_addr) >> 24) == 127;
+    if (host.size() < 3 || host.front() != '[' || host.back() != ']') return false;
+    host = host.substr(1, host.size() - 2);
+    host = host.substr(0, host.find('%'));  // a zone id names the interface, not the address
+    in6_addr v6{};
+    if (inet_pton(AF_INET6, host.c_str(), &v6) != 1) return false;
+    if (IN6_IS_ADDR_LOOPBACK(&v6)) return true;
+    return IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127;
 }
 
 // The proxy libcurl should be told of, beyond what it reads itself: libcurl
@@ -152,7 +190,8 @@ FetchOutcome outcomeOf(CURLcode code, long status, const Sink& sink, Clock::dura
                                                   : FetchOutcome::HttpError;
         case CURLE_WRITE_ERROR:
             return sink.capped ? FetchOutcome::TooLarge : FetchOutcome::CutShort;
-        case CURLE_ABORTED_BY_CALLBACK: return FetchOutcome::TimedOut;  // the stall watch
+        case CURLE_ABORTED_BY_CALLBACK:  // the stall watch, or a cancel it saw
+            return sink.cancelled ? FetchOutcome::Cancelled : FetchOutcome::TimedOut;
         case CURLE_OPERATION_TIMEDOUT:
             return elapsed >= deadline ? FetchOutcome::DeadlinePassed : FetchOutcome::TimedOut;
         default:
@@ -161,21 +200,57 @@ FetchOutcome outcomeOf(CURLcode code, long status, const Sink& sink, Clock::dura
     }
 }
 
+// Runs the transfer to its end, or until `cancel` is set; a cancel wakes the
+// poll at once (FetchCancel::cancel).
+CURLcode perform(CURLM* multi, CURL* curl, Sink& sink) {
+    if (curl_multi_add_handle(multi, curl) != CURLM_OK) return CURLE_FAILED_INIT;
+    CURLcode code = CURLE_FAILED_INIT;
+    for (bool done = false; !done;) {
+        int running = 0;
+        const CURLMcode performed = curl_multi_perform(multi, &running);
+        if (performed != CURLM_OK) {
+            code = performed == CURLM_OUT_OF_MEMORY ? CURLE_OUT_OF_MEMORY : CURLE_FAILED_INIT;
+            break;
+        }
+        int left = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
+            if (message->msg == CURLMSG_DONE && message->easy_handle == curl) {
+                code = message->data.result;
+                done = true;
+            }
+        }
+        if (done || running == 0) break;
+        if (sink.cancel && sink.cancel->cancelled()) {
+            sink.cancelled = true;
+            code = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+        if (curl_multi_poll(multi, nullptr, 0, 1000, nullptr) != CURLM_OK) break;
+    }
+    curl_multi_remove_handle(multi, curl);
+    return code;
+}
+
 }  // namespace
 
 PageFetcher::PageFetcher(FetchLimits limits) : limits_(limits) {}
 PageFetcher::~PageFetcher() = default;
 
-FetchResult PageFetcher::fetchPage(const Text& url) {
+FetchResult PageFetcher::fetchPage(const Text& url, FetchCancel* cancel) {
     FetchResult result;
     Bytes& body = result.body;
+    if (cancel && cancel->cancelled()) {
+        result.outcome = FetchOutcome::Cancelled;
+        return result;
+    }
     const std::string target = requestUrl(url);
     if (target.empty()) return result;
 
     if (!handle_) {
         auto opened = std::make_unique<Handle>();
         opened->curl = curl_easy_init();
-        if (!opened->curl) return result;  // the next fetch tries again
+        opened->multi = curl_multi_init();
+        if (!opened->curl || !opened->multi) return result;  // the next fetch tries again
         handle_ = std::move(opened);
     }
     CURL* curl = handle_->curl;
@@ -185,7 +260,7 @@ FetchResult PageFetcher::fetchPage(const Text& url) {
     if (!headers.add("Accept: */*") || !headers.add("Cache-Control: no-cache") ||
         !headers.add("Pragma: no-cache"))
         return result;
-    Sink sink{curl, &body, limits_.maxBodyBytes, limits_.stallTimeout, Clock::now()};
+    Sink sink{curl, &body, limits_.maxBodyBytes, limits_.stallTimeout, Clock::now(), cancel};
 
     bool ok = curl_easy_setopt(curl, CURLOPT_URL, target.c_str()) == CURLE_OK;
     ok = ok && curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK;
@@ -216,7 +291,17 @@ FetchResult PageFetcher::fetchPage(const Text& url) {
 
     // Whatever arrived before a failure is the body; the outcome says why it ended.
     const Clock::time_point started = Clock::now();
-    const CURLcode code = curl_easy_perform(curl);
+    CURLcode code;
+    {
+        struct Running {  // withdrawn from the cancel before the fetch returns
+            FetchCancel* cancel;
+            ~Running() {
+                if (cancel) cancel->setRunning(nullptr);
+            }
+        } running{cancel};
+        if (cancel) cancel->setRunning(handle_->multi);
+        code = perform(handle_->multi, curl, sink);
+    }
     const Clock::duration elapsed = Clock::now() - started;
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);  // the list dies with this call
     if (sink.failedAllocation != 0) throw AllocationFailure(sink.failedAllocation);

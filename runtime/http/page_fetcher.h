@@ -9,15 +9,20 @@
 // HTTP_PROXY outside a CGI request); loopback hosts are always reached
 // directly, since no proxy can reach this machine's loopback.
 //
+// A fetch may be handed a FetchCancel: another thread can then end it at once
+// (a window closed while its page downloads), not at the next time-out.
+//
 // The body rules: any status returns its body, a transfer that breaks, stalls
 // or passes the deadline returns the bytes read until then, and every other
 // failure returns empty bytes. fetchPage says, beside the body, how the
 // transfer ended. Not thread-safe: one thread uses a fetcher at a time.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <memory>
+#include <mutex>
 
 #include "runtime/values/value.h"
 
@@ -39,6 +44,7 @@ enum class FetchOutcome {
     DeadlinePassed,  // the transfer was still running at the deadline
     CutShort,        // closed or reset mid-body, fewer bytes than announced
     TooLarge,        // the body passed the size cap
+    Cancelled,       // ended through its FetchCancel
 };
 
 struct FetchResult {
@@ -49,6 +55,21 @@ struct FetchResult {
 };
 
 inline constexpr const char* kUserAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
+
+// Ends a fetch from another thread. Cancelling before the fetch begins makes
+// it end at its start; cancelling twice is the same as once.
+class FetchCancel {
+  public:
+    void cancel();  // any thread
+    bool cancelled() const { return cancelled_.load(std::memory_order_acquire); }
+
+  private:
+    friend class PageFetcher;
+    void setRunning(void* multi);  // the fetch under way; null once it has ended
+    std::atomic<bool> cancelled_{false};
+    std::mutex mutex_;
+    void* running_ = nullptr;  // the multi handle of the fetch under way, to wake its wait
+};
 
 class PageFetcher {
   public:
@@ -61,8 +82,9 @@ class PageFetcher {
     // and how the transfer ended. The URL must begin with http:// or https://;
     // blanks in it travel as %20, bytes outside ASCII percent-encoded. An empty
     // URL returns empty bytes without touching the network. A body that cannot
-    // be held throws rt::AllocationFailure.
-    FetchResult fetchPage(const Text& url);
+    // be held throws rt::AllocationFailure. `cancel`, when given, must outlive
+    // the call.
+    FetchResult fetchPage(const Text& url, FetchCancel* cancel = nullptr);
     Bytes fetch(const Text& url) { return fetchPage(url).body; }
 
     // Whether the libcurl handle has been opened (by a fetch that got that far).

@@ -48,6 +48,18 @@ class Backend {
     // A queued quit message does not count: nothing behind it is dispatched.
     virtual bool waitForMessage(Clock::time_point deadline) = 0;
 
+    // Waits for work another thread does (a page download): dispatches what
+    // is not user input (paints, moves, resizes, timers, a window's close)
+    // until `finished()` holds (true) or a window has been destroyed
+    // meanwhile (false; a queued quit message counts). User input that
+    // arrives is held and stays queued, in order, for the next dispatch
+    // after the wait, as if the thread had been blocked. `finished` is called
+    // on the GUI thread; the other thread calls wake() whenever it may have
+    // changed. The pointer shows busy while the wait lasts.
+    virtual bool waitForWork(const std::function<bool()>& finished) = 0;
+    // Any thread: makes a running or the next waitForWork look at `finished`.
+    virtual void wake() = 0;
+
     // Runs `tick` once with the attached runtime, dispatched like a message,
     // once `due` has come. A timer alone does not keep a loop or a wait
     // without deadline going, is not run past a queued quit message, and is

@@ -233,6 +233,11 @@ void Runtime::processPendingMessages() {
     backend_.processPendingMessages();
 }
 
+bool Runtime::waitForWork(const std::function<bool()>& finished) {
+    if (reportingFatal_) return false;
+    return backend_.waitForWork(finished);
+}
+
 void Runtime::startTimer(std::chrono::milliseconds delay, std::function<void(Runtime&)> tick) {
     if (reportingFatal_) return;
     backend_.postTimer(backend_.now() + delay, std::move(tick));
@@ -242,7 +247,19 @@ void Runtime::fatal(std::optional<std::int32_t> number, const Text& message) {
     // A second error while the first is shown only ends the process sooner.
     if (!reportingFatal_) {
         reportingFatal_ = true;
-        backend_.showFatalReport(formatFatalReport(number, message));
+        // Out of memory for the box, or even for the text: stderr still hears.
+        try {
+            const Text report = formatFatalReport(number, message);
+            try {
+                backend_.showFatalReport(report);
+            } catch (...) {
+                const std::string text = toUtf8(report);
+                std::fwrite(text.data(), 1, text.size(), stderr);
+            }
+        } catch (...) {
+            static const char kPlain[] = "运行时出错!\n";
+            std::fwrite(kPlain, 1, sizeof kPlain - 1, stderr);
+        }
     }
     std::fflush(nullptr);
     std::_Exit(-1);  // the exit routine deliberately does not run

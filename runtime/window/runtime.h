@@ -71,6 +71,9 @@ class Runtime {
     // queue ran dry first (headless), leaving everything as it is.
     std::optional<int> runMessageLoop();
     void processPendingMessages();
+    // Backend::waitForWork: false when a window was closed meanwhile (or the
+    // fatal report is under way), so the work should be given up.
+    bool waitForWork(const std::function<bool()>& finished);
     // Runs `tick` once after `delay`, dispatched like a message (Backend::postTimer).
     void startTimer(std::chrono::milliseconds delay, std::function<void(Runtime&)> tick);
     [[noreturn]] void fatal(std::optional<std::int32_t> number, const Text& message);
@@ -108,6 +111,10 @@ class Runtime {
                          std::optional<std::int32_t> position = {},
                          std::optional<std::int32_t> image = {});
     Text outlookGroupTitle(ControlRef bar, std::int32_t group);
+    // Takes a group out of the menu; its content stays in the bar, hidden,
+    // and may be added again. The current group is opened again (raising
+    // its event) as when a group is added.
+    bool outlookRemoveGroup(ControlRef bar, std::int32_t group);
     // --- StatusBar command
     void statusSetPartText(ControlRef bar, std::int32_t part, std::optional<Text> text);
     // --- any control

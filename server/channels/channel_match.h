@@ -1,44 +1,67 @@
-// Which XMLTV channel feeds each catalogue row: the rows the --map file names
-// take its channel; the others are found by name in the sources, in their
-// order of priority (the first source where a row finds its channel decides).
+// Which XMLTV channels feed each catalogue row: the rows the --map file names
+// take the channel of that id; the others the channels whose names have the
+// row's key (ChannelNames::key), in every source. Each day of a row comes
+// whole from one of them (ChannelIndex::choose).
 #pragma once
 
 #include <cstddef>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "server/channels/channel_index.h"
 #include "server/channels/channel_map.h"
-#include "server/xmltv/xmltv_read.h"
+#include "server/listings.h"
 
 namespace epg {
 
 enum class MatchKind { none, map, name };
 
+// A channel of one source serving some days of a row.
+struct Serving {
+    std::string id;
+    std::string source;  // the file or URL
+    std::size_t days = 0;
+    friend bool operator==(const Serving&, const Serving&) = default;
+};
+
 struct RowMatch {
     MatchKind kind = MatchKind::none;
-    std::string id;                 // the XMLTV channel id; empty for none
-    std::string how;                // for the log and --print-map
-    std::vector<std::string> tied;  // ids that fit equally, so none was taken
+    std::string id;   // the channel serving most days (the map's); empty for none
+    std::string how;  // for the log and --print-map
+    // Every channel serving some days, most days first (the earlier in the
+    // sources' order on a tie); the first is `id`'s unless no channel has a
+    // programme.
+    std::vector<Serving> serving;
+    std::size_t idle = 0;  // channels that fit but serve no day (none, or fewer programmes)
     friend bool operator==(const RowMatch&, const RowMatch&) = default;
 };
 
 struct CatalogueMatch {
     std::vector<RowMatch> rows;  // one per catalogue channel, in catalogue order
     std::size_t count(MatchKind kind) const;
-    ChannelMap channelMap() const;  // id -> rows, of the rows that have a channel
+    // The ids the rows take: each row's own, and those serving some of its
+    // days.
+    std::set<std::string, std::less<>> ids() const;
     friend bool operator==(const CatalogueMatch&, const CatalogueMatch&) = default;
 };
 
-// Name matching compares a row's name with every channel's id and display
-// names: its catalogue path as an id first, then its name whole, without a
-// bracketed descriptor, without a suffix such as 高清; a renamed channel only
-// by its own whole name and its names in the built-in table; then without a
-// brand prefix. The first of these that any channel fits decides; two
-// channels fitting it equally give none.
-CatalogueMatch matchCatalogue(const SourceDocuments& sources, const ChannelMap* map);
+struct CatalogueListings {
+    CatalogueMatch match;
+    std::vector<Schedule> schedules;  // one per catalogue channel
+    // Programmes and skipped ones of the channels that fit some row, each
+    // channel counted once.
+    std::size_t programmes = 0, skipped = 0;
+};
+
+// A row's candidates: the map's id in every source; else the channels whose
+// id is the row's catalogue path (what --write-sample-xmltv writes); else
+// those whose names have the row's key.
+CatalogueListings matchCatalogue(const ChannelIndex& index, const ChannelMap* map);
 
 // The match as a --map file, one line per catalogue row in catalogue order,
-// each saying how it matched; rows without a channel are comment lines.
+// each saying how it matched, which channel serves most days and which serve
+// the others; rows without a channel are comment lines.
 std::string channelMapText(const CatalogueMatch& match);
 
 }  // namespace epg

@@ -1,6 +1,8 @@
-// Channel names as catalogue rows and XMLTV feeds write them, brought to
-// forms that compare, and what the program knows of renamed channels, brand
-// prefixes and suffixes (the data file channel_names.txt, built in).
+// Channel names as the catalogue, feeds and players write them, brought to
+// one key per channel: the only place that decides whether two names are
+// the same channel. What the rules cannot know (renamed channels, pinyin
+// ids, brands, descriptor words) comes from the data file
+// channel_names.txt, built in.
 #pragma once
 
 #include <optional>
@@ -11,15 +13,6 @@
 
 namespace epg {
 
-// One name in three forms, each looser than the one before. All of them drop
-// case, blanks, "-", "_" and "·", and read full-width letters, digits and
-// signs as their ASCII twins.
-struct NameForms {
-    std::u32string whole;     // bracket signs dropped, the words inside kept
-    std::u32string core;      // bracketed descriptors dropped: "（综合）", "(上海卫视)"
-    std::u32string stripped;  // and suffixes such as 高清 or 台, while something remains
-};
-
 class ChannelNames {
   public:
     // Parses the data file's text; an error names the line.
@@ -27,20 +20,40 @@ class ChannelNames {
     // The table built into the program.
     static const ChannelNames& builtIn();
 
-    NameForms forms(std::string_view utf8) const;
-    // The forms of a catalogue name without the brand prefix feeds leave
-    // out ("CCTV风云足球" -> "风云足球"); none when it has no such prefix or
-    // the rest is no name of its own (a channel number, a Latin letter).
-    std::optional<NameForms> withoutBrand(std::string_view utf8) const;
-    // The names a renamed catalogue channel has in today's feeds, in order of
-    // preference; null for a channel not renamed.
-    const std::vector<std::string>* renamed(std::string_view catalogueName) const;
+    // The key of a channel name (UTF-8), equal for every form of one
+    // channel's name and different for every other channel:
+    // - Traditional characters read as Simplified; full-width letters, digits
+    //   and signs as their ASCII twins; case, blanks, "-", "_" and "·"
+    //   ignored; a CCTV number without leading zeros ("CCTV-01" is CCTV1);
+    // - "CCTV" and a number is that number's channel whatever descriptor
+    //   follows ("CCTV-1 综合", "CCTV-17农业农村"), unless a word of the
+    //   table makes it another one ("CCTV-5+", "CCTV-4 欧洲", "CCTV-4K");
+    // - bracketed descriptors dropped ("（综合）"), but not a word that tells
+    //   two channels apart ("(亚洲)"); then suffixes such as 高清 or 台 while
+    //   something remains; a brand the feeds leave out ("CCTV老故事" is
+    //   老故事) when a Chinese name remains;
+    // - a name the table gives to a channel known by another is that one's.
+    // Empty when nothing of the name remains.
+    std::string key(std::string_view utf8) const;
+    // Whether a key names a channel for certain: a CCTV number or a channel
+    // of the table. A feed's id that says one such channel does not name a
+    // channel whose display-names say another.
+    bool definite(std::string_view key) const;
 
   private:
-    NameForms formsOfFolded(std::u32string folded) const;
+    struct Other {
+        std::u32string canonical;
+        std::vector<std::u32string> forms;
+    };
 
-    std::unordered_map<std::string, std::vector<std::string>> renames_;
+    std::u32string base(std::u32string folded) const;
+    std::u32string cctvNumber(const std::u32string& whole) const;
+    std::u32string withoutSuffixes(std::u32string s) const;
+    std::string addSame(const std::vector<std::string_view>& names);
+
+    std::unordered_map<std::u32string, std::u32string> same_;  // base -> the channel's key
     std::vector<std::u32string> brands_, suffixes_, variants_;
+    std::vector<Other> others_;
 };
 
 }  // namespace epg

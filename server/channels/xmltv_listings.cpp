@@ -1,18 +1,23 @@
 #include "server/channels/xmltv_listings.h"
 
-#include "server/channels/channels.h"
+#include "server/channels/channel_index.h"
 
 namespace epg {
-namespace {
 
-using SharedList = std::shared_ptr<const std::vector<Programme>>;
-
-}  // namespace
-
-XmltvListings listingsFromXmltv(const SourceDocuments& sources, const ChannelMap* map) {
+XmltvListings listingsFromXmltv(const SourceDocuments& sources, const ChannelMap* map,
+                                const Zone& zone) {
     XmltvListings out;
-    out.match = matchCatalogue(sources, map);
+    auto index = std::make_shared<const ChannelIndex>(sources, zone);
+    CatalogueListings rows = matchCatalogue(*index, map);
+    out.match = std::move(rows.match);
+    out.programmes = rows.programmes;
+    out.skipped = rows.skipped;
     out.listings = std::make_shared<StoredListings>();
+    for (std::size_t row = 0; row < rows.schedules.size(); ++row)
+        out.listings->set(row, std::move(rows.schedules[row]));
+    out.listings->finish();
+    out.listings->setChannels(std::move(index));
+
     std::size_t titlesCut = 0, descriptionsCut = 0, present = 0;
     for (const auto& doc : sources)
         if (doc) {
@@ -20,38 +25,14 @@ XmltvListings listingsFromXmltv(const SourceDocuments& sources, const ChannelMap
             titlesCut += doc->titlesCut;
             descriptionsCut += doc->descriptionsCut;
         }
-    for (const auto& [id, rows] : out.match.channelMap()) {
-        std::vector<SharedList> lists;  // the channel's, source by source
-        for (const auto& doc : sources) {
-            if (!doc) continue;
-            auto it = doc->programmes.find(id);
-            if (it == doc->programmes.end()) continue;
-            const FeedProgrammes& found = it->second;
-            out.programmes += found.programmes.size();
-            out.skipped += found.skipped;
-            // Points into the document and keeps it alive.
-            if (!found.programmes.empty()) lists.emplace_back(doc, &found.programmes);
-        }
-        if (lists.empty()) continue;
-        SharedList list = lists.front();
-        if (lists.size() > 1) {
-            std::vector<Programme> merged;
-            for (const SharedList& l : lists) merged.insert(merged.end(), l->begin(), l->end());
-            putInOrder(merged);
-            list = std::make_shared<const std::vector<Programme>>(std::move(merged));
-        }
-        for (std::size_t row : rows) out.listings->share(row, list);
-    }
-    out.listings->finish();
-
     const CatalogueMatch& m = out.match;
-    for (std::size_t row = 0; row < m.rows.size(); ++row)
-        if (!m.rows[row].tied.empty()) {
-            std::string name = channelNameUtf8(row);
-            while (!name.empty() && name.back() == ' ') name.pop_back();
-            out.notes.push_back(name + " (" + std::string(channelPath(row)) +
-                                "): " + m.rows[row].how + "; give it with --map");
-        }
+    std::size_t shared = 0;  // rows whose days come from several channels
+    for (const RowMatch& r : m.rows) shared += r.serving.size() > 1;
+    if (shared > 0)
+        out.notes.push_back(
+            std::to_string(shared) +
+            (shared == 1 ? " catalogue row takes its days" : " catalogue rows take their days") +
+            " from more than one channel (see --print-map)");
     out.summary = std::to_string(m.rows.size()) +
                   " catalogue rows: " + std::to_string(m.count(MatchKind::map)) +
                   " from the map, " + std::to_string(m.count(MatchKind::name)) +
@@ -69,7 +50,7 @@ XmltvListings listingsFromXmltv(const SourceDocuments& sources, const ChannelMap
 
 std::size_t programmesTaken(const XmltvDocument& doc, const CatalogueMatch& match) {
     std::size_t n = 0;
-    for (const auto& [id, rows] : match.channelMap())
+    for (const std::string& id : match.ids())
         if (auto it = doc.programmes.find(id); it != doc.programmes.end())
             n += it->second.programmes.size();
     return n;

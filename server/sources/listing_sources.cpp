@@ -43,8 +43,9 @@ ListingSources::Attempt updatedAttempt(std::shared_ptr<const XmltvDocument> doc)
 }  // namespace
 
 struct ListingSources::Slot {
-    std::string source;  // as given: the whole URL only ever goes to the fetch
-    std::string name;    // as shown
+    std::string source;             // as given: the whole URL only ever goes to the fetch
+    std::string name;               // as shown
+    std::optional<Zone> wallClock;  // "#tz=": the zone its times are wall times of
     bool url = false;
     bool attempted = false;                          // its first read or fetch has been folded in
     std::shared_ptr<const XmltvDocument> doc;        // the last good one
@@ -75,9 +76,11 @@ ListingSources::ListingSources(SourcesConfig config, Log log)
     : config_(std::move(config)), log_(std::move(log)), store_(config_.stateDir) {
     for (const auto& s : config_.sources) {
         Slot slot;
-        slot.source = s;
-        slot.name = shownUrl(s);
-        slot.url = isUrlSource(s);
+        SourceOption option = parseSourceOption(s);
+        slot.source = option.error.empty() ? option.location : s;
+        slot.wallClock = option.zone;
+        slot.name = shownUrl(slot.source);
+        slot.url = isUrlSource(slot.source);
         health_.push_back({slot.name, SourceHealth::State::Starting, {}, {}, {}, {}});
         slots_.push_back(std::move(slot));
     }
@@ -143,7 +146,7 @@ ListingSources::Attempt ListingSources::readFile(std::size_t i, Mode mode) {
     ReadOptions o;
     o.cap = config_.limits.cap;
     o.stop = &stop_;
-    SourceReader reader(path, config_.documentLimits);
+    SourceReader reader(path, config_.documentLimits, slots_[i].wallClock);
     FileRead r =
         streamSourceFile(path, o, [&reader](std::string_view t) { return reader.feed(t); });
     ++parses_;
@@ -168,7 +171,7 @@ ListingSources::Attempt ListingSources::fetchUrl(std::size_t i, Mode mode) {
     LastGoodStore::Draft draft = store_.begin(request.url, &draftError);
     if (!draftError.empty() && !copyWarned_.exchange(true))
         log_("last good copies are not kept: " + draftError);
-    SourceReader reader(name, config_.documentLimits);
+    SourceReader reader(name, config_.documentLimits, slots_[i].wallClock);
     request.limits = config_.limits;
     request.stop = &stop_;
     if (draft.active()) request.onRawBytes = [&draft](std::string_view b) { draft.write(b); };
@@ -195,7 +198,7 @@ ListingSources::Attempt ListingSources::readCopy(std::size_t i, const LastGoodSt
     ReadOptions o;
     o.cap = config_.limits.cap;
     o.stop = &stop_;
-    SourceReader reader(slots_[i].name, config_.documentLimits);
+    SourceReader reader(slots_[i].name, config_.documentLimits, slots_[i].wallClock);
     FileRead r = store_.read(copy, o, [&reader](std::string_view t) { return reader.feed(t); });
     std::optional<ParsedSource> p;
     if (r.ok) p = reader.finish();
@@ -224,7 +227,7 @@ ListingSources::Start ListingSources::combined(std::chrono::steady_clock::time_p
         docs.push_back(slot.doc);
         present += slot.doc != nullptr;
     }
-    XmltvListings combined = combineSources(docs, map_);
+    XmltvListings combined = combineSources(docs, map_, config_.zone);
     docs.clear();
     double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
@@ -410,7 +413,7 @@ std::shared_ptr<const Listings> ListingSources::integrate(std::vector<Attempt> d
         return docs;
     };
     SourceDocuments docs = documents();
-    XmltvListings combined = combineSources(docs, map);
+    XmltvListings combined = combineSources(docs, map, config_.zone);
     // A source whose rows now take none of its programmes, where its last
     // good document gave them some, is taken for broken (a generator that
     // wrote an empty guide, say) rather than believed: at a refresh as at
@@ -440,7 +443,7 @@ std::shared_ptr<const Listings> ListingSources::integrate(std::vector<Attempt> d
             return nullptr;
         }
         docs = documents();
-        combined = combineSources(docs, map);
+        combined = combineSources(docs, map, config_.zone);
     }
     docs.clear();
     const std::size_t programmes = combined.listings->programmeCount();

@@ -33,11 +33,12 @@
 namespace epg {
 
 struct SourcesConfig {
-    std::vector<std::string> sources;  // file paths or http(s) URLs
+    std::vector<std::string> sources;  // file paths or http(s) URLs, each maybe with "#tz=ZONE"
     std::optional<std::string> mapFile;
     std::filesystem::path stateDir;  // empty: keep no copies
     FetchLimits limits;              // limits.cap bounds files too
     XmltvLimits documentLimits;
+    Zone zone;  // the pages': each day of a row comes from one channel
 };
 
 class ListingSources {

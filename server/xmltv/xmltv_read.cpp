@@ -100,7 +100,8 @@ std::string countText(std::size_t n) {
 // to the limits of one document.
 class Collector {
   public:
-    Collector(XmltvDocument& doc, XmltvLimits limits) : doc_(doc), limits_(limits) {}
+    Collector(XmltvDocument& doc, XmltvLimits limits, const Zone* wallClock)
+        : doc_(doc), limits_(limits), wallClock_(wallClock) {}
 
     struct Failure {
         pugi::xml_node at;
@@ -169,7 +170,7 @@ class Collector {
             unnamed_.emplace_back(id);
         }
         FeedProgrammes& list = it->second;
-        auto start = parseXmltvTime(p.attribute("start").value());
+        auto start = parseXmltvTime(p.attribute("start").value(), wallClock_);
         pugi::xml_node title = pickLang(p, "title");
         Programme prog;
         if (start && title) prog.title = textContent(title, kTitleCap, doc_.titlesCut);
@@ -178,7 +179,7 @@ class Collector {
             return;
         }
         prog.start = *start;
-        prog.stop = parseXmltvTime(p.attribute("stop").value()).value_or(0);
+        prog.stop = parseXmltvTime(p.attribute("stop").value(), wallClock_).value_or(0);
         if (pugi::xml_node desc = pickLang(p, "desc"))
             prog.description = textContent(desc, kDescriptionCap, doc_.descriptionsCut);
         if (++programmes_ > limits_.programmes) {
@@ -192,6 +193,7 @@ class Collector {
 
     XmltvDocument& doc_;
     const XmltvLimits limits_;
+    const Zone* wallClock_;
     std::size_t programmes_ = 0, text_ = 0;
     bool failed_ = false;
     std::optional<Failure> failure_;
@@ -201,7 +203,7 @@ class Collector {
 
 }  // namespace
 
-std::optional<Seconds> parseXmltvTime(std::string_view s) {
+std::optional<Seconds> parseXmltvTime(std::string_view s, const Zone* wallClock) {
     s = trim(s);
     std::size_t n = 0;
     while (n < s.size() && n < 14 && s[n] >= '0' && s[n] <= '9') ++n;
@@ -227,12 +229,15 @@ std::optional<Seconds> parseXmltvTime(std::string_view s) {
         if (oh > 14 || om > 59) return std::nullopt;
         offset = (oh * 60 + om) * 60 * (rest[0] == '-' ? -1 : 1);
     }
+    if (wallClock) return fromLocal({year, month, day}, hour * 60 + minute, *wallClock) + second;
     return daysFromCivil({year, month, day}) * 86400 + hour * 3600 + minute * 60 + second - offset;
 }
 
 struct XmltvReader::State {
-    State(std::string_view name, XmltvLimits limits)
-        : source(name), collector(doc, limits), pieces("tv", [this](pugi::xml_node root) {
+    State(std::string_view name, XmltvLimits limits, const Zone* wallClock)
+        : source(name),
+          collector(doc, limits, wallClock),
+          pieces("tv", [this](pugi::xml_node root) {
               collector.visit(root);
               if (auto f = collector.takeFailure()) pieces.stopAt(f->at, std::move(f->what));
           }) {
@@ -251,8 +256,8 @@ struct XmltvReader::State {
     std::string error;
 };
 
-XmltvReader::XmltvReader(std::string_view source, XmltvLimits limits)
-    : s_(std::make_unique<State>(source, limits)) {}
+XmltvReader::XmltvReader(std::string_view source, XmltvLimits limits, const Zone* wallClock)
+    : s_(std::make_unique<State>(source, limits, wallClock)) {}
 
 XmltvReader::~XmltvReader() = default;
 
@@ -282,8 +287,9 @@ XmltvParse XmltvReader::finish() {
     return {std::move(s.doc), {}};
 }
 
-XmltvParse parseXmltv(std::string bytes, std::string_view source, XmltvLimits limits) {
-    XmltvReader reader(source, limits);
+XmltvParse parseXmltv(std::string bytes, std::string_view source, XmltvLimits limits,
+                      const Zone* wallClock) {
+    XmltvReader reader(source, limits, wallClock);
     constexpr std::size_t kSlice = std::size_t{1} << 20;
     for (std::size_t at = 0; at < bytes.size(); at += kSlice)
         if (!reader.feed(std::string_view(bytes).substr(at, kSlice))) break;

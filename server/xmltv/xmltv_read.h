@@ -70,7 +70,10 @@ struct XmltvParse {
 // <tv> is an error: a saved error page is not an empty guide.
 class XmltvReader {
   public:
-    explicit XmltvReader(std::string_view source, XmltvLimits limits = {});
+    // With `wallClock`, times are read as that zone's wall times whatever
+    // offset they carry (a feed whose offsets are wrong).
+    explicit XmltvReader(std::string_view source, XmltvLimits limits = {},
+                         const Zone* wallClock = nullptr);
     ~XmltvReader();
     XmltvReader(const XmltvReader&) = delete;
     XmltvReader& operator=(const XmltvReader&) = delete;
@@ -88,9 +91,12 @@ class XmltvReader {
 
 // The bytes of a whole document; taken by value and freed before the result
 // comes back, error or not.
-XmltvParse parseXmltv(std::string bytes, std::string_view source, XmltvLimits limits = {});
+XmltvParse parseXmltv(std::string bytes, std::string_view source, XmltvLimits limits = {},
+                      const Zone* wallClock = nullptr);
 
-// "YYYYMMDDhhmmss +zzzz" and its shorter forms; no offset means UTC.
-std::optional<Seconds> parseXmltvTime(std::string_view text);
+// "YYYYMMDDhhmmss +zzzz" and its shorter forms; no offset means UTC. With
+// `wallClock`, a wall time of that zone: the offset must still be well
+// formed, but its value is not used.
+std::optional<Seconds> parseXmltvTime(std::string_view text, const Zone* wallClock = nullptr);
 
 }  // namespace epg

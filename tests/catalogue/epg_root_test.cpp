@@ -35,7 +35,7 @@ TEST(EpgRoot, CommandLineThenEnvironmentThenSettingsFileThenBuiltIn) {
             setenv("TVGUIDE_EPG_ROOT", c.environment, 1);
         else
             unsetenv("TVGUIDE_EPG_ROOT");
-        EXPECT_EQ(app::chooseEpgRoot(c.commandLine, c.settingsFile), c.root)
+        EXPECT_EQ(app::chooseEpgRoot(c.commandLine, c.settingsFile).root, c.root)
             << c.commandLine.value_or("(none)") << " / "
             << (c.environment ? c.environment : "(unset)") << " / "
             << c.settingsFile.value_or("(none)");

@@ -3,7 +3,11 @@
 // and the usage on stderr, and nothing on stdout.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "probe_runner.h"
@@ -73,6 +77,92 @@ TEST(CommandLine, BadOptionsExitTwoWithTheReasonAndTheUsage) {
         EXPECT_NE(run.err.find("usage: " + c.program + " [options]"), std::string::npos) << what;
         EXPECT_EQ(run.out, "") << what;
     }
+}
+
+// Only an http or https root with a host is ever fetched, and the pages'
+// zone must be one the time-zone database knows: anything else stops the
+// program before it starts, naming the value and where it came from.
+TEST(CommandLine, UnusableRootsAndZonesExitTwoNamingTheValueAndItsSource) {
+    namespace fs = std::filesystem;
+    const fs::path config =
+        fs::temp_directory_path() / ("tvguide-roots-" + std::to_string(::getpid()));
+    const fs::path file = config / "tvguide" / "tvguide.conf";
+    fs::create_directories(file.parent_path());
+    struct Case {
+        std::string program;
+        std::vector<std::string> args;
+        Environment env;
+        std::string settings;  // the settings file's text
+        std::string message;   // empty: accepted
+    };
+    const std::string notARoot = " is not an http or https URL with a host";
+    const std::vector<Case> cases = {
+        {"tvguide-probe",
+         {"--epg-root", "127.0.0.1:8610"},
+         {},
+         "",
+         "the EPG root \"127.0.0.1:8610\" from --epg-root" + notARoot},
+        {"tvguide-probe",
+         {},
+         {{"TVGUIDE_EPG_ROOT", "ftp://epg.lan/"}},
+         "",
+         "the EPG root \"ftp://epg.lan/\" from TVGUIDE_EPG_ROOT" + notARoot},
+        {"tvguide-probe",
+         {"--epg-root", "file:///etc/passwd"},
+         {},
+         "",
+         "\"file:///etc/passwd\" from --epg-root" + notARoot},
+        {"tvguide-probe", {"--epg-root", "http://"}, {}, "", "\"http://\" from --epg-root"},
+        {"tvguide-probe", {"--epg-root", "http://:8610/"}, {}, "", "\"http://:8610/\" from"},
+        {"tvguide-probe",
+         {"--page-tz", "Mars/Olympus_Mons"},
+         {},
+         "",
+         "unknown time zone \"Mars/Olympus_Mons\" from --page-tz"},
+        {"tvguide-probe", {"--epg-root", "HTTP://127.0.0.1:1/", "--page-tz", "UTC"}, {}, "", ""},
+        {"tvguide-probe", {}, {{"TVGUIDE_EPG_ROOT", "https://127.0.0.1:1/my epg"}}, "", ""},
+        // The probe reads no settings file.
+        {"tvguide-probe", {"--epg-root", "http://127.0.0.1:1/"}, {}, "page_tz=Nowhere\n", ""},
+        {"tvguide",
+         {},
+         {},
+         "epg_root=file:///etc/passwd\n",
+         "the EPG root \"file:///etc/passwd\" from epg_root in " + file.string() + notARoot},
+        {"tvguide",
+         {},
+         {},
+         "epg_root=http://127.0.0.1:1/\npage_tz=Nowhere\n",
+         "unknown time zone \"Nowhere\" from page_tz in " + file.string()},
+        {"tvguide",
+         {"--epg-root", "gopher://epg.lan/"},
+         {},
+         "epg_root=http://127.0.0.1:1/\n",
+         "\"gopher://epg.lan/\" from --epg-root" + notARoot},
+        {"tvguide",
+         {"--page-tz", "Asia/Nowhere"},
+         {{"TVGUIDE_EPG_ROOT", "http://127.0.0.1:1/"}},
+         "",
+         "unknown time zone \"Asia/Nowhere\" from --page-tz"},
+    };
+    const auto paths = programs();
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        if (!paths.contains(c.program)) continue;  // tvguide is not built without Qt
+        std::ofstream(file, std::ios::trunc) << c.settings;
+        Environment env = c.env;
+        env.emplace_back("XDG_CONFIG_HOME", config.string());
+        env.emplace_back("QT_QPA_PLATFORM", "offscreen");
+        // tvguide would open its window: the roots it accepts are the probe's.
+        const ProgramRun run = runProgram(paths.at(c.program), c.args, env);
+        if (c.message.empty()) {
+            EXPECT_EQ(run.exitCode, 0) << "case " << i << ": " << run.err;
+            continue;
+        }
+        EXPECT_EQ(run.exitCode, 2) << "case " << i;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << "case " << i << ": " << run.err;
+        EXPECT_EQ(run.out, "") << "case " << i;
+    }
+    fs::remove_all(config);
 }
 
 }  // namespace

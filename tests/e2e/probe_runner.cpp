@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <vector>
 
 extern char** environ;
 
@@ -32,7 +33,8 @@ std::string tempPath(const char* tag) {
 
 }  // namespace
 
-ProgramRun runProgram(const std::string& path, const std::vector<std::string>& args) {
+ProgramRun runProgram(const std::string& path, const std::vector<std::string>& args,
+                      const Environment& environment) {
     const std::string outPath = tempPath("out"), errPath = tempPath("err");
     std::vector<std::string> argv{path};
     argv.insert(argv.end(), args.begin(), args.end());
@@ -40,12 +42,26 @@ ProgramRun runProgram(const std::string& path, const std::vector<std::string>& a
     for (std::string& a : argv) cargv.push_back(a.data());
     cargv.push_back(nullptr);
 
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry(*e);
+        const std::string name = entry.substr(0, entry.find('='));
+        bool replaced = false;
+        for (const auto& [n, v] : environment) replaced = replaced || n == name;
+        if (!replaced) env.push_back(entry);
+    }
+    for (const auto& [name, value] : environment)
+        if (!value.empty()) env.push_back(name + "=" + value);
+    std::vector<char*> cenv;
+    for (std::string& e : env) cenv.push_back(e.data());
+    cenv.push_back(nullptr);
+
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_TRUNC, 0);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_TRUNC, 0);
     pid_t pid = 0;
-    const int rc = posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), environ);
+    const int rc = posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), cenv.data());
     posix_spawn_file_actions_destroy(&actions);
     ProgramRun run;
     if (rc == 0) {
@@ -60,6 +76,6 @@ ProgramRun runProgram(const std::string& path, const std::vector<std::string>& a
     return run;
 }
 
-ProbeRun runProbe(const std::vector<std::string>& args) {
-    return runProgram(TVGUIDE_PROBE_PATH, args);
+ProbeRun runProbe(const std::vector<std::string>& args, const Environment& environment) {
+    return runProgram(TVGUIDE_PROBE_PATH, args, environment);
 }

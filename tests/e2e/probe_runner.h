@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct ProgramRun {
@@ -17,5 +18,9 @@ using ProbeRun = ProgramRun;
 // The whole content of a file, empty when it cannot be read.
 std::string readAll(const std::string& path);
 
-ProgramRun runProgram(const std::string& path, const std::vector<std::string>& args);
-ProbeRun runProbe(const std::vector<std::string>& args);
+// `environment` sets (or, with an empty value, removes) variables of this
+// process's environment for the program only.
+using Environment = std::vector<std::pair<std::string, std::string>>;
+ProgramRun runProgram(const std::string& path, const std::vector<std::string>& args,
+                      const Environment& environment = {});
+ProbeRun runProbe(const std::vector<std::string>& args, const Environment& environment = {});

@@ -5,6 +5,8 @@
 
 namespace {
 
+using namespace std::chrono_literals;
+
 nlohmann::json probe(const GuideServer& epg, std::vector<std::string> actions, int weekday = 1) {
     std::vector<std::string> args{"--epg-root", epg.root(), "--now", onDay(weekday)};
     args.insert(args.end(), actions.begin(), actions.end());
@@ -119,3 +121,39 @@ TEST(NestedLoads, AClickDuringTheStartUpLoadWins) {
 }
 
 }  // namespace
+
+// Input that arrives while a page downloads waits until the download is over
+// and then comes in the order it was given; a close does not wait.
+TEST(DownloadWait, InputArrivesAfterTheDownloadInOrderAndACloseAtOnce) {
+    GuideServer epg;
+    const auto j = probe(epg, {"click-label:3", "@click-label:5", "@click-label:2"});
+    const auto requests = j.at("requests").get<std::vector<std::string>>();
+    ASSERT_EQ(requests.size(), 5u);
+    EXPECT_EQ(requests[2], epg.channel1(3));
+    EXPECT_EQ(requests[3], epg.channel1(5));
+    EXPECT_EQ(requests[4], epg.channel1(2));
+    EXPECT_EQ(j.at("slider").get<long long>(), 2);
+    ASSERT_EQ(j.at("program_list").at("rows").size(), 2u);
+    EXPECT_EQ(j.at("program_list").at("rows").at(0).at(1).get<std::string>(),
+              "/programys/TV_1/Channel_1/W2.htm a");
+
+    // The click queued before the close is still held when the close ends
+    // the run, so Friday is never asked for.
+    const auto closed = probe(epg, {"click-label:3", "@click-label:5", "@close"});
+    EXPECT_EQ(closed.at("requests").size(), 3u);
+    EXPECT_EQ(closed.at("slider").get<long long>(), 3);
+}
+
+TEST(DownloadWait, ACloseEndsADownloadThatWouldLastForDays) {
+    GuideServer epg;
+    // A byte a second, never a pause long enough for the stall time-out, and
+    // a deadline a day away: only the close can end this download.
+    epg.server.route("/programys/TV_1/Channel_1/W3.htm",
+                     testsupport::Response::generated(1u << 20, "x").trickling(1s));
+    const ProbeRun run = runProbe({"--epg-root", epg.root(), "--now", onDay(1), "--fetch-deadline",
+                                   "86400", "click-label:3", "@close"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const auto j = run.json();
+    EXPECT_EQ(j.at("requests").size(), 3u);
+    EXPECT_EQ(j.at("slider").get<long long>(), 3);
+}

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "app/schedule_parse.h"
+#include "app/schedule/schedule_parse.h"
 #include "server/channels/channel_map.h"
 #include "server/channels/xmltv_listings.h"
 #include "server/site/gbk_text.h"
@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::make_shared<const epg::XmltvDocument>(std::move(*parsed.document))};
     epg::ChannelMap map;
     map["c"].push_back(0);
-    epg::XmltvListings x = epg::listingsFromXmltv(docs, &map);
+    epg::XmltvListings x = epg::listingsFromXmltv(docs, &map, zone);
     if (x.match.rows.empty() || x.match.rows[0].id != "c") std::abort();  // the map wins
     (void)epg::channelMapText(x.match);
 

@@ -108,16 +108,16 @@ TEST(GuideDownload, TheStatusTellsAFailedDownloadApartAndShowsWhatCame) {
 
 TEST(GuideDownload, AFailedDownloadShowsTheOfflineCopyAndItsTime) {
     Guide g(monday(9, 30));
-    g.body = row("08:00", G("昨天存的"));
-    g.copyTime = *rt::fromCivil({2008, 10, 5, 7, 5, 0});
+    g.body = row("08:00", G("早上存的"));
+    g.copyTime = *rt::fromCivil({2008, 10, 6, 7, 5, 0});
     g.open();
     ASSERT_EQ(g.copies.size(), 2u);  // Sunday's and Monday's pages, at start-up
     ASSERT_EQ(g.requests.size(), 2u);
     g.body = "<html>Not Found</html>";
     g.outcome = FetchOutcome::HttpError;
     g.press(1);
-    EXPECT_EQ(g.status(), "当前状态: 离线, 显示 10月5日 07:05 下载的节目表");
-    EXPECT_EQ(g.titles(), (std::vector<std::string>{"昨天存的"}));
+    EXPECT_EQ(g.status(), "当前状态: 离线, 显示 10月6日 07:05 下载的节目表");
+    EXPECT_EQ(g.titles(), (std::vector<std::string>{"早上存的"}));
     g.press(3);  // no copy of Wednesday: what came, and the failure
     EXPECT_EQ(g.status(), "当前状态: 下载失败!");
     EXPECT_TRUE(g.titles().empty());

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "runtime/values/date_time.h"
 
@@ -81,7 +82,7 @@ TEST_F(PageCacheTest, ACopyComesBackWithItsTimeAndReplacesTheOlderOne) {
     EXPECT_EQ(files, 2u);
 }
 
-TEST_F(PageCacheTest, ADamagedCopyIsNoCopy) {
+TEST_F(PageCacheTest, ADamagedCopyIsNoCopyAndGoesWhenFound) {
     app::PageCache cache(dir_);
     ASSERT_TRUE(cache.keep(kUrl, bytes("<html>the page</html>"), at(6, 9)));
     const fs::path file = cache.pathFor(kUrl);
@@ -111,6 +112,8 @@ TEST_F(PageCacheTest, ADamagedCopyIsNoCopy) {
     for (const Damage& d : damages) {
         writeFile(file, d.data);
         EXPECT_FALSE(cache.recall(kUrl)) << d.what;
+        // Another URL's copy under the same hash is whole, just not this one.
+        EXPECT_EQ(fs::exists(file), std::string(d.what) == "another URL") << d.what;
     }
     writeFile(file, good);
     EXPECT_TRUE(cache.recall(kUrl));
@@ -129,6 +132,9 @@ TEST_F(PageCacheTest, PruningKeepsTwoWeeksUpTo50MBAndTouchesNoOtherFile) {
     writeFile(dir_ / "page-zz.cache", "not a name of ours");
     writeFile(dir_ / ".page-0123456789abcdef-AAAAAA.tmp", "left by a crash");
     writeFile(dir_ / ".page-fedcba9876543210-BBBBBB.tmp", "being written");
+    // Written while the clock was wrong: two days ahead goes, a few hours stay.
+    ASSERT_TRUE(cache.keep(url(30), bytes("ahead"), at(22, 12)));
+    ASSERT_TRUE(cache.keep(url(31), bytes("ahead"), at(20, 20)));
     const auto old = fs::file_time_type::clock::now() - std::chrono::hours(2);
     fs::last_write_time(dir_ / ".page-0123456789abcdef-AAAAAA.tmp", old);
 
@@ -137,6 +143,9 @@ TEST_F(PageCacheTest, PruningKeepsTwoWeeksUpTo50MBAndTouchesNoOtherFile) {
     for (int day = 1; day <= 6; ++day)
         EXPECT_EQ(cache.recall(url(day)).has_value(), day == 6) << day;
     EXPECT_FALSE(fs::exists(cache.pathFor(url(9))));
+    EXPECT_FALSE(cache.recall(url(30)));
+    EXPECT_TRUE(cache.recall(url(31)));
+    fs::remove(cache.pathFor(url(31)));
     EXPECT_TRUE(fs::exists(dir_ / "notes.txt"));
     EXPECT_TRUE(fs::exists(dir_ / "page-zz.cache"));
     EXPECT_FALSE(fs::exists(dir_ / ".page-0123456789abcdef-AAAAAA.tmp"));
@@ -160,6 +169,18 @@ TEST_F(PageCacheTest, ADirectoryThatCannotBeMadeKeepsNothing) {
     EXPECT_FALSE(cache.recall(kUrl));
     cache.prune(at(6, 9));
     fs::remove(dir_);
+}
+
+// procfs takes no files, not even from root, whom permission bits let by.
+TEST(PageCacheDirectory, ADirectoryThatCannotBeWrittenInIsSaidOnce) {
+    std::vector<std::string> said;
+    app::PageCache cache("/proc/self", {}, [&](const std::string& why) { said.push_back(why); });
+    ASSERT_TRUE(cache.usable());
+    EXPECT_FALSE(cache.keep(kUrl, bytes("x"), at(6, 9)));
+    EXPECT_FALSE(cache.keep(kUrl, bytes("y"), at(6, 10)));
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_NE(said[0].find("cannot write in /proc/self"), std::string::npos) << said[0];
+    EXPECT_FALSE(cache.recall(kUrl));
 }
 
 TEST(PageCacheDirectory, XdgCacheHomeThenHome) {

@@ -7,12 +7,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 
 #include "runtime/http/page_fetcher.h"
 #include "runtime/values/allocation_failure.h"
 #include "tests/support/body_text.h"
+#include "tests/support/process_memory.h"
 #include "tests/support/sanitizers.h"
 #include "tests/support/test_http_server.h"
 
@@ -123,13 +123,7 @@ TEST(FetchBody, DefaultCapIs32MiB) {
 using test_support::kAddressSanitizer;
 using test_support::kThreadSanitizer;
 
-// The address space this process has mapped, in bytes.
-std::size_t mappedBytes() {
-    std::ifstream statm("/proc/self/statm");
-    std::size_t pages = 0;
-    statm >> pages;
-    return pages * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-}
+using test_support::mappedBytes;
 
 // A body that does not fit the memory left ends the fetch with the size it
 // needed, thrown only once libcurl is out of the way.

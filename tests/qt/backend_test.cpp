@@ -12,6 +12,7 @@
 
 #include <array>
 #include <chrono>
+#include <cstdio>
 
 #include "gbk_literal.h"
 #include "qt_test_app.h"
@@ -21,6 +22,7 @@
 #include "runtime/backend/qt/qt_outlook_bar.h"
 #include "runtime/backend/qt/qt_style.h"
 #include "runtime/backend/qt/qt_text.h"
+#include "runtime/values/allocation_failure.h"
 #include "runtime/values/gbk.h"
 #include "runtime/window/runtime.h"
 #include "test_http_server.h"
@@ -103,7 +105,9 @@ class QtBackendTest : public ::testing::Test {
   protected:
     void SetUp() override {
         server_.route("/page.html",
-                      testsupport::Response::ok(G("<html><body><p>今日节目</p></body></html>"))
+                      testsupport::Response::ok(G("<html><head><meta "
+                                                  "http-equiv='refresh' content='10'>"
+                                                  "</head><body><p>今日节目</p></body></html>"))
                           .stallBeforeResponse(300ms));
         std::vector<rt::Handler> handlers(kHandlerCount);
         handlers[kRowChanged] = [this](rt::Runtime&, rt::EventArgs) -> std::optional<std::int32_t> {
@@ -371,11 +375,83 @@ TEST_F(QtBackendTest, PageViewerLoadsInTheBackground) {
     EXPECT_FALSE(viewer->openLinks());
 }
 
+// The banner page asks to be fetched every 10 s; here a second of the page's
+// is 10 ms of the test's.
+TEST_F(QtBackendTest, PageViewerReloadsAsThePageAsksAndKeepsItsLastGoodPage) {
+    backend_.setPageReloadDelay(
+        [](std::chrono::seconds s) { return std::chrono::milliseconds(10 * s.count()); });
+    auto* viewer = dynamic_cast<rt::qt::HtmlViewerWidget*>(backend_.widget(ref(kViewer)));
+    ASSERT_NE(viewer, nullptr);
+    ASSERT_TRUE(qttest::waitUntil([&] { return viewer->pagesShown() == 1; }));
+    EXPECT_TRUE(viewer->toPlainText().contains(QStringLiteral("今日节目")));
+    server_.route("/page.html",
+                  testsupport::Response::ok(
+                      G("<meta http-equiv='refresh' content='10'><p>正在播出: 新闻联播</p>")));
+    ASSERT_TRUE(qttest::waitUntil([&] { return viewer->pagesShown() == 2; }));
+    EXPECT_EQ(viewer->toPlainText(), QStringLiteral("正在播出: 新闻联播"));
+
+    // The server fails: each reload keeps what is shown, and reloads go on.
+    const std::size_t before = server_.requestCount();
+    server_.route("/page.html", testsupport::Response::ok("gone").withStatus(500, "Oops"));
+    ASSERT_TRUE(qttest::waitUntil([&] { return server_.requestCount() >= before + 2; }));
+    EXPECT_EQ(viewer->pagesShown(), 2);
+    EXPECT_EQ(viewer->toPlainText(), QStringLiteral("正在播出: 新闻联播"));
+}
+
+// The banner goes through the proxy the environment names, as the day pages
+// do (loopback servers excepted).
+TEST(PageViewer, UsesTheProxyOfTheEnvironment) {
+    testsupport::TestHttpServer proxy;
+    proxy.fallback(
+        [](const testsupport::Request&) { return testsupport::Response::ok(G("<p>经代理</p>")); });
+    ::setenv("http_proxy", proxy.root().c_str(), 1);
+    rt::QtBackend backend;
+    rt::Runtime runtime(smallWindow("http://banner.example.invalid/soft/down/a1.html"),
+                        std::vector<rt::Handler>(kHandlerCount), backend);
+    runtime.loadStartWindow(kWin);
+    auto* viewer = dynamic_cast<rt::qt::HtmlViewerWidget*>(backend.widget(ref(kViewer)));
+    ASSERT_NE(viewer, nullptr);
+    const bool shown = qttest::waitUntil([&] { return viewer->pagesShown() == 1; });
+    ::unsetenv("http_proxy");
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(viewer->toPlainText(), QStringLiteral("经代理"));
+    ASSERT_EQ(proxy.requestCount(), 1u);
+    EXPECT_EQ(proxy.requests()[0].target, "http://banner.example.invalid/soft/down/a1.html");
+}
+
 TEST_F(QtBackendTest, FatalReportGoesToStderrOffscreenAndExitsWithMinusOne) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(runtime_->fatal(6, G("调用DLL命令后发现堆栈错误")), ::testing::ExitedWithCode(255),
                 "运行时出错!\n\n错误代码：6\n\n错误信息：调用DLL命令后发现堆栈错误");
     EXPECT_EQ(exitRuns_, 0);
+}
+
+// A backend whose box says that it was the box.
+class MarkedReportBackend : public rt::QtBackend {
+  public:
+    void showFatalReport(const rt::Text& report) override {
+        std::fputs("[the box] ", stderr);
+        rt::QtBackend::showFatalReport(report);
+    }
+};
+
+// Qt carries no exception through its loop: one thrown in Qt's own dispatch
+// (a timer, a queued result of a download) is the report of the runtime whose
+// window is up, shown the way that runtime's backend shows it.
+TEST(QtApplication, AnAllocationThatFailsInQtsDispatchIsTheWindowsFatalReport) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(([] {
+                    MarkedReportBackend backend;
+                    rt::Runtime runtime(smallWindow("about:blank"),
+                                        std::vector<rt::Handler>(kHandlerCount), backend);
+                    runtime.setExitRoutine([] { std::_Exit(3); });
+                    runtime.loadStartWindow(kWin);
+                    QTimer::singleShot(0, [] { throw rt::AllocationFailure(4321); });
+                    QTest::qWait(1000);
+                    std::_Exit(0);
+                }()),
+                ::testing::ExitedWithCode(255),
+                "\\[the box\\] 运行时出错!\n\n错误信息：分配 4321 字节内存失败!");
 }
 
 TEST(QtBoundary, TextsConvertOnlyAtTheWidgets) {

@@ -17,7 +17,7 @@
 
 #include "app/main_window.h"
 #include "app/program.h"
-#include "app/schedule_parse.h"
+#include "app/schedule/schedule_parse.h"
 #include "catalogue/catalogue.h"
 #include "gbk_literal.h"
 #include "qt_test_app.h"

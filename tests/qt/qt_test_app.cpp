@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QTest>
 
+#include "runtime/backend/qt/qt_application.h"
+
 namespace qttest {
 
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
@@ -22,6 +24,6 @@ bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    rt::QtApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

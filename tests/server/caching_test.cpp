@@ -215,7 +215,7 @@ TEST_F(CachingTest, XmltvExportReadsBackToTheSameProgrammes) {
     ASSERT_TRUE(reader.feed(xml)) << reader.error();
     ParsedSource parsed = reader.finish();
     ASSERT_TRUE(parsed.document) << parsed.error;
-    XmltvListings combined = combineSources({parsed.document}, ChannelMap{});
+    XmltvListings combined = combineSources({parsed.document}, ChannelMap{}, beijing());
     const StoredListings& back = *combined.listings;
     Seconds from = localMidnight(monday, beijing()),
             to = localMidnight(addDays(monday, 7), beijing());

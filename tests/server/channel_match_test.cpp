@@ -1,7 +1,8 @@
 // Matching catalogue rows to the channels of a feed shaped like the public
 // Chinese ones: several hundred channels, ids like CCTV1, CCTV5+, CCTV4欧洲,
-// CGTN西语 or plain numbers, look-alike traps and channels that tie. Every
-// one of the 215 rows is checked against the channel it must get, or none.
+// CGTN西语 or plain numbers, look-alike traps and channels of one name. Every
+// one of the 215 rows is checked against the channel it must get, or none;
+// names that must never meet, and days taken whole from one channel.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -10,12 +11,14 @@
 #include <memory>
 #include <set>
 
+#include "server/channels/channel_index.h"
 #include "server/channels/channel_map.h"
 #include "server/channels/channel_match.h"
 #include "server/channels/channel_names.h"
 #include "server/channels/channels.h"
 #include "server/channels/xmltv_listings.h"
 #include "server/xmltv/xmltv_read.h"
+#include "server_test_util.h"
 
 namespace epg {
 namespace {
@@ -71,7 +74,7 @@ std::vector<FeedChannel> chineseFeed() {
         {"102", {"北京卫视"}},
         {"山东卫视", {}},
         {"江西卫视", {}},
-        {"jxws", {"江西卫视"}},  // a tie: two channels of one name
+        {"jxws", {"江西卫视"}},  // two channels of one name: the first on a tie
         {"河南卫视", {}},
         {"重庆卫视", {}},
         {"东南卫视", {}},
@@ -85,7 +88,7 @@ std::vector<FeedChannel> chineseFeed() {
         {"云南卫视", {}},
         {"天津卫视", {}},
         {"辽宁卫视高清", {}},
-        {"辽宁卫视HD", {}},  // a tie one level down: both are 辽宁卫视 only without suffix
+        {"辽宁卫视HD", {}},  // both are 辽宁卫视 without their suffixes
         {"湖北卫视", {}},
         {"陕西卫视", {}},
         {"贵州卫视", {}},
@@ -340,7 +343,7 @@ const std::map<std::string, std::string> kExpected = {
     {"风尚音乐（高清）", ""},
     {"探索纪录", ""},
     {"探索纪录（高清）", ""},
-    // 全国卫视: never 湖南卫视国际 or 湖南电影; 江西 and 辽宁 tie.
+    // 全国卫视: never 湖南卫视国际 or 湖南电影; 江西 and 辽宁 take the first of two.
     {"湖南卫视", "湖南卫视"},
     {"江苏卫视", "江苏卫视"},
     {"东方卫视(上海卫视)", "东方卫视"},
@@ -348,7 +351,7 @@ const std::map<std::string, std::string> kExpected = {
     {"浙江卫视", "101"},
     {"北京卫视(BTV-1)", "102"},
     {"山东卫视", "山东卫视"},
-    {"江西卫视", ""},
+    {"江西卫视", "江西卫视"},
     {"河南卫视", "河南卫视"},
     {"重庆卫视", "重庆卫视"},
     {"东南卫视(福建卫视)", "东南卫视"},
@@ -362,7 +365,7 @@ const std::map<std::string, std::string> kExpected = {
     {"山西卫视", "山西卫视"},
     {"云南卫视", "云南卫视"},
     {"天津卫视", "天津卫视"},
-    {"辽宁卫视", ""},
+    {"辽宁卫视", "辽宁卫视高清"},
     {"湖北卫视", "湖北卫视"},
     {"陕西卫视", "陕西卫视"},
     {"贵州卫视", "贵州卫视"},
@@ -421,7 +424,7 @@ TEST(ChannelMatch, EveryRowOfTheCatalogueGetsItsChannelOrNone) {
     ASSERT_GT(feed.size(), 300u);
     SourceDocuments docs;
     docs.push_back(parsed(feedXml(feed), "feed.xml"));
-    XmltvListings x = listingsFromXmltv(docs, nullptr);
+    XmltvListings x = listingsFromXmltv(docs, nullptr, beijing());
 
     std::set<std::string> seen;
     std::size_t expectedMatches = 0;
@@ -447,17 +450,14 @@ TEST(ChannelMatch, EveryRowOfTheCatalogueGetsItsChannelOrNone) {
                              std::to_string(expectedMatches) + " matched by name"),
               std::string::npos)
         << x.summary;
-    // The ties are said, naming the channels that fit.
-    ASSERT_EQ(x.notes.size(), 2u);
-    EXPECT_NE(x.notes[0].find("江西卫视 (programws/TV_23/Channel_45/): none: \"江西卫视\" and "
-                              "\"jxws\" fit equally in feed.xml"),
-              std::string::npos)
-        << x.notes[0];
-    EXPECT_NE(x.notes[1].find("\"辽宁卫视高清\" and \"辽宁卫视HD\""), std::string::npos)
-        << x.notes[1];
+    // jxws has as many programmes that day as 江西卫视, which comes first.
+    const RowMatch& jiangxi = x.match.rows[*channelByPath("programws/TV_23/Channel_45/")];
+    EXPECT_EQ(jiangxi.serving, (std::vector<Serving>{{"江西卫视", "feed.xml", 1}}));
+    EXPECT_EQ(jiangxi.idle, 1u);
+    EXPECT_TRUE(x.notes.empty());  // no row takes days from two channels
 }
 
-TEST(ChannelMatch, TheMapWinsAndSourcesAreTriedInOrder) {
+TEST(ChannelMatch, TheMapWinsAndTheEarlierSourceOnATie) {
     SourceDocuments docs;
     docs.push_back(
         parsed(feedXml({{"hunan-a", {"湖南卫视"}}, {"CCTV1", {}}, {"CCTV10", {}}}), "first.xml"));
@@ -468,7 +468,7 @@ TEST(ChannelMatch, TheMapWinsAndSourcesAreTriedInOrder) {
         "programys/TV_1/Channel_3/\tnowhere\n",
         "m");
     ASSERT_TRUE(map.map);
-    XmltvListings x = listingsFromXmltv(docs, &*map.map);
+    XmltvListings x = listingsFromXmltv(docs, &*map.map, beijing());
     auto row = [](const char* path) { return *channelByPath(path); };
     const RowMatch& cctv1 = x.match.rows[row("programys/TV_1/Channel_1/")];
     EXPECT_EQ(cctv1.kind, MatchKind::map);
@@ -477,12 +477,11 @@ TEST(ChannelMatch, TheMapWinsAndSourcesAreTriedInOrder) {
               "from the map (no source has it)");
     EXPECT_EQ(x.match.rows[row("programys/TV_1/Channel_1967/")].id, "CCTV1");  // by name
     std::size_t hunan = row("programws/TV_24/Channel_46/");
-    EXPECT_EQ(x.match.rows[hunan].id, "hunan-a");  // the first source decides
+    EXPECT_EQ(x.match.rows[hunan].id, "hunan-a");  // as many programmes: the first source's
     EXPECT_EQ(x.match.rows[row("programjw/TV_300/Channel_1260/")].id, "Cinemax");
-    // The channel's programmes from every source that has it; the first read
-    // of two at one start stays.
     auto programmes = x.listings->starting(hunan, 0, std::numeric_limits<Seconds>::max());
     ASSERT_EQ(programmes.size(), 1u);
+    EXPECT_EQ(programmes[0].title, "hunan-a");
     EXPECT_EQ(x.match.count(MatchKind::map), 2u);
 }
 
@@ -492,14 +491,15 @@ TEST(ChannelMatch, PrintedMapReadsBackAsTheSameMatch) {
     feed.push_back({"a#b", {"Goal TV 2"}});  // an id the map format cannot hold
     SourceDocuments docs;
     docs.push_back(parsed(feedXml(feed), "feed.xml"));
-    CatalogueMatch first = matchCatalogue(docs, nullptr);
+    CatalogueMatch first = listingsFromXmltv(docs, nullptr, beijing()).match;
     std::string text = channelMapText(first);
     EXPECT_NE(
         text.find("programys/TV_1/Channel_1/\tCCTV1\t# CCTV-1（综合）, by name \"CCTV-1 综合\" in "
-                  "feed.xml\n"),
+                  "feed.xml, 1 day\n"),
         std::string::npos);
-    EXPECT_NE(text.find("# programws/TV_23/Channel_45/\t江西卫视\t# 江西卫视, none: "),
-              std::string::npos);  // a tie: commented out, the first channel suggested
+    EXPECT_NE(text.find("\nprogramws/TV_23/Channel_45/\t江西卫视\t# 江西卫视, by name \"江西卫视\" "
+                        "in feed.xml, 1 day; 1 more channel serving no day\n"),
+              std::string::npos);
     EXPECT_NE(text.find("# programys/TV_44/Channel_20/\t\t# 中国教育台-3, none: no channel of "
                         "that name\n"),
               std::string::npos);
@@ -507,7 +507,7 @@ TEST(ChannelMatch, PrintedMapReadsBackAsTheSameMatch) {
               std::string::npos);
     MapResult read = parseChannelMap(text, "printed.map");
     ASSERT_TRUE(read.map) << read.error;
-    CatalogueMatch again = matchCatalogue(docs, &*read.map);
+    CatalogueMatch again = listingsFromXmltv(docs, &*read.map, beijing()).match;
     std::size_t lines = 0;
     for (std::size_t row = 0; row < channelCount(); ++row) {
         EXPECT_EQ(again.rows[row].id, first.rows[row].id) << trimmedName(row);
@@ -516,27 +516,97 @@ TEST(ChannelMatch, PrintedMapReadsBackAsTheSameMatch) {
         }
     }
     for (char c : text) lines += c == '\n';
-    EXPECT_EQ(lines, channelCount() + 2);  // two header lines, one per row
+    EXPECT_EQ(lines, channelCount() + 3);  // three header lines, one per row
 }
 
-TEST(ChannelNames, BuiltInTableNamesCatalogueRowsAndBadTablesNameTheLine) {
-    std::set<std::string> names;
-    for (std::size_t row = 0; row < channelCount(); ++row) names.insert(trimmedName(row));
-    const ChannelNames& builtIn = ChannelNames::builtIn();
-    std::size_t renamed = 0;
-    for (const std::string& n : names) renamed += builtIn.renamed(n) != nullptr;
-    EXPECT_EQ(renamed, 15u);  // every rename of the data file names a catalogue row
+// Whether a name (as the catalogue or a player writes it) finds a feed's
+// channel: every form of one channel does, and no other channel ever.
+TEST(ChannelNames, NamesOfOneChannelMeetAndNoOtherChannelDoes) {
+    const struct {
+        const char* name;
+        FeedChannel channel;
+        bool fits;
+    } cases[] = {
+        // Numbers: leading zeros, descriptors spaced or not, Traditional ones.
+        {"CCTV-1（综合）", {"1", {"CCTV-01"}}, true},
+        {"CCTV-1（综合）", {"cctv1", {"CCTV-1 綜合"}}, true},
+        {"CCTV-1（高清）", {"x", {"CCTV1 HD"}}, true},
+        {"CCTV16", {"x", {"CCTV-16奥林匹克"}}, true},
+        {"CCTV-17", {"x", {"CCTV-17农业农村"}}, true},
+        {"CCTV-1（综合）", {"CCTV10", {"CCTV-10 科教"}}, false},
+        // CCTV5+ in every form, and never CCTV5.
+        {"CCTV5+", {"CCTV5PLUS", {"CCTV-5+ 体育赛事"}}, true},
+        {"CCTV5+", {"x", {"CCTV5＋"}}, true},
+        {"CCTV5+", {"CCTV5PLUS", {}}, true},
+        {"CCTV5+", {"cctv5", {"CCTV-5 体育"}}, false},
+        {"CCTV-5（体育）", {"CCTV5+", {"CCTV-5+ 体育赛事"}}, false},
+        // CCTV-4: Asia is the plain one; Europe, America and 4K are others.
+        {"CCTV-4中文国际（亚）", {"CCTV4", {"CCTV-4 (亚洲)"}}, true},
+        {"CCTV-4中文国际（欧）", {"CCTVEUROPE", {}}, true},
+        {"CCTV-4中文国际（美）", {"x", {"CCTV-4 中文國際 美洲"}}, true},
+        {"CCTV-4中文国际（亚）", {"CCTV4欧洲", {"CCTV-4 欧洲"}}, false},
+        {"CCTV-4中文国际（亚）", {"cctvamerica", {"CCTV-4 (美洲)"}}, false},
+        {"CCTV-4中文国际（亚）", {"CCTV4K", {"CCTV-4K 超高清"}}, false},
+        {"CCTV16", {"x", {"CCTV-16 奥林匹克 4K"}}, false},
+        // CCTV-9 is the documentaries; CGTN was CCTV-9 English and CCTV-NEWS.
+        {"CCTV-9（纪录）", {"CCTVJILU", {}}, true},
+        {"CCTV-9（纪录）", {"CCTV9", {"CCTV-9 纪录"}}, true},
+        {"CCTV-9（纪录）", {"CCTV9", {"CGTN"}}, false},
+        {"CCTV-9（纪录）", {"CCTV9", {"CCTV-NEWS"}}, false},
+        {"CCTV-9（纪录）", {"x", {"CCTV-9 English"}}, false},
+        {"CCTV-9（英）", {"CCTV9", {"CGTN"}}, true},
+        {"CCTV-NEWS", {"x", {"CGTN 英语"}}, true},
+        {"CCTV-14（少儿）", {"CCTVCHILD", {}}, true},
+        // CGTN in its own languages.
+        {"CCTV-E", {"x", {"CGTN Español"}}, true},
+        {"CCTV-E", {"x", {"CCTV-Español"}}, true},
+        {"CCTV-F", {"x", {"CCTV-Français"}}, true},
+        {"CCTV-阿拉伯语国际频道", {"x", {"CCTV-العربية"}}, true},
+        {"CCTV-俄罗斯语国际频道", {"x", {"CGTN Русский"}}, true},
+        {"CCTV-E", {"x", {"CGTN Français"}}, false},
+        // 中国教育台 by its three names.
+        {"中国教育台-1", {"CETV-1", {}}, true},
+        {"中国教育台-1", {"x", {"中国教育1台"}}, true},
+        {"中国教育1套", {"x", {"CETV1"}}, true},
+        {"中国教育台-1", {"CETV2", {"中国教育2台"}}, false},
+        // Brands, Traditional names, pinyin and English ids.
+        {"老故事", {"x", {"CCTV老故事"}}, true},
+        {"凤凰卫视", {"x", {"鳳凰衛視中文台"}}, true},
+        {"TVB-翡翠台", {"x", {"翡翠臺"}}, true},
+        {"TVB-翡翠台", {"x", {"TVB Jade"}}, true},
+        {"湖南卫视", {"HUNAN", {"湖南衛視"}}, true},
+        {"湖南卫视", {"湖南卫视", {"Hunan TV"}}, true},  // the id, as nothing else says it
+        {"浙江卫视", {"101", {"浙江卫视高清"}}, true},
+        // A 卫视 is not its 4K, international or film sibling.
+        {"湖南卫视", {"x", {"湖南卫视国际"}}, false},
+        {"湖南卫视", {"x", {"湖南电影"}}, false},
+        {"湖南卫视", {"x", {"湖南卫视4K"}}, false},
+        {"ESPN体育台(亚洲)", {"x", {"ESPN体育台(台湾)"}}, false},
+    };
+    const ChannelNames& names = ChannelNames::builtIn();
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        ChannelIndex index({parsed(feedXml({c.channel}), "feed.xml")}, beijing());
+        EXPECT_EQ(!index.byKey(names.key(c.name)).empty(), c.fits)
+            << "case " << i << ": " << c.name << " (key " << names.key(c.name) << ") and "
+            << c.channel.id;
+    }
+}
 
+TEST(ChannelNames, BadTablesNameTheLine) {
     const struct {
         const char* text;
         const char* error;
     } cases[] = {
-        {"# only comments\n\nbrand\tCCTV\n", ""},
-        {"\nrename\tCCTV-E\n", "channel_names.txt:2: a rename needs"},
-        {"rename\ta\tb\nrename\ta\tc\n", "channel_names.txt:2: \"a\" is renamed twice"},
+        {"# only comments\n\nbrand\tCCTV\nsame\tA-{N}\tA{N}X\n", ""},
+        {"\nsame\tCCTV-E\n", "channel_names.txt:2: same needs two names at least"},
+        {"same\ta\tb\nsame\tc\tB\n", "channel_names.txt:2: \"B\" is already a name of \"a\""},
+        {"suffix\t台\nsame\t翡翠台\t翡翠\n",
+         "channel_names.txt:2: \"翡翠\" is already a name of \"翡翠\""},
         {"brand\tA\tB\n", "channel_names.txt:1: brand takes one word"},
         {"prefix\tCCTV\n", "channel_names.txt:1: unknown keyword \"prefix\""},
         {"suffix\t \n", "channel_names.txt:1: suffix takes one word"},
+        {"other\n", "channel_names.txt:1: other needs a word"},
     };
     for (const auto& c : cases) {
         std::string error;
@@ -544,6 +614,66 @@ TEST(ChannelNames, BuiltInTableNamesCatalogueRowsAndBadTablesNameTheLine) {
         EXPECT_EQ(parsed.has_value(), *c.error == '\0') << c.text;
         EXPECT_EQ(error.substr(0, std::strlen(c.error)), c.error) << c.text;
     }
+}
+
+// One channel under three ids in two sources: each day from the one with
+// most programmes that day (the earlier source on a tie), never two mixed.
+TEST(ChannelIndex, EachDayComesWholeFromTheChannelWithMostProgrammes) {
+    auto programme = [](const char* id, const char* day, const char* time, const char* title) {
+        return std::string("<programme channel=\"") + id + "\" start=\"202612" + day + time +
+               "00 +0800\"><title>" + title + "</title></programme>\n";
+    };
+    std::string a =
+        "<tv><channel id=\"cztv_101\"><display-name>浙江卫视</display-name></channel>"
+        "<channel id=\"101\"><display-name>浙江卫视 高清</display-name></channel>"
+        "<channel id=\"nj\"><display-name>南京新闻综合</display-name></channel>";
+    std::string b = "<tv><channel id=\"zj\"><display-name>浙江衛視</display-name></channel>";
+    for (const char* t : {"0800", "1200", "1900"}) a += programme("101", "07", t, "a-mon");
+    for (const char* t : {"0800", "1900"}) a += programme("101", "09", t, "a-wed");
+    a += programme("nj", "07", "1800", "nj-mon");
+    for (const char* t : {"0800", "1000", "1200"}) b += programme("zj", "07", t, "b-mon");
+    for (const char* t : {"0800", "1000", "1200", "2330"}) b += programme("zj", "08", t, "b-tue");
+    // Wednesday: three programmes, one of them twice; as many as a.xml's two.
+    for (const char* t : {"0900", "0900", "2000"}) b += programme("zj", "09", t, "b-wed");
+    SourceDocuments docs{parsed(a + "</tv>", "a.xml"), parsed(b + "</tv>", "b.xml")};
+    XmltvListings x = listingsFromXmltv(docs, nullptr, beijing());
+
+    const std::size_t zhejiang = *channelByPath("programws/TV_21/Channel_43/");
+    const struct {
+        Date day;
+        const char* title;  // of every programme that day
+        std::size_t count;
+    } days[] = {
+        {{2026, 12, 6}, "", 0},      {{2026, 12, 7}, "a-mon", 3}, {{2026, 12, 8}, "b-tue", 4},
+        {{2026, 12, 9}, "a-wed", 2}, {{2026, 12, 10}, "", 0},
+    };
+    for (const auto& d : days) {
+        auto got = x.listings->starting(zhejiang, localMidnight(d.day, beijing()),
+                                        localMidnight(addDays(d.day, 1), beijing()));
+        ASSERT_EQ(got.size(), d.count) << isoText(d.day);
+        for (const Programme& p : got) EXPECT_EQ(p.title, d.title) << isoText(d.day);
+    }
+    // The empty cztv_101 comes first in a.xml, yet 101 serves most days.
+    EXPECT_NE(channelMapText(x.match).find(
+                  "\nprogramws/TV_21/Channel_43/\t101\t# 浙江卫视, by name \"浙江卫视 高清\" in "
+                  "a.xml, 2 days; also \"zj\" in b.xml, 1 day; 1 more channel serving no day\n"),
+              std::string::npos)
+        << channelMapText(x.match);
+    EXPECT_EQ(x.notes, (std::vector<std::string>{"1 catalogue row takes its days from more than "
+                                                 "one channel (see --print-map)"}));
+
+    // A player asks for any channel by any of its names, catalogue row or not.
+    const ChannelIndex* all = x.listings->channels();
+    ASSERT_NE(all, nullptr);
+    auto everything = [](const Schedule& s) {
+        return s.starting(0, std::numeric_limits<Seconds>::max());
+    };
+    EXPECT_EQ(everything(all->find("浙江卫视HD")),
+              x.listings->starting(zhejiang, 0, std::numeric_limits<Seconds>::max()));
+    auto nanjing = everything(all->find("南京新闻综合 高清"));
+    ASSERT_EQ(nanjing.size(), 1u);
+    EXPECT_EQ(nanjing[0].title, "nj-mon");
+    EXPECT_TRUE(all->find("南京新闻综合4K").empty());
 }
 
 }  // namespace

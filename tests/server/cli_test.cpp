@@ -1,15 +1,20 @@
 // tvguide-epgd as a program: exit codes and messages, export, the sample
-// XMLTV round trip through files, and reload on SIGHUP keeping old listings
-// when the new ones are broken.
+// XMLTV round trip through files, feeds in the styles of the public Chinese
+// ones, and reload on SIGHUP keeping old listings when the new ones are
+// broken.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <set>
 #include <sstream>
 
+#include "app/schedule/schedule_parse.h"
 #include "runtime/values/gbk.h"
+#include "server/channels/channels.h"
 #include "server/site/gbk_text.h"
 #include "server/sources/sample_listings.h"
 #include "server_test_util.h"
@@ -187,6 +192,130 @@ TEST_F(CliTest, PrintMapWritesAMapThatReadsBack) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.err.find("3 from the map, 0 matched by name"), std::string::npos) << r.err;
     EXPECT_EQ(runEpgd({"--print-map"}).exitCode, 2);  // nothing to match
+}
+
+// The fixture feeds, each in the style of a kind of public Chinese feed, read
+// without a map on a UTC host. Their titles say which channel, which id,
+// and the Beijing date and time they are for ("HUNAN/106 12-09 19:30 ..."):
+// every row a feed carries shows that channel on every day the feed has it,
+// at the time its titles say, each day from one id; every other row shows
+// nothing.
+TEST_F(CliTest, FixtureFeedsFillEveryRowTheyCarryOnBeijingTime) {
+    const std::map<std::string, std::string> cctv = {
+        {"programys/TV_1/Channel_1/", "CCTV1"},      {"programys/TV_1/Channel_1967/", "CCTV1"},
+        {"programys/TV_1/Channel_5/", "CCTV4"},      {"programys/TV_1/Channel_1080/", "CCTV4EU"},
+        {"programys/TV_1/Channel_1081/", "CCTV4AM"}, {"programys/TV_1/Channel_6/", "CCTV5"},
+        {"programys/TV_1/Channel_2239/", "CCTV5"},   {"programys/TV_1/Channel_2300/", "CCTV5PLUS"},
+        {"programys/TV_1/Channel_10/", "CCTV9"},     {"programys/TV_1/Channel_1774/", "CGTN"},
+        {"programys/TV_1/Channel_1775/", "CGTN"},    {"programws/TV_24/Channel_46/", "HUNAN"},
+        {"programws/TV_22/Channel_44/", "JIANGSU"},  {"programws/TV_11/Channel_81/", "DONGFANG"},
+        {"programws/TV_21/Channel_43/", "ZHEJIANG"},
+    };
+    auto with = [&cctv](std::map<std::string, std::string> more) {
+        more.insert(cctv.begin(), cctv.end());
+        return more;
+    };
+    const struct {
+        const char* file;
+        const char* zone;  // the --xmltv suffix
+        std::map<std::string, std::string> rows;
+    } fixtures[] = {
+        // Every channel under a number and a prefixed id, one of them often
+        // empty, some days from each.
+        {"aggregated.xml", "",
+         with({{"programys/TV_44/Channel_18/", "CETV1"},
+               {"programws/TV_44/Channel_18/", "CETV1"},
+               {"programws/TV_19/Channel_41/", "SHANDONG"},
+               {"programws/TV_36/Channel_58/", "SICHUAN"}})},
+        // Pinyin ids, numbers with their descriptors, CGTN in its languages.
+        {"cntv.xml", "",
+         with({{"programys/TV_1/Channel_3/", "CCTV2"},
+               {"programys/TV_1/Channel_4/", "CCTV3"},
+               {"programys/TV_1/Channel_2238/", "CCTV3"},
+               {"programys/TV_1/Channel_7/", "CCTV6"},
+               {"programys/TV_1/Channel_8/", "CCTV7"},
+               {"programys/TV_1/Channel_9/", "CCTV8"},
+               {"programys/TV_1/Channel_2240/", "CCTV8"},
+               {"programys/TV_1/Channel_11/", "CCTV10"},
+               {"programys/TV_1/Channel_12/", "CCTV11"},
+               {"programys/TV_1/Channel_13/", "CCTV12"},
+               {"programys/TV_1/Channel_14/", "CCTV13"},
+               {"programys/TV_1/Channel_15/", "CCTV14"},
+               {"programys/TV_1/Channel_16/", "CCTV15"},
+               {"programys/TV_1/Channel_17/", "CGTNES"},
+               {"programys/TV_1/Channel_1208/", "CGTNFR"},
+               {"programys/TV_1/Channel_1545/", "CGTNAR"},
+               {"programys/TV_1/Channel_1547/", "CGTNRU"},
+               {"programys/TV_83/Channel_1152/", "LAOGUSHI"},
+               {"programws/TV_38/Channel_60/", "BEIJING"}})},
+        // Programmes before channels, many names each, Traditional ones, and
+        // Beijing times that say "+0000".
+        {"multiname.xml",
+         "#tz=Asia/Shanghai",
+         {{"programys/TV_1/Channel_1/", "CCTV1"},
+          {"programys/TV_1/Channel_1967/", "CCTV1"},
+          {"programys/TV_1/Channel_14/", "CCTV13"},
+          {"programws/TV_24/Channel_46/", "HUNAN"},
+          {"programws/TV_11/Channel_81/", "DONGFANG"},
+          {"programjw/TV_5/Channel_26/", "PHOENIXCN"},
+          {"programjw/TV_5/Channel_27/", "PHOENIXINFO"},
+          {"programjw/TV_5/Channel_28/", "PHOENIXMOVIE"},
+          {"programjw/TV_4/Channel_24/", "JADE"},
+          {"programjw/TV_4/Channel_25/", "PEARL"},
+          {"programjw/TV_7/Channel_30/", "STAR"},
+          {"programjw/TV_6/Channel_29/", "HUAYU"},
+          {"programjw/TV_150/Channel_737/", "MACAUASIA"},
+          {"programjw/TV_3/Channel_22/", "ATVHOME"},
+          {"programjw/TV_47/Channel_1221/", "ESPNTW"}}},
+    };
+    const epg::Date monday{2026, 12, 7};
+    for (const auto& f : fixtures) {
+        const fs::path feed = fs::path(FIXTURE_DIR) / f.file;
+        const std::string text = readFile(feed);
+        ASSERT_FALSE(text.empty()) << feed;
+        // The dates ("MM-DD") the feed has programmes for, by channel.
+        std::map<std::string, std::set<std::string>> carried;
+        for (auto at = text.find("<title"); at != std::string::npos; at = text.find("<title", at)) {
+            at = text.find('>', at) + 1;
+            std::string title = text.substr(at, text.find('<', at) - at);
+            carried[title.substr(0, title.find('/'))].insert(title.substr(title.find(' ') + 1, 5));
+        }
+        fs::path out = dir_ / "out";
+        fs::remove_all(out);
+        Outcome r = runEpgd({"--xmltv", feed.string() + f.zone, "--now", "2026-12-09T12:00:00",
+                             "--export", out.string()});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_NE(r.err.find(std::to_string(f.rows.size()) + " matched by name"), std::string::npos)
+            << f.file << ": " << r.err;
+        for (std::size_t row = 0; row < epg::channelCount(); ++row) {
+            const std::string path(epg::channelPath(row));
+            auto expected = f.rows.find(path);
+            const std::string channel = expected == f.rows.end() ? "" : expected->second;
+            std::set<std::string> shown;  // the dates with programmes
+            for (int w = 1; w <= 7; ++w) {
+                const epg::Date day = epg::addDays(monday, w - 1);
+                char date[8];
+                std::snprintf(date, sizeof date, "%02d-%02d", day.month, day.day);
+                const char page[] = {'W', static_cast<char>('0' + w), '.', 'h', 't', 'm', '\0'};
+                std::set<std::string> ids;
+                for (const app::ScheduleRow& p : app::parseSchedule(readFile(out / path / page))) {
+                    // ASCII is the same in GBK: "TAG/ID MM-DD HH:MM ...".
+                    const std::string& t = p.title;
+                    const auto slash = t.find('/'), blank = t.find(' ');
+                    ASSERT_TRUE(slash != std::string::npos && blank != std::string::npos) << t;
+                    EXPECT_EQ(t.substr(0, slash), channel) << f.file << ' ' << path;
+                    EXPECT_EQ(t.substr(blank + 1, 5), date) << f.file << ' ' << path << ' ' << t;
+                    EXPECT_EQ(t.substr(blank + 7, 5), p.time.substr(1)) << f.file << ' ' << t;
+                    ids.insert(t.substr(slash + 1, blank - slash - 1));
+                    shown.insert(date);
+                }
+                EXPECT_LE(ids.size(), 1u) << f.file << ' ' << path << " W" << w;  // never mixed
+            }
+            if (!channel.empty()) {
+                EXPECT_EQ(shown, carried[channel]) << f.file << ' ' << path;
+            }
+        }
+    }
 }
 
 // Export of the sample week, and of the same week written as XMLTV and read

@@ -459,14 +459,14 @@ TEST_F(ListingSourcesTest, FilesAreReadAgainWhenTheyChange) {
 // Two sources in priority order; a changed map that would leave no
 // programme anywhere keeps the listings.
 TEST_F(ListingSourcesTest, SourcesCombineAndAMapLeavingNothingIsRefused) {
-    write("a.xml", feed({"A1", "A2"}, "one"));
+    write("a.xml", feed({"A1", "A2", "A3"}, "one"));
     write("b.xml", feed({"B1", "B2", "B3"}, "one"));
     write("map", kChannel + "\tone\n");
     auto s =
         sources({(dir_ / "a.xml").string(), (dir_ / "b.xml").string()}, (dir_ / "map").string());
     auto start = s->start();
-    // Same start times: the first source's programme stays.
-    EXPECT_EQ(titles(start.listings.get()), (std::vector<std::string>{"A1", "A2", "B3"}));
+    // As many programmes that day in both: the first source's day, whole.
+    EXPECT_EQ(titles(start.listings.get()), (std::vector<std::string>{"A1", "A2", "A3"}));
 
     write("map", kChannel + "\tsecond\n");
     takeLog();
@@ -478,8 +478,9 @@ TEST_F(ListingSourcesTest, SourcesCombineAndAMapLeavingNothingIsRefused) {
         << log[0];
     write("map", "# none\n" + kChannel + "\tone\n");
     write("b.xml", feed({"B1", "B2", "B3", "B4"}, "one"));
+    // More in the second: its day, never a mix of the two.
     EXPECT_EQ(titles(s->refresh(ListingSources::Mode::IfChanged).get()),
-              (std::vector<std::string>{"A1", "A2", "B3", "B4"}));
+              (std::vector<std::string>{"B1", "B2", "B3", "B4"}));
 }
 
 TEST_F(ListingSourcesTest, ReloadRequestsCoalesceAndStopEndsAStalledFetch) {

@@ -31,9 +31,10 @@ TEST(OptionsTest, DefaultsAndValues) {
     EXPECT_EQ(o.exportDir, "out");
 
     r = parseOptions({"--xmltv", "https://example.org/e.xml.gz", "--xmltv", "HTTP://h/x", "--xmltv",
-                      "./odd://name", "--refresh", "90s", "--state-dir", "/var/x"});
+                      "./odd://name", "--xmltv", "https://example.org/e.xml#tz=Asia/Shanghai",
+                      "--refresh", "90s", "--state-dir", "/var/x"});
     ASSERT_TRUE(r.options) << r.error;
-    EXPECT_EQ(r.options->xmltvSources.size(), 3u);
+    EXPECT_EQ(r.options->xmltvSources.size(), 4u);
     EXPECT_EQ(r.options->refresh, std::chrono::seconds(90));
     EXPECT_EQ(r.options->stateDir, "/var/x");
 
@@ -82,6 +83,10 @@ TEST(OptionsTest, BadOptionsAreRefusedWithAReason) {
         {{"--xmltv", ""}, "--xmltv needs a value"},
         {{"--xmltv", "ftp://example.org/e.xml"}, "--xmltv takes a file or an http or https URL"},
         {{"--xmltv", "http://example.org/a b.xml"}, "no blank or control character"},
+        {{"--xmltv", "a.xml#tz=Asia/Nowhere"},
+         "--xmltv: unknown time zone \"Asia/Nowhere\" after #tz= in \"a.xml#tz=Asia/Nowhere\""},
+        {{"--xmltv", "#tz=Asia/Shanghai"}, "--xmltv: no file or URL before #tz="},
+        {{"--xmltv", "ftp://e.org/x#tz=UTC"}, "--xmltv takes a file or an http or https URL"},
         {{"--refresh", "6"}, "--refresh wants a duration such as 90s"},
         {{"--refresh", "0s"}, "--refresh wants a duration"},
         {{"--refresh", "-5m"}, "--refresh wants a duration"},

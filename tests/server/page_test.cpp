@@ -2,7 +2,7 @@
 // as shownTitle() says, whatever characters it holds.
 #include <gtest/gtest.h>
 
-#include "app/schedule_parse.h"
+#include "app/schedule/schedule_parse.h"
 #include "gbk_literal.h"
 #include "server/channels/channels.h"
 #include "server/site/gbk_text.h"

@@ -3,7 +3,7 @@
 
 #include <atomic>
 
-#include "app/schedule_parse.h"
+#include "app/schedule/schedule_parse.h"
 #include "server/channels/channels.h"
 #include "server/site/site.h"
 #include "server/sources/sample_listings.h"

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <limits>
 
-#include "app/schedule_parse.h"
+#include "app/schedule/schedule_parse.h"
 #include "encoding/iconv_converter.h"
 #include "server/channels/channel_map.h"
 #include "server/channels/channels.h"
@@ -42,7 +42,7 @@ class XmltvTest : public ::testing::Test {
         MapResult m = parseChannelMap(mapText, "test.map");
         EXPECT_TRUE(m.map) << m.error;
         SourceDocuments docs{std::make_shared<const XmltvDocument>(std::move(*parsed.document))};
-        XmltvListings x = listingsFromXmltv(docs, m.map ? &*m.map : nullptr);
+        XmltvListings x = listingsFromXmltv(docs, m.map ? &*m.map : nullptr, beijing());
         return {x.listings, {}, x.programmes, x.skipped, x.summary};
     }
     static std::string error(const std::string& xml) { return parseXmltv(xml, "test.xml").error; }
@@ -57,9 +57,11 @@ class XmltvTest : public ::testing::Test {
 
 TEST_F(XmltvTest, TimesWithAndWithoutOffsets) {
     Seconds base = daysFromCivil({2026, 12, 7}) * 86400;  // 2026-12-07 00:00 UTC
+    const Zone* shanghai = &beijing();
     struct Case {
         const char* text;
         std::optional<Seconds> expected;
+        const Zone* wallClock = nullptr;  // "#tz=": the offset is well formed but not believed
     } cases[] = {
         {"20261207200000 +0800", base + 12 * 3600},
         {"20261207200000 +0000", base + 20 * 3600},
@@ -78,9 +80,16 @@ TEST_F(XmltvTest, TimesWithAndWithoutOffsets) {
         {"20261207250000", std::nullopt},
         {"20261207200000 +080", std::nullopt},
         {"20261207200000 CET", std::nullopt},
+        // Beijing wall times labelled as UTC, or with any other offset.
+        {"20261207200000 +0000", base + 12 * 3600, shanghai},
+        {"20261207200000 -0500", base + 12 * 3600, shanghai},
+        {"20261207200000", base + 12 * 3600, shanghai},
+        {"20261207200000 +080", std::nullopt, shanghai},
+        // 02:30 does not happen in Berlin that night: taken as 03:30 CEST.
+        {"20260329023000 +0000", daysFromCivil({2026, 3, 29}) * 86400 + 5400, &berlin()},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(parseXmltvTime(c.text), c.expected) << '"' << c.text << '"';
+        EXPECT_EQ(parseXmltvTime(c.text, c.wallClock), c.expected) << '"' << c.text << '"';
 }
 
 TEST_F(XmltvTest, ProgrammesShowInLocalTimeOnTheDayTheyStart) {

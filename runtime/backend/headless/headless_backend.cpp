@@ -19,8 +19,8 @@ void HeadlessBackend::enqueue(Message m) {
     queue_.push_back(std::move(m));
 }
 
-void HeadlessBackend::post(Action action, When at) {
-    enqueue(Message{at.value_or(now()), 0, std::nullopt, std::move(action)});
+void HeadlessBackend::post(Action action, When at, Kind kind) {
+    enqueue(Message{at.value_or(now()), 0, std::nullopt, std::move(action), kind});
 }
 
 void HeadlessBackend::postMousePress(ControlRef ref, std::int32_t x, std::int32_t y,
@@ -41,19 +41,19 @@ void HeadlessBackend::postHeaderClick(ControlRef bar, std::int32_t group, When a
 }
 
 void HeadlessBackend::postClose(std::uint32_t windowId, When at) {
-    post([=](Runtime& rt) { rt.userCloseWindow(windowId); }, at);
+    post([=](Runtime& rt) { rt.userCloseWindow(windowId); }, at, Kind::Close);
 }
 
 void HeadlessBackend::postQuit(int exitCode) {
     enqueue(Message{now(), 0, exitCode, {}});
 }
 
-std::optional<std::size_t> HeadlessBackend::nextDue() {
+std::optional<std::size_t> HeadlessBackend::nextDue(bool passInput) {
     const auto t = now();
     std::optional<std::size_t> best;
     for (std::size_t i = 0; i < queue_.size(); ++i) {
         const Message& m = queue_[i];
-        if (m.due > t) continue;
+        if (m.due > t || (!passInput && m.kind == Kind::Input && !m.quitCode)) continue;
         if (!best || m.due < queue_[*best].due ||
             (m.due == queue_[*best].due && m.seq < queue_[*best].seq))
             best = i;
@@ -64,14 +64,12 @@ std::optional<std::size_t> HeadlessBackend::nextDue() {
 std::optional<Backend::Clock::time_point> HeadlessBackend::nextScheduled(bool timers) const {
     std::optional<Clock::time_point> t;
     for (const Message& m : queue_)
-        if ((timers || !m.timer) && (!t || m.due < *t)) t = m.due;
+        if ((timers || m.kind != Kind::Timer) && (!t || m.due < *t)) t = m.due;
     return t;
 }
 
 void HeadlessBackend::postTimer(Clock::time_point due, std::function<void(Runtime&)> tick) {
-    Message m{due, 0, std::nullopt, std::move(tick)};
-    m.timer = true;
-    enqueue(std::move(m));
+    enqueue(Message{due, 0, std::nullopt, std::move(tick), Kind::Timer});
 }
 
 std::size_t HeadlessBackend::queuedCount() const {
@@ -139,6 +137,39 @@ bool HeadlessBackend::waitForMessage(Clock::time_point deadline) {
     if (deadline == Clock::time_point::max()) return false;
     sleepUntil(deadline);
     return false;
+}
+
+bool HeadlessBackend::waitForWork(const std::function<bool()>& finished) {
+    const std::uint64_t destroyedBefore = windowsDestroyed_;
+    for (;;) {
+        if (finished()) return true;
+        if (windowsDestroyed_ != destroyedBefore) return false;
+        if (auto i = nextDue(false)) {
+            if (queue_[*i].quitCode) return false;  // a window closed before the wait
+            Action action = std::move(queue_[*i].action);
+            queue_.erase(queue_.begin() + static_cast<std::ptrdiff_t>(*i));
+            if (runtime_ && action) action(*runtime_);
+            continue;
+        }
+        std::unique_lock lock(wakeMutex_);
+        std::optional<Clock::time_point> next;
+        if (!options_.fakeClock)
+            for (const Message& m : queue_)
+                if (m.kind != Kind::Input && (!next || m.due < *next)) next = m.due;
+        if (next)
+            wakeCondition_.wait_until(lock, *next, [this] { return woken_; });
+        else
+            wakeCondition_.wait(lock, [this] { return woken_; });
+        woken_ = false;
+    }
+}
+
+void HeadlessBackend::wake() {
+    {
+        const std::lock_guard lock(wakeMutex_);
+        woken_ = true;
+    }
+    wakeCondition_.notify_all();
 }
 
 void HeadlessBackend::controlChanged(const Control& c, Change what) {

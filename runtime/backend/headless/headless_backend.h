@@ -7,11 +7,18 @@
 // start + 100 ms arrives inside a 500 ms pause at once and deterministically.
 // A wait without deadline and nothing scheduled returns false at once, since
 // no user can queue anything meanwhile; timers alone do not count.
+//
+// Messages are input (clicks, keys: what post() queues unless told
+// otherwise), a window's close, or timers. A wait for another thread's work
+// dispatches only closes and timers that are due and leaves input queued; it
+// takes no time on the fake clock, as a blocking call would not.
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -29,6 +36,7 @@ class HeadlessBackend : public Backend {
     };
     using Action = std::function<void(Runtime&)>;
     using When = std::optional<Clock::time_point>;  // nullopt: queued now
+    enum class Kind { Input, Close, Timer };
 
     HeadlessBackend() : HeadlessBackend(Options{}) {}
     explicit HeadlessBackend(Options options);
@@ -40,7 +48,7 @@ class HeadlessBackend : public Backend {
     void postKey(ControlRef ref, std::int32_t keyCode, When at = {});  // e.g. kKeyUp, kKeyHome
     void postHeaderClick(ControlRef bar, std::int32_t group, When at = {});
     void postClose(std::uint32_t windowId, When at = {});
-    void post(Action action, When at = {});
+    void post(Action action, When at = {}, Kind kind = Kind::Input);
 
     static constexpr std::int32_t kKeyPageUp = 0x21;
     static constexpr std::int32_t kKeyPageDown = 0x22;
@@ -66,12 +74,14 @@ class HeadlessBackend : public Backend {
     void controlCreated(const Control&) override { ++created_; }
     void controlChanged(const Control& c, Change what) override;
     void focusChanged(std::optional<ControlRef>) override {}
-    void windowDestroyed(std::uint32_t) override {}
+    void windowDestroyed(std::uint32_t) override { ++windowsDestroyed_; }
     void postQuit(int exitCode) override;
     void processPendingMessages() override;
     std::optional<int> runLoop() override;
     Clock::time_point now() override;
     bool waitForMessage(Clock::time_point deadline) override;
+    bool waitForWork(const std::function<bool()>& finished) override;
+    void wake() override;
     void postTimer(Clock::time_point due, std::function<void(Runtime&)> tick) override;
     void showFatalReport(const Text& report) override;  // to stderr, as UTF-8
 
@@ -81,11 +91,11 @@ class HeadlessBackend : public Backend {
         std::uint64_t seq = 0;
         std::optional<int> quitCode;  // set: the quit message
         Action action;
-        bool timer = false;  // does not keep the queue from running dry
+        Kind kind = Kind::Input;  // a timer does not keep the queue from running dry
     };
     void enqueue(Message m);
-    // Index of the next due message, if any.
-    std::optional<std::size_t> nextDue();
+    // Index of the next due message, if any; input only when `passInput`.
+    std::optional<std::size_t> nextDue(bool passInput = true);
     std::optional<Clock::time_point> nextScheduled(bool timers = true) const;
     void sleepUntil(Clock::time_point t);
 
@@ -96,6 +106,10 @@ class HeadlessBackend : public Backend {
     Runtime* runtime_ = nullptr;
     std::vector<ChangeRecord> changes_;
     std::size_t created_ = 0;
+    std::uint64_t windowsDestroyed_ = 0;
+    std::mutex wakeMutex_;  // wake() is the one call made from other threads
+    std::condition_variable wakeCondition_;
+    bool woken_ = false;
 };
 
 }  // namespace rt

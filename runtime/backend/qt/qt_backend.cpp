@@ -6,14 +6,18 @@
 #include <cstdio>
 #include <thread>
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QCursor>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QTimer>
 
+#include "runtime/backend/qt/qt_application.h"
 #include "runtime/backend/qt/qt_html_viewer.h"
 #include "runtime/backend/qt/qt_input_counter.h"
+#include "runtime/backend/qt/qt_input_hold.h"
 #include "runtime/backend/qt/qt_list_view.h"
 #include "runtime/backend/qt/qt_outlook_bar.h"
 #include "runtime/backend/qt/qt_simple_widgets.h"
@@ -37,7 +41,10 @@ struct SyncScope {
 }  // namespace
 
 QtBackend::QtBackend()
-    : inputs_(std::make_unique<qt::InputCounter>()), timers_(std::make_unique<QObject>()) {
+    : inputs_(std::make_unique<qt::InputCounter>()),
+      held_(std::make_unique<qt::InputHold>()),
+      dispatcher_(QAbstractEventDispatcher::instance()),
+      timers_(std::make_unique<QObject>()) {
     // Closing the last window ends the program through the runtime's quit
     // message, not by Qt on its own.
     QGuiApplication::setQuitOnLastWindowClosed(false);
@@ -53,6 +60,22 @@ QtBackend::~QtBackend() {
 void QtBackend::deleteClosedWindows() {
     for (auto& w : closed_) delete w.data();
     closed_.clear();
+}
+
+// A failed allocation in Qt's own dispatch becomes this runtime's report.
+void QtBackend::attach(Runtime& runtime) {
+    runtime_ = &runtime;
+    if (QtApplication* app = QtApplication::instance()) app->setRuntime(&runtime);
+}
+
+void QtBackend::detach() {
+    if (QtApplication* app = QtApplication::instance()) app->setRuntime(nullptr);
+    runtime_ = nullptr;
+}
+
+std::chrono::milliseconds QtBackend::pageReloadDelay(std::chrono::seconds asked) const {
+    if (reloadDelay_) return reloadDelay_(asked);
+    return asked;
 }
 
 Runtime* QtBackend::inputTarget() const {
@@ -191,6 +214,7 @@ void QtBackend::focusChanged(std::optional<ControlRef> focus) {
 }
 
 void QtBackend::windowDestroyed(std::uint32_t windowId) {
+    ++windowsDestroyed_;
     // The widgets may be in the middle of handling the input that closed the
     // window, with a nested message pump below them that would run a
     // deleteLater; they are hidden now and deleted when the loop has ended.
@@ -286,7 +310,43 @@ bool QtBackend::waitForMessage(Clock::time_point deadline) {
     }
 }
 
-// --- fatal report
+namespace {
+// The busy pointer over every window of the application while a wait lasts.
+struct BusyPointer {
+    BusyPointer() { QGuiApplication::setOverrideCursor(QCursor(Qt::BusyCursor)); }
+    ~BusyPointer() { QGuiApplication::restoreOverrideCursor(); }
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+};
+}  // namespace
+
+bool QtBackend::waitForWork(const std::function<bool()>& finished) {
+    if (quitCode_) return false;
+    const std::uint64_t destroyedBefore = windowsDestroyed_;
+    const BusyPointer busy;
+    struct Holding {
+        qt::InputHold& hold;
+        bool done = false;
+        ~Holding() { hold.end(!done); }
+    } holding{*held_};
+    held_->begin();
+    for (;;) {
+        if (finished()) {
+            holding.done = true;
+            return true;
+        }
+        if (windowsDestroyed_ != destroyedBefore || quitCode_) return false;
+        pollSystemColours();
+        // Paints, moves, timers and a close are dispatched here; input is held.
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+}
+
+void QtBackend::wake() {
+    if (dispatcher_) dispatcher_->wakeUp();
+}
+
+// --- timers and the fatal report
 
 void QtBackend::postTimer(Clock::time_point due, std::function<void(Runtime&)> tick) {
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - Clock::now());

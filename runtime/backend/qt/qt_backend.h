@@ -15,6 +15,7 @@
 // Needs a QApplication, and is used on its thread only.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -27,6 +28,7 @@
 
 #include "runtime/window/backend.h"
 
+class QAbstractEventDispatcher;
 class QEventLoop;
 
 namespace rt {
@@ -34,6 +36,7 @@ namespace rt {
 namespace qt {
 class ControlWidget;
 class InputCounter;
+class InputHold;
 }  // namespace qt
 
 class QtBackend : public Backend {
@@ -56,6 +59,13 @@ class QtBackend : public Backend {
     void watchSystemColours(std::function<std::uint64_t()> generation,
                             std::function<std::map<int, std::uint32_t>()> colours);
 
+    // How long a page viewer waits before it fetches its page again, for the
+    // interval the page asked for (tests make it shorter).
+    std::chrono::milliseconds pageReloadDelay(std::chrono::seconds asked) const;
+    void setPageReloadDelay(std::function<std::chrono::milliseconds(std::chrono::seconds)> delay) {
+        reloadDelay_ = std::move(delay);
+    }
+
     // For the widgets: the runtime that takes input, or null when none is
     // attached or a fatal report is being shown.
     Runtime* inputTarget() const;
@@ -65,8 +75,8 @@ class QtBackend : public Backend {
     bool syncing() const { return syncDepth_ > 0; }
 
     // Backend
-    void attach(Runtime& runtime) override { runtime_ = &runtime; }
-    void detach() override { runtime_ = nullptr; }
+    void attach(Runtime& runtime) override;
+    void detach() override;
     void controlCreated(const Control& control) override;
     void controlChanged(const Control& control, Change what) override;
     void focusChanged(std::optional<ControlRef> focus) override;
@@ -76,6 +86,8 @@ class QtBackend : public Backend {
     std::optional<int> runLoop() override;
     Clock::time_point now() override { return Clock::now(); }
     bool waitForMessage(Clock::time_point deadline) override;
+    bool waitForWork(const std::function<bool()>& finished) override;
+    void wake() override;
     void postTimer(Clock::time_point due, std::function<void(Runtime&)> tick) override;
     void showFatalReport(const Text& report) override;
 
@@ -97,7 +109,11 @@ class QtBackend : public Backend {
     std::function<std::uint64_t()> colourGeneration_;
     std::function<std::map<int, std::uint32_t>()> colourSource_;
     std::optional<std::uint64_t> appliedGeneration_;
+    std::function<std::chrono::milliseconds(std::chrono::seconds)> reloadDelay_;
     std::unique_ptr<qt::InputCounter> inputs_;
+    std::unique_ptr<qt::InputHold> held_;   // after inputs_: its filter runs first
+    QAbstractEventDispatcher* dispatcher_;  // the GUI thread's, woken from others
+    std::uint64_t windowsDestroyed_ = 0;
     std::unique_ptr<QObject> timers_;  // pending timers die with the backend
     QEventLoop* loop_ = nullptr;
     std::optional<int> quitCode_;  // the quit message, while it is queued

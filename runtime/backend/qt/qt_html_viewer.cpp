@@ -1,46 +1,46 @@
 #include "runtime/backend/qt/qt_html_viewer.h"
 
-#include <QNetworkAccessManager>
-#include <QNetworkProxy>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QRegularExpression>
 
+#include "runtime/backend/qt/qt_backend.h"
 #include "runtime/backend/qt/qt_text.h"
-#include "runtime/http/page_fetcher.h"
+#include "runtime/http/page_refresh.h"
 #include "runtime/values/gbk.h"
 
 namespace rt::qt {
 
 namespace {
-constexpr int kTransferTimeoutMs = 15000;
-constexpr qint64 kMaxPageBytes = 4 << 20;  // a banner page is a few kilobytes
+
+// A banner page is a few kilobytes; its server is near, or not there at all.
+FetchLimits bannerLimits() {
+    FetchLimits limits;
+    limits.connectTimeout = std::chrono::seconds(15);
+    limits.stallTimeout = std::chrono::seconds(15);
+    limits.deadline = std::chrono::seconds(60);
+    limits.maxBodyBytes = 4u << 20;
+    return limits;
+}
+
 }  // namespace
 
 HtmlViewerWidget::HtmlViewerWidget(QtBackend& backend, ControlRef ref, QWidget* parent)
-    : QTextBrowser(parent), ControlWidget(backend, ref), network_(new QNetworkAccessManager(this)) {
+    : QTextBrowser(parent),
+      ControlWidget(backend, ref),
+      worker_(std::make_unique<FetchWorker>(bannerLimits())),
+      interval_(kReloadWithoutRefresh) {
     setOpenLinks(false);
     setOpenExternalLinks(false);
     setReadOnly(true);
     setUndoRedoEnabled(false);
     setFrameShape(QFrame::NoFrame);
-    network_->setProxy(QNetworkProxy::NoProxy);
-    network_->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
-    network_->setTransferTimeout(kTransferTimeoutMs);
+    reload_.setSingleShot(true);
+    QObject::connect(&reload_, &QTimer::timeout, this, [this] { fetch(); });
 }
 
 HtmlViewerWidget::~HtmlViewerWidget() {
-    dropReply();
-}
-
-// An abandoned fetch ends without reaching finished().
-void HtmlViewerWidget::dropReply() {
-    if (!reply_) return;
-    QNetworkReply* reply = reply_;
-    reply_.clear();
-    reply->disconnect(this);
-    reply->abort();
-    reply->deleteLater();
+    // Joined here, while the widget is whole: no result is posted to it later.
+    if (job_) job_->cancel();
+    worker_.reset();
 }
 
 void HtmlViewerWidget::sync(const Control& c, Change what) {
@@ -57,32 +57,40 @@ void HtmlViewerWidget::sync(const Control& c, Change what) {
 
 void HtmlViewerWidget::navigate(const Text& address) {
     shown_ = address;
-    dropReply();
+    if (job_) job_->cancel();
+    job_.reset();
+    reload_.stop();
+    interval_ = kReloadWithoutRefresh;
     clear();
     const QUrl url(toQString(address));
     if (!url.isValid() ||
         (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")))
         return;
-    QNetworkRequest request(url);
-    request.setHeader(QNetworkRequest::UserAgentHeader, QString::fromLatin1(kUserAgent));
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
-                         QNetworkRequest::AlwaysNetwork);
-    QNetworkReply* reply = network_->get(request);
-    reply_ = reply;
-    QObject::connect(reply, &QNetworkReply::finished, this, [this, reply] { finished(reply); });
-    QObject::connect(reply, &QNetworkReply::downloadProgress, this,
-                     [reply](qint64 received, qint64) {
-                         if (received > kMaxPageBytes) reply->abort();
-                     });
+    fetch();
 }
 
-void HtmlViewerWidget::finished(QNetworkReply* reply) {
-    reply->deleteLater();
-    if (reply != reply_) return;  // an older page, replaced meanwhile
-    reply_.clear();
-    const QByteArray body = reply->readAll();
-    if (body.isEmpty()) return;  // like a viewer whose server is away: an empty page
-    setHtml(decodePage(body.left(kMaxPageBytes)));
+void HtmlViewerWidget::fetch() {
+    const std::uint64_t fetch = ++fetches_;
+    // The result comes back through the event queue, to the GUI thread.
+    job_ = worker_->start(shown_, [this, fetch] {
+        QMetaObject::invokeMethod(
+            this, [this, fetch] { finished(fetch); }, Qt::QueuedConnection);
+    });
+}
+
+void HtmlViewerWidget::finished(std::uint64_t fetch) {
+    if (fetch != fetches_ || !job_) return;  // of an address replaced meanwhile
+    const std::shared_ptr<FetchWorker::Job> job = std::move(job_);
+    const FetchResult page = job->take();
+    if (page.complete() && !page.body.empty()) {
+        const QByteArray body(reinterpret_cast<const char*>(page.body.data()),
+                              static_cast<qsizetype>(page.body.size()));
+        setHtml(decodePage(body));
+        ++pagesShown_;
+        interval_ = reloadInterval(
+            std::string_view(reinterpret_cast<const char*>(page.body.data()), page.body.size()));
+    }
+    reload_.start(backend_.pageReloadDelay(interval_));
 }
 
 QString HtmlViewerWidget::decodePage(const QByteArray& body) {

@@ -1,0 +1,42 @@
+// What the guide runs with, from its command line, the environment and the
+// settings file: the EPG root and the zone of the pages. tvguide and
+// tvguide-probe resolve them alike (the probe reads no settings file).
+//
+//   auto setup = app::resolveGuideSetup({options.epgRoot, options.pageZone, &settings});
+//   if (auto* refused = std::get_if<app::SetupRefused>(&setup)) { say(refused->message); return 2;
+//   }
+//
+// A value that cannot be used is refused with a message that names it and
+// where it came from; nothing is started then.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "app/epg_root.h"
+#include "app/page_zone.h"
+#include "app/settings_file.h"
+
+namespace app {
+
+struct SetupSources {
+    std::optional<std::string> epgRoot;      // --epg-root
+    std::optional<std::string> pageZone;     // --page-tz
+    const SettingsFile* settings = nullptr;  // null: no settings file is read
+};
+
+struct GuideSetup {
+    EpgRootChoice epgRoot;
+    PageZone pageZone;
+    std::vector<std::string> notes;  // for stderr: what was read differently from what was asked
+};
+
+struct SetupRefused {
+    std::string message;  // without the program's name
+};
+
+std::variant<GuideSetup, SetupRefused> resolveGuideSetup(const SetupSources& sources);
+
+}  // namespace app
