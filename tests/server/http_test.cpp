@@ -399,6 +399,13 @@ TEST_F(HttpTest, ANewcomerIsLetInWhenEverySlotHoldsAFreshWriter) {
         flood.push_back(std::make_unique<Pipeliner>(port_, 400));
         ASSERT_TRUE(flood.back()->sent());
         ASSERT_TRUE(eventually([&] { return server_->connectionCount() == std::size_t(i) + 1; }));
+        // Each writer's standing runs from its last read: let this one block
+        // on its full buffer before the next comes, so the order is theirs.
+        ASSERT_TRUE(eventually([&] {
+            auto before = server_->stats().bytesRead;
+            std::this_thread::sleep_for(300ms);
+            return before > 0 && server_->stats().bytesRead == before;
+        }));
     }
     EXPECT_EQ(statusOf(get(kPage)), 200);
     EXPECT_TRUE(eventually([&] { return flood.front()->closedByServer(); }));
@@ -436,13 +443,13 @@ TEST_F(HttpTest, KeepsServingUnderLoadAndAbuse) {
     EXPECT_EQ(statusOf(get(kPage)), 200);
 }
 
-// The server inside the guide keeps the guide's clock: the process's zone,
-// here eleven hours behind UTC, not Beijing time.
+// The server inside the guide keeps the zone it is given (the guide's pages'
+// zone): here the process's own, eleven hours behind UTC, not Beijing time.
 TEST(BackgroundServerTest, StartsAnswersAndStops) {
     useZone("XST+11");
     std::uint16_t port = 0;
     {
-        BackgroundStart started = startSampleServer("127.0.0.1", 0);
+        BackgroundStart started = startSampleServer("127.0.0.1", 0, Zone::local());
         ASSERT_TRUE(started.server) << started.error;
         port = started.server->port();
         EXPECT_TRUE(somethingAnswers("127.0.0.1", port));
@@ -468,7 +475,8 @@ TEST(BackgroundServerTest, StartsAnswersAndStops) {
         EXPECT_TRUE(shows(banner, before - 60) || shows(banner, before) || shows(banner, after))
             << banner;
 
-        BackgroundStart clash = startSampleServer("127.0.0.1", port);  // the port is taken
+        BackgroundStart clash =
+            startSampleServer("127.0.0.1", port, Zone::local());  // the port is taken
         EXPECT_FALSE(clash.server);
         EXPECT_NE(clash.error.find(std::to_string(port)), std::string::npos);
     }
