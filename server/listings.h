@@ -29,6 +29,8 @@ class Listings {
     // Programmes of one channel starting in [from, to), in start order.
     virtual std::vector<Programme> starting(std::size_t channel, Seconds from,
                                             Seconds to) const = 0;
+    // Made-up listings, which the banner says are not a real schedule.
+    virtual bool madeUp() const { return false; }
 };
 
 // Puts one channel's programmes in start order (of two at the same start the

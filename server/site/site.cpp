@@ -124,7 +124,10 @@ std::string utcText(Seconds t) {
 }  // namespace
 
 Site::Site(std::shared_ptr<const Listings> listings, Clock clock, Zone zone, FirstSnapshot first)
-    : clock_(std::move(clock)), zone_(zone), listings_(std::move(listings)) {
+    : clock_(std::move(clock)),
+      zone_(zone),
+      quickFirst_(first == FirstSnapshot::OnRenderer),
+      listings_(std::move(listings)) {
     if (listings_) loadedAt_ = clock_();
     if (first == FirstSnapshot::Now) render();
 }
@@ -142,11 +145,27 @@ void Site::publish(std::shared_ptr<const Snapshot> next) {
     // The old snapshot, if this was its last reference, goes outside the lock.
 }
 
-std::shared_ptr<const Snapshot> Site::snapshot() const {
-    if (auto s = current()) return s;
+std::shared_ptr<const Snapshot> Site::waitFor(std::optional<WeekScope> wider) const {
+    auto ready = [&](const std::shared_ptr<const Snapshot>& s) {
+        return s && (!wider || s->week->scope > *wider);
+    };
+    if (auto s = current(); ready(s)) return s;
     std::unique_lock lock(mutex_);
-    published_.wait(lock, [this] { return stopping_ || current(); });
-    return current();
+    std::shared_ptr<const Snapshot> s;
+    published_.wait(lock, [&] { return (s = current(), ready(s)) || stopping_; });
+    return ready(s) ? s : nullptr;
+}
+
+std::shared_ptr<const Snapshot> Site::snapshot() const {
+    return waitFor(WeekScope::DayPages);
+}
+
+std::shared_ptr<const Snapshot> Site::firstSnapshot() const {
+    return waitFor(std::nullopt);
+}
+
+std::shared_ptr<const Snapshot> Site::widerThan(WeekScope scope) const {
+    return waitFor(scope);
 }
 
 Site::~Site() {
@@ -184,14 +203,20 @@ void Site::renderLocked() {
     Seconds now = clock_();
     Seconds minute = floorMinute(now);
     auto last = current();
-    bool newWeek =
-        !last || last->generation != generation || now < last->week->from || now >= last->week->to;
+    bool newWeek = !last || last->generation != generation || !last->week->complete() ||
+                   now < last->week->from || now >= last->week->to;
     if (!newWeek && last->bannerMinute == minute) return;
+    // A site that has just started widens its first week step by step.
+    WeekScope scope = WeekScope::Whole;
+    if (quickFirst_ && !last) scope = WeekScope::FirstGroup;
+    if (quickFirst_ && last && last->week->scope == WeekScope::FirstGroup)
+        scope = WeekScope::DayPages;
+    const bool quick = scope != WeekScope::Whole;
 
     auto next = std::make_shared<Snapshot>();
     next->generation = generation;
     next->loadedAt = loadedAt;
-    next->week = newWeek ? renderWeek(l, now, zone_, loadedAt.value_or(0)) : last->week;
+    next->week = newWeek ? renderWeek(l, now, zone_, loadedAt.value_or(0), scope) : last->week;
     next->bannerMinute = minute;
     next->banner = renderBannerPage(l, now, zone_, loadedAt.value_or(0));
     publish(std::move(next));
@@ -199,6 +224,7 @@ void Site::renderLocked() {
         std::lock_guard lock(mutex_);  // so that no waiter misses the news
     }
     published_.notify_all();
+    if (quick) return renderLocked();
     // A week's render leaves megabytes of scratch the allocator would keep.
     if (newWeek) malloc_trim(0);
 }
@@ -252,7 +278,7 @@ void Site::setSourceHealth(std::vector<SourceHealth> sources) {
 
 std::pair<int, std::string> Site::health() const {
     auto snap = current();
-    if (!snap) return {503, "{\"status\": \"starting\"}\n"};
+    if (!snap || !snap->week->complete()) return {503, "{\"status\": \"starting\"}\n"};
     std::function<std::vector<SourceHealth>()> ask;
     {
         std::lock_guard lock(mutex_);
@@ -320,10 +346,14 @@ struct Found {
 Found find(const Snapshot& snap, std::string_view path) {
     const auto& week = snap.week;
     if (path == kBannerPath) return {snap.banner.get(), snap.banner};
-    if (path == "epg.xml") return {&week->xmltv, week};
-    if (path == "epg.xml.gz") return {&week->xmltvGz, week};
-    if (auto slot = daySlot(path))
+    if (path == "epg.xml" || path == "epg.xml.gz") {
+        if (!week->complete()) return {};
+        return {path == "epg.xml" ? &week->xmltv : &week->xmltvGz, week};
+    }
+    if (auto slot = daySlot(path)) {
+        if (!week->holdsDaysOf(slot->channel)) return {};
         return {&week->days[slot->channel * 7 + static_cast<std::size_t>(slot->weekday - 1)], week};
+    }
     return {};
 }
 
@@ -357,9 +387,15 @@ Reply handleRequest(const Site& site, const Request& request) {
         auto [status, body] = site.health();
         return {status, text(std::move(body)), kJsonType, "\r\nCache-Control: no-store"};
     }
-    auto snap = site.snapshot();
+    auto snap = site.firstSnapshot();
     if (!snap) return plain(503, text("503 stopping\n"));
     Found f = find(*snap, *path);
+    while (!f.resource && !snap->week->complete()) {
+        // Not yet rendered by a site that has just started: a moment away.
+        snap = site.widerThan(snap->week->scope);
+        if (!snap) return plain(503, text("503 stopping\n"));
+        f = find(*snap, *path);
+    }
     if (!f.resource) return plain(404, kNotFound);
     const Resource& r = *f.resource;
     const Variant& v = r.gzip && acceptsGzip(request.acceptEncoding) ? *r.gzip : r.identity;

@@ -49,8 +49,10 @@ struct Reply {
 };
 
 // When a new site's first snapshot is rendered: before the constructor
-// returns, or first thing on the renderer thread (requests that come before
-// it wait for it).
+// returns, or first thing on the renderer thread. There the week is widened
+// step by step (see WeekScope): the first group's pages and the banner
+// within milliseconds; a request for what is not there yet waits for the
+// step that brings it.
 enum class FirstSnapshot { Now, OnRenderer };
 
 class Site {
@@ -77,9 +79,14 @@ class Site {
     void setSourceHealth(std::function<std::vector<SourceHealth>()> sources);
     void setSourceHealth(std::vector<SourceHealth> sources);
 
-    // The snapshot requests read; null only when the site stops before its
-    // first one was made.
+    // The snapshot of the whole week; null only when the site stops before
+    // one was made.
     std::shared_ptr<const Snapshot> snapshot() const;
+    // The latest snapshot, maybe the first group's week alone (see
+    // FirstSnapshot): what a request looks in first.
+    std::shared_ptr<const Snapshot> firstSnapshot() const;
+    // The first snapshot whose week goes beyond `scope`.
+    std::shared_ptr<const Snapshot> widerThan(WeekScope scope) const;
     const Zone& zone() const { return zone_; }
     // /healthz: its status (200, or 503 while no catalogue row has a
     // programme this week) and JSON body.
@@ -93,9 +100,11 @@ class Site {
   private:
     void renderLocked();
     void rendererLoop();
+    std::shared_ptr<const Snapshot> waitFor(std::optional<WeekScope> wider) const;
 
     const Clock clock_;
     const Zone zone_;
+    const bool quickFirst_;
     // The snapshot requests read, behind a mutex held for a reference
     // count: libstdc++ 12's std::atomic<std::shared_ptr> ends a load with a
     // relaxed unlock, so on weakly ordered CPUs (arm64) a load may pair the
