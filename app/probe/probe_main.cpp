@@ -287,7 +287,7 @@ int main(int argc, char** argv) {
     // The probe reads no settings file but the one --settings names, and that
     // for favourites and reminders only: a run depends on its command line
     // and environment.
-    const auto resolved = app::resolveGuideSetup({options.epgRoot, options.pageZone, nullptr});
+    const auto resolved = app::resolveGuideSetup({options.epgRoot, options.pageZone, nullptr, {}});
     if (const auto* refused = std::get_if<app::SetupRefused>(&resolved)) {
         std::fprintf(stderr, "tvguide-probe: %s\n", refused->message.c_str());
         return 2;

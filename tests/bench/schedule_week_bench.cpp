@@ -25,7 +25,8 @@ using namespace app::schedule;
 // The sample server, started once; its first answer waits for its pages.
 const rt::Text& sampleRoot() {
     static const rt::Text root = [] {
-        static epg::BackgroundStart started = epg::startSampleServer("127.0.0.1", 0);
+        static epg::BackgroundStart started =
+            epg::startSampleServer("127.0.0.1", 0, *epg::Zone::named("Asia/Shanghai"));
         if (!started.server) {
             std::fprintf(stderr, "bench: no sample server: %s\n", started.error.c_str());
             std::exit(1);
