@@ -2,6 +2,7 @@
 
 #include "app/date_text.h"
 #include "app/main_window.h"
+#include "app/schedule/favourites.h"
 #include "catalogue/catalogue.h"
 #include "runtime/values/date_time.h"
 #include "runtime/values/gbk.h"
@@ -58,7 +59,35 @@ void Guide::release() {
 }
 
 rt::ControlRef Guide::groupList(int group) const {
-    return group == 0 ? ui::kChannelList : values_.groupLists[static_cast<size_t>(group - 1)].ref;
+    if (group == 0) return ui::kChannelList;
+    const auto at = static_cast<std::size_t>(group - 1);
+    return group > 0 && at < values_.groupLists.size() ? values_.groupLists[at].ref
+                                                       : rt::ControlRef{};
+}
+
+const catalogue::Group* Guide::menuGroup(int group) const {
+    const auto& groups = catalogue::groups();
+    if (group < 0) return nullptr;
+    if (static_cast<std::size_t>(group) < groups.size())
+        return &groups[static_cast<std::size_t>(group)];
+    if (static_cast<std::size_t>(group) == groups.size() && favouritesShown_)
+        return &favouritesGroup_;
+    return nullptr;
+}
+
+int Guide::menuGroupCount() const {
+    return static_cast<int>(catalogue::groups().size()) + (favouritesShown_ ? 1 : 0);
+}
+
+int Guide::openGroup(const rt::Runtime& rt) const {
+    const rt::Control* c = rt.control(ui::kGroupMenu);
+    const rt::OutlookBar* bar = c ? c->as<rt::OutlookBar>() : nullptr;
+    return bar && bar->validGroup(bar->currentGroup()) ? bar->currentGroup() : -1;
+}
+
+void Guide::setFavourites(schedule::Favourites favourites) {
+    favourites_ = std::move(favourites);
+    favouritesGroup_ = schedule::favouritesGroup(favourites_);
 }
 
 void Guide::created(rt::Runtime& rt) {
@@ -67,12 +96,14 @@ void Guide::created(rt::Runtime& rt) {
     const auto& groups = catalogue::groups();
     rt.outlookAddGroup(ui::kGroupMenu, groups[0].title, ui::kChannelList);
     const rt::TypedControlRef source{ui::kChannelList, rt::unit_type::kListView};
-    for (int k = 1; k <= 9; ++k) {
-        rt::TypedControlRef& copy = values_.groupLists[static_cast<size_t>(k - 1)];
+    values_.groupLists.assign(groups.size() - 1, {});
+    for (std::size_t k = 1; k < groups.size(); ++k) {
+        rt::TypedControlRef& copy = values_.groupLists[k - 1];
         copy.type = rt::unit_type::kListView;
         rt.copyControl(source, copy);
-        rt.outlookAddGroup(ui::kGroupMenu, groups[static_cast<size_t>(k)].title, copy.ref);
+        rt.outlookAddGroup(ui::kGroupMenu, groups[k].title, copy.ref);
     }
+    if (!favourites_.empty()) showFavouritesGroup(rt, true);
 
     // Raises the channel selection at once: the start-up weekday is still
     // empty here, so that load is of day 7.
@@ -89,35 +120,51 @@ void Guide::created(rt::Runtime& rt) {
 
     const rt::Text date = formatDateTime(rt::datePart(services_.now()));
     rt.statusSetPartText(ui::kStatusBar, 1, rt::joinTexts({date, " ", values_.startupWeekday}));
+    if (services_.groupShown)
+        if (const catalogue::Group* open = menuGroup(openGroup(rt)))
+            services_.groupShown(rt, *open);
     checkOnAirAtNextMinute(rt);
 }
 
+void Guide::fillGroupList(rt::Runtime& rt, int group) {
+    const rt::ControlRef list = groupList(group);
+    const catalogue::Group* g = menuGroup(group);
+    if (!g) return;
+    rt.listDeleteAllRows(list);
+    for (const catalogue::Row& row : g->rows) {
+        rt::InsertRowArgs args;
+        args.text = row.name;
+        rt.listInsertRow(list, args);
+    }
+}
+
+// Every group after the first is recognised by its title and refilled; the
+// first keeps the template's rows and its selection.
 void Guide::groupOpened(rt::Runtime& rt) {
-    const auto& groups = catalogue::groups();
-    for (int k = 1; k <= 9; ++k) {
+    if (menuChanging_) return;
+    for (int k = 1; k < menuGroupCount(); ++k) {
         const std::int32_t g =
             rt::toInt(rt.readProperty(ui::kGroupMenu, rt::OutlookBarProperty::CurrentGroup));
         const rt::Text title = rt.outlookGroupTitle(ui::kGroupMenu, g);
-        const catalogue::Group& group = groups[static_cast<size_t>(k)];
-        if (rt::compareBytes(title, group.title) != 0) continue;
-        const rt::ControlRef list = groupList(k);
-        rt.listDeleteAllRows(list);
-        for (const catalogue::Row& row : group.rows) {
-            rt::InsertRowArgs args;
-            args.text = row.name;
-            rt.listInsertRow(list, args);
-        }
+        if (rt::compareBytes(title, menuGroup(k)->title) != 0) continue;
+        fillGroupList(rt, k);
     }
+    if (services_.groupShown)
+        if (const catalogue::Group* open = menuGroup(openGroup(rt)))
+            services_.groupShown(rt, *open);
 }
 
 void Guide::channelSelected(rt::Runtime& rt) {
     static const rt::Text columnSuffix = rt::gbk(" 节目预告");
     const std::int32_t g =
         rt::toInt(rt.readProperty(ui::kGroupMenu, rt::OutlookBarProperty::CurrentGroup));
-    if (g >= 0 && g <= 9) {
+    if (const catalogue::Group* group = menuGroup(g)) {
         const rt::ControlRef list = groupList(g);
         const std::int32_t row = rt::toInt(rt.readProperty(list, rt::ListViewProperty::CurrentRow));
-        values_.channelBaseUrl = catalogue::channelBaseUrl(epgRoot_, g, row);
+        values_.channelBaseUrl =
+            row >= 0 && static_cast<std::size_t>(row) < group->rows.size()
+                ? epgRoot_ + std::string(group->rows[static_cast<std::size_t>(row)].path)
+                : rt::Text{};
         rt.setFocus(list);
         const std::int32_t current =
             rt::toInt(rt.readProperty(list, rt::ListViewProperty::CurrentRow));
@@ -125,6 +172,42 @@ void Guide::channelSelected(rt::Runtime& rt) {
         rt.listSetColumnTitle(ui::kProgramList, 1, rt::joinTexts({name, columnSuffix}));
     }
     loadDay(rt, dayNumberOf(values_.startupWeekday), true);
+}
+
+bool Guide::toggleFavourite(rt::Runtime& rt, std::string_view path) {
+    const bool added = favourites_.toggle(path);
+    favouritesGroup_ = schedule::favouritesGroup(favourites_);
+    const int index = static_cast<int>(catalogue::groups().size());
+    const bool wasOpen = favouritesShown_ && openGroup(rt) == index;
+    showFavouritesGroup(rt, !favourites_.empty());
+    if (wasOpen && favouritesShown_) {
+        // The open list changes under the viewer: its rows are the new ones.
+        fillGroupList(rt, index);
+        if (services_.groupShown) services_.groupShown(rt, favouritesGroup_);
+    } else if (wasOpen) {
+        groupOpened(rt);  // the group before it is open now
+    }
+    return added;
+}
+
+void Guide::showFavouritesGroup(rt::Runtime& rt, bool shown) {
+    if (shown == favouritesShown_) return;
+    const int index = static_cast<int>(catalogue::groups().size());
+    menuChanging_ = true;
+    if (shown) {
+        if (values_.groupLists.size() < static_cast<std::size_t>(index)) {
+            rt::TypedControlRef copy{{}, rt::unit_type::kListView};
+            rt.copyControl({ui::kChannelList, rt::unit_type::kListView}, copy);
+            values_.groupLists.push_back(copy);
+        }
+        favouritesShown_ = true;
+        fillGroupList(rt, index);
+        rt.outlookAddGroup(ui::kGroupMenu, favouritesGroup_.title, groupList(index));
+    } else {
+        favouritesShown_ = false;
+        rt.outlookRemoveGroup(ui::kGroupMenu, index);
+    }
+    menuChanging_ = false;
 }
 
 }  // namespace app

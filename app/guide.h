@@ -1,6 +1,7 @@
 // The guide's own logic on the runtime frame: the application-wide values and
 // the handlers the window template binds (created, group opened, channel
-// selected, the seven day labels).
+// selected, the seven day labels). The roll-up menu shows the catalogue's
+// groups, then 我的收藏 while it holds channels.
 //
 //   app::Guide guide(root, services);
 //   rt::Runtime runtime(app::ui::mainWindowTemplateBlock(), guide.handlers(), backend);
@@ -22,12 +23,18 @@
 // keep the computer's.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <string_view>
 #include <vector>
 
+#include "app/day_load.h"
 #include "app/page_cache.h"
+#include "app/page_zone.h"
+#include "app/schedule/channel_day.h"
+#include "app/schedule/favourites.h"
+#include "catalogue/catalogue.h"
 #include "runtime/http/page_fetcher.h"
 #include "runtime/values/value.h"
 #include "runtime/window/runtime.h"
@@ -44,6 +51,11 @@ struct GuideServices {
     // Offline copies; either may be empty (no copies kept).
     std::function<void(const rt::Text& url, const rt::Bytes& body)> keepCopy;
     std::function<std::optional<KeptPage>(const rt::Text& url)> recallCopy;
+    PageZone zone = beijingZone();  // the pages' zone
+    // May be empty. A group's channels are shown (at start-up, and whenever
+    // a group opens), and each full minute of the pages' clock.
+    std::function<void(rt::Runtime&, const catalogue::Group&)> groupShown;
+    std::function<void(rt::Runtime&)> minuteTick;
 };
 
 // The application-wide values.
@@ -51,17 +63,13 @@ struct GuideValues {
     rt::Text pageText;        // the last day page loaded, up to its first NUL
     rt::Text channelBaseUrl;  // ends in "/"; empty for a row without a channel
     rt::Text startupWeekday;  // fixed once by the created handler
-    std::array<rt::TypedControlRef, 9> groupLists{};  // group list 1..9 at [0..8]
+    // The lists of menu groups 1 and on, at [0] and on: the catalogue's,
+    // then the favourites' (made when first needed, kept when hidden).
+    std::vector<rt::TypedControlRef> groupLists;
 };
 
 // Day number 1..6 for "星期一".."星期六" (exact comparison), else 7.
 int dayNumberOf(const rt::Text& weekday);
-
-// Where the shown page came from, for the status bar.
-enum class PageOrigin { Downloaded, Failed, OfflineCopy };
-// "当前状态: 下载完毕!", "当前状态: 下载失败!", or for a copy
-// "当前状态: 离线, 显示 M月D日 HH:MM 下载的节目表" with the copy's time. GBK.
-rt::Text downloadStatus(PageOrigin origin, rt::DateTime copyFetched = {});
 
 class Guide {
   public:
@@ -82,6 +90,25 @@ class Guide {
     void channelSelected(rt::Runtime& rt);
     void dayLabelPressed(rt::Runtime& rt, int day) { loadDay(rt, day, true); }
 
+    // The menu's groups in order; null past the last.
+    const catalogue::Group* menuGroup(int group) const;
+    int menuGroupCount() const;
+    // The open group's number, -1 when none is open.
+    int openGroup(const rt::Runtime& rt) const;
+    rt::ControlRef groupList(int group) const;
+
+    // The favourite channels, read once from where they are kept.
+    const schedule::Favourites& favourites() const { return favourites_; }
+    void setFavourites(schedule::Favourites favourites);
+    // Adds `path` to 我的收藏 or takes it out, showing or hiding the group
+    // (and refilling its list when it is open). Whether it is one now.
+    bool toggleFavourite(rt::Runtime& rt, std::string_view path);
+
+    // The records of the day the program list shows (no programmes before
+    // the first parse).
+    const schedule::ChannelDay& shownDay() const { return shown_; }
+    const PageZone& zone() const { return services_.zone; }
+
     // Day page load: slider to `day`, download channel base URL + "W<day>.htm"
     // into the page text, pump messages once when `pump`, then parse.
     void loadDay(rt::Runtime& rt, int day, bool pump);
@@ -95,14 +122,18 @@ class Guide {
                               rt::DateTime copyFetched);
     void checkOnAirAtNextMinute(rt::Runtime& rt);
     rt::DateTime pageNow() const;
-    rt::ControlRef groupList(int group) const;
+    void fillGroupList(rt::Runtime& rt, int group);
+    void showFavouritesGroup(rt::Runtime& rt, bool shown);
 
     rt::Text epgRoot_;
     GuideServices services_;
     GuideValues values_;
-    std::uint64_t generation_ = 0;      // day page loads started so far
-    int shownDay_ = 0;                  // the day whose rows the program list holds, 0 none
-    std::vector<rt::Text> shownTimes_;  // their air-time texts
+    std::uint64_t generation_ = 0;  // day page loads started so far
+    schedule::ChannelDay shown_;    // the records the program list holds; day 0: none
+    schedule::Favourites favourites_;
+    catalogue::Group favouritesGroup_;
+    bool favouritesShown_ = false;
+    bool menuChanging_ = false;  // the group events of our own menu changes are not the user's
 };
 
 }  // namespace app

@@ -36,6 +36,16 @@ void describe(CLI::App& app, GuideOptions& options) {
            "Asia/Shanghai)")
         ->type_name("ZONE")
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option("--xmltv", options.xmltvSources,
+                   "the built-in server reads its listings from this XMLTV\n"
+                   "file or http(s) URL (repeatable, the first given wins\n"
+                   "a tie; SOURCE#tz=ZONE as tvguide-epgd takes it);\n"
+                   "default: the settings file's xmltv=, else samples")
+        ->type_name("SOURCE")
+        ->check([](const std::string& source) {
+            return source.empty() ? std::string("--xmltv needs a file or URL") : std::string();
+        })
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     app.add_option_function<std::string>(
            "--cache-dir",
            [&options](const std::string& dir) {

@@ -1,5 +1,7 @@
 #include "app/guide_setup.h"
 
+#include <sstream>
+
 namespace app {
 
 namespace {
@@ -49,7 +51,16 @@ std::variant<GuideSetup, SetupRefused> resolveGuideSetup(const SetupSources& sou
             zone = PageZone::local();
         }
     }
-    return GuideSetup{root, *zone, std::move(notes)};
+    GuideSetup setup{root, *zone, {}, {}, std::move(notes)};
+    if (!sources.xmltvSources.empty()) {
+        setup.xmltvSources = sources.xmltvSources;
+        setup.xmltvFrom = "--xmltv";
+    } else if (auto listed = settings ? settings->value("xmltv") : std::nullopt) {
+        std::istringstream words(*listed);
+        for (std::string w; words >> w;) setup.xmltvSources.push_back(w);
+        setup.xmltvFrom = settingsSource("xmltv", settings);
+    }
+    return setup;
 }
 
 }  // namespace app

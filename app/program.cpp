@@ -1,10 +1,16 @@
 #include "app/program.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <stop_token>
 
 #include "app/banner_address.h"
 #include "app/delay.h"
 #include "app/main_window.h"
+#include "app/schedule/catalogue_place.h"
+#include "app/schedule/favourites.h"
+#include "app/schedule/reminder_text.h"
+#include "app/settings_file.h"
 #include "runtime/values/date_time.h"
 #include "runtime/window/template/template_codec.h"
 
@@ -42,12 +48,125 @@ GuideProgram::GuideProgram(rt::Backend& backend, ProgramOptions options)
     skin_ = skin::SkinSystem::create(environment_, *fatalReporter_, skin::notAttachedOnStderr());
     runtime_->setExitRoutine([this] { exitRoutine(); });
     if (skin_) skin_->mapEmbeddedLibrary();
+    readKeptLists();
+    if (options_.post) {
+        ScheduleServices s;
+        s.epgRoot = options_.epgRoot;
+        s.zone = pageZone_;
+        s.makeFetch = [this] { return backgroundFetch(); };
+        s.post = options_.post;
+        s.now = [this] {
+            const rt::DateTime n = now();
+            requestClock_ = n.days;
+            return unixOfHostLocal(n);
+        };
+        s.notify = [this](const schedule::Reminder& r) {
+            const auto place = schedule::findInCatalogue(r.channel);
+            if (options_.notify) options_.notify(r, place ? place->channel->name : rt::Text{});
+        };
+        s.remindLead = remindLead_;
+        s.fetchShownGroups = options_.fetchShownGroups;
+        schedule_ = std::make_unique<GuideSchedule>(std::move(s));
+        schedule_->restoreReminders(keptReminders_);
+        schedule_->onRemindersChanged = [this] {
+            keep({{"reminders", schedule::remindersToSetting(schedule_->reminders())}});
+        };
+    }
+}
+
+// The favourites and reminders of the settings file; a value that cannot be
+// read is said on stderr and left out.
+void GuideProgram::readKeptLists() {
+    if (!options_.settingsFile) return;
+    const SettingsFile settings = readSettingsFile(*options_.settingsFile);
+    for (const std::string& problem : settings.problems)
+        std::fprintf(stderr, "the settings file %s %s\n", settings.path.c_str(), problem.c_str());
+    if (const auto favourites = settings.value("favourites"))
+        guide_.setFavourites(schedule::Favourites::fromText(*favourites));
+    if (const auto reminders = settings.value("reminders")) {
+        schedule::ReadReminders read = schedule::remindersFromSetting(*reminders);
+        for (const std::string& error : read.errors)
+            std::fprintf(stderr, "reminders= in %s: %s\n", settings.path.c_str(), error.c_str());
+        keptReminders_ = std::move(read.reminders);
+    }
+    if (const auto lead = settings.value("remind_lead_minutes")) {
+        char* end = nullptr;
+        const long minutes = std::strtol(lead->c_str(), &end, 10);
+        if (end && *end == '\0' && minutes >= 0 && minutes <= 24 * 60)
+            remindLead_ = std::chrono::minutes(minutes);
+        else
+            std::fprintf(stderr,
+                         "remind_lead_minutes= in %s: \"%s\" is no number of minutes from 0 to "
+                         "1440; 5 it is\n",
+                         settings.path.c_str(), lead->c_str());
+    }
+}
+
+void GuideProgram::keep(const SettingValues& values) {
+    if (!options_.settingsFile) return;
+    const std::string error = writeSettings(*options_.settingsFile, values);
+    if (!error.empty()) std::fprintf(stderr, "not kept in the settings file: %s\n", error.c_str());
+}
+
+bool GuideProgram::toggleFavourite(std::string_view path) {
+    const bool now = guide_.toggleFavourite(*runtime_, path);
+    keep({{"favourites", guide_.favourites().toText()}});
+    return now;
+}
+
+RemindOutcome GuideProgram::remindRow(int row) {
+    const auto& programmes = guide_.shownDay().programmes;
+    if (!schedule_ || row < 0 || static_cast<std::size_t>(row) >= programmes.size())
+        return RemindOutcome::NoRow;
+    return schedule_->remind(programmes[static_cast<std::size_t>(row)]);
+}
+
+void GuideProgram::openResult(const schedule::SearchHit& hit) {
+    rt::Runtime& rt = *runtime_;
+    if (guide_.openGroup(rt) != hit.group) rt.userClickGroupHeader(ui::kGroupMenu, hit.group);
+    if (!rt.windowLoaded(ui::kMainWindowId) || guide_.openGroup(rt) != hit.group) return;
+    const std::uint64_t before = guide_.loadsStarted();
+    rt.userClickRow(guide_.groupList(hit.group), hit.row);
+    if (!rt.windowLoaded(ui::kMainWindowId)) return;
+    // The selection loads the start-up day; another day is its label's.
+    if (hit.day != dayNumberOf(guide_.values().startupWeekday) || guide_.loadsStarted() == before)
+        rt.userMousePress(ui::dayLabel(hit.day), 4, 4, 0);
+}
+
+// Each background worker's own fetcher, with the day list's limits; a
+// failed page shows this week's offline copy as the day list would.
+schedule::FetchPage GuideProgram::backgroundFetch() {
+    auto fetcher = std::make_shared<rt::PageFetcher>(options_.fetchLimits);
+    return [this, fetcher](const rt::Text& url, std::stop_token stop) {
+        rt::FetchCancel cancel;
+        const std::stop_callback onStop(stop, [&cancel] { cancel.cancel(); });
+        rt::FetchResult fetched = fetcher->fetchPage(url, &cancel);
+        const rt::DateTime clock{requestClock_.load()};
+        ShownPage page;
+        {
+            const std::lock_guard lock(cacheMutex_);
+            page = choosePage(
+                std::move(fetched), url,
+                {[this, clock](const rt::Text& u, const rt::Bytes& body) {
+                     if (cache_) cache_->keep(u, body, clock);
+                 },
+                 [this](const rt::Text& u) { return cache_ ? cache_->recall(u) : std::nullopt; }},
+                clock);
+        }
+        const schedule::PageSource source =
+            page.origin == PageOrigin::Downloaded    ? schedule::PageSource::Fetched
+            : page.origin == PageOrigin::OfflineCopy ? schedule::PageSource::OfflineCopy
+                                                     : schedule::PageSource::Failed;
+        return schedule::FetchedPage{std::move(page.body), source};
+    };
 }
 
 GuideProgram::~GuideProgram() = default;
 
 void GuideProgram::loadStartWindow() {
     runtime_->loadStartWindow(ui::kMainWindowId);
+    // Reminders kept from an earlier run: due ones now, started ones dropped.
+    if (schedule_ && runtime_->windowLoaded(ui::kMainWindowId)) schedule_->tick();
 }
 
 rt::DateTime GuideProgram::now() const {
@@ -62,11 +181,20 @@ GuideServices GuideProgram::services() {
     };
     s.now = [this] { return now(); };
     s.pageNow = [this] { return pageZone_.fromHostLocal(now()); };
+    s.zone = pageZone_;
     s.keepCopy = [this](const rt::Text& url, const rt::Bytes& body) {
+        const std::lock_guard lock(cacheMutex_);
         if (cache_) cache_->keep(url, body, now());
     };
     s.recallCopy = [this](const rt::Text& url) -> std::optional<KeptPage> {
+        const std::lock_guard lock(cacheMutex_);
         return cache_ ? cache_->recall(url) : std::nullopt;
+    };
+    s.groupShown = [this](rt::Runtime&, const catalogue::Group& group) {
+        if (schedule_) schedule_->showGroup(group);
+    };
+    s.minuteTick = [this](rt::Runtime&) {
+        if (schedule_) schedule_->tick();
     };
     s.delay = [this](rt::Runtime& rt, int milliseconds) { pause(rt, milliseconds); };
     s.attachSkin = [this](rt::Runtime&) {
@@ -101,6 +229,7 @@ void GuideProgram::pause(rt::Runtime& rt, int milliseconds) {
 }
 
 void GuideProgram::exitRoutine() {
+    if (schedule_) schedule_->shutdown();
     guide_.release();
     keptSkin_ = {};
 }

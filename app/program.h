@@ -17,16 +17,28 @@
 // through the backend: the window keeps painting and can be closed, which
 // ends the download at once; input that arrives meanwhile is delivered after
 // it, as a download that blocked the GUI thread would have delivered it.
+//
+// Given a way to post to the GUI thread, the program also keeps the schedule
+// around the window (app/guide_schedule.h): the shown group's pages and the
+// week for a search come from four background fetches with the day list's
+// fetch limits, proxy rules and offline copies. Favourites and reminders are
+// read from the settings file given, and written back there when they change.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <string_view>
 
 #include "app/guide.h"
+#include "app/guide_schedule.h"
 #include "app/page_cache.h"
 #include "app/page_zone.h"
+#include "app/settings_write.h"
 #include "runtime/http/fetch_worker.h"
 #include "runtime/http/page_fetcher.h"
 #include "runtime/window/backend.h"
@@ -43,6 +55,15 @@ struct ProgramOptions {
     std::function<void(const rt::Text& url)> onFetch;     // sees every URL before it is fetched
     std::optional<std::filesystem::path> cacheDirectory;  // offline copies; none when empty
     rt::FetchLimits fetchLimits;
+    // Runs a task on the GUI thread soon; callable from any thread. Empty:
+    // no background schedule (no now and next, search or reminders).
+    std::function<void(std::function<void()>)> post;
+    bool fetchShownGroups = true;  // fetch each shown group's pages for now and next
+    // favourites=, reminders= and remind_lead_minutes= are read here and the
+    // first two written back; none when empty.
+    std::optional<std::filesystem::path> settingsFile;
+    // Shows a reminder that has come due; its channel's catalogue name (GBK).
+    std::function<void(const schedule::Reminder&, const rt::Text& channel)> notify;
 };
 
 class GuideProgram {
@@ -60,12 +81,25 @@ class GuideProgram {
     rt::Runtime& runtime() { return *runtime_; }
     const rt::Runtime& runtime() const { return *runtime_; }
     const Guide& guide() const { return guide_; }
+    // Null without a way to post to the GUI thread.
+    GuideSchedule* schedule() { return schedule_ ? schedule_.get() : nullptr; }
+    const GuideSchedule* schedule() const { return schedule_ ? schedule_.get() : nullptr; }
+
+    // The viewer's own lists, kept in the settings file.
+    bool toggleFavourite(std::string_view path);
+    // A reminder for row `row` of the program list.
+    RemindOutcome remindRow(int row);
+    // Opens a search result's channel and day as clicks on them would.
+    void openResult(const schedule::SearchHit& hit);
     skin::SkinSystem* skin() { return skin_.get(); }  // null: no skin this run
     const skin::KeptSkinArguments& keptSkin() const { return keptSkin_; }
 
   private:
     GuideServices services();
     rt::FetchResult fetchWhileTheWindowLives(const rt::Text& url);
+    schedule::FetchPage backgroundFetch();
+    void readKeptLists();
+    void keep(const SettingValues& values);
     rt::DateTime now() const;
     void pause(rt::Runtime& rt, int milliseconds);
     void exitRoutine();
@@ -81,6 +115,11 @@ class GuideProgram {
     std::optional<skin::RuntimeFatalReporter> fatalReporter_;
     std::unique_ptr<skin::SkinSystem> skin_;
     skin::KeptSkinArguments keptSkin_;
+    std::mutex cacheMutex_;                // the offline copies, shared with the background fetches
+    std::atomic<double> requestClock_{0};  // the guide's clock at the last background request
+    std::chrono::minutes remindLead_{5};
+    std::vector<schedule::Reminder> keptReminders_;  // read before the schedule is made
+    std::unique_ptr<GuideSchedule> schedule_;        // last: gone before anything it uses
 };
 
 }  // namespace app

@@ -14,9 +14,9 @@ IconvConverter::~IconvConverter() {
     if (usable()) iconv_close(cd_);
 }
 
-std::size_t IconvConverter::convert(std::string_view in, std::string& out) {
+std::size_t IconvConverter::convert(std::string_view in, std::string& out, bool resume) {
     if (!usable()) return 0;
-    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    if (!resume) iconv(cd_, nullptr, nullptr, nullptr, nullptr);
     char* src = const_cast<char*>(in.data());  // iconv never writes through it
     std::size_t srcLeft = in.size();
     char buf[4096];

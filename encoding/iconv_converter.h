@@ -22,9 +22,11 @@ class IconvConverter {
     bool usable() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
 
     // Converts from the start of `in` onto the end of `out` until the input
-    // ends or a byte sequence does not convert; returns the number of input
-    // bytes converted. Starts from the initial shift state.
-    std::size_t convert(std::string_view in, std::string& out);
+    // ends or a byte sequence does not convert (a sequence cut short at the
+    // end included); returns the number of input bytes converted. Starts from
+    // the initial shift state unless `resume`, which carries on from where
+    // the last call ended: text that arrives in pieces.
+    std::size_t convert(std::string_view in, std::string& out, bool resume = false);
 
   private:
     iconv_t cd_;

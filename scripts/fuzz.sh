@@ -17,6 +17,9 @@ targets=(
   xmltv_fuzz
   frame_ops_fuzz
   page_copy_fuzz
+  body_decoder_fuzz
+  last_good_copy_fuzz
+  request_fuzz
 )
 bash "$root/scripts/build.sh" sanitize "$dir" "${targets[@]}" >/dev/null
 mkdir -p "$dir/findings"

@@ -4,9 +4,9 @@
 # the .deb, runs every test; builds once more with clang under AddressSanitizer
 # and UBSan (no recovery), fuzzes each target there and runs every test again
 # under the sanitizers; last builds the suites of the threaded parts (the
-# server, the guide's downloads) under ThreadSanitizer and runs them (any data
-# race fatal). Prints the time of each step at the end; exits non-zero on the
-# first failure.
+# server, the guide's downloads, the schedule store) under ThreadSanitizer and
+# runs them (any data race fatal). Prints the time of each step at the end;
+# exits non-zero on the first failure.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 scripts=$root/scripts
@@ -44,9 +44,10 @@ step "tests under ASan and UBSan" ctest --test-dir "$root/build-sanitize" --outp
   -j "$jobs" --timeout 900
 
 # The server's threads share one event loop and the published snapshot; the
-# guide downloads on a thread of its own. Their suites carry the label
-# "threaded"; a data race fails the run.
-step "build, ThreadSanitizer" bash "$scripts/build.sh" tsan "$root/build-tsan" server_tests http_tests
+# guide downloads on a thread of its own, the schedule store on four. Their
+# suites carry the label "threaded"; a data race fails the run.
+step "build, ThreadSanitizer" bash "$scripts/build.sh" tsan "$root/build-tsan" server_tests http_tests \
+  schedule_store_tests
 tsan_tests() {
   export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
   # Without address randomisation where that is allowed: GCC 12's sanitizer

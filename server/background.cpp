@@ -12,31 +12,80 @@
 
 #include "server/http/http_server.h"
 #include "server/site/site.h"
+#include "server/sources/listing_sources.h"
+#include "server/sources/reloader.h"
 #include "server/sources/sample_listings.h"
 #include "server/util/unique_fd.h"
 
 namespace epg {
 
-BackgroundServer::BackgroundServer(std::unique_ptr<HttpServer> http) : http_(std::move(http)) {}
-BackgroundServer::~BackgroundServer() = default;
+BackgroundServer::BackgroundServer() = default;
+
+BackgroundServer::~BackgroundServer() {
+    // Whatever a source is doing gives up within a second; what it would
+    // write is written atomically, so leaving it loses nothing.
+    if (reloader_) reloader_->stop(std::chrono::milliseconds(1500));
+    if (http_) http_->stop();
+    if (sources_) sources_->removeDrafts();
+}
 
 std::uint16_t BackgroundServer::port() const {
     return http_ ? http_->port() : 0;
 }
 
-BackgroundStart startSampleServer(const std::string& host, std::uint16_t port) {
-    // The guide's own zone, so that the pages match the guide's clock.
-    // The pages are rendered on the site's own thread while the guide builds
-    // its window; a request that comes first waits for them.
-    auto site = std::make_shared<Site>(std::make_shared<SampleListings>(Zone::local()),
-                                       systemClock(), Zone::local(), FirstSnapshot::OnRenderer);
-    site->startRenderer();
-    HttpLimits limits;
-    limits.threads = 1;
-    auto http = std::make_unique<HttpServer>(site, limits);
-    if (std::string err = http->listen(host, port); !err.empty()) return {nullptr, err};
-    http->start();
-    return {std::make_unique<BackgroundServer>(std::move(http)), {}};
+struct BackgroundStarter {
+    static BackgroundStart start(const std::string& host, std::uint16_t port,
+                                 BuiltInListings given) {
+        auto server = std::make_unique<BackgroundServer>();
+        auto log = given.log ? given.log : [](const std::string&) {};
+        std::shared_ptr<const Listings> listings;
+        if (given.xmltvSources.empty()) {
+            listings = std::make_shared<SampleListings>(given.zone);
+        } else {
+            SourcesConfig config;
+            config.sources = given.xmltvSources;
+            config.zone = given.zone;
+            config.stateDir = given.stateDir;
+            server->sources_ = std::make_unique<ListingSources>(std::move(config), log);
+            ListingSources::Start start = server->sources_->startLocal();
+            if (!start.listings) return {nullptr, start.error};
+            log(start.summary);
+            listings = std::move(start.listings);
+        }
+        // Pages on the renderer's thread while the program builds its window:
+        // the first group's week within milliseconds, then the whole week.
+        server->site_ = std::make_shared<Site>(std::move(listings), systemClock(), given.zone,
+                                               FirstSnapshot::OnRenderer);
+        if (server->sources_)
+            server->site_->setSourceHealth([s = server->sources_.get()] { return s->health(); });
+        server->site_->startRenderer();
+        HttpLimits limits;
+        limits.threads = 1;
+        server->http_ = std::make_unique<HttpServer>(server->site_, limits);
+        if (std::string err = server->http_->listen(host, port); !err.empty())
+            return {nullptr, err};
+        server->http_->start();
+        if (server->sources_) {
+            server->reloader_ = std::make_unique<Reloader>(
+                *server->sources_, std::chrono::hours(6),
+                [site = server->site_](std::shared_ptr<const Listings> fresh) {
+                    site->replaceListings(std::move(fresh));
+                });
+            server->reloader_->start(Reloader::First::FetchUrls);
+        }
+        return {std::move(server), {}};
+    }
+};
+
+BackgroundStart startBuiltInServer(const std::string& host, std::uint16_t port,
+                                   BuiltInListings listings) {
+    return BackgroundStarter::start(host, port, std::move(listings));
+}
+
+BackgroundStart startSampleServer(const std::string& host, std::uint16_t port, Zone zone) {
+    BuiltInListings samples;
+    samples.zone = zone;
+    return startBuiltInServer(host, port, std::move(samples));
 }
 
 namespace {

@@ -37,6 +37,8 @@ class Listings {
     // The display names the sources give a catalogue channel's candidates,
     // each once (none for listings not read from sources).
     virtual std::span<const std::string> feedNames(std::size_t /*channel*/) const { return {}; }
+    // Made-up listings, which the banner says are not a real schedule.
+    virtual bool madeUp() const { return false; }
 };
 
 // Puts one channel's programmes in start order (of two at the same start the

@@ -20,9 +20,12 @@ SourceOption parseSourceOption(std::string_view value) {
     return {std::string(value.substr(0, at)), zone, {}};
 }
 
-ParsedSource parseSource(std::string&& text, std::string_view name,
-                         const std::optional<Zone>& zone) {
-    XmltvParse parsed = parseXmltv(std::move(text), name, zone ? &*zone : nullptr);
+SourceReader::SourceReader(std::string_view name, const XmltvLimits& limits,
+                           const std::optional<Zone>& zone)
+    : zone_(zone), reader_(name, limits, zone_ ? &*zone_ : nullptr) {}
+
+ParsedSource SourceReader::finish() {
+    XmltvParse parsed = reader_.finish();
     if (!parsed.document) return {nullptr, std::move(parsed.error)};
     return {std::make_shared<const XmltvDocument>(std::move(*parsed.document)), {}};
 }

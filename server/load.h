@@ -1,6 +1,7 @@
 // The one place that knows the XMLTV parser and how the sources' documents
-// become the listings served: a source's text in, its document out; all
-// documents matched to the catalogue rows and combined, in priority order.
+// become the listings served: a source's bytes in, as they arrive, its
+// document out; all documents matched to the catalogue rows and combined, in
+// priority order.
 #pragma once
 
 #include <memory>
@@ -31,11 +32,23 @@ struct ParsedSource {
     std::string error;                              // "NAME:LINE: what"
 };
 
-// Takes the text (freed before returning); `name` is the file or URL for
-// messages, `zone` the source's own (see SourceOption). The document does not
-// depend on the channel map: a changed map needs no source read again.
-ParsedSource parseSource(std::string&& text, std::string_view name,
-                         const std::optional<Zone>& zone = std::nullopt);
+// One source's document, read from its (decompressed) bytes as they come;
+// `name` is the file or the URL as shown, for messages, `zone` the source's
+// own (see SourceOption). The document does not depend on the channel map: a
+// changed map needs no source read again.
+class SourceReader {
+  public:
+    SourceReader(std::string_view name, const XmltvLimits& limits,
+                 const std::optional<Zone>& zone = std::nullopt);
+    // False once the bytes are refused; error() says why.
+    bool feed(std::string_view bytes) { return reader_.feed(bytes); }
+    const std::string& error() const { return reader_.error(); }
+    ParsedSource finish();
+
+  private:
+    std::optional<Zone> zone_;  // before the reader, which points at it
+    XmltvReader reader_;
+};
 
 // The listings of all documents (null ones are left out) under the map and
 // name matching, days cut on `zone`, the pages' zone. They point into the

@@ -66,6 +66,10 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<ListingSources> sources;
     std::shared_ptr<const Listings> listings;
+    // A run that serves listens first, on what needs no network (files and
+    // the last good copies of URLs), and fetches after: a feed that hangs or
+    // drips holds up nothing but itself. A run that exits fetches first.
+    const bool serving = !o.printMap && !o.exportDir;
     if (o.xmltvSources.empty()) {
         listings = std::make_shared<SampleListings>(o.zone);
         logLine("sample listings");
@@ -77,8 +81,9 @@ int main(int argc, char** argv) {
         config.stateDir = o.stateDir
                               ? std::filesystem::path(*o.stateDir)
                               : defaultStateDir(std::getenv("XDG_STATE_HOME"), std::getenv("HOME"));
+        config.limits.totalTimeout = o.fetchTimeout;
         sources = std::make_unique<ListingSources>(std::move(config), logLine);
-        ListingSources::Start start = sources->start();
+        ListingSources::Start start = serving ? sources->startLocal() : sources->start();
         if (!start.listings) return fail(start.error, 1);
         logLine(start.summary);
         for (const auto& note : start.notes) logLine(note);
@@ -90,8 +95,11 @@ int main(int argc, char** argv) {
     }
     auto site = std::make_shared<Site>(listings, clock, o.zone);
     listings.reset();
-    site->setSourceHealth(sources ? sources->health()
-                                  : std::vector<SourceHealth>{{"sample listings", clock(), {}}});
+    if (sources)
+        site->setSourceHealth([s = sources.get()] { return s->health(); });
+    else
+        site->setSourceHealth(std::vector<SourceHealth>{
+            {"sample listings", SourceHealth::State::Ok, clock(), clock(), {}, {}}});
 
     if (o.exportDir) {
         std::size_t written = 0;
@@ -124,13 +132,11 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<Reloader> reloader;
     if (sources) {
-        reloader = std::make_unique<Reloader>(
-            *sources, o.refresh,
-            [site](std::shared_ptr<const Listings> fresh, const std::vector<SourceHealth>& health) {
-                if (fresh) site->replaceListings(std::move(fresh));
-                site->setSourceHealth(health);
-            });
-        reloader->start();
+        reloader = std::make_unique<Reloader>(*sources, o.refresh,
+                                              [site](std::shared_ptr<const Listings> fresh) {
+                                                  site->replaceListings(std::move(fresh));
+                                              });
+        reloader->start(Reloader::First::FetchUrls);
     }
 
     // This thread only waits for signals and hands reloads to the worker, so
@@ -142,13 +148,17 @@ int main(int argc, char** argv) {
         if (reloader) reloader->requestReload();
     }
     http.stop();
-    // A reload inside a parse cannot be interrupted; what it would write is
-    // written atomically, so leaving it unfinished loses nothing.
+    // Transfers and reads give up within a second; folding new listings in
+    // cannot be interrupted, and what it would write is written atomically,
+    // so leaving it unfinished loses nothing. Bodies on their way to the
+    // state directory go either way.
     if (reloader && !reloader->stop(std::chrono::milliseconds(1500))) {
+        sources->removeDrafts();
         std::fprintf(stderr, "tvguide-epgd: stopped during a reload\n");
         std::fflush(stderr);
         std::_Exit(0);
     }
+    if (sources) sources->removeDrafts();
     std::fprintf(stderr, "tvguide-epgd: stopped\n");
     return 0;
 }

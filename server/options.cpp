@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "server/load.h"
-#include "server/sources/listing_sources.h"
+#include "server/sources/source_name.h"
 
 namespace epg {
 namespace {
@@ -77,15 +77,17 @@ void describe(CLI::App& app, Options& o, Pending& later) {
             auto scheme = v.find("://");
             if (scheme != std::string::npos && scheme > 0 && !isUrlSource(v) &&
                 v.find('/') > scheme)
-                throw CLI::ValidationError("--xmltv takes a file or an http or https URL, not \"" +
-                                           v + "\"");
+                // Only the scheme is shown: the rest may hold a password.
+                throw CLI::ValidationError(
+                    "--xmltv takes a file or an http or https URL, not a \"" + v.substr(0, scheme) +
+                    "://\" URL");
             if (isUrlSource(v))
                 for (unsigned char c : v)
                     if (c <= ' ' || c == 0x7f)
                         throw CLI::ValidationError(
                             "--xmltv: a URL holds no blank or control "
                             "character: \"" +
-                            v + "\"");
+                            shownUrl(v) + "\"");
             o.xmltvSources.push_back(value);
         },
         true);
@@ -105,6 +107,17 @@ void describe(CLI::App& app, Options& o, Pending& later) {
                           v + "\"");
                   o.refresh = *d;
               });
+    addOption(
+        app, "--fetch-timeout", "DURATION",
+        "give a URL fetch up after this long, however\n"
+        "steadily it comes (default 10m)",
+        [&o](const std::string& v) {
+            auto d = parseDuration(v);
+            if (!d || d->count() == 0)
+                throw CLI::ValidationError(
+                    "--fetch-timeout wants a duration such as 90s, 10m or 1h, not \"" + v + "\"");
+            o.fetchTimeout = *d;
+        });
     addOption(app, "--state-dir", "DIR",
               "keep the last good copy of every URL source here\n"
               "(default $XDG_STATE_HOME/tvguide-epgd or\n"

@@ -18,6 +18,7 @@ struct Options {
     std::vector<std::string> xmltvSources;  // file paths and http(s) URLs
     std::optional<std::string> mapFile;
     std::chrono::seconds refresh{6 * 3600};  // 0: never
+    std::chrono::seconds fetchTimeout{600};  // the whole of one URL fetch
     std::optional<std::string> stateDir;
     Zone zone;                   // --tz, default Asia/Shanghai
     std::optional<Seconds> now;  // a fixed clock

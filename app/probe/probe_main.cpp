@@ -2,7 +2,11 @@
 // the command line; prints the window's state as one JSON object.
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
+#include <functional>
+#include <mutex>
 #include <new>
 #include <string>
 #include <vector>
@@ -12,9 +16,11 @@
 #include "app/probe/probe_options.h"
 #include "app/probe/probe_report.h"
 #include "app/program.h"
+#include "catalogue/catalogue.h"
 #include "runtime/backend/headless/headless_backend.h"
 #include "runtime/values/allocation_failure.h"
 #include "runtime/values/date_time.h"
+#include "runtime/values/gbk.h"
 #include "runtime/window/fatal_report.h"
 
 namespace {
@@ -24,6 +30,35 @@ using Clock = rt::Backend::Clock;
 
 // How far apart actions written with "+" arrive: well inside one 500 ms pause.
 constexpr auto kNestedStep = std::chrono::milliseconds(100);
+
+// Tasks the schedule's background fetches hand to the GUI thread. The probe
+// runs them only between its actions, so a run's output does not depend on
+// when a page happened to arrive.
+class Inbox {
+  public:
+    void post(std::function<void()> task) {
+        {
+            const std::lock_guard lock(mutex_);
+            tasks_.push_back(std::move(task));
+        }
+        arrived_.notify_one();
+    }
+    // Waits for at least one task, then runs all that have come.
+    void waitAndRun() {
+        std::deque<std::function<void()>> tasks;
+        {
+            std::unique_lock lock(mutex_);
+            arrived_.wait(lock, [this] { return !tasks_.empty(); });
+            tasks.swap(tasks_);
+        }
+        for (auto& task : tasks) task();
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable arrived_;
+    std::deque<std::function<void()>> tasks_;
+};
 
 class Probe {
   public:
@@ -60,6 +95,9 @@ class Probe {
         };
         if (options_.cacheDir) o.cacheDirectory = *options_.cacheDir;
         if (options_.fetchDeadline) o.fetchLimits.deadline = *options_.fetchDeadline;
+        o.post = [this](std::function<void()> task) { inbox_.post(std::move(task)); };
+        o.fetchShownGroups = options_.nowNext;
+        if (options_.settingsFile) o.settingsFile = *options_.settingsFile;
         // The guide's local clock starts at --now and runs with the fake clock.
         o.now = [this] {
             const double seconds =
@@ -72,7 +110,8 @@ class Probe {
     void takeSnapshot() {
         std::map<int, std::uint32_t> colours;
         if (skin::SkinSystem* s = program_.skin()) colours = s->colours().changed();
-        snapshot_ = app::probe::stateJson(program_.runtime(), program_.guide(), requests_, colours);
+        snapshot_ = app::probe::stateJson(program_.runtime(), program_.guide(), program_.schedule(),
+                                          requests_, colours);
     }
 
     // Queues the run of "+" and "@" actions starting at `from`: each "+" one
@@ -101,13 +140,77 @@ class Probe {
 
     // Runs the loop until the queue runs dry (false) or the window closes
     // (true). "@" actions whose action downloaded nothing arrive afterwards.
+    // Then waits for the pages the schedule has asked for.
     bool runUntilIdle() {
         bool closed = program_.runMessageLoop().has_value();
         while (!closed && !duringDownload_.empty()) {
             postDuringDownload();
             closed = program_.runMessageLoop().has_value();
         }
+        while (!closed && program_.schedule() && program_.schedule()->busy()) {
+            inbox_.waitAndRun();
+            closed = program_.runMessageLoop().has_value();
+        }
         return closed;
+    }
+
+    static void note(const std::string& what) {
+        std::fprintf(stderr, "tvguide-probe: %s\n", what.c_str());
+    }
+
+    // The schedule's actions, run as the viewer's input would be.
+    void scheduleAction(const ProbeAction& action) {
+        app::GuideSchedule* schedule = program_.schedule();
+        const app::Guide& guide = program_.guide();
+        rt::Runtime& rt = program_.runtime();
+        switch (action.kind) {
+            case ProbeAction::Kind::Favourite: {
+                const int g = guide.openGroup(rt);
+                const catalogue::Group* group = guide.menuGroup(g);
+                const std::int32_t row = rt::toInt(
+                    rt.readProperty(guide.groupList(g), rt::ListViewProperty::CurrentRow));
+                if (!group || row < 0 || static_cast<std::size_t>(row) >= group->rows.size())
+                    return note("favourite: the open list has no current channel");
+                program_.toggleFavourite(group->rows[static_cast<std::size_t>(row)].path);
+                return;
+            }
+            case ProbeAction::Kind::Search: {
+                const auto text = rt::gbkStrict(action.text);
+                if (!text) return note("search: \"" + action.text + "\" is not text GBK can hold");
+                schedule->search(*text);
+                return;
+            }
+            case ProbeAction::Kind::OpenResult: {
+                const auto& results = schedule->results();
+                if (static_cast<std::size_t>(action.argument) >= results.size())
+                    return note("open-result: there is no result " +
+                                std::to_string(action.argument));
+                program_.openResult(results[static_cast<std::size_t>(action.argument)]);
+                return;
+            }
+            case ProbeAction::Kind::Remind: {
+                static const char* const why[] = {"",
+                                                  "it is set already",
+                                                  "it has started",
+                                                  "the row has no time",
+                                                  "the channel is not in the catalogue",
+                                                  "the program list has no such row"};
+                const app::RemindOutcome outcome = program_.remindRow(action.argument);
+                if (outcome != app::RemindOutcome::Set)
+                    note("remind: no reminder for row " + std::to_string(action.argument) + ": " +
+                         why[static_cast<int>(outcome)]);
+                return;
+            }
+            case ProbeAction::Kind::Advance:
+                // A minute at a time, so each minute's check runs as it would have.
+                for (int m = 0; m < action.argument && rt.windowLoaded(app::ui::kMainWindowId);
+                     ++m) {
+                    backend_.advance(std::chrono::minutes(1));
+                    rt.processPendingMessages();
+                }
+                return;
+            default: return;
+        }
     }
 
     void post(const ProbeAction& action, rt::HeadlessBackend::When at) {
@@ -122,6 +225,17 @@ class Probe {
                 break;
             case ProbeAction::Kind::ClickLabel:
                 backend_.postMousePress(app::ui::dayLabel(action.argument), 4, 4, 0, at);
+                break;
+            case ProbeAction::Kind::OpenFavourites:
+                backend_.postHeaderClick(app::ui::kGroupMenu,
+                                         static_cast<std::int32_t>(catalogue::groups().size()), at);
+                break;
+            case ProbeAction::Kind::Favourite:
+            case ProbeAction::Kind::Search:
+            case ProbeAction::Kind::OpenResult:
+            case ProbeAction::Kind::Remind:
+            case ProbeAction::Kind::Advance:
+                backend_.post([this, action](rt::Runtime&) { scheduleAction(action); }, at);
                 break;
             case ProbeAction::Kind::Close:
                 backend_.post(
@@ -151,6 +265,7 @@ class Probe {
     std::vector<rt::Text> requests_;
     std::vector<ProbeAction> duringDownload_;  // "@" actions waiting for a download
     std::string snapshot_;
+    Inbox inbox_;  // before the program: its fetches post here until it is gone
     app::GuideProgram program_;
 };
 
@@ -169,9 +284,10 @@ int main(int argc, char** argv) {
         std::fputs(app::probe::probeUsage().c_str(), stdout);
         return 0;
     }
-    // The probe reads no settings file: a run depends on its command line and
-    // environment only.
-    const auto resolved = app::resolveGuideSetup({options.epgRoot, options.pageZone, nullptr});
+    // The probe reads no settings file but the one --settings names, and that
+    // for favourites and reminders only: a run depends on its command line
+    // and environment.
+    const auto resolved = app::resolveGuideSetup({options.epgRoot, options.pageZone, nullptr, {}});
     if (const auto* refused = std::get_if<app::SetupRefused>(&resolved)) {
         std::fprintf(stderr, "tvguide-probe: %s\n", refused->message.c_str());
         return 2;

@@ -37,13 +37,22 @@ std::optional<ProbeAction> parseAction(std::string_view text) {
         action.duringDownload = true;
         text.remove_prefix(1);
     }
-    if (text == "close") {
-        action.kind = ProbeAction::Kind::Close;
-        return action;
-    }
+    using K = ProbeAction::Kind;
+    for (const auto& [word, kind] :
+         {std::pair{"close", K::Close}, std::pair{"open-favourites", K::OpenFavourites},
+          std::pair{"favourite", K::Favourite}})
+        if (text == word) {
+            action.kind = kind;
+            return action;
+        }
     const size_t colon = text.find(':');
     if (colon == std::string_view::npos) return std::nullopt;
     const std::string_view name = text.substr(0, colon);
+    if (name == "search") {
+        action.kind = K::Search;
+        action.text = std::string(text.substr(colon + 1));
+        return action;
+    }
     const auto n = parseNumber(text.substr(colon + 1));
     if (!n) return std::nullopt;
     action.argument = *n;
@@ -53,6 +62,12 @@ std::optional<ProbeAction> parseAction(std::string_view text) {
         action.kind = ProbeAction::Kind::SelectRow;
     else if (name == "click-label" && *n >= 1 && *n <= 7)
         action.kind = ProbeAction::Kind::ClickLabel;
+    else if (name == "open-result" && *n >= 0)
+        action.kind = K::OpenResult;
+    else if (name == "remind" && *n >= 0)
+        action.kind = K::Remind;
+    else if (name == "advance" && *n >= 1)
+        action.kind = K::Advance;
     else
         return std::nullopt;
     return action;
@@ -118,6 +133,18 @@ void describe(CLI::App& app, ProbeOptions& options) {
            "end each page fetch after SECONDS (default 120)")
         ->type_name("SECONDS")
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option_function<std::string>(
+           "--settings",
+           [&options](const std::string& file) {
+               if (file.empty()) throw CLI::ValidationError("--settings needs a file");
+               options.settingsFile = file;
+           },
+           "read favourites and reminders from FILE and keep\nthem there (default: none)")
+        ->type_name("FILE")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_flag_callback(
+        "--now-next", [&options] { options.nowNext = true; },
+        "fetch the pages of each group shown, for\nchannel_list.now_next (default: not)");
     app.add_option_function<std::vector<std::string>>(
            "ACTION",
            [&options](const std::vector<std::string>& texts) {
@@ -132,6 +159,14 @@ void describe(CLI::App& app, ProbeOptions& options) {
            "select-row:R   click row R (0..) of the open list\n"
            "click-label:K  press day label K (1..7)\n"
            "close          close the main window\n"
+           "open-favourites click the header of 我的收藏\n"
+           "favourite      add the open list's current channel\n"
+           "               to 我的收藏, or take it out\n"
+           "search:TEXT    search this week's titles for TEXT\n"
+           "open-result:N  open search result N (0..)\n"
+           "remind:R       set a reminder for row R of the\n"
+           "               program list\n"
+           "advance:M      move the clock on by M minutes\n"
            "+ACTION        deliver ACTION while the previous\n"
            "               action's load is in its pause\n"
            "@ACTION        deliver ACTION while the previous\n"

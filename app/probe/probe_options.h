@@ -1,9 +1,12 @@
 // The command line of tvguide-probe:
 //   tvguide-probe [--help] [--epg-root URL] [--page-tz ZONE] [--now YYYY-MM-DDTHH:MM:SS]
-//                 [--cache-dir DIR] [--fetch-deadline SECONDS] ACTION...
-// ACTION is open-group:G, select-row:R, click-label:K or close; a leading "+"
-// delivers it while the previous action's load is inside its pause, a leading
-// "@" as soon as the previous action's next download has begun.
+//                 [--cache-dir DIR] [--fetch-deadline SECONDS] [--settings FILE]
+//                 [--now-next] ACTION...
+// ACTION is open-group:G, open-favourites, select-row:R, click-label:K,
+// close, favourite, search:TEXT, open-result:N, remind:R or advance:MINUTES;
+// a leading "+" delivers it while the previous action's load is inside its
+// pause, a leading "@" as soon as the previous action's next download has
+// begun.
 #pragma once
 
 #include <chrono>
@@ -17,11 +20,23 @@
 namespace app::probe {
 
 struct ProbeAction {
-    enum class Kind { OpenGroup, SelectRow, ClickLabel, Close };
+    enum class Kind {
+        OpenGroup,
+        SelectRow,
+        ClickLabel,
+        Close,
+        OpenFavourites,
+        Favourite,
+        Search,
+        OpenResult,
+        Remind,
+        Advance
+    };
     Kind kind = Kind::Close;
-    int argument = 0;             // G (0..9), R (0 and up) or K (1..7)
+    int argument = 0;             // G (0..9), R and N (0 and up), K (1..7), MINUTES (1 and up)
     bool nested = false;          // written with a leading "+"
     bool duringDownload = false;  // written with a leading "@"
+    std::string text = {};        // search:TEXT's TEXT (UTF-8)
     friend bool operator==(const ProbeAction&, const ProbeAction&) = default;
 };
 
@@ -31,6 +46,8 @@ struct ProbeOptions {
     std::optional<rt::DateTime> now;      // local start time of the guide's clock
     std::optional<std::string> cacheDir;  // offline copies; none without it
     std::optional<std::chrono::milliseconds> fetchDeadline;  // replaces the fetch's 120 s
+    std::optional<std::string> settingsFile;  // favourites and reminders; none without it
+    bool nowNext = false;  // fetch each shown group's pages for channel_list.now_next
     std::vector<ProbeAction> actions;
     bool help = false;  // --help: print the usage and run nothing
 };

@@ -1,10 +1,13 @@
 #include "app/probe/probe_report.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <nlohmann/json.hpp>
 
 #include "app/guide.h"
+#include "app/guide_schedule.h"
 #include "app/main_window.h"
+#include "app/schedule/catalogue_place.h"
 #include "runtime/values/gbk.h"
 
 namespace app::probe {
@@ -42,9 +45,24 @@ std::string dump(const Json& document) {
     return out;
 }
 
+// Reminders and notifications alike.
+Json reminderList(const std::vector<schedule::Reminder>& reminders, const PageZone& zone) {
+    Json out = Json::array();
+    for (const schedule::Reminder& r : reminders) {
+        const auto place = schedule::findInCatalogue(r.channel);
+        const ZoneTime t = zone.timeAt(r.start);
+        char clock[32];
+        std::snprintf(clock, sizeof clock, "%02d:%02d", t.minuteOfDay / 60, t.minuteOfDay % 60);
+        out.push_back({{"channel", text(place ? place->channel->name : rt::Text{})},
+                       {"start", date::format("%F", t.date) + "T" + clock},
+                       {"title", text(r.title)}});
+    }
+    return out;
+}
+
 }  // namespace
 
-std::string stateJson(const rt::Runtime& rt, const Guide& guide,
+std::string stateJson(const rt::Runtime& rt, const Guide& guide, const GuideSchedule* schedule,
                       const std::vector<rt::Text>& requests,
                       const std::map<int, std::uint32_t>& skinColours) {
     Json state;
@@ -71,7 +89,16 @@ std::string stateJson(const rt::Runtime& rt, const Guide& guide,
             channelRows.push_back(text(row.cells.empty() ? rt::Text{} : row.cells[0]));
         currentRow = lv->currentRow();
     }
-    state["channel_list"] = {{"rows", std::move(channelRows)}, {"current_row", currentRow}};
+    Json nowNext = Json::array();
+    const catalogue::Group* openGroup = guide.menuGroup(currentGroup);
+    std::vector<schedule::NowNext> shown;
+    if (schedule && openGroup) shown = schedule->nowNext(*openGroup);
+    for (std::size_t i = 0; i < channelRows.size(); ++i)
+        nowNext.push_back({{"now", text(i < shown.size() ? shown[i].now : rt::Text{})},
+                           {"next", text(i < shown.size() ? shown[i].next : rt::Text{})}});
+    state["channel_list"] = {{"rows", std::move(channelRows)},
+                             {"current_row", currentRow},
+                             {"now_next", std::move(nowNext)}};
     state["channel_base_url"] = text(guide.values().channelBaseUrl);
 
     Json labels = Json::array();
@@ -107,6 +134,27 @@ std::string stateJson(const rt::Runtime& rt, const Guide& guide,
     Json skin = Json::object();
     for (const auto& [index, colour] : skinColours) skin[std::to_string(index)] = colour;
     state["skin"] = std::move(skin);
+
+    Json results = Json::array();
+    if (schedule)
+        for (const schedule::SearchHit& hit : schedule->results())
+            results.push_back({{"group", hit.group},
+                               {"row", hit.row},
+                               {"channel", text(hit.channel)},
+                               {"day", hit.day},
+                               {"time", text(hit.time)},
+                               {"title", text(hit.title)}});
+    state["search"] = {{"text", text(schedule ? schedule->searchText() : rt::Text{})},
+                       {"results", std::move(results)}};
+
+    Json favourites = Json::array();
+    for (const catalogue::Row& row : schedule::favouritesGroup(guide.favourites()).rows)
+        favourites.push_back({{"channel", text(row.name)}, {"path", std::string(row.path)}});
+    state["favourites"] = std::move(favourites);
+    static const std::vector<schedule::Reminder> none;
+    state["reminders"] = reminderList(schedule ? schedule->reminders() : none, guide.zone());
+    state["notifications"] =
+        reminderList(schedule ? schedule->notifications() : none, guide.zone());
 
     return dump(state);
 }

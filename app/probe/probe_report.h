@@ -11,17 +11,21 @@
 
 namespace app {
 class Guide;
-}
+class GuideSchedule;
+}  // namespace app
 
 namespace app::probe {
 
-// Keys: title, groups, current_group, channel_list {rows, current_row},
+// Keys: title, groups, current_group, channel_list {rows, current_row,
+// now_next [{now, next}] per row ("HH:MM title", "" where none)},
 // channel_base_url, labels [{caption, color}], slider, program_list {columns,
 // rows, now_row (the row marked on air, -1 none)}, status, requests, skin
 // (the system colours the skin changed, as
-// {"index": 0x00BBGGRR, ...}). Texts are shown as UTF-8. An unloaded window
-// gives empty values.
-std::string stateJson(const rt::Runtime& rt, const Guide& guide,
+// {"index": 0x00BBGGRR, ...}), search {text, results [{group, row, channel,
+// day, time, title}]}, favourites [{channel, path}], reminders and
+// notifications [{channel, start (YYYY-MM-DDTHH:MM on the pages' clock),
+// title}]. Texts are shown as UTF-8. An unloaded window gives empty values.
+std::string stateJson(const rt::Runtime& rt, const Guide& guide, const GuideSchedule* schedule,
                       const std::vector<rt::Text>& requests,
                       const std::map<int, std::uint32_t>& skinColours);
 

@@ -1,15 +1,19 @@
 // tvguide: the guide in its window on Qt 6 Widgets.
 //
-// On the built-in EPG root, when nothing answers there, the sample EPG server
-// starts inside this process first, so the first window already shows a
-// schedule without any network. The EPG root comes from --epg-root,
+// On the built-in EPG root, when nothing answers there, the EPG server starts
+// inside this process first, with the sample listings or the --xmltv
+// sources, so the first window already shows a schedule without a server of
+// its own. The EPG root comes from --epg-root,
 // TVGUIDE_EPG_ROOT, the settings file or the built-in root, in that order,
 // the pages' zone from --page-tz, the settings file or Beijing time; a root
 // or zone that cannot be used ends the program with 2 before any window.
 // Offline copies of the day pages go to --cache-dir or the XDG cache.
 #include <cstdio>
+#include <cstdlib>
+#include <functional>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -19,22 +23,42 @@
 #include "app/guide_setup.h"
 #include "app/page_cache.h"
 #include "app/program.h"
+#include "app/qt/desktop_notifier.h"
+#include "app/qt/schedule_views.h"
 #include "app/settings_file.h"
 #include "runtime/backend/qt/qt_application.h"
 #include "runtime/backend/qt/qt_backend.h"
+#include "runtime/backend/qt/qt_text.h"
 #include "runtime/values/allocation_failure.h"
 #include "runtime/window/fatal_report.h"
 #include "server/background.h"
+#include "server/sources/last_good_store.h"
 
 namespace {
 
 constexpr const char* kBuiltInHost = "127.0.0.1";
 constexpr std::uint16_t kBuiltInPort = 8610;
 
-std::unique_ptr<epg::BackgroundServer> startBuiltInServerIfNeeded(const rt::Text& root) {
-    if (root != app::kBuiltInEpgRoot || epg::somethingAnswers(kBuiltInHost, kBuiltInPort))
+// The built-in server, on the built-in root when nothing answers there;
+// --xmltv (or the settings file's xmltv=) names its listings.
+std::unique_ptr<epg::BackgroundServer> startBuiltInServerIfNeeded(const app::GuideSetup& setup) {
+    const bool builtInRoot = setup.epgRoot.root == app::kBuiltInEpgRoot;
+    if (!builtInRoot || epg::somethingAnswers(kBuiltInHost, kBuiltInPort)) {
+        if (!setup.xmltvSources.empty())
+            std::fprintf(stderr, "tvguide: %s not used: the guide reads the EPG server at %s%s\n",
+                         setup.xmltvFrom.c_str(), setup.epgRoot.root.c_str(),
+                         builtInRoot ? ", which already answers" : "");
         return nullptr;
-    epg::BackgroundStart started = epg::startSampleServer(kBuiltInHost, kBuiltInPort);
+    }
+    epg::BuiltInListings listings;
+    listings.xmltvSources = setup.xmltvSources;
+    listings.stateDir = epg::defaultStateDir(std::getenv("XDG_STATE_HOME"), std::getenv("HOME"));
+    listings.zone = epg::Zone::named(setup.pageZone.name()).value_or(epg::Zone::local());
+    listings.log = [](const std::string& line) {
+        std::fprintf(stderr, "tvguide: built-in EPG server: %s\n", line.c_str());
+    };
+    epg::BackgroundStart started =
+        epg::startBuiltInServer(kBuiltInHost, kBuiltInPort, std::move(listings));
     if (!started.server)
         std::fprintf(stderr, "tvguide: the built-in EPG server could not start: %s\n",
                      started.error.c_str());
@@ -57,13 +81,16 @@ int run(int argc, char** argv) {
     for (const std::string& problem : settings.problems)
         std::fprintf(stderr, "tvguide: the settings file %s %s\n", settings.path.c_str(),
                      problem.c_str());
-    auto resolved = app::resolveGuideSetup({options.epgRoot, options.pageZone, &settings});
+    auto resolved = app::resolveGuideSetup(
+        {options.epgRoot, options.pageZone, &settings, options.xmltvSources});
     if (const auto* refused = std::get_if<app::SetupRefused>(&resolved)) {
         std::fprintf(stderr, "tvguide: %s\n", refused->message.c_str());
         return 2;
     }
     const app::GuideSetup& setup = std::get<app::GuideSetup>(resolved);
     for (const std::string& note : setup.notes) std::fprintf(stderr, "tvguide: %s\n", note.c_str());
+    // First, so that its pages are ready when the window asks for them.
+    const std::unique_ptr<epg::BackgroundServer> server = startBuiltInServerIfNeeded(setup);
     // Qt takes its own options out of what is left; anything it leaves is unknown.
     std::vector<char*> qtArgv{argv[0]};
     for (std::string& arg : options.toolkitArguments) qtArgv.push_back(arg.data());
@@ -76,10 +103,25 @@ int run(int argc, char** argv) {
         return 2;
     }
     const rt::Text& root = setup.epgRoot.root;
-    const std::unique_ptr<epg::BackgroundServer> server = startBuiltInServerIfNeeded(root);
 
     rt::QtBackend backend;
+    QObject gui;  // the schedule's deliveries are queued to it
+    app::qtui::DesktopNotifier notifier;
     app::ProgramOptions programOptions;
+    programOptions.post = [&gui](std::function<void()> task) {
+        QMetaObject::invokeMethod(&gui, std::move(task), Qt::QueuedConnection);
+    };
+    programOptions.settingsFile = app::settingsFilePath();
+    const app::PageZone zone = setup.pageZone;
+    programOptions.notify = [&notifier, zone](const app::schedule::Reminder& r,
+                                              const rt::Text& channel) {
+        const app::ZoneTime t = zone.timeAt(r.start);
+        notifier.show(rt::qt::toQString(channel),
+                      QStringLiteral("%1:%2")
+                          .arg(t.minuteOfDay / 60, 2, 10, QChar('0'))
+                          .arg(t.minuteOfDay % 60, 2, 10, QChar('0')),
+                      rt::qt::toQString(r.title));
+    };
     programOptions.epgRoot = root;
     programOptions.pageZone = setup.pageZone;
     if (options.cacheDir)
@@ -95,6 +137,8 @@ int run(int argc, char** argv) {
     // runtime, and here, outside both.
     try {
         program.loadStartWindow();
+        std::optional<app::qtui::ScheduleViews> views;
+        if (program.schedule()) views.emplace(backend, program);
         return program.runMessageLoop().value_or(0);
     } catch (const std::bad_alloc& failure) {
         program.runtime().fatal(std::nullopt,

@@ -111,6 +111,10 @@ class Runtime {
                          std::optional<std::int32_t> position = {},
                          std::optional<std::int32_t> image = {});
     Text outlookGroupTitle(ControlRef bar, std::int32_t group);
+    // Takes a group out of the menu; its content stays in the bar, hidden,
+    // and may be added again. The current group is opened again (raising
+    // its event) as when a group is added.
+    bool outlookRemoveGroup(ControlRef bar, std::int32_t group);
     // --- StatusBar command
     void statusSetPartText(ControlRef bar, std::int32_t part, std::optional<Text> text);
     // --- any control

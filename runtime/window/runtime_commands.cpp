@@ -119,6 +119,22 @@ bool Runtime::outlookAddGroup(ControlRef bar, const Text& title, ControlRef cont
     return true;
 }
 
+bool Runtime::outlookRemoveGroup(ControlRef bar, std::int32_t group) {
+    Control* b = live(bar);
+    OutlookBar* ob = b ? b->as<OutlookBar>() : nullptr;
+    if (!ob || !ob->validGroup(group)) return false;
+    Control* k =
+        live(ControlRef{bar.window, ob->groups()[static_cast<std::size_t>(group)].content});
+    const std::int32_t current = ob->removeGroup(group);
+    if (k && k->visible) {
+        k->visible = false;
+        changed(*k, Change::Visible);
+    }
+    changed(*b, Change::Groups);
+    openGroup(bar, current);
+    return true;
+}
+
 void Runtime::openGroup(ControlRef bar, std::int32_t group) {
     Control* b = live(bar);
     OutlookBar* ob = b ? b->as<OutlookBar>() : nullptr;

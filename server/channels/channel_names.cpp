@@ -220,11 +220,12 @@ std::string ChannelNames::addSame(const std::vector<std::string_view>& names) {
     const std::u32string channel = base(fold(names.front()));
     for (std::string_view name : names) {
         std::u32string b = base(fold(name));
-        if (b.empty()) return "\"" + std::string(name) + "\" has nothing left of a name";
+        // Appended: GCC 12 at -O3 takes "literal" + std::string for an
+        // overlapping copy.
+        std::string quoted = std::string("\"").append(name).append("\"");
+        if (b.empty()) return quoted + " has nothing left of a name";
         auto [at, added] = same_.try_emplace(b, channel);
-        if (!added)
-            return "\"" + std::string(name) + "\" is already a name of \"" + utf8Of(at->second) +
-                   "\"";
+        if (!added) return quoted + " is already a name of \"" + utf8Of(at->second) + "\"";
     }
     return {};
 }

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "server/http/http_rules.h"
+#include "server/http/request_head.h"
 
 namespace epg::net {
 namespace {
@@ -138,6 +139,7 @@ void Session::setPhase(Phase p, std::chrono::milliseconds allowed) {
 
 void Session::waitForRequest() {
     parser_.emplace();
+    headerBytes_ = 0;
     parser_->header_limit(static_cast<std::uint32_t>(server_.limits.maxHeaderBytes));
     if (buffer_.size() > 0) {  // a pipelined request is already here
         setPhase(Phase::Reading, server_.limits.headerTimeout);
@@ -166,6 +168,7 @@ void Session::parse() {
     while (buffer_.size() > 0 && !parser_->is_header_done()) {
         std::size_t used = parser_->put(buffer_.data(), ec);
         buffer_.consume(used);
+        headerBytes_ += used;
         if (ec || used == 0) break;
     }
     if (ec == http::error::need_more) ec = {};
@@ -175,7 +178,7 @@ void Session::parse() {
     if (!parser_->is_header_done()) {
         // Beast checks the limit only on a complete header; a header that
         // never ends is cut here.
-        if (buffer_.size() > server_.limits.maxHeaderBytes)
+        if (headerBytes_ + buffer_.size() > server_.limits.maxHeaderBytes)
             return respond(plainReply(431, "request header too large"), false, false);
         return read();
     }
@@ -185,22 +188,13 @@ void Session::parse() {
 // The request is handed to handleRequest(), which knows nothing of sockets;
 // what is decided here is only what HTTP itself asks of the connection.
 void Session::onHeader() {
-    const auto& req = parser_->get();
-    if (parser_->chunked() || parser_->content_length().value_or(0) > 0)
-        return respond(plainReply(400, "a request body is not expected"), false, false);
-    if (req.target().size() > server_.limits.maxTargetBytes)
-        return respond(plainReply(414, "request target too long"), false, false);
-    std::string_view method(req.method_string().data(), req.method_string().size());
-    std::string_view target(req.target().data(), req.target().size());
-    auto field = [&req](http::field f) {
-        auto v = req[f];
-        return std::string_view(v.data(), v.size());
-    };
-    Reply reply = handleRequest(
-        *server_.site, {method, target, field(http::field::accept_encoding),
-                        field(http::field::if_none_match), field(http::field::if_modified_since)});
-    bool keepAlive = req.keep_alive() && reply.status != 400 && reply.status != 405;
-    bool headOnly = method == "HEAD" || reply.status == 304;
+    const auto& limits = server_.limits;
+    if (auto no = refusalOf(*parser_, headerBytes_, limits.maxHeaderBytes, limits.maxTargetBytes))
+        return respond(plainReply(no->status, no->why), false, false);
+    Request request = requestOf(*parser_, joined_);
+    Reply reply = handleRequest(*server_.site, request);
+    bool keepAlive = parser_->get().keep_alive() && reply.status != 400 && reply.status != 405;
+    bool headOnly = request.method == "HEAD" || reply.status == 304;
     respond(std::move(reply), keepAlive, headOnly);
 }
 

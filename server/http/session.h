@@ -19,6 +19,7 @@
 #include <string>
 
 #include "server/http/http_server.h"
+#include "server/http/request_head.h"
 #include "server/site/site.h"
 
 namespace epg::net {
@@ -142,6 +143,8 @@ class Session : public std::enable_shared_from_this<Session> {
     Counters& counters_;
     beast::flat_buffer buffer_;
     std::optional<http::request_parser<http::empty_body>> parser_;
+    std::size_t headerBytes_ = 0;  // of the request being read
+    JoinedFields joined_;
     std::string head_;
     HttpDate date_;
     std::shared_ptr<const std::string> body_;

@@ -63,7 +63,8 @@ std::string renderDayPage(std::size_t channel, const Date& date,
     return page;
 }
 
-std::string renderBanner(Seconds now, const std::vector<NowOn>& rows, const Zone& zone) {
+std::string renderBanner(Seconds now, const std::vector<NowOn>& rows, const Zone& zone,
+                         bool madeUp) {
     LocalTime lt = toLocal(now, zone);
     char clock[32];
     std::snprintf(clock, sizeof clock, " %s %02d:%02d", isoText(lt.date).c_str(), lt.hour,
@@ -71,14 +72,18 @@ std::string renderBanner(Seconds now, const std::vector<NowOn>& rows, const Zone
     std::string page =
         "<!DOCTYPE html>\n<html><head>"
         "<meta http-equiv='Content-Type' content='text/html; charset=GBK'>"
-        "<meta http-equiv='refresh' content='300'>"
+        "<meta http-equiv='refresh' content='60'>"
         "<title>" +
         encoding::gbk("正在播出") +
         "</title>"
         "<style>body{margin:4px;font-size:12px;background:#f4f7fb}"
         "td{padding:1px 8px;white-space:nowrap}th{text-align:left;color:#25508c}</style>"
-        "</head>\n<body>\n<table>\n<tr><th colspan='3'>" +
-        encoding::gbk("正在播出") + clock + "</th></tr>\n";
+        "</head>\n<body>\n<table>\n";
+    if (madeUp)
+        page += "<tr><th colspan='3' style='color:#b03020'>" +
+                encoding::gbk("示例节目表（非真实节目）— 用 --xmltv 接入真实节目表") +
+                "</th></tr>\n";
+    page += "<tr><th colspan='3'>" + encoding::gbk("正在播出") + clock + "</th></tr>\n";
     for (const auto& r : rows) {
         page += "<tr><td>" + htmlText(channelNameUtf8(r.channel)) + "</td><td>";
         if (r.programme != nullptr) {

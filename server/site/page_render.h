@@ -26,6 +26,8 @@ struct NowOn {
 
 // The banner: what is on at `now` on a few channels, with the zone's clock.
 // Plain HTML, no scripts.
-std::string renderBanner(Seconds now, const std::vector<NowOn>& rows, const Zone& zone);
+// Over made-up listings its first line says so, and how to read real ones.
+std::string renderBanner(Seconds now, const std::vector<NowOn>& rows, const Zone& zone,
+                         bool madeUp = false);
 
 }  // namespace epg

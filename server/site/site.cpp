@@ -2,12 +2,14 @@
 
 #include <malloc.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
 #include "server/channels/channels.h"
 #include "server/http/http_rules.h"
+#include "server/sources/body_decoder.h"
 
 namespace epg {
 
@@ -24,6 +26,14 @@ Clock fixedClock(Seconds t) {
 }
 
 namespace {
+
+// Whether `target` begins with `scheme` (lower case), in any case.
+bool targetHasScheme(std::string_view target, std::string_view scheme) {
+    if (target.size() < scheme.size()) return false;
+    for (std::size_t i = 0; i < scheme.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(target[i])) != scheme[i]) return false;
+    return true;
+}
 
 int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -51,6 +61,15 @@ std::optional<DaySlot> daySlot(std::string_view path) {
 }  // namespace
 
 std::optional<std::string> cleanTargetPath(std::string_view target) {
+    // Absolute-form (RFC 9112 3.2.2), as a proxy sends it: the path counts.
+    for (std::string_view scheme : {"http://", "https://"}) {
+        if (!targetHasScheme(target, scheme)) continue;
+        const std::size_t path = target.find_first_of("/?#", scheme.size());
+        if (path == std::string_view::npos || target[path] == '?') return std::string();
+        if (target[path] == '#') return std::nullopt;
+        target.remove_prefix(path);
+        break;
+    }
     if (target.empty() || target[0] != '/') return std::nullopt;
     if (auto q = target.find('?'); q != std::string_view::npos) target = target.substr(0, q);
     std::string path;
@@ -105,7 +124,10 @@ std::string utcText(Seconds t) {
 }  // namespace
 
 Site::Site(std::shared_ptr<const Listings> listings, Clock clock, Zone zone, FirstSnapshot first)
-    : clock_(std::move(clock)), zone_(zone), listings_(std::move(listings)) {
+    : clock_(std::move(clock)),
+      zone_(zone),
+      quickFirst_(first == FirstSnapshot::OnRenderer),
+      listings_(std::move(listings)) {
     if (listings_) loadedAt_ = clock_();
     if (first == FirstSnapshot::Now) render();
 }
@@ -123,11 +145,27 @@ void Site::publish(std::shared_ptr<const Snapshot> next) {
     // The old snapshot, if this was its last reference, goes outside the lock.
 }
 
-std::shared_ptr<const Snapshot> Site::snapshot() const {
-    if (auto s = current()) return s;
+std::shared_ptr<const Snapshot> Site::waitFor(std::optional<WeekScope> wider) const {
+    auto ready = [&](const std::shared_ptr<const Snapshot>& s) {
+        return s && (!wider || s->week->scope > *wider);
+    };
+    if (auto s = current(); ready(s)) return s;
     std::unique_lock lock(mutex_);
-    published_.wait(lock, [this] { return stopping_ || current(); });
-    return current();
+    std::shared_ptr<const Snapshot> s;
+    published_.wait(lock, [&] { return (s = current(), ready(s)) || stopping_; });
+    return ready(s) ? s : nullptr;
+}
+
+std::shared_ptr<const Snapshot> Site::snapshot() const {
+    return waitFor(WeekScope::DayPages);
+}
+
+std::shared_ptr<const Snapshot> Site::firstSnapshot() const {
+    return waitFor(std::nullopt);
+}
+
+std::shared_ptr<const Snapshot> Site::widerThan(WeekScope scope) const {
+    return waitFor(scope);
 }
 
 Site::~Site() {
@@ -165,14 +203,20 @@ void Site::renderLocked() {
     Seconds now = clock_();
     Seconds minute = floorMinute(now);
     auto last = current();
-    bool newWeek =
-        !last || last->generation != generation || now < last->week->from || now >= last->week->to;
+    bool newWeek = !last || last->generation != generation || !last->week->complete() ||
+                   now < last->week->from || now >= last->week->to;
     if (!newWeek && last->bannerMinute == minute) return;
+    // A site that has just started widens its first week step by step.
+    WeekScope scope = WeekScope::Whole;
+    if (quickFirst_ && !last) scope = WeekScope::FirstGroup;
+    if (quickFirst_ && last && last->week->scope == WeekScope::FirstGroup)
+        scope = WeekScope::DayPages;
+    const bool quick = scope != WeekScope::Whole;
 
     auto next = std::make_shared<Snapshot>();
     next->generation = generation;
     next->loadedAt = loadedAt;
-    next->week = newWeek ? renderWeek(l, now, zone_, loadedAt.value_or(0)) : last->week;
+    next->week = newWeek ? renderWeek(l, now, zone_, loadedAt.value_or(0), scope) : last->week;
     next->bannerMinute = minute;
     next->banner = renderBannerPage(l, now, zone_, loadedAt.value_or(0));
     next->players =
@@ -183,6 +227,7 @@ void Site::renderLocked() {
         std::lock_guard lock(mutex_);  // so that no waiter misses the news
     }
     published_.notify_all();
+    if (quick) return renderLocked();
     // A week's render leaves megabytes of scratch the allocator would keep.
     if (newWeek) malloc_trim(0);
 }
@@ -225,27 +270,52 @@ void Site::replaceListings(std::shared_ptr<const Listings> listings) {
     });
 }
 
-void Site::setSourceHealth(std::vector<SourceHealth> sources) {
+void Site::setSourceHealth(std::function<std::vector<SourceHealth>()> sources) {
     std::lock_guard lock(mutex_);
     sources_ = std::move(sources);
 }
 
+void Site::setSourceHealth(std::vector<SourceHealth> sources) {
+    setSourceHealth([sources = std::move(sources)] { return sources; });
+}
+
 std::pair<int, std::string> Site::health() const {
     auto snap = current();
-    if (!snap) return {503, "{\"status\": \"starting\"}\n"};
-    nlohmann::json sources = nlohmann::json::array();
+    if (!snap || !snap->week->complete()) return {503, "{\"status\": \"starting\"}\n"};
+    std::function<std::vector<SourceHealth>()> ask;
     {
         std::lock_guard lock(mutex_);
-        for (const auto& s : sources_)
-            sources.push_back(
-                {{"name", s.name},
-                 {"last_good", s.lastGood ? nlohmann::json(utcText(*s.lastGood)) : nullptr},
-                 {"last_error",
-                  s.lastError.empty() ? nlohmann::json() : nlohmann::json(s.lastError)}});
+        ask = sources_;
+    }
+    const Seconds now = systemClock()();
+    auto instant = [](const std::optional<Seconds>& t) {
+        return t ? nlohmann::json(utcText(*t)) : nlohmann::json();
+    };
+    nlohmann::json sources = nlohmann::json::array();
+    bool allOk = true;
+    for (const auto& s : ask ? ask() : std::vector<SourceHealth>{}) {
+        allOk = allOk && s.state == SourceHealth::State::Ok;
+        const bool stale = s.state == SourceHealth::State::Stale && s.servingSince;
+        sources.push_back({
+            {"name", s.name},
+            {"state", stateName(s.state)},
+            {"last_good", instant(s.lastGood)},
+            {"serving_since", instant(s.servingSince)},
+            {"age", stale ? nlohmann::json(durationText(
+                                std::chrono::seconds(now - std::min(now, *s.servingSince))))
+                          : nlohmann::json()},
+            {"last_error", s.lastError.empty() ? nlohmann::json() : nlohmann::json(s.lastError)},
+            {"fetching_since", instant(s.fetchingSince)},
+        });
     }
     bool loaded = snap->loadedAt.has_value();
+    // A balancer takes this server out of service while it has nothing to
+    // show: whatever was loaded, not one row has a programme this week.
+    const bool listed = snap->week->channelsWithListings > 0;
     nlohmann::json j = {
-        {"status", loaded ? "ok" : "nothing loaded yet"},
+        {"status", !listed ? "no listings"
+                   : allOk ? "ok"
+                           : "degraded"},
         {"listings_loaded_at", loaded ? nlohmann::json(utcText(*snap->loadedAt)) : nullptr},
         {"time_zone", zone_.name()},
         {"week", isoText(snap->week->monday)},
@@ -254,7 +324,7 @@ std::pair<int, std::string> Site::health() const {
         {"sources", std::move(sources)},
     };
     // Titles and names may hold anything; never let the dump throw.
-    return {loaded ? 200 : 503,
+    return {listed ? 200 : 503,
             j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n"};
 }
 
@@ -279,10 +349,14 @@ struct Found {
 Found find(const Snapshot& snap, std::string_view path) {
     const auto& week = snap.week;
     if (path == kBannerPath) return {snap.banner.get(), snap.banner};
-    if (path == "epg.xml") return {&week->xmltv, week};
-    if (path == "epg.xml.gz") return {&week->xmltvGz, week};
-    if (auto slot = daySlot(path))
+    if (path == "epg.xml" || path == "epg.xml.gz") {
+        if (!week->complete()) return {};
+        return {path == "epg.xml" ? &week->xmltv : &week->xmltvGz, week};
+    }
+    if (auto slot = daySlot(path)) {
+        if (!week->holdsDaysOf(slot->channel)) return {};
         return {&week->days[slot->channel * 7 + static_cast<std::size_t>(slot->weekday - 1)], week};
+    }
     return {};
 }
 
@@ -316,13 +390,19 @@ Reply handleRequest(const Site& site, const Request& request) {
         auto [status, body] = site.health();
         return {status, text(std::move(body)), kJsonType, "\r\nCache-Control: no-store"};
     }
-    auto snap = site.snapshot();
+    auto snap = site.firstSnapshot();
     if (!snap) return plain(503, text("503 stopping\n"));
     Found f = find(*snap, *path);
     if (auto api = playerApiOf(*path); api && snap->players) {
         PlayerAnswer a = snap->players->answer(*api, request.target, snap->bannerMinute);
         if (!a.resource) return {a.status, std::move(a.error), kPlayerJsonType, kPlayerErrorFields};
         f = {a.resource.get(), std::move(a.resource)};
+    }
+    while (!f.resource && !snap->week->complete()) {
+        // Not yet rendered by a site that has just started: a moment away.
+        snap = site.widerThan(snap->week->scope);
+        if (!snap) return plain(503, text("503 stopping\n"));
+        f = find(*snap, *path);
     }
     if (!f.resource) return plain(404, kNotFound);
     const Resource& r = *f.resource;

@@ -26,8 +26,9 @@ Clock fixedClock(Seconds t);
 inline constexpr std::string_view kBannerPath = "soft/down/a1.html";
 
 // The path a request target names, without its leading "/", percent-escapes
-// decoded and any query dropped; nothing for a target that is empty, not
-// origin-form (absolute-form, "*"), badly escaped, or holds "..", a
+// decoded and any query dropped; of an absolute-form target
+// ("http://host/path"), its path. Nothing for a target that is empty,
+// another form ("*", "host:port"), badly escaped, or holds "..", a
 // backslash, a NUL or another control character.
 std::optional<std::string> cleanTargetPath(std::string_view target);
 
@@ -48,8 +49,10 @@ struct Reply {
 };
 
 // When a new site's first snapshot is rendered: before the constructor
-// returns, or first thing on the renderer thread (requests that come before
-// it wait for it).
+// returns, or first thing on the renderer thread. There the week is widened
+// step by step (see WeekScope): the first group's pages and the banner
+// within milliseconds; a request for what is not there yet waits for the
+// step that brings it.
 enum class FirstSnapshot { Now, OnRenderer };
 
 class Site {
@@ -71,13 +74,22 @@ class Site {
     // Swaps in new listings (loaded at the clock's now); returns once
     // requests see pages of them.
     void replaceListings(std::shared_ptr<const Listings> listings);
+    // How the sources fare, asked whenever /healthz is (it may change between
+    // swaps: a fetch starts, fails, is confirmed); or a fixed list.
+    void setSourceHealth(std::function<std::vector<SourceHealth>()> sources);
     void setSourceHealth(std::vector<SourceHealth> sources);
 
-    // The snapshot requests read; null only when the site stops before its
-    // first one was made.
+    // The snapshot of the whole week; null only when the site stops before
+    // one was made.
     std::shared_ptr<const Snapshot> snapshot() const;
+    // The latest snapshot, maybe the first group's week alone (see
+    // FirstSnapshot): what a request looks in first.
+    std::shared_ptr<const Snapshot> firstSnapshot() const;
+    // The first snapshot whose week goes beyond `scope`.
+    std::shared_ptr<const Snapshot> widerThan(WeekScope scope) const;
     const Zone& zone() const { return zone_; }
-    // /healthz: its status (200, or 503 while nothing is loaded) and JSON body.
+    // /healthz: its status (200, or 503 while no catalogue row has a
+    // programme this week) and JSON body.
     std::pair<int, std::string> health() const;
 
     // Every path the server has a page for (day pages, then the banner).
@@ -88,9 +100,11 @@ class Site {
   private:
     void renderLocked();
     void rendererLoop();
+    std::shared_ptr<const Snapshot> waitFor(std::optional<WeekScope> wider) const;
 
     const Clock clock_;
     const Zone zone_;
+    const bool quickFirst_;
     // The snapshot requests read, behind a mutex held for a reference
     // count: libstdc++ 12's std::atomic<std::shared_ptr> ends a load with a
     // relaxed unlock, so on weakly ordered CPUs (arm64) a load may pair the
@@ -104,7 +118,7 @@ class Site {
     std::shared_ptr<const Listings> listings_;
     std::optional<Seconds> loadedAt_;
     std::uint64_t generation_ = 0;
-    std::vector<SourceHealth> sources_;
+    std::function<std::vector<SourceHealth>()> sources_;
     bool stopping_ = false;
     std::condition_variable wake_;               // the renderer: something to do
     mutable std::condition_variable published_;  // a new snapshot is out

@@ -42,29 +42,41 @@ std::span<const Programme> starting(const std::vector<Programme>& list, Seconds 
 
 }  // namespace
 
+bool WeekPages::holdsDaysOf(std::size_t channel) const {
+    return scope != WeekScope::FirstGroup || channelGroup(channel) == 0;
+}
+
 std::shared_ptr<const WeekPages> renderWeek(const Listings& listings, Seconds now, const Zone& zone,
-                                            Seconds loadedAt) {
+                                            Seconds loadedAt, WeekScope scope) {
     auto week = std::make_shared<WeekPages>();
+    week->scope = scope;
     week->monday = mondayOf(toLocal(now, zone).date);
     Seconds midnights[8];
     for (int d = 0; d <= 7; ++d) midnights[d] = localMidnight(addDays(week->monday, d), zone);
     week->from = midnights[0];
     week->to = midnights[7];
     Seconds lastModified = std::max(loadedAt, week->from);
+    ResourceKind dayPage = kDayPage;
+    dayPage.gzipTwin = scope == WeekScope::Whole;
 
     // Each channel's week is asked for once and cut into days here.
     ChannelProgrammes programmes(channelCount());
     week->days.reserve(channelCount() * 7);
     for (std::size_t c = 0; c < programmes.size(); ++c) {
+        if (!week->holdsDaysOf(c)) {
+            week->days.resize(week->days.size() + 7);
+            continue;
+        }
         programmes[c] = listings.starting(c, week->from, week->to);
         if (!programmes[c].empty()) ++week->channelsWithListings;
         for (int d = 0; d < 7; ++d) {
             std::string page =
                 renderDayPage(c, addDays(week->monday, d),
                               starting(programmes[c], midnights[d], midnights[d + 1]), zone);
-            week->days.push_back(makeResource(std::move(page), kDayPage, lastModified));
+            week->days.push_back(makeResource(std::move(page), dayPage, lastModified));
         }
     }
+    if (!week->complete()) return week;
     week->xmltv = makeResource(writeXmltv(programmes, zone, &listings), kXmltv, lastModified);
     week->xmltvGz = makeResource(week->xmltv.gzip->body, kXmltvGz, lastModified);
     return week;
@@ -87,8 +99,8 @@ std::shared_ptr<const Resource> renderBannerPage(const Listings& listings, Secon
         Seconds stop = p.stop != 0 ? p.stop : p.start + 2 * 3600;
         if (now < stop) rows[i].programme = &p;
     }
-    return std::make_shared<const Resource>(
-        makeResource(renderBanner(now, rows, zone), kBanner, std::max(loadedAt, minute)));
+    return std::make_shared<const Resource>(makeResource(
+        renderBanner(now, rows, zone, listings.madeUp()), kBanner, std::max(loadedAt, minute)));
 }
 
 }  // namespace epg

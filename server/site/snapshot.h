@@ -15,6 +15,13 @@
 namespace epg {
 
 // The day pages of one week and the XMLTV export of the same week.
+// How much of a week a render makes. A server that has just started makes
+// the pages of the first catalogue group (the one a guide opens with, and
+// shows what is on now for) within milliseconds, then every day page without
+// gzip twins, then the whole week with the XMLTV export, so that no early
+// request waits for all of it.
+enum class WeekScope { FirstGroup, DayPages, Whole };
+
 struct WeekPages {
     Date monday;
     Seconds from = 0, to = 0;    // the week's first instant and the next week's
@@ -22,6 +29,9 @@ struct WeekPages {
     Resource xmltv;              // /epg.xml, with its gzip twin
     Resource xmltvGz;            // /epg.xml.gz: the twin as a file of its own
     std::size_t channelsWithListings = 0;
+    WeekScope scope = WeekScope::Whole;
+    bool complete() const { return scope == WeekScope::Whole; }
+    bool holdsDaysOf(std::size_t channel) const;
 };
 
 struct Snapshot {
@@ -38,7 +48,7 @@ struct Snapshot {
 // The week holding `now` on the zone's calendar. Last-Modified of every
 // page is the later of loadedAt and the week's start.
 std::shared_ptr<const WeekPages> renderWeek(const Listings& listings, Seconds now, const Zone& zone,
-                                            Seconds loadedAt);
+                                            Seconds loadedAt, WeekScope scope = WeekScope::Whole);
 
 // The banner of the minute holding `now` (its Last-Modified: the later of
 // loadedAt and that minute).

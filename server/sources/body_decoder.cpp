@@ -3,13 +3,17 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <utility>
 
 namespace epg {
 
 namespace {
 constexpr std::size_t kOutStep = 256 * 1024;
-}
+// Listings compress about twenty to one; a hundred to one and more is text
+// made to be big (zeros, blanks), sent small.
+constexpr std::uint64_t kBombRatio = 100;
+}  // namespace
 
 struct BodyDecoder::Stream {
     z_stream z{};
@@ -19,7 +23,8 @@ struct BodyDecoder::Stream {
     }
 };
 
-BodyDecoder::BodyDecoder(std::uint64_t cap, bool gunzip) : cap_(cap), gunzip_(gunzip) {}
+BodyDecoder::BodyDecoder(std::uint64_t cap, bool gunzip, Sink sink)
+    : cap_(cap), gunzip_(gunzip), sink_(std::move(sink)) {}
 BodyDecoder::~BodyDecoder() = default;
 
 std::string sizeText(std::uint64_t bytes) {
@@ -33,23 +38,53 @@ std::string sizeText(std::uint64_t bytes) {
     return std::to_string(bytes) + " bytes";
 }
 
-void BodyDecoder::expect(std::uint64_t bytes) {
-    // Reserved, not touched: pages beyond what arrives never become resident.
-    text_.reserve(static_cast<std::size_t>(std::min(bytes, cap_)));
+std::string amountText(std::uint64_t bytes) {
+    if (bytes < 1024) return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+    const char* units[] = {"KiB", "MiB", "GiB", "TiB"};
+    double n = static_cast<double>(bytes) / 1024;
+    std::size_t u = 0;
+    while (n >= 1024 && u + 1 < std::size(units)) {
+        n /= 1024;
+        ++u;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f %s", n, units[u]);
+    return text;
+}
+
+std::string durationText(std::chrono::seconds d) {
+    auto s = d.count();
+    if (s < 0) s = 0;
+    if (s < 60) return std::to_string(s) + " s";
+    if (s < 3600) return std::to_string(s / 60) + " min";
+    if (s < 86400) return std::to_string(s / 3600) + " h " + std::to_string(s % 3600 / 60) + " min";
+    auto days = s / 86400;
+    return std::to_string(days) + (days == 1 ? " day" : " days");
 }
 
 bool BodyDecoder::fail(std::string why) {
-    if (error_.empty()) error_ = std::move(why);
-    text_ = std::string();
+    if (error_.empty() && !refused_) error_ = std::move(why);
     z_.reset();
+    out_ = {};
     return false;
 }
 
-bool BodyDecoder::overCap(std::uint64_t more) {
-    if (text_.size() + more <= cap_) return false;
-    fail("larger than " + sizeText(cap_) + (gzip() ? " when decompressed" : std::string()) +
-         ", the most a source may hold");
-    return true;
+// Hands text on, within the cap; the cap refuses the input before the sink
+// sees a byte past it.
+bool BodyDecoder::hand(std::string_view text) {
+    if (output_ + text.size() > cap_) {
+        overCap_ = true;
+        if (gzip() && (cap_ + 1) / std::max<std::uint64_t>(inflated_, 1) >= kBombRatio)
+            return fail("a gzip bomb: " + amountText(inflated_) + " of gzip unpack to more than " +
+                        sizeText(cap_) + ", the most a source may hold");
+        return fail("larger than " + sizeText(cap_) +
+                    (gzip() ? " when decompressed" : std::string()) +
+                    ", the most a source may hold");
+    }
+    output_ += text.size();
+    if (text.empty() || sink_(text)) return true;
+    refused_ = true;
+    return fail({});
 }
 
 bool BodyDecoder::start(std::string_view first) {
@@ -60,6 +95,7 @@ bool BodyDecoder::start(std::string_view first) {
         // 16 + MAX_WBITS: a gzip header and trailer around the deflate data.
         if (inflateInit2(&z_->z, 16 + MAX_WBITS) != Z_OK) return fail("cannot start gzip");
         z_->open = true;
+        out_.resize(kOutStep);
     } else {
         mode_ = Mode::Plain;
     }
@@ -67,7 +103,7 @@ bool BodyDecoder::start(std::string_view first) {
 }
 
 bool BodyDecoder::feed(std::string_view chunk) {
-    if (!error_.empty()) return false;
+    if (!error_.empty() || refused_) return false;
     input_ += chunk.size();
     if (mode_ != Mode::Unknown) return take(chunk);
     head_.append(chunk);
@@ -79,49 +115,41 @@ bool BodyDecoder::feed(std::string_view chunk) {
 
 bool BodyDecoder::take(std::string_view data) {
     if (mode_ == Mode::Gzip) return inflateChunk(data);
-    if (overCap(data.size())) return false;
-    text_.append(data);
-    return true;
+    return hand(data);
 }
 
 bool BodyDecoder::inflateChunk(std::string_view chunk) {
     z_stream& z = z_->z;
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(chunk.data()));
     z.avail_in = static_cast<uInt>(chunk.size());
-    while (z.avail_in > 0) {
+    for (;;) {
         if (memberEnded_) {
+            if (z.avail_in == 0) break;
             // Concatenated gzip members make one stream (as zcat reads them);
             // anything else after the end is not part of the source.
             if (z.next_in[0] != 0x1f) return fail("data after the end of the gzip stream");
             if (inflateReset(&z) != Z_OK) return fail("cannot restart gzip");
             memberEnded_ = false;
         }
-        std::size_t old = text_.size();
-        std::size_t room = kOutStep;
-        // Inside the room reserved for the size expected: a step past it at
-        // the end would copy the whole text into a buffer twice its size.
-        if (text_.capacity() > old) room = std::min(room, text_.capacity() - old);
-        if (old + room > cap_ + 1) room = static_cast<std::size_t>(cap_ + 1 - old);
-        text_.resize(old + room);
-        z.next_out = reinterpret_cast<Bytef*>(text_.data() + old);
-        z.avail_out = static_cast<uInt>(room);
+        z.next_out = reinterpret_cast<Bytef*>(out_.data());
+        z.avail_out = static_cast<uInt>(out_.size());
+        const uInt before = z.avail_in;
         int rc = inflate(&z, Z_NO_FLUSH);
-        text_.resize(old + room - z.avail_out);
-        if (overCap(0)) return false;
-        if (rc == Z_STREAM_END) {
-            memberEnded_ = true;
-        } else if (rc == Z_BUF_ERROR) {
-            if (z.avail_out != 0) break;  // all input taken, more is needed
-        } else if (rc != Z_OK) {
+        inflated_ += before - z.avail_in;
+        if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR)
             return fail(std::string("broken gzip data: ") +
                         (z.msg ? z.msg : "error " + std::to_string(rc)));
-        }
+        if (!hand({out_.data(), out_.size() - z.avail_out})) return false;
+        if (rc == Z_STREAM_END)
+            memberEnded_ = true;
+        else if (z.avail_out != 0)
+            break;  // all input taken; a full buffer may leave more to come
     }
     return true;
 }
 
 bool BodyDecoder::finish() {
-    if (!error_.empty()) return false;
+    if (!error_.empty() || refused_) return false;
     if (mode_ == Mode::Unknown) {
         // Fewer than two bytes in all: plain.
         mode_ = Mode::Plain;

@@ -10,7 +10,9 @@
 #include <utility>
 
 #include "encoding/fnv1a.h"
+#include "server/sources/source_name.h"
 #include "server/util/text_trim.h"
+#include "server/util/unique_fd.h"
 
 namespace epg {
 namespace {
@@ -18,11 +20,23 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::size_t kHeadBytes = 4096;
-constexpr std::string_view kMagic = "tvguide-epgd last good copy 1";
+constexpr std::string_view kMagic = "tvguide-epgd last good copy 2";
+// The first format named the whole URL in the head, secrets and all; such a
+// copy is still read, and its head written again without them.
+constexpr std::string_view kMagicWholeUrl = "tvguide-epgd last good copy 1";
 constexpr std::size_t kMaxValidator = 1024;
+constexpr std::size_t kMaxUrl = 2000;
+// Not FNV's own basis, so that this hash and the one in the name differ.
+constexpr std::uint64_t kKeyBasis = 0x6c62272e07bb0142ull;
 
 std::string errnoText() {
     return std::strerror(errno);
+}
+
+std::string hex(std::uint64_t n) {
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(n));
+    return text;
 }
 
 // A validator worth keeping fits on its line of the head.
@@ -36,7 +50,8 @@ std::string keepable(const std::string& v) {
 std::string headText(std::string_view url, const Validators& v) {
     std::string head(kMagic);
     head += "\nurl ";
-    head += url.substr(0, 2000);
+    head += shownUrl(url).substr(0, kMaxUrl);
+    head += "\nkey " + hex(encoding::fnv1a(url, kKeyBasis));
     head += "\netag " + keepable(v.etag) + "\nlast-modified " + keepable(v.lastModified) + "\n";
     head.resize(kHeadBytes, '\n');
     return head;
@@ -64,15 +79,21 @@ std::string LastGoodStore::open() {
     ready_ = false;
     if (dir_.empty()) return {};
     std::error_code ec;
-    fs::create_directories(dir_, ec);
+    // Bodies may come from feeds that want a key: no one else's to read.
+    if (fs::create_directories(dir_, ec)) fs::permissions(dir_, fs::perms::owner_all, ec);
     if (ec) return dir_.string() + ": cannot create: " + ec.message();
     if (!fs::is_directory(dir_, ec)) return dir_.string() + ": not a directory";
-    // What an earlier run left half written.
+    ready_ = true;
+    removeDrafts();  // what an earlier run left half written
+    return {};
+}
+
+void LastGoodStore::removeDrafts() const {
+    if (!ready_) return;
+    std::error_code ec;
     for (const auto& e : fs::directory_iterator(dir_, ec))
         if (e.path().filename().string().find(".part-") != std::string::npos)
             fs::remove(e.path(), ec);
-    ready_ = true;
-    return {};
 }
 
 std::string LastGoodStore::fileNameFor(std::string_view url) {
@@ -87,27 +108,34 @@ std::string LastGoodStore::fileNameFor(std::string_view url) {
         name += (std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-') ? c : '_';
     }
     while (!name.empty() && name.front() == '.') name.erase(0, 1);
-    char hash[17];
-    std::snprintf(hash, sizeof hash, "%016llx",
-                  static_cast<unsigned long long>(encoding::fnv1a(url)));
-    return (name.empty() ? std::string("source") : name) + "-" + hash + ".copy";
+    return (name.empty() ? std::string("source") : name) + "-" + hex(encoding::fnv1a(url)) +
+           ".copy";
 }
 
-std::optional<LastGoodStore::Copy> LastGoodStore::find(std::string_view url) const {
-    if (!ready_) return std::nullopt;
-    fs::path file = dir_ / fileNameFor(url);
-    int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
+LastGoodStore::Lookup LastGoodStore::find(std::string_view url) const {
+    if (!ready_) return {};
+    const fs::path file = dir_ / fileNameFor(url);
+    const std::string named = "its last good copy " + file.string();
+    auto problem = [&named](std::string what) { return Lookup{std::nullopt, named + what}; };
+    UniqueFd fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW));
+    if (fd.get() < 0) {
+        if (errno == ENOENT) return {};
+        if (errno == ELOOP) return problem(" is a symbolic link, which is never followed");
+        return problem(" cannot be read: " + errnoText());
+    }
     struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) return problem(" cannot be read: " + errnoText());
+    if (!S_ISREG(st.st_mode)) return problem(" is not a regular file");
     std::string head(kHeadBytes, '\0');
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-              ::pread(fd, head.data(), head.size(), 0) == static_cast<ssize_t>(head.size());
-    ::close(fd);
-    if (!ok || !head.starts_with(kMagic)) return std::nullopt;
+    const ssize_t got = ::pread(fd.get(), head.data(), head.size(), 0);
+    if (got < 0) return problem(" cannot be read: " + errnoText());
+    const bool whole = head.starts_with(kMagicWholeUrl);
+    if (got != static_cast<ssize_t>(head.size()) || !(head.starts_with(kMagic) || whole))
+        return problem(" is damaged: it does not begin with the head of a last good copy");
     Copy copy;
     copy.file = file;
     std::string_view rest(head);
-    std::string storedUrl;
+    std::string storedUrl, storedKey;
     while (!rest.empty()) {
         std::string_view line = takeLine(rest);
         auto field = [&line](std::string_view key) -> std::optional<std::string> {
@@ -116,23 +144,42 @@ std::optional<LastGoodStore::Copy> LastGoodStore::find(std::string_view url) con
             return std::nullopt;
         };
         if (auto v = field("url")) storedUrl = *v;
+        if (auto v = field("key")) storedKey = *v;
         if (auto v = field("etag")) copy.validators.etag = *v;
         if (auto v = field("last-modified")) copy.validators.lastModified = *v;
     }
     // Two URLs with one hash would be a copy of another source.
-    if (storedUrl != url.substr(0, 2000)) return std::nullopt;
+    const bool same = whole ? storedUrl == url.substr(0, kMaxUrl)
+                            : storedKey == hex(encoding::fnv1a(url, kKeyBasis)) &&
+                                  storedUrl == shownUrl(url).substr(0, kMaxUrl);
+    if (!same) return problem(" belongs to another URL");
+    if (whole) {
+        // Written again in place, without the URL's secrets; the time it was
+        // fetched kept.
+        std::string fresh = headText(url, copy.validators);
+        int rw = ::open(file.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (rw >= 0) {
+            if (::pwrite(rw, fresh.data(), fresh.size(), 0) == static_cast<ssize_t>(fresh.size()))
+                ::fsync(rw);
+            const struct timespec times[2] = {st.st_atim, st.st_mtim};
+            ::futimens(rw, times);
+            ::close(rw);
+        }
+    }
     copy.saved = std::chrono::system_clock::time_point(
         std::chrono::duration_cast<std::chrono::system_clock::duration>(
             std::chrono::seconds(st.st_mtim.tv_sec) +
             std::chrono::nanoseconds(st.st_mtim.tv_nsec)));
-    return copy;
+    return {std::move(copy), {}};
 }
 
-FileBytes LastGoodStore::read(const Copy& copy, const ReadOptions& options) const {
+FileRead LastGoodStore::read(const Copy& copy, const ReadOptions& options,
+                             const std::function<bool(std::string_view)>& sink) const {
     ReadOptions o = options;
     o.offset = kHeadBytes;
     o.gunzip = true;
-    return readSourceFile(copy.file.string(), o);
+    o.noFollow = true;
+    return streamSourceFile(copy.file.string(), o, sink);
 }
 
 void LastGoodStore::touch(const Copy& copy) const {

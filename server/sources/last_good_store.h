@@ -4,16 +4,19 @@
 //
 // One file per URL, named from the URL (its host, made safe, and a hash of
 // the whole URL: the same name on every run): a 4 KiB head of text lines
-// (format, URL, ETag, Last-Modified) and then the body exactly as the server
-// sent it, so gzip stays gzip. It is written while the body downloads, into a
-// temporary file beside it, and only put in place (fsync, rename, fsync of the
-// directory) once the body has parsed well: a crash or a bad body never
-// replaces a good copy. The file's modification time is when the body was
-// last fetched or confirmed unchanged (a 304).
+// (format, the URL as shown without its secrets, a second hash of the whole
+// URL, ETag, Last-Modified) and then the body exactly as the server sent it,
+// so gzip stays gzip. It is written while the body downloads, into a
+// temporary file beside it (mode 0600, as every file here), and only put in
+// place (fsync, rename, fsync of the directory) once the body has parsed
+// well: a crash or a bad body never replaces a good copy. The file's
+// modification time is when the body was last fetched or confirmed unchanged
+// (a 304). Copies are opened without following symbolic links.
 #pragma once
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,11 +42,21 @@ class LastGoodStore {
         Validators validators;
         std::chrono::system_clock::time_point saved;
     };
-    std::optional<Copy> find(std::string_view url) const;
-    // The copy's body, decompressed.
-    FileBytes read(const Copy& copy, const ReadOptions& options) const;
+    struct Lookup {
+        std::optional<Copy> copy;
+        // Why there is none, when there is a file that is not one: damaged,
+        // unreadable, a symbolic link, another URL's. Empty: none yet.
+        std::string problem;
+    };
+    Lookup find(std::string_view url) const;
+    // The copy's body, decompressed, a chunk at a time.
+    FileRead read(const Copy& copy, const ReadOptions& options,
+                  const std::function<bool(std::string_view)>& sink) const;
     // Marks the copy as confirmed now (after a 304).
     void touch(const Copy& copy) const;
+    // Removes the temporary files of bodies on their way in: at start-up
+    // (what a crash left) and when the server is told to stop.
+    void removeDrafts() const;
 
     // A body on its way in; dropped unless committed.
     class Draft {

@@ -3,66 +3,69 @@
 #include <malloc.h>
 
 #include <cstdio>
+#include <thread>
 #include <utility>
+
+#include "server/sources/body_decoder.h"
 
 namespace epg {
 
 using SysClock = std::chrono::system_clock;
 
+namespace {
+
+// At most this many sources are fetched at once when a run does not serve.
+constexpr std::size_t kParallelFetches = 4;
+
+Seconds secondsOf(SysClock::time_point t) {
+    return std::chrono::duration_cast<std::chrono::seconds>(t.time_since_epoch()).count();
+}
+
+ListingSources::Attempt failedAttempt(std::string why) {
+    ListingSources::Attempt a;
+    a.error = std::move(why);
+    return a;
+}
+
+ListingSources::Attempt unchangedAttempt() {
+    ListingSources::Attempt a;
+    a.outcome = ListingSources::Attempt::Outcome::Unchanged;
+    return a;
+}
+
+ListingSources::Attempt updatedAttempt(std::shared_ptr<const XmltvDocument> doc) {
+    ListingSources::Attempt a;
+    a.outcome = ListingSources::Attempt::Outcome::Updated;
+    a.doc = std::move(doc);
+    return a;
+}
+
+}  // namespace
+
 struct ListingSources::Slot {
-    std::string name;               // the file or URL
+    std::string source;             // as given: the whole URL only ever goes to the fetch
+    std::string name;               // as shown
     std::optional<Zone> wallClock;  // "#tz=": the zone its times are wall times of
     bool url = false;
-    std::shared_ptr<const XmltvDocument> doc;  // the last good one
-    FileIdentity file;                         // files: what doc was read from
-    Validators validators;                     // URLs: of doc's body
+    bool attempted = false;                          // its first read or fetch has been folded in
+    std::shared_ptr<const XmltvDocument> doc;        // the last good one
+    FileIdentity file;                               // files: what doc was read from
+    Validators validators;                           // URLs: of doc's body
+    std::optional<SysClock::time_point> servedFrom;  // when doc was fetched or read
 };
 
-struct ListingSources::Attempt {
-    enum class Outcome { Unchanged, Updated, Failed };
-    Outcome outcome = Outcome::Failed;
-    std::shared_ptr<const XmltvDocument> doc;
-    FileIdentity file;
-    Validators validators;
-    LastGoodStore::Draft draft;  // the fetched body, put in place once adopted
-    std::string error;
-
-    static Attempt failed(std::string why) {
-        Attempt a;
-        a.error = std::move(why);
-        return a;
+const char* stateName(SourceHealth::State state) {
+    switch (state) {
+        case SourceHealth::State::Starting: return "starting";
+        case SourceHealth::State::Ok: return "ok";
+        case SourceHealth::State::Stale: return "stale";
+        case SourceHealth::State::Failing: return "failing";
     }
-    static Attempt unchanged() {
-        Attempt a;
-        a.outcome = Outcome::Unchanged;
-        return a;
-    }
-    static Attempt updated(std::shared_ptr<const XmltvDocument> doc) {
-        Attempt a;
-        a.outcome = Outcome::Updated;
-        a.doc = std::move(doc);
-        return a;
-    }
-};
-
-bool isUrlSource(std::string_view s) {
-    auto starts = [s](std::string_view p) {
-        if (s.size() < p.size()) return false;
-        for (std::size_t i = 0; i < p.size(); ++i)
-            if (std::tolower(static_cast<unsigned char>(s[i])) != p[i]) return false;
-        return true;
-    };
-    return starts("http://") || starts("https://");
+    return "?";
 }
 
 std::string ageText(SysClock::duration age) {
-    auto s = std::chrono::duration_cast<std::chrono::seconds>(age).count();
-    if (s < 0) s = 0;
-    if (s < 60) return std::to_string(s) + " s";
-    if (s < 3600) return std::to_string(s / 60) + " min";
-    if (s < 86400) return std::to_string(s / 3600) + " h " + std::to_string(s % 3600 / 60) + " min";
-    auto days = s / 86400;
-    return std::to_string(days) + (days == 1 ? " day" : " days");
+    return durationText(std::chrono::duration_cast<std::chrono::seconds>(age));
 }
 
 void returnFreedMemory() {
@@ -73,16 +76,25 @@ ListingSources::ListingSources(SourcesConfig config, Log log)
     : config_(std::move(config)), log_(std::move(log)), store_(config_.stateDir) {
     for (const auto& s : config_.sources) {
         Slot slot;
-        SourceOption source = parseSourceOption(s);
-        slot.name = source.error.empty() ? source.location : s;
-        slot.wallClock = source.zone;
-        slot.url = isUrlSource(slot.name);
+        SourceOption option = parseSourceOption(s);
+        slot.source = option.error.empty() ? option.location : s;
+        slot.wallClock = option.zone;
+        slot.name = shownUrl(slot.source);
+        slot.url = isUrlSource(slot.source);
+        health_.push_back({slot.name, SourceHealth::State::Starting, {}, {}, {}, {}});
         slots_.push_back(std::move(slot));
-        health_.push_back({s, std::nullopt, {}});
     }
 }
 
 ListingSources::~ListingSources() = default;
+
+std::size_t ListingSources::size() const {
+    return slots_.size();
+}
+
+bool ListingSources::isUrl(std::size_t i) const {
+    return slots_[i].url;
+}
 
 void ListingSources::cancel() {
     stop_ = true;
@@ -93,13 +105,10 @@ std::vector<SourceHealth> ListingSources::health() const {
     return health_;
 }
 
-void ListingSources::setHealth(std::size_t slot, std::optional<SysClock::time_point> good,
-                               std::string error) {
+template <typename Change>
+void ListingSources::changeHealth(std::size_t i, Change change) {
     std::lock_guard lock(healthMutex_);
-    if (good)
-        health_[slot].lastGood =
-            std::chrono::duration_cast<std::chrono::seconds>(good->time_since_epoch()).count();
-    health_[slot].lastError = std::move(error);
+    change(health_[i]);
 }
 
 std::optional<FileIdentity> ListingSources::mapIdentity() const {
@@ -107,133 +116,111 @@ std::optional<FileIdentity> ListingSources::mapIdentity() const {
     return checkRegularFile(*config_.mapFile).identity;
 }
 
-ParsedSource ListingSources::parse(std::string&& text, const Slot& slot) {
-    ++parses_;
-    return parseSource(std::move(text), slot.name, slot.wallClock);
-}
-
-ListingSources::Attempt ListingSources::readFile(const Slot& slot, Mode mode) {
-    FileCheck check = checkRegularFile(slot.name);
-    if (!check.identity) return Attempt::failed(check.error);
-    if (mode == Mode::IfChanged && slot.doc && *check.identity == slot.file)
-        return Attempt::unchanged();
-    ReadOptions o;
-    o.cap = config_.limits.cap;
-    o.stop = &stop_;
-    FileBytes f = readSourceFile(slot.name, o);
-    if (!f.bytes) return Attempt::failed(f.error);
-    ParsedSource p = parse(std::move(*f.bytes), slot);
-    if (!p.document) return Attempt::failed(p.error);
-    Attempt a = Attempt::updated(std::move(p.document));
-    a.file = f.identity;
+ListingSources::Attempt ListingSources::attempt(std::size_t i, Mode mode) {
+    Attempt a;
+    if (stop_) {
+        a = failedAttempt("stopped");
+    } else {
+        changeHealth(i, [](SourceHealth& h) { h.fetchingSince = secondsOf(SysClock::now()); });
+        a = slots_[i].url ? fetchUrl(i, mode) : readFile(i, mode);
+        changeHealth(i, [](SourceHealth& h) { h.fetchingSince.reset(); });
+    }
+    a.source = i;
+    a.mode = mode;
     return a;
 }
 
-ListingSources::Attempt ListingSources::fetchUrl(const Slot& slot, const Validators& ifChanged) {
-    std::string draftError;
-    LastGoodStore::Draft draft = store_.begin(slot.name, &draftError);
-    if (!draftError.empty() && !std::exchange(copyWarned_, true))
-        log_("last good copies are not kept: " + draftError);
+ListingSources::Attempt ListingSources::readFile(std::size_t i, Mode mode) {
+    std::string path;
+    FileIdentity known;
+    bool have = false;
+    {
+        std::lock_guard lock(slotsMutex_);
+        path = slots_[i].source;
+        known = slots_[i].file;
+        have = slots_[i].doc != nullptr;
+    }
+    FileCheck check = checkRegularFile(path);
+    if (!check.identity) return failedAttempt(check.error);
+    if (mode == Mode::IfChanged && have && *check.identity == known) return unchangedAttempt();
+    ReadOptions o;
+    o.cap = config_.limits.cap;
+    o.stop = &stop_;
+    SourceReader reader(path, config_.documentLimits, slots_[i].wallClock);
+    FileRead r =
+        streamSourceFile(path, o, [&reader](std::string_view t) { return reader.feed(t); });
+    ++parses_;
+    if (!r.ok) return failedAttempt(r.error.empty() ? reader.error() : r.error);
+    ParsedSource p = reader.finish();
+    if (!p.document) return failedAttempt(p.error);
+    Attempt a = updatedAttempt(std::move(p.document));
+    a.file = r.identity;
+    return a;
+}
+
+ListingSources::Attempt ListingSources::fetchUrl(std::size_t i, Mode mode) {
     FetchRequest request;
-    request.url = slot.name;
-    request.ifChanged = ifChanged;
+    std::string name;
+    {
+        std::lock_guard lock(slotsMutex_);
+        request.url = slots_[i].source;
+        name = slots_[i].name;
+        if (mode == Mode::IfChanged && slots_[i].doc) request.ifChanged = slots_[i].validators;
+    }
+    std::string draftError;
+    LastGoodStore::Draft draft = store_.begin(request.url, &draftError);
+    if (!draftError.empty() && !copyWarned_.exchange(true))
+        log_("last good copies are not kept: " + draftError);
+    SourceReader reader(name, config_.documentLimits, slots_[i].wallClock);
     request.limits = config_.limits;
     request.stop = &stop_;
     if (draft.active()) request.onRawBytes = [&draft](std::string_view b) { draft.write(b); };
+    request.onText = [&reader](std::string_view t) { return reader.feed(t); };
     FetchResult r = fetchSource(request);
-    if (r.kind == FetchResult::Kind::NotModified) return Attempt::unchanged();
-    if (r.kind == FetchResult::Kind::Failed) return Attempt::failed(r.error);
-    ParsedSource p = parse(std::move(r.body), slot);
-    if (!p.document) return Attempt::failed(p.error);
-    Attempt a = Attempt::updated(std::move(p.document));
+    switch (r.kind) {
+        case FetchResult::Kind::NotModified:
+            if (auto found = store_.find(request.url); found.copy) store_.touch(*found.copy);
+            return unchangedAttempt();
+        case FetchResult::Kind::Failed: return failedAttempt(r.error);
+        case FetchResult::Kind::Refused: ++parses_; return failedAttempt(reader.error());
+        case FetchResult::Kind::Fetched: break;
+    }
+    ++parses_;
+    ParsedSource p = reader.finish();
+    if (!p.document) return failedAttempt(p.error);
+    Attempt a = updatedAttempt(std::move(p.document));
     a.validators = std::move(r.validators);
     a.draft = std::move(draft);
     return a;
 }
 
-ListingSources::Attempt ListingSources::readCopy(const Slot& slot) {
-    auto copy = store_.find(slot.name);
-    if (!copy) return Attempt::failed("no last good copy");
+ListingSources::Attempt ListingSources::readCopy(std::size_t i, const LastGoodStore::Copy& copy) {
     ReadOptions o;
     o.cap = config_.limits.cap;
     o.stop = &stop_;
-    FileBytes f = store_.read(*copy, o);
-    if (!f.bytes) return Attempt::failed(f.error);
-    ParsedSource p = parse(std::move(*f.bytes), slot);
-    if (!p.document) return Attempt::failed("its last good copy " + p.error);
-    Attempt a = Attempt::updated(std::move(p.document));
-    a.validators = copy->validators;
+    SourceReader reader(slots_[i].name, config_.documentLimits, slots_[i].wallClock);
+    FileRead r = store_.read(copy, o, [&reader](std::string_view t) { return reader.feed(t); });
+    std::optional<ParsedSource> p;
+    if (r.ok) p = reader.finish();
+    if (!r.ok || !p->document) {
+        std::string why = !r.ok ? (r.error.empty() ? reader.error() : r.error) : p->error;
+        const std::string file = copy.file.string() + ": ";
+        if (why.starts_with(file)) why.erase(0, file.size());
+        return failedAttempt("its last good copy " + copy.file.string() + " is damaged: " + why);
+    }
+    Attempt a = updatedAttempt(std::move(p->document));
+    a.validators = copy.validators;
     return a;
 }
 
 void ListingSources::adopt(std::size_t i, Attempt& a) {
+    std::lock_guard lock(slotsMutex_);
     slots_[i].doc = std::move(a.doc);
     slots_[i].file = a.file;
     slots_[i].validators = std::move(a.validators);
 }
 
-void ListingSources::startUrl(std::size_t i) {
-    const Slot& slot = slots_[i];
-    auto copy = store_.find(slot.name);
-    Attempt a = fetchUrl(slot, copy ? copy->validators : Validators{});
-    if (a.outcome == Attempt::Outcome::Unchanged) {  // 304: the copy is current
-        Attempt c = readCopy(slot);
-        if (c.outcome == Attempt::Outcome::Updated) {
-            store_.touch(*copy);
-            adopt(i, c);
-            setHealth(i, SysClock::now(), {});
-            return;
-        }
-        log_(slot.name + ": " + c.error + "; fetching it whole");
-        a = fetchUrl(slot, {});
-    }
-    if (a.outcome == Attempt::Outcome::Updated) {
-        if (std::string err = a.draft.commit(a.validators); !err.empty())
-            log_(slot.name + ": no copy of it is kept: " + err);
-        adopt(i, a);
-        setHealth(i, SysClock::now(), {});
-        return;
-    }
-    Attempt c = copy ? readCopy(slot) : Attempt::failed("no last good copy");
-    if (c.outcome == Attempt::Outcome::Updated) {
-        log_(slot.name + ": cannot fetch (" + a.error + "); serving its last good copy, fetched " +
-             ageText(SysClock::now() - copy->saved) + " ago");
-        adopt(i, c);
-        setHealth(i, copy->saved, a.error);
-    } else {
-        log_(slot.name + ": cannot fetch (" + a.error + "); " + c.error +
-             ": its channels stay empty until a refresh brings them");
-        setHealth(i, std::nullopt, a.error);
-    }
-}
-
-ListingSources::Start ListingSources::start() {
-    const auto started = std::chrono::steady_clock::now();
-    MapResult m = loadChannelMap(config_.mapFile);
-    if (!m.map) return {nullptr, m.error, {}, {}, {}};
-    map_ = std::move(*m.map);
-    mapFile_ = mapIdentity();
-
-    bool anyUrl = false;
-    for (const Slot& s : slots_) anyUrl = anyUrl || s.url;
-    if (anyUrl) {
-        if (store_.dir().empty())
-            log_("no state directory (give --state-dir): last good copies of URLs are not kept");
-        else if (std::string err = store_.open(); !err.empty())
-            log_(err + ": last good copies of URLs are not kept");
-    }
-
-    for (std::size_t i = 0; i < slots_.size(); ++i) {
-        if (slots_[i].url) {
-            startUrl(i);
-            continue;
-        }
-        Attempt a = readFile(slots_[i], Mode::Everything);
-        if (a.outcome != Attempt::Outcome::Updated) return {nullptr, a.error, {}, {}, {}};
-        adopt(i, a);
-        setHealth(i, SysClock::now(), {});
-    }
-
+ListingSources::Start ListingSources::combined(std::chrono::steady_clock::time_point started) {
     SourceDocuments docs;
     std::size_t present = 0;
     for (const Slot& slot : slots_) {
@@ -259,79 +246,203 @@ ListingSources::Start ListingSources::start() {
             std::move(combined.match)};
 }
 
+ListingSources::Start ListingSources::startLocal() {
+    const auto started = std::chrono::steady_clock::now();
+    MapResult m = loadChannelMap(config_.mapFile);
+    if (!m.map) return {nullptr, m.error, {}, {}, {}};
+    map_ = std::move(*m.map);
+    mapFile_ = mapIdentity();
+
+    bool anyUrl = false;
+    for (const Slot& s : slots_) anyUrl = anyUrl || s.url;
+    if (anyUrl) {
+        if (store_.dir().empty())
+            log_("no state directory (give --state-dir): last good copies of URLs are not kept");
+        else if (std::string err = store_.open(); !err.empty())
+            log_(err + ": last good copies of URLs are not kept");
+    }
+
+    for (std::size_t i = 0; i < slots_.size(); ++i) {
+        Slot& slot = slots_[i];
+        if (!slot.url) {
+            Attempt a = readFile(i, Mode::Everything);
+            if (a.outcome != Attempt::Outcome::Updated) return {nullptr, a.error, {}, {}, {}};
+            adopt(i, a);
+            slot.attempted = true;
+            slot.servedFrom = SysClock::now();
+            changeHealth(i, [](SourceHealth& h) {
+                h.state = SourceHealth::State::Ok;
+                h.lastGood = h.servingSince = secondsOf(SysClock::now());
+            });
+            continue;
+        }
+        LastGoodStore::Lookup found = store_.find(slot.source);
+        if (!found.copy) {
+            if (!found.problem.empty()) {
+                log_(slot.name + ": " + found.problem + "; the next good fetch replaces it");
+                changeHealth(i, [&found](SourceHealth& h) { h.lastError = found.problem; });
+            }
+            continue;
+        }
+        Attempt c = readCopy(i, *found.copy);
+        if (c.outcome != Attempt::Outcome::Updated) {
+            log_(slot.name + ": " + c.error + "; the next good fetch replaces it");
+            changeHealth(i, [&c](SourceHealth& h) { h.lastError = c.error; });
+            continue;
+        }
+        adopt(i, c);
+        slot.servedFrom = found.copy->saved;
+        log_(slot.name + ": serving its last good copy, fetched " +
+             ageText(SysClock::now() - found.copy->saved) + " ago, until it is fetched again");
+        changeHealth(i, [&found](SourceHealth& h) {
+            h.state = SourceHealth::State::Stale;
+            h.lastGood = h.servingSince = secondsOf(found.copy->saved);
+        });
+    }
+    return combined(started);
+}
+
+std::vector<ListingSources::Attempt> ListingSources::runAttempts(
+    const std::vector<std::size_t>& which, Mode mode) {
+    // A few at a time, each thread taking the next source when it is done:
+    // one slow source holds up one thread, not the others.
+    std::vector<Attempt> done(which.size());
+    std::atomic<std::size_t> next{0};
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < std::min(kParallelFetches, which.size()); ++t)
+        threads.emplace_back([&] {
+            for (std::size_t k; (k = next++) < which.size();) done[k] = attempt(which[k], mode);
+        });
+    for (auto& t : threads) t.join();
+    return done;
+}
+
+ListingSources::Start ListingSources::start() {
+    const auto started = std::chrono::steady_clock::now();
+    Start local = startLocal();
+    if (!local.listings) return local;
+    std::vector<std::size_t> urls;
+    for (std::size_t i = 0; i < slots_.size(); ++i)
+        if (slots_[i].url) urls.push_back(i);
+    if (urls.empty()) return local;
+    integrate(runAttempts(urls, Mode::IfChanged), std::nullopt);
+    return combined(started);
+}
+
 std::shared_ptr<const Listings> ListingSources::refresh(Mode mode) {
+    std::vector<std::size_t> all(slots_.size());
+    for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
+    return integrate(runAttempts(all, mode), mode);
+}
+
+void ListingSources::noteFailure(std::size_t i, const std::string& verb, const std::string& error) {
+    Slot& slot = slots_[i];
+    std::string line;
+    if (!slot.attempted && slot.url) {
+        line = slot.name + ": cannot fetch (" + error + "); ";
+        line += slot.doc
+                    ? "serving its last good copy, fetched " +
+                          ageText(SysClock::now() - slot.servedFrom.value_or(SysClock::now())) +
+                          " ago"
+                    : "no last good copy: its channels stay empty until a refresh brings them";
+    } else {
+        line = slot.name + ": " + verb + " failed, " +
+               (slot.doc ? "keeping its last good listings: " : "nothing of it is served: ") +
+               error;
+    }
+    log_(line);
+    const bool serving = slot.doc != nullptr;
+    changeHealth(i, [&](SourceHealth& h) {
+        h.state = serving ? SourceHealth::State::Stale : SourceHealth::State::Failing;
+        h.lastError = error;
+    });
+}
+
+std::shared_ptr<const Listings> ListingSources::integrate(std::vector<Attempt> done,
+                                                          std::optional<Mode> mapMode) {
     if (stop_) return nullptr;
     const auto started = std::chrono::steady_clock::now();
-    const std::string verb = mode == Mode::Everything ? "reload" : "refresh";
+    bool reload = mapMode == Mode::Everything, first = false;
+    for (const Attempt& a : done) {
+        reload = reload || a.mode == Mode::Everything;
+        first = first || !slots_[a.source].attempted;
+    }
+    const std::string verb = reload ? "reload" : first ? "fetch" : "refresh";
 
     // The documents do not depend on the map: a changed one is only matched
     // again, no source read for it.
     std::optional<ChannelMap> newMap;
-    if (auto id = mapIdentity(); mode == Mode::Everything || id != mapFile_) {
+    if (auto id = mapIdentity(); mapMode && (*mapMode == Mode::Everything || id != mapFile_)) {
         MapResult m = loadChannelMap(config_.mapFile);
         if (!m.map) {
-            log_(verb + " failed, keeping the listings I have: " + m.error);
-            return nullptr;
+            log_(verb + ": the channel map stays as it was: " + m.error);
+        } else {
+            mapFile_ = id;
+            if (*m.map != map_) newMap = std::move(m.map);
         }
-        mapFile_ = id;
-        if (*m.map != map_) newMap = std::move(m.map);
     }
     const ChannelMap& map = newMap ? *newMap : map_;
 
-    std::vector<Attempt> attempts;
-    bool anyUpdated = false;
-    for (std::size_t i = 0; i < slots_.size(); ++i) {
-        const Slot& slot = slots_[i];
-        Attempt a;
-        if (!slot.url) {
-            a = readFile(slot, mode);
-        } else {
-            bool conditional = mode == Mode::IfChanged && slot.doc;
-            a = fetchUrl(slot, conditional ? slot.validators : Validators{});
-            if (a.outcome == Attempt::Outcome::Unchanged)
-                if (auto copy = store_.find(slot.name)) store_.touch(*copy);
-        }
-        if (stop_) return nullptr;
+    std::vector<Attempt*> updated;
+    const Seconds now = secondsOf(SysClock::now());
+    for (Attempt& a : done) {
         if (a.outcome == Attempt::Outcome::Failed) {
-            log_(slot.name + ": " + verb + " failed, keeping its last good listings: " + a.error);
-            setHealth(i, std::nullopt, a.error);
+            noteFailure(a.source, verb, a.error);
         } else if (a.outcome == Attempt::Outcome::Unchanged) {
-            setHealth(i, SysClock::now(), {});
+            changeHealth(a.source, [now](SourceHealth& h) {
+                h.state = SourceHealth::State::Ok;
+                h.lastGood = now;
+                h.lastError.clear();
+            });
+        } else {
+            updated.push_back(&a);
         }
-        anyUpdated = anyUpdated || a.outcome == Attempt::Outcome::Updated;
-        attempts.push_back(std::move(a));
     }
-    if (!anyUpdated && !newMap) return nullptr;
+    auto foldedIn = [&] {
+        for (const Attempt& a : done) slots_[a.source].attempted = true;
+    };
+    if (updated.empty() && !newMap) {
+        foldedIn();
+        return nullptr;
+    }
 
-    auto updated = [&](std::size_t i) { return attempts[i].outcome == Attempt::Outcome::Updated; };
-    SourceDocuments docs;
-    for (std::size_t i = 0; i < slots_.size(); ++i)
-        docs.push_back(updated(i) ? attempts[i].doc : slots_[i].doc);
+    auto documents = [&] {
+        SourceDocuments docs;
+        for (const Slot& slot : slots_) docs.push_back(slot.doc);
+        for (const Attempt* a : updated) docs[a->source] = a->doc;
+        return docs;
+    };
+    SourceDocuments docs = documents();
     XmltvListings combined = combineSources(docs, map, config_.zone);
     // A source whose rows now take none of its programmes, where its last
     // good document gave them some, is taken for broken (a generator that
-    // wrote an empty guide, say) rather than believed.
+    // wrote an empty guide, say) rather than believed: at a refresh as at
+    // start-up, where its last good copy is what it gave.
     bool refused = false;
-    for (std::size_t i = 0; i < slots_.size(); ++i) {
-        if (!updated(i) || !slots_[i].doc || programmesTaken(*docs[i], combined.match) > 0)
+    for (auto it = updated.begin(); it != updated.end();) {
+        const Slot& slot = slots_[(*it)->source];
+        if (!slot.doc || programmesTaken(*(*it)->doc, combined.match) > 0) {
+            ++it;
             continue;
+        }
         // The old document counts under the rows it was served with too: an
         // empty new one also takes away the channels its names matched.
-        if (programmesTaken(*slots_[i].doc, combined.match) == 0 &&
-            (newMap || programmesTaken(*slots_[i].doc, match_) == 0))
+        if (programmesTaken(*slot.doc, combined.match) == 0 &&
+            (newMap || programmesTaken(*slot.doc, match_) == 0)) {
+            ++it;
             continue;
-        const std::string why = "no programme of a mapped channel in it any more";
-        log_(slots_[i].name + ": " + verb + " failed, keeping its last good listings: " + why);
-        setHealth(i, std::nullopt, why);
-        attempts[i] = Attempt::failed(why);
-        docs[i] = slots_[i].doc;
+        }
+        noteFailure((*it)->source, verb, "no programme of a mapped channel in it any more");
+        it = updated.erase(it);
         refused = true;
     }
     if (refused) {
-        anyUpdated = false;
-        for (std::size_t i = 0; i < slots_.size(); ++i) anyUpdated = anyUpdated || updated(i);
         combined = {};
-        if (!anyUpdated && !newMap) return nullptr;
+        if (updated.empty() && !newMap) {
+            foldedIn();
+            return nullptr;
+        }
+        docs = documents();
         combined = combineSources(docs, map, config_.zone);
     }
     docs.clear();
@@ -339,19 +450,31 @@ std::shared_ptr<const Listings> ListingSources::refresh(Mode mode) {
     if (programmes == 0 && served_ > 0) {
         log_(verb + " would leave no programme from any source; keeping the " +
              std::to_string(served_) + " programmes I have");
+        for (const Attempt* a : updated)
+            changeHealth(a->source, [this, a](SourceHealth& h) {
+                h.state = slots_[a->source].doc ? SourceHealth::State::Stale
+                                                : SourceHealth::State::Failing;
+                h.lastError = "no programme of a mapped channel in it";
+            });
+        foldedIn();
         return nullptr;
     }
 
     std::string changed;
-    for (std::size_t i = 0; i < slots_.size(); ++i) {
-        Attempt& a = attempts[i];
-        if (a.outcome != Attempt::Outcome::Updated) continue;
-        if (std::string err = a.draft.commit(a.validators); !err.empty())
-            log_(slots_[i].name + ": no copy of it is kept: " + err);
-        adopt(i, a);
-        setHealth(i, SysClock::now(), {});
-        changed += (changed.empty() ? "" : ", ") + slots_[i].name;
+    for (Attempt* a : updated) {
+        Slot& slot = slots_[a->source];
+        if (std::string err = a->draft.commit(a->validators); !err.empty())
+            log_(slot.name + ": no copy of it is kept: " + err);
+        adopt(a->source, *a);
+        slot.servedFrom = SysClock::now();
+        changeHealth(a->source, [now](SourceHealth& h) {
+            h.state = SourceHealth::State::Ok;
+            h.lastGood = h.servingSince = now;
+            h.lastError.clear();
+        });
+        changed += (changed.empty() ? "" : ", ") + slot.name;
     }
+    foldedIn();
     if (newMap) map_ = std::move(*newMap);
     served_ = programmes;
     const bool matchChanged = combined.match != match_;
@@ -362,9 +485,8 @@ std::shared_ptr<const Listings> ListingSources::refresh(Mode mode) {
     log_(verb + "ed: " + std::to_string(served_) + " programmes in " + std::to_string(ms) + " ms" +
          (changed.empty() ? std::string() : ", new from " + changed) +
          (newMap ? "; the channel map changed" : "") + "; " + combined.summary);
-    // How many rows take days from several channels, again when asked or
-    // when the match changed.
-    if (mode == Mode::Everything || matchChanged)
+    // Rows two channels fit equally, again when asked or when they changed.
+    if (reload || matchChanged)
         for (const std::string& note : combined.notes) log_(note);
     return std::move(combined.listings);
 }

@@ -1,25 +1,46 @@
 #include "server/sources/reloader.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace epg {
 
-Reloader::Reloader(ListingSources& sources, std::chrono::seconds period, Publish publish)
-    : sources_(sources), period_(period), publish_(std::move(publish)) {}
+Reloader::Reloader(ListingSources& sources, std::chrono::seconds period, Publish publish,
+                   std::size_t parallel)
+    : sources_(sources),
+      period_(period),
+      publish_(std::move(publish)),
+      parallel_(std::max<std::size_t>(1, parallel)),
+      schedule_(sources.size()) {}
 
 Reloader::~Reloader() {
     stop(std::chrono::milliseconds::max());
 }
 
-void Reloader::start() {
+void Reloader::start(First first) {
     std::lock_guard lock(mutex_);
-    if (!worker_.joinable() && !stopping_) worker_ = std::thread([this] { work(); });
+    if (!threads_.empty() || stopping_) return;
+    const auto now = SteadyClock::now();
+    for (std::size_t i = 0; i < schedule_.size(); ++i) {
+        schedule_[i].next = now + period_;
+        if (first == First::FetchUrls && sources_.isUrl(i))
+            schedule_[i].pending = ListingSources::Mode::IfChanged;
+    }
+    mapCheck_ = now + period_;
+    const std::size_t workers = std::min(parallel_, schedule_.size());
+    running_ = workers + 1;
+    for (std::size_t i = 0; i < workers; ++i) threads_.emplace_back([this] { work(); });
+    threads_.emplace_back([this] { coordinate(); });
 }
 
 void Reloader::requestReload() {
     {
         std::lock_guard lock(mutex_);
-        reloadPending_ = true;
+        for (Schedule& s : schedule_) s.pending = ListingSources::Mode::Everything;
+        mapReload_ = true;
     }
-    wake_.notify_one();
+    work_.notify_all();
+    coordinator_.notify_one();
 }
 
 bool Reloader::stop(std::chrono::milliseconds grace) {
@@ -28,15 +49,17 @@ bool Reloader::stop(std::chrono::milliseconds grace) {
         stopping_ = true;
     }
     sources_.cancel();
-    wake_.notify_one();
+    work_.notify_all();
+    coordinator_.notify_all();
     std::unique_lock lock(mutex_);
-    if (!worker_.joinable()) return true;
-    bool ended = grace == std::chrono::milliseconds::max()
-                     ? (ended_.wait(lock, [this] { return done_; }), true)
-                     : ended_.wait_for(lock, grace, [this] { return done_; });
-    if (!ended) return false;
+    if (threads_.empty()) return true;
+    auto done = [this] { return running_ == 0; };
+    bool finished = grace == std::chrono::milliseconds::max() ? (ended_.wait(lock, done), true)
+                                                              : ended_.wait_for(lock, grace, done);
+    if (!finished) return false;
+    std::vector<std::thread> threads = std::move(threads_);
     lock.unlock();
-    worker_.join();
+    for (auto& t : threads) t.join();
     return true;
 }
 
@@ -45,35 +68,86 @@ std::size_t Reloader::runs() const {
     return runs_;
 }
 
+void Reloader::ended() {
+    --running_;
+    ended_.notify_all();
+}
+
+// A worker: the next source that is due and not being read, read to its end.
 void Reloader::work() {
-    using SteadyClock = std::chrono::steady_clock;
     std::unique_lock lock(mutex_);
-    auto next = SteadyClock::now() + period_;
     while (!stopping_) {
-        const bool reload = reloadPending_;
-        const bool due = period_.count() > 0 && SteadyClock::now() >= next;
-        if (reload || due) {
-            reloadPending_ = false;
-            lock.unlock();
-            auto mode = reload ? ListingSources::Mode::Everything : ListingSources::Mode::IfChanged;
-            auto listings = sources_.refresh(mode);
-            const bool swapped = listings != nullptr;
-            publish_(std::move(listings), sources_.health());
-            // The parse's leftovers, and the old listings unless a request
-            // still holds them.
-            if (swapped) returnFreedMemory();
-            lock.lock();
-            ++runs_;
-            next = SteadyClock::now() + period_;
+        std::optional<std::size_t> pick;
+        for (std::size_t k = 0; k < schedule_.size() && !pick; ++k) {
+            std::size_t i = (nextPick_ + k) % schedule_.size();
+            if (schedule_[i].pending && !schedule_[i].running) pick = i;
+        }
+        if (!pick) {
+            work_.wait(lock);
             continue;
         }
-        if (period_.count() > 0)
-            wake_.wait_until(lock, next);
-        else
-            wake_.wait(lock);
+        nextPick_ = *pick + 1;
+        Schedule& s = schedule_[*pick];
+        const ListingSources::Mode mode = *s.pending;
+        s.pending.reset();
+        s.running = true;
+        lock.unlock();
+        ListingSources::Attempt attempt = sources_.attempt(*pick, mode);
+        lock.lock();
+        s.running = false;
+        s.next = SteadyClock::now() + period_;
+        finished_.push_back(std::move(attempt));
+        coordinator_.notify_one();
     }
-    done_ = true;
-    ended_.notify_all();
+    ended();
+}
+
+// The coordinator: sources whose period is up made due, the map looked at,
+// ended attempts folded in and new listings published.
+void Reloader::coordinate() {
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+        const auto now = SteadyClock::now();
+        std::optional<ListingSources::Mode> map;
+        bool due = false;
+        if (period_.count() > 0) {
+            for (Schedule& s : schedule_)
+                if (!s.running && !s.pending && now >= s.next) {
+                    s.pending = ListingSources::Mode::IfChanged;
+                    due = true;
+                }
+            if (now >= mapCheck_) {
+                map = ListingSources::Mode::IfChanged;
+                mapCheck_ = now + period_;
+            }
+        }
+        if (due) work_.notify_all();
+        if (std::exchange(mapReload_, false)) map = ListingSources::Mode::Everything;
+        if (finished_.empty() && !map) {
+            if (period_.count() == 0) {
+                coordinator_.wait(lock);
+                continue;
+            }
+            auto wake = mapCheck_;
+            for (const Schedule& s : schedule_)
+                if (!s.running && !s.pending) wake = std::min(wake, s.next);
+            coordinator_.wait_until(lock, wake);
+            continue;
+        }
+        std::vector<ListingSources::Attempt> batch = std::move(finished_);
+        finished_.clear();
+        lock.unlock();
+        const std::size_t n = batch.size();
+        if (auto listings = sources_.integrate(std::move(batch), map)) {
+            publish_(std::move(listings));
+            // The parse's leftovers, and the old listings unless a request
+            // still holds them.
+            returnFreedMemory();
+        }
+        lock.lock();
+        runs_ += n;
+    }
+    ended();
 }
 
 }  // namespace epg

@@ -1,8 +1,10 @@
-// Re-reads the listings off every other thread: a worker that refreshes what
-// changed on a period and reloads everything on request (SIGHUP). Requests
-// never block and coalesce: however many arrive while a reload runs, at most
-// one more follows it. New listings and the sources' health go to `publish`,
-// on the worker.
+// Reads the listings again off every other thread. Each source keeps its own
+// schedule (a refresh a period after its last attempt ended) and is read by
+// one of a few workers, so that a slow or hanging source delays none of the
+// others; a coordinator folds what the workers bring into the listings and
+// hands new ones to `publish`. Requests never block and coalesce: however
+// many reloads are asked while a source is being read, it is read once more
+// at most.
 #pragma once
 
 #include <chrono>
@@ -10,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -19,34 +22,56 @@ namespace epg {
 
 class Reloader {
   public:
-    // listings: null when those served stay.
-    using Publish = std::function<void(std::shared_ptr<const Listings> listings,
-                                       const std::vector<SourceHealth>& health)>;
+    // New listings, on the coordinator's thread.
+    using Publish = std::function<void(std::shared_ptr<const Listings> listings)>;
+    // At most this many sources are read at once.
+    static constexpr std::size_t kParallel = 4;
+
     // period 0: no periodic refresh.
-    Reloader(ListingSources& sources, std::chrono::seconds period, Publish publish);
-    ~Reloader();  // stops and waits for the worker
+    Reloader(ListingSources& sources, std::chrono::seconds period, Publish publish,
+             std::size_t parallel = kParallel);
+    ~Reloader();  // stops and waits for the threads
     Reloader(const Reloader&) = delete;
     Reloader& operator=(const Reloader&) = delete;
 
-    void start();
+    enum class First {
+        AfterPeriod,  // every source is next read a period from now
+        FetchUrls,    // URLs at once (the start-up served their last good copies)
+    };
+    void start(First first = First::AfterPeriod);
     void requestReload();
-    // Asks the worker to end, cancelling a transfer under way, and waits up to
-    // `grace`; false when it is still busy then (inside a parse).
+    // Asks the threads to end, cancelling transfers and reads under way, and
+    // waits up to `grace`; false when one is still busy then (folding in).
     bool stop(std::chrono::milliseconds grace);
-    // Reloads and refreshes run so far.
+    // Attempts folded in so far.
     std::size_t runs() const;
 
   private:
+    using SteadyClock = std::chrono::steady_clock;
+    struct Schedule {
+        bool running = false;
+        std::optional<ListingSources::Mode> pending;
+        SteadyClock::time_point next;
+    };
     void work();
+    void coordinate();
+    void ended();
 
     ListingSources& sources_;
-    std::chrono::seconds period_;
+    const std::chrono::seconds period_;
     Publish publish_;
-    mutable std::mutex mutex_;
-    std::condition_variable wake_, ended_;
-    bool reloadPending_ = false, stopping_ = false, done_ = false;
+    const std::size_t parallel_;
+    mutable std::mutex mutex_;  // guards what follows
+    std::condition_variable work_, coordinator_, ended_;
+    std::vector<Schedule> schedule_;
+    std::vector<ListingSources::Attempt> finished_;
+    bool mapReload_ = false;
+    SteadyClock::time_point mapCheck_;
+    std::size_t nextPick_ = 0;  // where workers start looking, in turn
+    bool stopping_ = false;
+    std::size_t running_ = 0;  // threads not yet ended
     std::size_t runs_ = 0;
-    std::thread worker_;
+    std::vector<std::thread> threads_;
 };
 
 }  // namespace epg

@@ -19,6 +19,7 @@ class SampleListings final : public Listings {
   public:
     explicit SampleListings(Zone zone) : zone_(zone) {}
     std::vector<Programme> starting(std::size_t channel, Seconds from, Seconds to) const override;
+    bool madeUp() const override { return true; }
 
   private:
     Zone zone_;

@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <cctype>
 #include <memory>
 #include <mutex>
@@ -12,14 +13,19 @@
 namespace epg {
 namespace {
 
+using SteadyClock = std::chrono::steady_clock;
+
 struct Transfer {
     const FetchRequest* request = nullptr;
     CURL* curl = nullptr;
     std::optional<BodyDecoder> decoder;
-    long status = 0;         // of the answer whose body is arriving
-    std::string statusLine;  // of the last answer's head
-    Validators validators;   // of the last answer's head
-    bool stopped = false;
+    long status = 0;              // of the answer whose body is arriving
+    std::string statusLine;       // of the last answer's head
+    Validators validators;        // of the last answer's head
+    std::string contentEncoding;  // of the last answer's head
+    SteadyClock::time_point started = SteadyClock::now();
+    SteadyClock::time_point lastByte = started;
+    enum class Abort { None, Stopped, TimedOut, Stalled } abort = Abort::None;
 };
 
 std::string_view trimmed(std::string_view s) {
@@ -40,13 +46,17 @@ bool startsWithNoCase(std::string_view s, std::string_view prefix) {
 std::size_t headerArrived(char* data, std::size_t size, std::size_t count, void* user) {
     auto* t = static_cast<Transfer*>(user);
     std::string_view line(data, size * count);
+    t->lastByte = SteadyClock::now();
     if (line.starts_with("HTTP/")) {
         t->statusLine = std::string(trimmed(line));
         t->validators = {};
+        t->contentEncoding.clear();
     } else if (startsWithNoCase(line, "etag:")) {
         t->validators.etag = std::string(trimmed(line.substr(5)));
     } else if (startsWithNoCase(line, "last-modified:")) {
         t->validators.lastModified = std::string(trimmed(line.substr(14)));
+    } else if (startsWithNoCase(line, "content-encoding:")) {
+        t->contentEncoding = std::string(trimmed(line.substr(17)));
     }
     return size * count;
 }
@@ -54,30 +64,32 @@ std::size_t headerArrived(char* data, std::size_t size, std::size_t count, void*
 std::size_t bodyArrived(char* data, std::size_t size, std::size_t count, void* user) {
     auto* t = static_cast<Transfer*>(user);
     const std::size_t n = size * count;
+    t->lastByte = SteadyClock::now();
     if (!t->decoder) {
         curl_easy_getinfo(t->curl, CURLINFO_RESPONSE_CODE, &t->status);
         // Only a 200 carries listings; any other body is of no use.
         if (t->status != 200) return 0;
-        t->decoder.emplace(t->request->limits.cap);
-        curl_off_t length = -1;
-        if (curl_easy_getinfo(t->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK &&
-            length > 0 &&
-            !(n >= 2 && static_cast<unsigned char>(data[0]) == 0x1f &&
-              static_cast<unsigned char>(data[1]) == 0x8b))
-            t->decoder->expect(static_cast<std::uint64_t>(length));
+        t->decoder.emplace(t->request->limits.cap, true, t->request->onText);
     }
     std::string_view chunk(data, n);
     if (t->request->onRawBytes) t->request->onRawBytes(chunk);
     return t->decoder->feed(chunk) ? n : 0;
 }
 
+// Called at least once a second, bytes or not: the stop, the time-out of
+// the whole transfer and the stall rule are kept here, so that each says
+// what happened.
 int progressed(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     auto* t = static_cast<Transfer*>(user);
-    if (t->request->stop && t->request->stop->load()) {
-        t->stopped = true;
-        return 1;  // aborts the transfer
-    }
-    return 0;
+    const FetchLimits& l = t->request->limits;
+    const auto now = SteadyClock::now();
+    if (t->request->stop && t->request->stop->load())
+        t->abort = Transfer::Abort::Stopped;
+    else if (now - t->started >= l.totalTimeout)
+        t->abort = Transfer::Abort::TimedOut;
+    else if (now - t->lastByte >= l.stallTimeout)
+        t->abort = Transfer::Abort::Stalled;
+    return t->abort == Transfer::Abort::None ? 0 : 1;  // non-zero aborts the transfer
 }
 
 struct CurlDeleter {
@@ -91,6 +103,11 @@ FetchResult failed(std::string why) {
     FetchResult r;
     r.error = std::move(why);
     return r;
+}
+
+std::string seconds(std::chrono::milliseconds d) {
+    if (d < std::chrono::seconds(1)) return std::to_string(d.count()) + " ms";
+    return durationText(std::chrono::duration_cast<std::chrono::seconds>(d));
 }
 
 }  // namespace
@@ -128,11 +145,9 @@ FetchResult fetchSource(const FetchRequest& request) {
     ok = ok && curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
     ok = ok && curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS,
                                 static_cast<long>(l.connectTimeout.count())) == CURLE_OK;
-    // Stalled: under one byte a second for the whole stall time.
-    ok = ok && curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L) == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME,
-                                std::max(1L, static_cast<long>(l.stallTimeout.count() / 1000))) ==
-                   CURLE_OK;
+    // A backstop only: the progress callback ends the transfer first, saying why.
+    ok = ok && curl_easy_setopt(c, CURLOPT_TIMEOUT_MS,
+                                static_cast<long>(l.totalTimeout.count() + 5000)) == CURLE_OK;
     ok = ok &&
          curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(l.cap)) == CURLE_OK;
     ok = ok && curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorText) == CURLE_OK;
@@ -148,10 +163,36 @@ FetchResult fetchSource(const FetchRequest& request) {
     CURLcode rc = curl_easy_perform(c);
     long status = 0;
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
-    if (t.stopped) return failed("stopped");
+    curl_off_t sent = 0;  // body bytes as they came over the wire
+    curl_easy_getinfo(c, CURLINFO_SIZE_DOWNLOAD_T, &sent);
+    const std::string received =
+        amountText(static_cast<std::uint64_t>(std::max<curl_off_t>(sent, 0)));
+    const bool encoded = !t.contentEncoding.empty() && t.contentEncoding != "identity";
+    switch (t.abort) {
+        case Transfer::Abort::Stopped: return failed("stopped");
+        case Transfer::Abort::TimedOut:
+            return failed("timed out after " + seconds(l.totalTimeout) +
+                          " (--fetch-timeout), with " + received + " of the body received");
+        case Transfer::Abort::Stalled:
+            return failed("nothing received for " + seconds(l.stallTimeout) + ", with " + received +
+                          " of the body received");
+        case Transfer::Abort::None: break;
+    }
+    if (t.decoder && t.decoder->refused()) {
+        FetchResult r;
+        r.kind = FetchResult::Kind::Refused;
+        return r;
+    }
+    if (t.decoder && t.decoder->overCap() && encoded)
+        return failed("a Content-Encoding bomb: " + received +
+                      " sent as Content-Encoding: " + t.contentEncoding + " unpack to more than " +
+                      sizeText(l.cap) + ", the most a source may hold");
     if (t.decoder && !t.decoder->error().empty()) return failed(t.decoder->error());
     if (rc == CURLE_FILESIZE_EXCEEDED)
         return failed("larger than " + sizeText(l.cap) + ", the most a source may hold");
+    if (rc == CURLE_BAD_CONTENT_ENCODING || (rc == CURLE_WRITE_ERROR && encoded && status == 200))
+        return failed("its Content-Encoding: " + t.contentEncoding + " does not decode (" +
+                      (errorText[0] ? errorText : curl_easy_strerror(rc)) + ")");
     if (rc != CURLE_OK && !(rc == CURLE_WRITE_ERROR && status != 200)) {
         std::string why = errorText[0] ? errorText : curl_easy_strerror(rc);
         return failed(why);
@@ -159,15 +200,21 @@ FetchResult fetchSource(const FetchRequest& request) {
     FetchResult r;
     r.validators = std::move(t.validators);
     if (status == 304) {
+        // Only a request that named what it has may be told it is current.
+        if (request.ifChanged.empty())
+            return failed("answered 304 Not Modified to a request without validators");
         r.kind = FetchResult::Kind::NotModified;
         return r;
     }
     if (status != 200)
         return failed(t.statusLine.empty() ? "HTTP " + std::to_string(status) : t.statusLine);
-    if (!t.decoder) t.decoder.emplace(l.cap);  // an empty body
-    if (!t.decoder->finish()) return failed(t.decoder->error());
+    if (!t.decoder) t.decoder.emplace(l.cap, true, request.onText);  // an empty body
+    if (!t.decoder->finish()) {
+        if (!t.decoder->refused()) return failed(t.decoder->error());
+        r.kind = FetchResult::Kind::Refused;
+        return r;
+    }
     r.kind = FetchResult::Kind::Fetched;
-    r.body = t.decoder->take();
     return r;
 }
 

@@ -1,7 +1,7 @@
 // Fetching a listings source over http or https (libcurl): a conditional GET
 // when validators of a good copy are known, the body inflated as it arrives
-// (gzip told by its first bytes) into one string, bounded in size and time,
-// and abandoned promptly when the server stops. Proxies come from the
+// (gzip told by its first bytes) and handed on as text, bounded in size and
+// time, and abandoned promptly when the server stops. Proxies come from the
 // environment (http_proxy, https_proxy, no_proxy), as libcurl reads them.
 #pragma once
 
@@ -28,6 +28,8 @@ struct FetchLimits {
     std::uint64_t cap = kMaxListingsBytes;  // decompressed bytes
     std::chrono::milliseconds connectTimeout{30'000};
     std::chrono::milliseconds stallTimeout{60'000};  // no byte for this long
+    // The whole transfer, however steadily the bytes come (--fetch-timeout).
+    std::chrono::milliseconds totalTimeout{600'000};
     long maxRedirects = 10;
 };
 
@@ -38,12 +40,14 @@ struct FetchRequest {
     const std::atomic<bool>* stop = nullptr;
     // Every body byte as received (before inflating), e.g. to keep a copy.
     std::function<void(std::string_view)> onRawBytes;
+    // The body's text, decompressed, as it arrives; false refuses the body
+    // (the caller knows why).
+    std::function<bool(std::string_view)> onText;
 };
 
 struct FetchResult {
-    enum class Kind { Fetched, NotModified, Failed };
+    enum class Kind { Fetched, NotModified, Failed, Refused };
     Kind kind = Kind::Failed;
-    std::string body;       // Fetched: the decompressed text
     Validators validators;  // of the answer (Fetched, NotModified)
     std::string error;      // Failed: why, without the URL
 };

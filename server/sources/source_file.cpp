@@ -35,17 +35,6 @@ std::string notRegular(const std::string& name, mode_t mode) {
     return name + ": is " + kindOf(mode) + ", not a regular file; only files are read";
 }
 
-// Decompressed size of a gzip file from its trailer (modulo 4 GiB), as a hint.
-std::uint64_t gzipSizeHint(int fd, std::uint64_t fileSize, std::uint64_t offset) {
-    unsigned char magic[2], tail[4];
-    if (fileSize < offset + 18 || ::pread(fd, magic, 2, static_cast<off_t>(offset)) != 2 ||
-        magic[0] != 0x1f || magic[1] != 0x8b ||
-        ::pread(fd, tail, 4, static_cast<off_t>(fileSize - 4)) != 4)
-        return 0;
-    return std::uint64_t{tail[0]} | std::uint64_t{tail[1]} << 8 | std::uint64_t{tail[2]} << 16 |
-           std::uint64_t{tail[3]} << 24;
-}
-
 }  // namespace
 
 FileCheck checkRegularFile(const std::string& fileName) {
@@ -56,48 +45,65 @@ FileCheck checkRegularFile(const std::string& fileName) {
     return {identityOf(st), {}};
 }
 
-FileBytes readSourceFile(const std::string& fileName, const ReadOptions& o) {
+FileRead streamSourceFile(const std::string& fileName, const ReadOptions& o,
+                          const std::function<bool(std::string_view)>& sink) {
+    auto failed = [](std::string why) { return FileRead{false, std::move(why), {}}; };
     // Refused by its kind before opening: opening some devices does things.
-    FileCheck check = checkRegularFile(fileName);
-    if (!check.identity) return {std::nullopt, check.error, {}};
+    struct stat st {};
+    if ((o.noFollow ? ::lstat(fileName.c_str(), &st) : ::stat(fileName.c_str(), &st)) != 0)
+        return failed(fileName + ": cannot open: " + std::strerror(errno));
+    if (S_ISLNK(st.st_mode))
+        return failed(fileName + ": is a symbolic link, which is not followed here");
+    if (!S_ISREG(st.st_mode)) return failed(notRegular(fileName, st.st_mode));
     // O_NONBLOCK: should a FIFO be put in the file's place meanwhile, the
     // open does not wait for a writer; fstat then refuses it.
-    UniqueFd fd(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    if (fd.get() < 0)
-        return {std::nullopt, fileName + ": cannot open: " + std::strerror(errno), {}};
-    struct stat st {};
+    UniqueFd fd(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY |
+                                             (o.noFollow ? O_NOFOLLOW : 0)));
+    if (fd.get() < 0) {
+        if (errno == ELOOP)
+            return failed(fileName + ": is a symbolic link, which is not followed here");
+        return failed(fileName + ": cannot open: " + std::strerror(errno));
+    }
     if (::fstat(fd.get(), &st) != 0)
-        return {std::nullopt, fileName + ": cannot read: " + std::strerror(errno), {}};
-    if (!S_ISREG(st.st_mode)) return {std::nullopt, notRegular(fileName, st.st_mode), {}};
+        return failed(fileName + ": cannot read: " + std::strerror(errno));
+    if (!S_ISREG(st.st_mode)) return failed(notRegular(fileName, st.st_mode));
     const auto size = static_cast<std::uint64_t>(st.st_size);
     const std::uint64_t body = size > o.offset ? size - o.offset : 0;
     // Compressed bytes are never more than the text they hold (beyond a few
     // bytes of framing), so a file bigger than the cap is refused unread.
     if (body > o.cap + o.cap / 1000 + 1024)
-        return {std::nullopt,
-                fileName + ": " + sizeText(size) + ", larger than " + sizeText(o.cap) +
-                    ", the most a source may hold",
-                {}};
+        return failed(fileName + ": " + sizeText(size) + ", larger than " + sizeText(o.cap) +
+                      ", the most a source may hold");
 
-    BodyDecoder decoder(o.cap, o.gunzip);
-    std::uint64_t hint = o.gunzip ? gzipSizeHint(fd.get(), size, o.offset) : 0;
-    decoder.expect(hint ? hint : body);
+    BodyDecoder decoder(o.cap, o.gunzip, sink);
     std::vector<char> buf(kChunk);
     off_t at = static_cast<off_t>(o.offset);
     for (;;) {
-        if (o.stop && o.stop->load()) return {std::nullopt, fileName + ": stopped", {}};
+        if (o.stop && o.stop->load()) return failed(fileName + ": stopped");
         ssize_t n = ::pread(fd.get(), buf.data(), buf.size(), at);
         if (n < 0) {
             if (errno == EINTR) continue;
-            return {std::nullopt, fileName + ": cannot read: " + std::strerror(errno), {}};
+            return failed(fileName + ": cannot read: " + std::strerror(errno));
         }
         if (n == 0) break;
         at += n;
         if (!decoder.feed({buf.data(), static_cast<std::size_t>(n)}))
-            return {std::nullopt, fileName + ": " + decoder.error(), {}};
+            return failed(decoder.error().empty() ? std::string()
+                                                  : fileName + ": " + decoder.error());
     }
-    if (!decoder.finish()) return {std::nullopt, fileName + ": " + decoder.error(), {}};
-    return {decoder.take(), {}, identityOf(st)};
+    if (!decoder.finish())
+        return failed(decoder.error().empty() ? std::string() : fileName + ": " + decoder.error());
+    return {true, {}, identityOf(st)};
+}
+
+FileBytes readSourceFile(const std::string& fileName, const ReadOptions& o) {
+    std::string text;
+    FileRead r = streamSourceFile(fileName, o, [&text](std::string_view piece) {
+        text.append(piece);
+        return true;
+    });
+    if (!r.ok) return {std::nullopt, std::move(r.error), {}};
+    return {std::move(text), {}, r.identity};
 }
 
 FileBytes readWholeFile(const std::string& fileName, std::uint64_t cap) {

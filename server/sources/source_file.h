@@ -5,8 +5,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace epg {
 
@@ -33,10 +35,21 @@ struct ReadOptions {
     bool gunzip = true;                       // gzip content is inflated
     std::uint64_t offset = 0;                 // bytes skipped at the start
     const std::atomic<bool>* stop = nullptr;  // set: give up between chunks
+    bool noFollow = false;                    // a symbolic link is refused, not followed
 };
 
-// The file's bytes (decompressed when gzip), refused beyond the cap: by its
-// size before reading, and while reading, since a file may grow.
+struct FileRead {
+    bool ok = false;
+    std::string error;  // "FILE: why"; empty when the sink refused the text
+    FileIdentity identity;
+};
+
+// The file's text (decompressed when gzip) handed to `sink` a chunk at a time,
+// refused beyond the cap: by its size before reading, and while reading,
+// since a file may grow.
+FileRead streamSourceFile(const std::string& fileName, const ReadOptions& options,
+                          const std::function<bool(std::string_view)>& sink);
+// The same text in one string.
 FileBytes readSourceFile(const std::string& fileName, const ReadOptions& options);
 // Plain bytes, nothing inflated.
 FileBytes readWholeFile(const std::string& fileName, std::uint64_t cap = kMaxListingsBytes);

@@ -4,15 +4,17 @@
 #include <cstdio>
 #include <cstring>
 
+#include "encoding/iconv_converter.h"
 #include "encoding/to_utf8.h"
-#include "server/util/file_place.h"
 
 namespace epg {
 namespace {
 
-DecodedXml failure(std::string error) {
-    return {std::nullopt, std::move(error)};
-}
+// No character of any encoding takes this many bytes: a rest this long that
+// does not convert is no cut character but a wrong one.
+constexpr std::size_t kLongestCharacter = 16;
+// How far the encoding declaration is looked for.
+constexpr std::size_t kDeclarationBytes = 1024;
 
 bool startsWith(std::string_view s, std::string_view prefix) {
     return s.substr(0, prefix.size()) == prefix;
@@ -23,7 +25,7 @@ std::string declaredEncoding(std::string_view bytes) {
     if (!startsWith(bytes, "<?xml") || bytes.size() < 6 ||
         std::strchr(" \t\r\n", bytes[5]) == nullptr || bytes[5] == '\0')
         return {};
-    std::string_view decl = bytes.substr(0, std::min(bytes.find("?>"), std::size_t{1024}));
+    std::string_view decl = bytes.substr(0, std::min(bytes.find("?>"), kDeclarationBytes));
     auto at = decl.find("encoding");
     if (at == std::string_view::npos) return {};
     auto q = decl.find_first_of("'\"", at);
@@ -89,67 +91,41 @@ const char* wideEncoding(std::string_view b, std::size_t& mark) {
     return nullptr;
 }
 
-DecodedXml checkedUtf8(std::string text, std::string_view fileName, std::string_view why) {
-    std::size_t bad = encoding::firstNonUtf8(text);
-    if (bad != std::string_view::npos)
-        return failure(where(fileName, lineAt(text, bad)) + "not UTF-8 text, as " +
-                       std::string(why) + ": bytes " +
-                       hexBytes(std::string_view(text).substr(bad)));
-    return {std::move(text), {}};
-}
-
-// `bytes` read as `from` (an iconv name); `shown` is the encoding as the
-// document names it.
-DecodedXml converted(std::string_view bytes, const std::string& from, std::string_view shown,
-                     std::string_view fileName, std::string_view why) {
-    encoding::Utf8Conversion c = encoding::toUtf8(bytes, from);
-    if (!c.known)
-        return failure(where(fileName, 1) + "unknown encoding " + printableQuoted(shown) +
-                       " in the XML declaration");
-    if (c.converted != bytes.size())
-        return failure(where(fileName, lineAt(c.text, c.text.size())) + "not " +
-                       std::string(shown) + " text, as " + std::string(why) + ": bytes " +
-                       hexBytes(bytes.substr(c.converted)));
-    return {std::move(c.text), {}};
-}
-
-// Takes the caller's string itself: a moved copy of it is, to GCC 12 at -O3,
-// a short string whose inline bytes may be uninitialised when compared.
-DecodedXml toUtf8(std::string&& bytes, std::string_view fileName) {
+// Whether the first bytes tell the encoding: four of them for the wide
+// forms, and a declaration's end (or as far as it is looked for).
+bool enoughToDecide(std::string_view head) {
+    if (head.size() < 4) return false;
     std::size_t mark = 0;
-    if (const char* wide = wideEncoding(bytes, mark))
-        return converted(std::string_view(bytes).substr(mark), wide, wide, fileName,
-                         "its first bytes say");
-    if (startsWith(bytes, "\xEF\xBB\xBF")) {
-        bytes.erase(0, 3);
-        std::string declared = lower(declaredEncoding(bytes));
-        if (!declared.empty() && declared != "utf-8" && declared != "utf8")
-            return failure(where(fileName, 1) +
-                           "a UTF-8 byte order mark, but the declaration says " +
-                           printableQuoted(declared));
-        return checkedUtf8(std::move(bytes), fileName, "its byte order mark says");
+    if (wideEncoding(head, mark)) return true;
+    if (startsWith(head, "\xEF\xBB\xBF")) head.remove_prefix(3);
+    constexpr std::string_view kDecl = "<?xml";
+    if (!startsWith(kDecl, head.substr(0, kDecl.size()))) return true;
+    if (head.size() <= kDecl.size()) return false;
+    if (std::strchr(" \t\r\n", head[5]) == nullptr || head[5] == '\0') return true;
+    return head.find("?>") != std::string_view::npos || head.size() > kDeclarationBytes + 8;
+}
+
+// The length of a UTF-8 character cut short at the end of `s`, or 0.
+std::size_t cutCharacter(std::string_view s) {
+    for (std::size_t k = 1; k <= std::min<std::size_t>(3, s.size()); ++k) {
+        auto c = static_cast<unsigned char>(s[s.size() - k]);
+        if ((c & 0xC0) == 0x80) continue;
+        if (c < 0xC0) return 0;
+        std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+        return length > k ? k : 0;
     }
-    std::string declared = declaredEncoding(bytes);
-    std::string name = lower(declared);
-    if (name.empty())
-        return checkedUtf8(std::move(bytes), fileName,
-                           "XML assumes without an encoding declaration");
-    if (name == "utf-8" || name == "utf8")
-        return checkedUtf8(std::move(bytes), fileName, "its XML declaration says");
-    if (name.starts_with("utf-16") || name.starts_with("utf-32") || name.starts_with("ucs"))
-        return failure(where(fileName, 1) + "declared " + printableQuoted(declared) +
-                       " but written in single bytes");
-    if (!plausibleName(declared))
-        return failure(where(fileName, 1) + "unknown encoding " + printableQuoted(declared) +
-                       " in the XML declaration");
-    // Files labelled GB2312 or GBK routinely hold characters of the wider
-    // sets; GB18030 reads all of them the same way and the rest besides.
-    bool gb = name == "gb2312" || name == "gbk" || name == "cp936" || name == "x-gbk";
-    return converted(bytes, gb ? "GB18030" : declared, declared, fileName,
-                     "its XML declaration says");
+    return 0;
 }
 
 }  // namespace
+
+struct XmlDecoder::Converter {
+    explicit Converter(const std::string& from) : cv("UTF-8", from.c_str()) {}
+    encoding::IconvConverter cv;
+};
+
+XmlDecoder::XmlDecoder() = default;
+XmlDecoder::~XmlDecoder() = default;
 
 std::size_t lineAt(std::string_view text, std::size_t offset) {
     offset = std::min(offset, text.size());
@@ -157,16 +133,117 @@ std::size_t lineAt(std::string_view text, std::size_t offset) {
                    text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
 }
 
-DecodedXml decodeXml(std::string bytes, std::string_view fileName) {
-    DecodedXml d = toUtf8(std::move(bytes), fileName);
-    if (d.text) {
-        // A NUL would end the parser's text early; XML has no such character.
-        if (auto nul = d.text->find('\0'); nul != std::string::npos) {
-            std::size_t line = lineAt(*d.text, nul);
-            return failure(where(fileName, line) + "a NUL character, which XML does not allow");
+bool XmlDecoder::fail(std::size_t at, std::string what) {
+    fault_ = Fault{at, std::move(what)};
+    pending_.clear();
+    head_.clear();
+    converter_.reset();
+    return false;
+}
+
+bool XmlDecoder::decode(std::string_view bytes, std::string& out) {
+    if (fault_) return false;
+    if (mode_ != Mode::Undecided) return take(bytes, out, false);
+    head_.append(bytes);
+    if (!enoughToDecide(head_)) return true;
+    return decide(out, false);
+}
+
+bool XmlDecoder::finish(std::string& out) {
+    if (fault_) return false;
+    if (mode_ == Mode::Undecided) return decide(out, true);
+    return take({}, out, true);
+}
+
+bool XmlDecoder::decide(std::string& out, bool final) {
+    std::string bytes = std::move(head_);
+    head_.clear();
+    std::size_t mark = 0;
+    std::string iconvName;
+    if (const char* wide = wideEncoding(bytes, mark)) {
+        bytes.erase(0, mark);
+        iconvName = shown_ = wide;
+        why_ = "its first bytes say";
+    } else if (startsWith(bytes, "\xEF\xBB\xBF")) {
+        bytes.erase(0, 3);
+        std::string declared = lower(declaredEncoding(bytes));
+        if (!declared.empty() && declared != "utf-8" && declared != "utf8")
+            return fail(0, "a UTF-8 byte order mark, but the declaration says " +
+                               printableQuoted(declared));
+        why_ = "its byte order mark says";
+    } else {
+        std::string declared = declaredEncoding(bytes);
+        std::string name = lower(declared);
+        why_ = name.empty() ? "XML assumes without an encoding declaration"
+                            : "its XML declaration says";
+        if (name.starts_with("utf-16") || name.starts_with("utf-32") || name.starts_with("ucs"))
+            return fail(0,
+                        "declared " + printableQuoted(declared) + " but written in single bytes");
+        if (!name.empty() && name != "utf-8" && name != "utf8") {
+            if (!plausibleName(declared))
+                return fail(
+                    0, "unknown encoding " + printableQuoted(declared) + " in the XML declaration");
+            // Files labelled GB2312 or GBK routinely hold characters of the
+            // wider sets; GB18030 reads all of them the same way and the rest
+            // besides.
+            bool gb = name == "gb2312" || name == "gbk" || name == "cp936" || name == "x-gbk";
+            iconvName = gb ? "GB18030" : declared;
+            shown_ = declared;
         }
     }
-    return d;
+    if (!iconvName.empty()) {
+        converter_ = std::make_unique<Converter>(iconvName);
+        if (!converter_->cv.usable())
+            return fail(0,
+                        "unknown encoding " + printableQuoted(shown_) + " in the XML declaration");
+        mode_ = Mode::Converted;
+    } else {
+        mode_ = Mode::Utf8;
+    }
+    return take(bytes, out, final);
+}
+
+bool XmlDecoder::take(std::string_view bytes, std::string& out, bool final) {
+    return mode_ == Mode::Utf8 ? takeUtf8(bytes, out, final) : takeConverted(bytes, out, final);
+}
+
+bool XmlDecoder::takeUtf8(std::string_view bytes, std::string& out, bool final) {
+    const std::size_t from = out.size();
+    out.append(pending_);
+    out.append(bytes);
+    pending_.clear();
+    std::string_view fresh(out.data() + from, out.size() - from);
+    std::string_view whole = fresh.substr(0, fresh.size() - (final ? 0 : cutCharacter(fresh)));
+    if (std::size_t bad = encoding::firstNonUtf8(whole); bad != std::string_view::npos)
+        return fail(from + bad,
+                    "not UTF-8 text, as " + why_ + ": bytes " + hexBytes(fresh.substr(bad)));
+    // A NUL would end the parser's text early; XML has no such character.
+    if (std::size_t nul = whole.find('\0'); nul != std::string_view::npos)
+        return fail(from + nul, "a NUL character, which XML does not allow");
+    pending_.assign(fresh.substr(whole.size()));
+    out.resize(from + whole.size());
+    return true;
+}
+
+bool XmlDecoder::takeConverted(std::string_view bytes, std::string& out, bool final) {
+    std::string joined;
+    if (!pending_.empty()) {
+        joined = std::move(pending_);
+        joined.append(bytes);
+        bytes = joined;
+    }
+    pending_.clear();
+    const std::size_t from = out.size();
+    std::size_t done = converter_->cv.convert(bytes, out, true);
+    if (std::size_t nul = out.find('\0', from); nul != std::string::npos)
+        return fail(nul, "a NUL character, which XML does not allow");
+    std::string_view rest = bytes.substr(done);
+    if (rest.empty()) return true;
+    if (final || rest.size() >= kLongestCharacter)
+        return fail(out.size(),
+                    "not " + shown_ + " text, as " + why_ + ": bytes " + hexBytes(rest));
+    pending_.assign(rest);  // a character cut by the chunk's end, most likely
+    return true;
 }
 
 }  // namespace epg

@@ -1,15 +1,24 @@
-// Parsing a large XML document a few of its root's children at a time, so
-// that the parser's tree never holds more than a piece of it: a whole 100 MB
-// listings file as one tree would take about three times its size again,
-// a piece of a megabyte a few megabytes.
+// Parsing a large XML document a few of its root's children at a time, as its
+// text arrives, so that neither the text nor the parser's tree is ever held
+// whole: a 100 MB listings file as one tree would take about three times its
+// size again, a piece of a megabyte a few megabytes.
+//
+// A light scan of the text (comments, CDATA sections, processing
+// instructions, tags with their quoted values, element depth) finds where a
+// child of the root ends; the text is cut there, so that every piece parses
+// as it would inside the whole document and an error in it is a real one,
+// found as soon as its piece is complete, at the offset the whole document
+// would give. Text between the root's children (layout, blanks) may be cut
+// anywhere, so a stream of blanks costs no memory. What follows the root's
+// end tag is not read: the parser would accept anything there.
 #pragma once
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace pugi {
 class xml_node;
@@ -18,20 +27,45 @@ class xml_node;
 namespace epg {
 
 struct XmlError {
-    std::size_t offset;  // into the text
+    std::size_t offset = 0;  // into the whole text
+    std::size_t line = 1;
     std::string what;
 };
 
-// Parses `text` (UTF-8) and calls `visit` with an element standing for the
-// root, holding the next few of the root's children, until all were seen.
-// The root must be named `rootName`. `cutAfter` names the root's children
-// after whose end tags the text may be cut (a cut that lands inside a
-// comment, CDATA section or attribute fails to parse and is widened).
-// Character references to NUL are read as a tab: the parser would end the
-// text at the NUL and silently drop the rest of it. A piece ends at the first
-// cut `pieceSize` bytes or more after its start.
+class XmlPieceReader {
+  public:
+    // `visit` is called with an element standing for the root, holding the
+    // next few of the root's children, until all were seen; it may call
+    // stopAt() to end the document with an error there. The root must be
+    // named `rootName`. A piece ends at the first cut `pieceSize` bytes or
+    // more after its start. Character references to NUL are read as a tab:
+    // the parser would end the text at the NUL and silently drop the rest.
+    XmlPieceReader(std::string_view rootName, std::function<void(pugi::xml_node)> visit,
+                   std::size_t pieceSize = std::size_t{1} << 20);
+    ~XmlPieceReader();
+    XmlPieceReader(const XmlPieceReader&) = delete;
+    XmlPieceReader& operator=(const XmlPieceReader&) = delete;
+
+    // The UTF-8 text not yet parsed: append what comes next here, then call
+    // advance(). Offsets into it stay valid until then.
+    std::string& text();
+    // Parses every piece the text completes; the first error ends the
+    // document, and advance() and finish() give it again.
+    std::optional<XmlError> advance();
+    // The text has ended: parses what is left.
+    std::optional<XmlError> finish();
+    // Inside `visit`: ends the document with `what` at `node`.
+    void stopAt(const pugi::xml_node& node, std::string what);
+    // The line of an offset into text().
+    std::size_t lineOf(std::size_t offset) const;
+
+  private:
+    struct State;
+    std::unique_ptr<State> s_;
+};
+
+// The whole text at once.
 std::optional<XmlError> parseInPieces(std::string_view text, std::string_view rootName,
-                                      const std::vector<std::string_view>& cutAfter,
                                       const std::function<void(pugi::xml_node)>& visit,
                                       std::size_t pieceSize = std::size_t{1} << 20);
 

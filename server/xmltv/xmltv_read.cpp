@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstring>
 #include <pugixml.hpp>
+#include <utility>
 
+#include "server/util/file_place.h"
 #include "server/util/text_trim.h"
 #include "server/xmltv/xml_decode.h"
 #include "server/xmltv/xml_pieces.h"
@@ -84,13 +86,32 @@ std::string textContent(pugi::xml_node element, std::size_t cap, std::size_t& cu
     return text.take();
 }
 
-// Adds the <channel> and <programme> children of one piece of the root.
+// "1,000,000": a count for messages.
+std::string countText(std::size_t n) {
+    std::string digits = std::to_string(n), out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+        out += digits[i];
+    }
+    return out;
+}
+
+// Adds the <channel> and <programme> children of one piece of the root, up
+// to the limits of one document.
 class Collector {
   public:
-    Collector(XmltvDocument& doc, const Zone* wallClock) : doc_(doc), wallClock_(wallClock) {}
+    Collector(XmltvDocument& doc, XmltvLimits limits, const Zone* wallClock)
+        : doc_(doc), limits_(limits), wallClock_(wallClock) {}
+
+    struct Failure {
+        pugi::xml_node at;
+        std::string what;
+    };
+    // The element that went past a limit, the first time one did.
+    std::optional<Failure> takeFailure() { return std::exchange(failure_, std::nullopt); }
 
     void visit(pugi::xml_node root) {
-        for (pugi::xml_node n = root.first_child(); n; n = n.next_sibling()) {
+        for (pugi::xml_node n = root.first_child(); n && !failed_; n = n.next_sibling()) {
             if (n.type() != pugi::node_element) continue;
             if (std::strcmp(n.name(), "programme") == 0)
                 programme(n);
@@ -100,23 +121,43 @@ class Collector {
     }
 
     // Channels that programmes name but no <channel> describes; every
-    // channel's programmes in order, ready to be served as they are.
+    // channel's programmes in order, ready to be served as they are, and
+    // without the room a growing list keeps spare.
     void finish() {
         for (std::string& id : unnamed_)
             if (!index_.contains(id)) doc_.channels.push_back({std::move(id), {}});
         unnamed_.clear();
-        for (auto& [id, list] : doc_.programmes) putInOrder(list.programmes);
+        for (auto& [id, list] : doc_.programmes) {
+            putInOrder(list.programmes);
+            list.programmes.shrink_to_fit();
+        }
     }
 
   private:
+    void fail(pugi::xml_node at, std::string what) {
+        failed_ = true;
+        failure_ = Failure{at, std::move(what)};
+    }
+    // Counts text kept; false once the document holds too much of it.
+    bool keep(pugi::xml_node at, std::size_t bytes) {
+        text_ += bytes;
+        if (text_ <= limits_.textBytes) return true;
+        fail(at, "more than " + countText(limits_.textBytes) +
+                     " bytes of titles, descriptions and channel names, the most a source "
+                     "may hold");
+        return false;
+    }
+
     void channel(pugi::xml_node c) {
         std::string id = c.attribute("id").value();
+        if (!keep(c, id.size())) return;
         auto [it, added] = index_.try_emplace(id, doc_.channels.size());
         if (added) doc_.channels.push_back({std::move(id), {}});
         XmltvChannel& channel = doc_.channels[it->second];
         std::size_t unused = 0;
         for (pugi::xml_node d = c.child("display-name"); d; d = d.next_sibling("display-name")) {
             std::string name = textContent(d, kTitleCap, unused);
+            if (!keep(d, name.size())) return;
             if (!name.empty()) channel.names.push_back(std::move(name));
         }
     }
@@ -141,11 +182,21 @@ class Collector {
         prog.stop = parseXmltvTime(p.attribute("stop").value(), wallClock_).value_or(0);
         if (pugi::xml_node desc = pickLang(p, "desc"))
             prog.description = textContent(desc, kDescriptionCap, doc_.descriptionsCut);
+        if (++programmes_ > limits_.programmes) {
+            fail(p, "more than " + countText(limits_.programmes) +
+                        " programmes, the most a source may hold");
+            return;
+        }
+        if (!keep(p, prog.title.size() + prog.description.size())) return;
         list.programmes.push_back(std::move(prog));
     }
 
     XmltvDocument& doc_;
+    const XmltvLimits limits_;
     const Zone* wallClock_;
+    std::size_t programmes_ = 0, text_ = 0;
+    bool failed_ = false;
+    std::optional<Failure> failure_;
     std::unordered_map<std::string, std::size_t, TextHash, std::equal_to<>> index_;
     std::vector<std::string> unnamed_;  // programme channel ids, in order of first use
 };
@@ -182,20 +233,68 @@ std::optional<Seconds> parseXmltvTime(std::string_view s, const Zone* wallClock)
     return daysFromCivil({year, month, day}) * 86400 + hour * 3600 + minute * 60 + second - offset;
 }
 
-XmltvParse parseXmltv(std::string bytes, std::string_view source, const Zone* wallClock) {
-    DecodedXml decoded = decodeXml(std::move(bytes), source);
-    if (!decoded.text) return {std::nullopt, std::move(decoded.error)};
-    const std::string text = std::move(*decoded.text);
+struct XmltvReader::State {
+    State(std::string_view name, XmltvLimits limits, const Zone* wallClock)
+        : source(name),
+          collector(doc, limits, wallClock),
+          pieces("tv", [this](pugi::xml_node root) {
+              collector.visit(root);
+              if (auto f = collector.takeFailure()) pieces.stopAt(f->at, std::move(f->what));
+          }) {
+        doc.source = source;
+    }
+    bool fail(std::size_t line, const std::string& what) {
+        error = where(source, line) + what;
+        return false;
+    }
+
+    std::string source;
     XmltvDocument doc;
-    doc.source = source;
-    Collector collector(doc, wallClock);
-    std::optional<XmlError> error = parseInPieces(
-        text, "tv", {"programme", "channel"}, [&](pugi::xml_node root) { collector.visit(root); });
-    if (error)
-        return {std::nullopt, std::string(source) + ':' +
-                                  std::to_string(lineAt(text, error->offset)) + ": " + error->what};
-    collector.finish();
-    return {std::move(doc), {}};
+    Collector collector;
+    XmlDecoder decoder;
+    XmlPieceReader pieces;
+    std::string error;
+};
+
+XmltvReader::XmltvReader(std::string_view source, XmltvLimits limits, const Zone* wallClock)
+    : s_(std::make_unique<State>(source, limits, wallClock)) {}
+
+XmltvReader::~XmltvReader() = default;
+
+const std::string& XmltvReader::error() const {
+    return s_->error;
+}
+
+bool XmltvReader::feed(std::string_view bytes) {
+    State& s = *s_;
+    if (!s.error.empty()) return false;
+    if (!s.decoder.decode(bytes, s.pieces.text()))
+        return s.fail(s.pieces.lineOf(s.decoder.fault()->at), s.decoder.fault()->what);
+    if (auto e = s.pieces.advance()) return s.fail(e->line, e->what);
+    return true;
+}
+
+XmltvParse XmltvReader::finish() {
+    State& s = *s_;
+    if (s.error.empty()) {
+        if (!s.decoder.finish(s.pieces.text()))
+            s.fail(s.pieces.lineOf(s.decoder.fault()->at), s.decoder.fault()->what);
+        else if (auto e = s.pieces.finish())
+            s.fail(e->line, e->what);
+    }
+    if (!s.error.empty()) return {std::nullopt, s.error};
+    s.collector.finish();
+    return {std::move(s.doc), {}};
+}
+
+XmltvParse parseXmltv(std::string bytes, std::string_view source, XmltvLimits limits,
+                      const Zone* wallClock) {
+    XmltvReader reader(source, limits, wallClock);
+    constexpr std::size_t kSlice = std::size_t{1} << 20;
+    for (std::size_t at = 0; at < bytes.size(); at += kSlice)
+        if (!reader.feed(std::string_view(bytes).substr(at, kSlice))) break;
+    bytes = std::string();
+    return reader.finish();
 }
 
 }  // namespace epg

@@ -22,6 +22,17 @@ namespace epg {
 inline constexpr std::size_t kTitleCap = 1000;         // characters
 inline constexpr std::size_t kDescriptionCap = 10000;  // characters
 
+// What one document may hold; a bigger one is refused as it is read, before
+// it costs more memory. A week of 215 channels is about 60,000 programmes and
+// the feeds of all of China a few hundred thousand; a source beyond these is
+// a mistake or an attack.
+inline constexpr std::size_t kMaxProgrammes = 1'000'000;
+inline constexpr std::size_t kMaxTextBytes = std::size_t{256} << 20;  // titles, descriptions, names
+struct XmltvLimits {
+    std::size_t programmes = kMaxProgrammes;
+    std::size_t textBytes = kMaxTextBytes;
+};
+
 struct XmltvChannel {
     std::string id;
     std::vector<std::string> names;  // its display-name texts, in document order
@@ -53,12 +64,35 @@ struct XmltvParse {
     std::string error;  // "SOURCE:LINE: what" when there is no document
 };
 
-// Parses the (decompressed) bytes of one source. They are taken by value and
-// freed before the result comes back, error or not; the document holds what
-// was read from them. A root other than <tv> is an error: a saved error page
-// is not an empty guide. With `wallClock`, times are read as that zone's
-// wall times whatever offset they carry (a feed whose offsets are wrong).
-XmltvParse parseXmltv(std::string bytes, std::string_view source, const Zone* wallClock = nullptr);
+// Reads the (decompressed) bytes of one source as they arrive, in chunks of
+// any size: neither the bytes nor the text are kept, only what the document
+// holds, and a fault is found in the chunk that brings it. A root other than
+// <tv> is an error: a saved error page is not an empty guide.
+class XmltvReader {
+  public:
+    // With `wallClock`, times are read as that zone's wall times whatever
+    // offset they carry (a feed whose offsets are wrong).
+    explicit XmltvReader(std::string_view source, XmltvLimits limits = {},
+                         const Zone* wallClock = nullptr);
+    ~XmltvReader();
+    XmltvReader(const XmltvReader&) = delete;
+    XmltvReader& operator=(const XmltvReader&) = delete;
+
+    // False once the document is refused; error() then says why.
+    bool feed(std::string_view bytes);
+    // The bytes have ended.
+    XmltvParse finish();
+    const std::string& error() const;
+
+  private:
+    struct State;
+    std::unique_ptr<State> s_;
+};
+
+// The bytes of a whole document; taken by value and freed before the result
+// comes back, error or not.
+XmltvParse parseXmltv(std::string bytes, std::string_view source, XmltvLimits limits = {},
+                      const Zone* wallClock = nullptr);
 
 // "YYYYMMDDhhmmss +zzzz" and its shorter forms; no offset means UTC. With
 // `wallClock`, a wall time of that zone: the offset must still be well

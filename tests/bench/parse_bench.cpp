@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "../guide/literal_parse.h"
-#include "app/schedule_parse.h"
-#include "app/tag_stripper.h"
+#include "../schedule/literal_parse.h"
+#include "app/schedule/schedule_parse.h"
+#include "app/schedule/tag_stripper.h"
 #include "runtime/values/gbk.h"
 
 namespace {

@@ -101,26 +101,30 @@ wait_log() {  # file text
 measure() {  # label source
   local log=$work/log.txt
   rm -rf "$work/state" "$log"
-  local t0 t1
+  local t0 t1 t2 t3
   t0=$(date +%s%N)
   "$epgd" --listen 127.0.0.1:0 --xmltv "$2" --refresh 0 --state-dir "$work/state" \
     --now 2026-01-07T12:00:00 2> "$log" &
   server_pid=$!
   wait_log "$log" "serving on"
+  # A URL is fetched once the server listens.
+  [[ $2 == http* ]] && wait_log "$log" "fetched:"
   t1=$(date +%s%N)
+  sleep 2  # the week's pages are rendered after the listings are logged
   local loaded serving
   loaded=$(hwm "$server_pid")
   serving=$(rss "$server_pid")
   echo 5 > "/proc/$server_pid/clear_refs"  # the peak from here on
+  t2=$(date +%s%N)
   kill -HUP "$server_pid"
   wait_log "$log" "reloaded"
+  t3=$(date +%s%N)
   sleep 2  # the new pages are rendered after the reload is logged
   local peak
   peak=$(hwm "$server_pid")
-  printf '%-10s load %5d ms (%s), peak %4d MB, then %4d MB | reload while serving: %s, peak %4d MB = %.2fx the file\n' \
-    "$1" $(((t1 - t0) / 1000000)) "$(grep -o 'in [0-9]* ms' "$log" | head -1)" \
-    $((loaded / 1024)) $((serving / 1024)) "$(grep -o 'in [0-9]* ms' "$log" | tail -1)" $((peak / 1024)) \
-    "$(echo "$peak * 1024 / $size" | bc -l)"
+  printf '%-10s load %5d ms, peak %4d MB, then %4d MB | reload while serving: %5d ms, peak %4d MB = %.2fx the file\n' \
+    "$1" $(((t1 - t0) / 1000000)) $((loaded / 1024)) $((serving / 1024)) \
+    $(((t3 - t2) / 1000000)) $((peak / 1024)) "$(echo "$peak * 1024 / $size" | bc -l)"
   kill "$server_pid"
   wait "$server_pid" 2>/dev/null || true
   server_pid=

@@ -6,6 +6,8 @@
 
 #include "app/epg_root.h"
 #include "app/guide_options.h"
+#include "app/guide_setup.h"
+#include "app/settings_file.h"
 
 namespace {
 
@@ -81,6 +83,44 @@ TEST(GuideCommandLine, OwnOptionsAreTakenAndTheRestLeftForQt) {
         ASSERT_TRUE(std::holds_alternative<app::GuideUsageError>(parsed)) << bad[0];
         EXPECT_NE(std::get<app::GuideUsageError>(parsed).message.find(bad[0]), std::string::npos);
     }
+}
+
+// The built-in server's listings: every --xmltv in order, else the settings
+// file's xmltv= split on blanks, else none (its samples).
+TEST(GuideCommandLine, XmltvSourcesComeFromTheCommandLineElseTheSettingsFile) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* settings;  // xmltv= of the settings file; nullptr: no file
+        std::vector<std::string> sources;
+        std::string from;
+    };
+    const std::vector<Case> cases = {
+        {{}, nullptr, {}, ""},
+        {{}, "", {}, ""},
+        {{"--xmltv", "a.xml", "-reverse", "--xmltv=http://b/x.xml#tz=UTC"},
+         "c.xml",
+         {"a.xml", "http://b/x.xml#tz=UTC"},
+         "--xmltv"},
+        {{}, "  c.xml\thttp://d/e.xml.gz ", {"c.xml", "http://d/e.xml.gz"}, "xmltv in /t.conf"},
+    };
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const auto parsed = app::parseGuideArguments(cases[i].args);
+        ASSERT_TRUE(std::holds_alternative<app::GuideOptions>(parsed)) << "case " << i;
+        const auto& o = std::get<app::GuideOptions>(parsed);
+        app::SettingsFile file{"/t.conf", {}, {}};
+        if (cases[i].settings)
+            file.values = app::parseSettings(std::string("xmltv=\"") + cases[i].settings + "\"");
+        const auto setup = app::resolveGuideSetup(
+            {std::nullopt, std::nullopt, cases[i].settings ? &file : nullptr, o.xmltvSources});
+        ASSERT_TRUE(std::holds_alternative<app::GuideSetup>(setup)) << "case " << i;
+        EXPECT_EQ(std::get<app::GuideSetup>(setup).xmltvSources, cases[i].sources) << "case " << i;
+        if (!cases[i].sources.empty()) {
+            EXPECT_EQ(std::get<app::GuideSetup>(setup).xmltvFrom, cases[i].from) << "case " << i;
+        }
+    }
+    const auto empty = app::parseGuideArguments({"--xmltv", ""});
+    ASSERT_TRUE(std::holds_alternative<app::GuideUsageError>(empty));
+    EXPECT_NE(std::get<app::GuideUsageError>(empty).message.find("--xmltv"), std::string::npos);
 }
 
 }  // namespace

@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "../guide/literal_parse.h"
-#include "app/schedule_parse.h"
-#include "app/tag_stripper.h"
+#include "../schedule/literal_parse.h"
+#include "app/schedule/schedule_parse.h"
+#include "app/schedule/tag_stripper.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string page(reinterpret_cast<const char*>(data), size);

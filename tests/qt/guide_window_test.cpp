@@ -16,8 +16,9 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "app/page_zone.h"
 #include "app/program.h"
-#include "app/schedule_parse.h"
+#include "app/schedule/schedule_parse.h"
 #include "catalogue/catalogue.h"
 #include "gbk_literal.h"
 #include "qt_test_app.h"
@@ -36,7 +37,8 @@ using rt::qt::toQString;
 class GuideWindow : public ::testing::Test {
   protected:
     void SetUp() override {
-        auto started = epg::startSampleServer("127.0.0.1", 0);
+        auto started =
+            epg::startSampleServer("127.0.0.1", 0, *epg::Zone::named(app::kDefaultPageZone));
         ASSERT_TRUE(started.server) << started.error;
         server_ = std::move(started.server);
         root_ = "http://127.0.0.1:" + std::to_string(server_->port()) + "/";

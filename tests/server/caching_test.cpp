@@ -130,36 +130,59 @@ TEST_F(CachingTest, GzipTwinsForClientsThatAskAndIdentityForTheRest) {
     EXPECT_EQ(gunzip(*file.body), *handleRequest(site, {"GET", "/epg.xml"}).body);
 }
 
-TEST_F(CachingTest, HealthSaysWhatIsLoaded) {
-    Site site(nullptr, fixedClock(now_), beijing());
-    Reply before = handleRequest(site, {"GET", "/healthz"});
-    EXPECT_EQ(before.status, 503);
-    EXPECT_EQ(before.contentType, kJsonType);
-    EXPECT_EQ(header(before, "Cache-Control"), "no-store");
-    auto j = nlohmann::json::parse(*before.body);
-    EXPECT_TRUE(j["listings_loaded_at"].is_null());
-    EXPECT_EQ(j["rows_with_listings"], 0);
-    // Pages are there, empty, while nothing is loaded.
-    EXPECT_EQ(handleRequest(site, {"GET", kPage}).status, 200);
+// A balancer takes the server out while no row has a programme this week:
+// before anything is loaded, and when what loaded holds nothing for this
+// week (a feed that failed, with no copy). Each source says how it fares.
+TEST_F(CachingTest, HealthIsUnavailableWithoutListingsAndSaysHowEachSourceFares) {
+    auto nothing = std::make_shared<StoredListings>();
+    nothing->finish();
+    for (const std::shared_ptr<const Listings>& l :
+         {std::shared_ptr<const Listings>(), std::shared_ptr<const Listings>(nothing)}) {
+        Site site(l, fixedClock(now_), beijing());
+        Reply r = handleRequest(site, {"GET", "/healthz"});
+        EXPECT_EQ(r.status, 503) << (l ? "empty" : "none");
+        EXPECT_EQ(r.contentType, kJsonType);
+        EXPECT_EQ(header(r, "Cache-Control"), "no-store");
+        auto j = nlohmann::json::parse(*r.body);
+        EXPECT_EQ(j["status"], "no listings");
+        EXPECT_EQ(j["rows_with_listings"], 0);
+        // Pages are there, empty, meanwhile.
+        EXPECT_EQ(handleRequest(site, {"GET", kPage}).status, 200);
+    }
 
+    Site site(nullptr, fixedClock(now_), beijing());
+    const Seconds real = systemClock()();
+    using State = SourceHealth::State;
     site.setSourceHealth(
-        {{"https://example.org/e.xml.gz", std::nullopt, "HTTP 503"}, {"local.xml", now_, ""}});
+        std::vector<SourceHealth>{{"https://example.org/e.xml?key=…", State::Stale, real - 3 * 3600,
+                                   real - 3 * 3600, "HTTP/1.1 503 Busy", real - 5},
+                                  {"local.xml", State::Ok, now_, now_, "", std::nullopt},
+                                  {"https://example.net/f.xml", State::Failing, std::nullopt,
+                                   std::nullopt, "refused", std::nullopt}});
     site.replaceListings(listingsTitled("First"));
     Reply after = handleRequest(site, {"HEAD", "/healthz"});
     EXPECT_EQ(after.status, 200);
-    j = nlohmann::json::parse(*after.body);
-    EXPECT_EQ(j["status"], "ok");
+    auto j = nlohmann::json::parse(*after.body);
+    EXPECT_EQ(j["status"], "degraded");  // serving, but not all is well
     EXPECT_EQ(j["listings_loaded_at"], "2026-12-09T12:15:00Z");
     EXPECT_EQ(j["time_zone"], "Asia/Shanghai");
     EXPECT_EQ(j["week"], "2026-12-07");
     EXPECT_EQ(j["catalogue_rows"], channelCount());
     EXPECT_EQ(j["rows_with_listings"], 2);
-    ASSERT_EQ(j["sources"].size(), 2u);
-    EXPECT_EQ(j["sources"][0]["name"], "https://example.org/e.xml.gz");
-    EXPECT_TRUE(j["sources"][0]["last_good"].is_null());
-    EXPECT_EQ(j["sources"][0]["last_error"], "HTTP 503");
-    EXPECT_EQ(j["sources"][1]["last_good"], "2026-12-09T12:15:00Z");
-    EXPECT_TRUE(j["sources"][1]["last_error"].is_null());
+    ASSERT_EQ(j["sources"].size(), 3u);
+    const auto& stale = j["sources"][0];
+    EXPECT_EQ(stale["state"], "stale");
+    EXPECT_EQ(stale["age"], "3 h 0 min");
+    EXPECT_EQ(stale["last_error"], "HTTP/1.1 503 Busy");
+    EXPECT_FALSE(stale["fetching_since"].is_null());
+    const auto& ok = j["sources"][1];
+    EXPECT_EQ(ok["state"], "ok");
+    EXPECT_EQ(ok["last_good"], "2026-12-09T12:15:00Z");
+    EXPECT_TRUE(ok["last_error"].is_null());
+    EXPECT_TRUE(ok["age"].is_null());
+    EXPECT_TRUE(ok["fetching_since"].is_null());
+    EXPECT_EQ(j["sources"][2]["state"], "failing");
+    EXPECT_TRUE(j["sources"][2]["serving_since"].is_null());
 }
 
 // The export read back by the server's own XMLTV reader gives the same
@@ -188,7 +211,9 @@ TEST_F(CachingTest, XmltvExportReadsBackToTheSameProgrammes) {
     EXPECT_EQ(channels, 2u);
     EXPECT_NE(xml.find(channelNameUtf8(3)), std::string::npos);
 
-    ParsedSource parsed = parseSource(std::move(xml), "epg.xml");
+    SourceReader reader("epg.xml", {});
+    ASSERT_TRUE(reader.feed(xml)) << reader.error();
+    ParsedSource parsed = reader.finish();
     ASSERT_TRUE(parsed.document) << parsed.error;
     XmltvListings combined = combineSources({parsed.document}, ChannelMap{}, beijing());
     const StoredListings& back = *combined.listings;

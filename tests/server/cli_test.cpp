@@ -12,7 +12,7 @@
 #include <set>
 #include <sstream>
 
-#include "app/schedule_parse.h"
+#include "app/schedule/schedule_parse.h"
 #include "runtime/values/gbk.h"
 #include "server/channels/channels.h"
 #include "server/site/gbk_text.h"
@@ -319,7 +319,8 @@ TEST_F(CliTest, FixtureFeedsFillEveryRowTheyCarryOnBeijingTime) {
 }
 
 // Export of the sample week, and of the same week written as XMLTV and read
-// back: the same files, byte for byte, all inside the export directories.
+// back: the same files, byte for byte, all inside the export directories,
+// but for the samples' notice in the banner.
 TEST_F(CliTest, ExportOfSampleAndOfItsXmltvAreTheSame) {
     const std::string now = "2026-12-09T20:15:00";
     fs::path xml = dir_ / "sample.xml", a = dir_ / "a", b = dir_ / "b";
@@ -334,6 +335,17 @@ TEST_F(CliTest, ExportOfSampleAndOfItsXmltvAreTheSame) {
         if (!e.is_regular_file()) continue;
         ++files;
         fs::path rel = fs::relative(e.path(), a);
+        if (rel.stem() == "a1" || rel.stem() == "a1.html") {
+            // The banner of the samples alone says that they are made up.
+            bool gz = rel.extension() == ".gz";
+            std::string sample = readFile(e.path()), real = readFile(b / rel);
+            if (gz) sample = gunzip(sample), real = gunzip(real);
+            auto row = sample.find("<tr><th colspan='3' style=");
+            ASSERT_NE(row, std::string::npos) << rel;
+            sample.erase(row, sample.find('\n', row) + 1 - row);
+            ASSERT_EQ(sample, real) << rel;
+            continue;
+        }
         ASSERT_EQ(readFile(e.path()), readFile(b / rel)) << rel;
     }
     EXPECT_EQ(files, 2 * (215u * 7 + 2));  // pages, banner and epg.xml, each with its .gz

@@ -1,12 +1,14 @@
-// tvguide-epgd as a process with URL sources: a SIGHUP storm is one reload or
-// two, SIGTERM ends it while a fetch hangs, and inputs that never end are
-// refused at once.
+// tvguide-epgd as a process with URL sources: it listens before it fetches
+// and serves its last good copy while a feed hangs, a SIGHUP storm is one
+// reload or two, SIGTERM ends it while a fetch hangs and leaves no partial
+// copy, and inputs that never end are refused at once.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <thread>
 
 #include "gzip_text.h"
@@ -82,6 +84,30 @@ class Epgd {
     std::optional<int> status_;
 };
 
+// The port a server started with --listen 127.0.0.1:0 says it serves on.
+std::uint16_t servingPort(const std::string& log) {
+    const std::string said = "serving on http://127.0.0.1:";
+    auto at = log.find(said);
+    return at == std::string::npos
+               ? 0
+               : static_cast<std::uint16_t>(std::atoi(log.c_str() + at + said.size()));
+}
+
+std::string httpGet(std::uint16_t port, const std::string& target) {
+    RawClient c(port);
+    c.send("GET " + target + " HTTP/1.0\r\n\r\n");
+    std::string out;
+    c.readUntilClosed(out);
+    return out;
+}
+
+bool anyPartialCopy(const fs::path& dir) {
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(dir, ec))
+        if (e.path().filename().string().find(".part-") != std::string::npos) return true;
+    return false;
+}
+
 class EpgdProcessTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -107,7 +133,7 @@ class EpgdProcessTest : public ::testing::Test {
 TEST_F(EpgdProcessTest, HangupStormIsOneReloadAndTermEndsAHangingFetch) {
     server_.route("/e.xml.gz", Response::ok(body_));
     Epgd epgd(args(server_.url("/e.xml.gz")));
-    ASSERT_TRUE(epgd.waitFor("serving on")) << epgd.log();
+    ASSERT_TRUE(epgd.waitFor("fetched: 1 programmes")) << epgd.log();
 
     // Every reload now takes a second; fifty SIGHUPs within it.
     server_.route("/e.xml.gz", Response::ok(body_).stallBeforeResponse(1000ms));
@@ -131,12 +157,69 @@ TEST_F(EpgdProcessTest, HangupStormIsOneReloadAndTermEndsAHangingFetch) {
     EXPECT_NE(epgd.log().find("stopped"), std::string::npos);
 }
 
+// A feed that hangs holds up nothing: the server listens at once on its
+// last good copy, says in /healthz that it is serving that copy and fetching,
+// and gives the fetch up at --fetch-timeout, naming the source.
+TEST_F(EpgdProcessTest, ListensAtOnceAndServesItsCopyWhileTheFeedHangs) {
+    server_.route("/e.xml.gz", Response::ok(body_));
+    {
+        Epgd first(args(server_.url("/e.xml.gz")));
+        ASSERT_TRUE(first.waitFor("fetched: 1 programmes")) << first.log();
+        first.signal(SIGTERM);
+        ASSERT_TRUE(first.waitExit(30s));
+    }
+    server_.route("/e.xml.gz", Response::ok(body_).stallBeforeResponse(std::chrono::minutes(5)));
+    auto a = args(server_.url("/e.xml.gz"));
+    a.insert(a.end(), {"--fetch-timeout", "6s"});
+    server_.clearRequests();
+    Epgd epgd(a);
+    // Well before the 60 s a silent feed is waited for.
+    ASSERT_TRUE(epgd.waitFor("serving on", 10s)) << epgd.log();
+    const std::uint16_t port = servingPort(epgd.log());
+    ASSERT_NE(port, 0);
+    for (int i = 0; i < 250 && server_.requestCount() == 0; ++i) std::this_thread::sleep_for(20ms);
+    ASSERT_EQ(server_.requestCount(), 1u);  // the fetch is under way
+    std::string page = httpGet(port, "/programys/TV_1/Channel_1/W3.htm");
+    EXPECT_NE(page.find("Evening"), std::string::npos) << page;
+    std::string health = httpGet(port, "/healthz");
+    EXPECT_EQ(statusOf(health), 200);
+    auto j = nlohmann::json::parse(health.substr(health.find("\r\n\r\n") + 4));
+    EXPECT_EQ(j["status"], "degraded");
+    EXPECT_EQ(j["sources"][0]["state"], "stale");
+    EXPECT_FALSE(j["sources"][0]["fetching_since"].is_null()) << j.dump();
+    EXPECT_TRUE(epgd.waitFor(server_.url("/e.xml.gz") +
+                             ": cannot fetch (timed out after 6 s (--fetch-timeout), with 0 bytes "
+                             "of the body received); serving its last good copy"))
+        << epgd.log();
+    epgd.signal(SIGTERM);
+    EXPECT_TRUE(epgd.waitExit(30s));
+}
+
+// Told to stop while a body is on its way into the state directory, the
+// server leaves no partial file there.
+TEST_F(EpgdProcessTest, TermLeavesNoPartialCopy) {
+    server_.route("/e.xml.gz", Response::generated(64 << 20, "<!-- filler -->\n")
+                                   .stallAfter(1 << 20, std::chrono::minutes(5)));
+    Epgd epgd(args(server_.url("/e.xml.gz")));
+    for (int i = 0; i < 500 && !anyPartialCopy(state_); ++i) std::this_thread::sleep_for(20ms);
+    ASSERT_TRUE(anyPartialCopy(state_)) << epgd.log();
+    epgd.signal(SIGTERM);
+    auto status = epgd.waitExit(30s);  // a guard against a hang, not a timing
+    ASSERT_TRUE(status) << epgd.log();
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << epgd.log();
+    EXPECT_FALSE(anyPartialCopy(state_));
+}
+
 TEST_F(EpgdProcessTest, StartsWithoutItsSourceAndSaysSo) {
     server_.route("/e.xml.gz", Response::ok("").withStatus(500, "Internal Server Error"));
     Epgd epgd(args(server_.url("/e.xml.gz")));
     ASSERT_TRUE(epgd.waitFor("serving on")) << epgd.log();
-    EXPECT_NE(epgd.log().find("500 Internal Server Error"), std::string::npos) << epgd.log();
-    EXPECT_NE(epgd.log().find("channels stay empty until a refresh"), std::string::npos);
+    EXPECT_TRUE(
+        epgd.waitFor("(HTTP/1.1 500 Internal Server Error); no last good copy: its "
+                     "channels stay empty until a refresh"))
+        << epgd.log();
+    // Serving empty pages meanwhile, and no balancer should send viewers here.
+    EXPECT_EQ(statusOf(httpGet(servingPort(epgd.log()), "/healthz")), 503);
     // The next reload brings them.
     server_.route("/e.xml.gz", Response::ok(body_));
     epgd.signal(SIGHUP);

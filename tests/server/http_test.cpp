@@ -169,10 +169,12 @@ TEST_F(HttpTest, NotModifiedAndGzipOnTheWire) {
     auto at = first.find("\r\nETag: ");
     ASSERT_NE(at, std::string::npos);
     std::string tag = first.substr(at + 8, first.find("\r\n", at + 2) - at - 8);
+    // The tag on the second of two If-None-Match lines: the lines make one list.
     ASSERT_TRUE(c.send(std::string("GET ") + kPage +
-                       " HTTP/1.1\r\nHost: x\r\nIf-None-Match: " + tag + "\r\n\r\n" + "GET " +
-                       kPage + " HTTP/1.1\r\nHost: x\r\nAccept-Encoding: gzip\r\n\r\n" + "HEAD " +
-                       kPage + " HTTP/1.1\r\nHost: x\r\nAccept-Encoding: gzip\r\n\r\n"));
+                       " HTTP/1.1\r\nHost: x\r\nIf-None-Match: \"other\"\r\nIf-None-Match: " + tag +
+                       "\r\n\r\n" + "GET " + kPage +
+                       " HTTP/1.1\r\nHost: x\r\nAccept-Encoding: gzip\r\n\r\n" + "HEAD " + kPage +
+                       " HTTP/1.1\r\nHost: x\r\nAccept-Encoding: gzip\r\n\r\n"));
     ASSERT_TRUE(c.readResponse(notModified, true));
     ASSERT_TRUE(c.readResponse(zipped));
     ASSERT_TRUE(c.readResponse(head, true));
@@ -190,16 +192,32 @@ TEST_F(HttpTest, NotModifiedAndGzipOnTheWire) {
     EXPECT_EQ(first.find("Content-Encoding"), std::string::npos);
 }
 
+// Each refused, and nothing after its head read as another request: a
+// proxy in front might have taken those bytes for a body.
 TEST_F(HttpTest, OddAndHostileRequestsAreRefusedAndTheConnectionClosed) {
     serve();
+    const std::string next = "GET /soft/down/a1.html HTTP/1.1\r\nHost: x\r\n\r\n";
+    std::string smallFields = "GET / HTTP/1.1\r\nHost: x\r\n";
+    while (smallFields.size() < 8300) smallFields += "X-Small: 0123456789\r\n";
     struct Case {
         std::string request;
         int status;
     } cases[] = {
         {"GET /../etc/passwd HTTP/1.1\r\nHost: x\r\n\r\n", 400},
         {"GET /%2e%2e/%2e%2e/etc/passwd HTTP/1.1\r\nHost: x\r\n\r\n", 400},
-        {"GET http://127.0.0.1/soft/down/a1.html HTTP/1.1\r\nHost: x\r\n\r\n", 400},
+        {"GET http://127.0.0.1/../etc/passwd HTTP/1.1\r\nHost: x\r\n\r\n", 400},
+        {"GET * HTTP/1.1\r\nHost: x\r\n\r\n", 400},
         {"GET programys/TV_1/Channel_1/W1.htm HTTP/1.1\r\nHost: x\r\n\r\n", 400},
+        {"GET / HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: gzip\r\n\r\n" + next, 400},
+        {"GET / HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: xchunked\r\n\r\n" + next, 400},
+        {"GET / HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked, identity\r\n\r\n" + next, 400},
+        {"GET / HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\nContent-Length: 0\r\n\r\n" +
+             next,
+         400},
+        {"GET / HTTP/1.0\r\nTransfer-Encoding: gzip\r\n\r\n" + next, 400},
+        {"GET /soft/down/a1.html HTTP/1.1\r\n\r\n", 400},
+        {"GET /soft/down/a1.html HTTP/1.1\r\nHost: x\r\nHost: y\r\n\r\n", 400},
+        {smallFields + "\r\n", 431},
         {"GET /a\\..\\b HTTP/1.1\r\nHost: x\r\n\r\n", 400},
         {"POST /soft/down/a1.html HTTP/1.1\r\nHost: x\r\nContent-Length: 0\r\n\r\n", 405},
         {"GET /soft/down/a1.html HTTP/1.1\r\nHost: x\r\nContent-Length: 5\r\n\r\nhello", 400},
@@ -219,8 +237,19 @@ TEST_F(HttpTest, OddAndHostileRequestsAreRefusedAndTheConnectionClosed) {
         EXPECT_TRUE(client.readUntilClosed(out))
             << c.request.substr(0, 60);  // closed by the server
         EXPECT_EQ(statusOf(out), c.status) << c.request.substr(0, 60);
+        EXPECT_EQ(out.find("HTTP/1.1", 1), std::string::npos) << c.request.substr(0, 60);
     }
     EXPECT_EQ(statusOf(get(kPage)), 200);  // and it still serves
+    // As a proxy asks: the absolute form's path, whatever the host.
+    std::string viaProxy = get(std::string("http://tv.example") + kPage, "HTTP/1.1");
+    EXPECT_EQ(statusOf(viaProxy), 200);
+    EXPECT_EQ(viaProxy.substr(viaProxy.find("\r\n\r\n") + 4), expectedPage());
+    // HTTP/1.0 needs no Host.
+    RawClient old(port_);
+    old.send(std::string("GET ") + kPage + " HTTP/1.0\r\n\r\n");
+    std::string oldOut;
+    old.readUntilClosed(oldOut);
+    EXPECT_EQ(statusOf(oldOut), 200);
 }
 
 TEST_F(HttpTest, IdleAndSlowClientsAreCut) {
@@ -370,6 +399,13 @@ TEST_F(HttpTest, ANewcomerIsLetInWhenEverySlotHoldsAFreshWriter) {
         flood.push_back(std::make_unique<Pipeliner>(port_, 400));
         ASSERT_TRUE(flood.back()->sent());
         ASSERT_TRUE(eventually([&] { return server_->connectionCount() == std::size_t(i) + 1; }));
+        // Each writer's standing runs from its last read: let this one block
+        // on its full buffer before the next comes, so the order is theirs.
+        ASSERT_TRUE(eventually([&] {
+            auto before = server_->stats().bytesRead;
+            std::this_thread::sleep_for(300ms);
+            return before > 0 && server_->stats().bytesRead == before;
+        }));
     }
     EXPECT_EQ(statusOf(get(kPage)), 200);
     EXPECT_TRUE(eventually([&] { return flood.front()->closedByServer(); }));
@@ -407,13 +443,13 @@ TEST_F(HttpTest, KeepsServingUnderLoadAndAbuse) {
     EXPECT_EQ(statusOf(get(kPage)), 200);
 }
 
-// The server inside the guide keeps the guide's clock: the process's zone,
-// here eleven hours behind UTC, not Beijing time.
+// The server inside the guide keeps the zone it is given (the guide's pages'
+// zone): here the process's own, eleven hours behind UTC, not Beijing time.
 TEST(BackgroundServerTest, StartsAnswersAndStops) {
     useZone("XST+11");
     std::uint16_t port = 0;
     {
-        BackgroundStart started = startSampleServer("127.0.0.1", 0);
+        BackgroundStart started = startSampleServer("127.0.0.1", 0, Zone::local());
         ASSERT_TRUE(started.server) << started.error;
         port = started.server->port();
         EXPECT_TRUE(somethingAnswers("127.0.0.1", port));
@@ -439,7 +475,8 @@ TEST(BackgroundServerTest, StartsAnswersAndStops) {
         EXPECT_TRUE(shows(banner, before - 60) || shows(banner, before) || shows(banner, after))
             << banner;
 
-        BackgroundStart clash = startSampleServer("127.0.0.1", port);  // the port is taken
+        BackgroundStart clash =
+            startSampleServer("127.0.0.1", port, Zone::local());  // the port is taken
         EXPECT_FALSE(clash.server);
         EXPECT_NE(clash.error.find(std::to_string(port)), std::string::npos);
     }

@@ -2,7 +2,7 @@
 // as shownTitle() says, whatever characters it holds.
 #include <gtest/gtest.h>
 
-#include "app/schedule_parse.h"
+#include "app/schedule/schedule_parse.h"
 #include "gbk_literal.h"
 #include "server/channels/channels.h"
 #include "server/site/gbk_text.h"
@@ -131,6 +131,29 @@ TEST_F(PageTest, BannerShowsWhatIsOnNow) {
         SampleListings(beijing()).starting(0, at(2026, 12, 9, 8, 0), at(2026, 12, 9, 20, 16));
     ASSERT_FALSE(list.empty());
     EXPECT_NE(banner->find(htmlText(list.back().title)), std::string::npos);
+}
+
+// Made-up listings say so at the top of the banner; real ones never do.
+TEST_F(PageTest, TheBannerOfSampleListingsSaysTheyAreSamples) {
+    const std::string notice = G("示例节目表（非真实节目）— 用 --xmltv 接入真实节目表");
+    for (bool samples : {true, false}) {
+        std::shared_ptr<const Listings> listings;
+        if (samples) {
+            listings = std::make_shared<SampleListings>(beijing());
+        } else {
+            auto real = std::make_shared<StoredListings>();
+            real->finish();
+            listings = real;
+        }
+        Site site(listings, fixedClock(at(2026, 12, 9, 20, 15)), beijing());
+        auto banner = site.page(kBannerPath);
+        ASSERT_TRUE(banner);
+        const auto where = banner->find(notice);
+        EXPECT_EQ(where != std::string::npos, samples);
+        if (samples) {
+            EXPECT_LT(where, banner->find(G("<tr><th colspan='3'>正在播出")));  // its first row
+        }
+    }
 }
 
 // The whole sample week of every channel through the guide's parse.

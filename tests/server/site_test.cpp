@@ -3,7 +3,7 @@
 
 #include <atomic>
 
-#include "app/schedule_parse.h"
+#include "app/schedule/schedule_parse.h"
 #include "server/channels/channels.h"
 #include "server/site/site.h"
 #include "server/sources/sample_listings.h"
@@ -27,8 +27,13 @@ TEST_F(SiteTest, TargetsAreCleanedOrRefused) {
         {"/programys%2FTV_1/Channel_%31/W1.htm", "programys/TV_1/Channel_1/W1.htm"},
         {"/", ""},
         {"", std::nullopt},
-        {"programys/TV_1/Channel_1/W1.htm", std::nullopt},     // relative
-        {"http://127.0.0.1/soft/down/a1.html", std::nullopt},  // absolute-form
+        {"programys/TV_1/Channel_1/W1.htm", std::nullopt},            // relative
+        {"http://127.0.0.1/soft/down/a1.html", "soft/down/a1.html"},  // absolute-form
+        {"HTTPS://tv.example:8610/a%20b?x=1", "a b"},
+        {"http://tv.example?x=1", ""},
+        {"http://tv.example/../etc/passwd", std::nullopt},
+        {"http://tv.example//etc/passwd", std::nullopt},
+        {"ftp://tv.example/a", std::nullopt},
         {"*", std::nullopt},
         {"/../etc/passwd", std::nullopt},
         {"/a/../b", std::nullopt},

@@ -26,11 +26,15 @@ struct Decoded {
 };
 
 Decoded decode(std::string_view input, std::uint64_t cap, std::size_t chunk) {
-    BodyDecoder d(cap);
+    std::string text;
+    BodyDecoder d(cap, true, [&text](std::string_view t) {
+        text.append(t);
+        return true;
+    });
     for (std::size_t at = 0; at < input.size(); at += chunk)
         if (!d.feed(input.substr(at, chunk))) return {false, {}, d.error()};
     if (!d.finish()) return {false, {}, d.error()};
-    return {true, d.take(), {}};
+    return {true, text, {}};
 }
 
 TEST(BodyDecoderTest, PlainAndGzipInAnyChunkingAndEveryWayToFail) {
@@ -53,8 +57,10 @@ TEST(BodyDecoderTest, PlainAndGzipInAnyChunkingAndEveryWayToFail) {
         {"nothing", "", 10, "", true},
         {"plain at the cap", std::string(1000, 'x'), 1000, nullptr, true},
         {"plain over the cap", std::string(1001, 'x'), 1000, "larger than 1000 bytes", false},
-        {"gzip over the cap", gzipText(std::string(5 << 20, ' ')), 1 << 20,
+        {"gzip over the cap", gzipText(text + text + text), 1 << 20,
          "larger than 1 MiB when decompressed", false},
+        {"a gzip bomb: small in, big out", gzipText(std::string(5 << 20, ' ')), 1 << 20,
+         "of gzip unpack to more than 1 MiB", false},
         {"truncated gzip", gz.substr(0, gz.size() - 100), 1 << 20, "truncated gzip", false},
         {"gzip without its trailer", gz.substr(0, gz.size() - 4), 1 << 20, "truncated gzip", false},
         {"corrupt gzip", gz.substr(0, 20) + std::string(200, '\xff') + gz.substr(220), 1 << 20,
@@ -138,8 +144,10 @@ TEST_F(SourceFileTest, OnlyRegularFilesWithinTheCapAreRead) {
     EXPECT_NE(m.error.find("larger than 16 MiB"), std::string::npos) << m.error;
 }
 
-// A transfer's bounds: redirects followed up to ten, a stalled body given
-// up, only a 200 taken as listings, a cap on what arrives.
+// A transfer's bounds: redirects followed up to ten, a stalled body and one
+// that drips given up saying how much came, only a 200 taken as listings
+// (and a 304 only when asked with validators), a cap on what arrives however
+// it is encoded.
 TEST(FetchTest, TransfersAreBounded) {
     using testsupport::Response;
     using namespace std::chrono_literals;
@@ -148,9 +156,14 @@ TEST(FetchTest, TransfersAreBounded) {
     server.route("/e.xml", Response::ok(gzipText(text)));
     server.route("/moved", Response::redirect(server.url("/e.xml"), 301));
     server.route("/loop", Response::redirect(server.url("/loop")));
-    server.route("/stalls", Response::ok(text).stallAfter(0, 30s));
+    server.route("/stalls", Response::ok(text).stallAfter(5, 30s));
+    server.route("/drips", Response::ok(text).trickling(50ms));
     server.route("/short", Response::ok(text).droppingAfter(5000));
     server.route("/big", Response::generated(3 << 20, "<tv>"));
+    server.route(
+        "/encoded-bomb",
+        Response::ok(gzipText(std::string(3 << 20, ' '))).withHeader("Content-Encoding", "gzip"));
+    server.route("/current", Response::ok("").withStatus(304, "Not Modified"));
     struct Case {
         const char* path;
         const char* error;  // nullptr: the text arrives
@@ -158,22 +171,30 @@ TEST(FetchTest, TransfersAreBounded) {
         {"/e.xml", nullptr},
         {"/moved", nullptr},
         {"/loop", "Maximum (10) redirects followed"},
-        {"/stalls", "Operation too slow"},
+        {"/stalls", "nothing received for 1 s, with 5 bytes of the body received"},
+        {"/drips", "timed out after 2 s (--fetch-timeout), with "},
         {"/short", "transfer closed with"},
         {"/big", "larger than 2 MiB"},
+        {"/encoded-bomb", "sent as Content-Encoding: gzip unpack to more than 2 MiB"},
+        {"/current", "answered 304 Not Modified to a request without validators"},
         {"/missing", "HTTP/1.1 404 Not Found"},
     };
     for (const Case& c : cases) {
         FetchRequest r;
         r.url = server.url(c.path);
         r.limits.stallTimeout = 1s;
+        r.limits.totalTimeout = 2s;
         r.limits.cap = 2 << 20;
-        std::string raw;
+        std::string raw, body;
         r.onRawBytes = [&raw](std::string_view b) { raw.append(b); };
+        r.onText = [&body](std::string_view t) {
+            body.append(t);
+            return true;
+        };
         FetchResult f = fetchSource(r);
         if (!c.error) {
             ASSERT_EQ(f.kind, FetchResult::Kind::Fetched) << c.path << ": " << f.error;
-            EXPECT_EQ(f.body, text) << c.path;
+            EXPECT_EQ(body, text) << c.path;
             EXPECT_EQ(raw, gzipText(text)) << c.path;  // as sent, for the copy
         } else {
             EXPECT_EQ(f.kind, FetchResult::Kind::Failed) << c.path;

@@ -20,7 +20,7 @@ struct Outcome {
 Outcome parse(const std::string& text, std::size_t pieceSize) {
     Outcome out;
     out.error = parseInPieces(
-        text, "tv", {"programme", "channel"},
+        text, "tv",
         [&](pugi::xml_node root) {
             ++out.pieces;
             for (pugi::xml_node p = root.child("programme"); p; p = p.next_sibling("programme"))

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <limits>
 
-#include "app/schedule_parse.h"
+#include "app/schedule/schedule_parse.h"
 #include "encoding/iconv_converter.h"
 #include "server/channels/channel_map.h"
 #include "server/channels/channels.h"

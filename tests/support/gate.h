@@ -12,7 +12,13 @@ namespace testsupport {
 
 class Gate {
   public:
-    ~Gate() { open(); }
+    // Opens, then waits for every thread still inside pass() to leave it: a
+    // waiter woken by the open reads the gate once more after it wakes.
+    ~Gate() {
+        open();
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return inside_ == 0; });
+    }
     void open() {
         {
             const std::lock_guard lock(mutex_);
@@ -23,13 +29,17 @@ class Gate {
     // Blocks until the gate is open.
     void pass() {
         std::unique_lock lock(mutex_);
+        ++inside_;
         changed_.wait(lock, [this] { return open_; });
+        --inside_;
+        if (inside_ == 0) changed_.notify_all();
     }
 
   private:
     std::mutex mutex_;
     std::condition_variable changed_;
     bool open_ = false;
+    int inside_ = 0;  // threads in pass()
 };
 
 }  // namespace testsupport

@@ -14,6 +14,13 @@ std::int32_t OutlookBar::addGroup(OutlookGroup group, std::optional<std::int32_t
     return current_;
 }
 
+std::int32_t OutlookBar::removeGroup(std::int32_t index) {
+    if (!validGroup(index)) return currentGroup();
+    groups_.erase(groups_.begin() + index);
+    if (index < current_ || (index == current_ && current_ > 0)) --current_;
+    return currentGroup();
+}
+
 bool OutlookBar::holdsContent(std::uint32_t unit) const {
     for (const auto& g : groups_)
         if (g.content == unit) return true;

@@ -34,6 +34,11 @@ class OutlookBar {
     // now be made current again; the caller checks the content first.
     std::int32_t addGroup(OutlookGroup group, std::optional<std::int32_t> position);
 
+    // Removes a valid group and keeps the same group current; when that was
+    // the removed one, the group before it (group 0 for the first). Returns
+    // the group to make current again, -1 when none is left.
+    std::int32_t removeGroup(std::int32_t index);
+
     bool holdsContent(std::uint32_t unit) const;
     Text groupTitle(std::int32_t index) const;
 

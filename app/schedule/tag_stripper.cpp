@@ -1,8 +1,8 @@
-#include "app/tag_stripper.h"
+#include "app/schedule/tag_stripper.h"
 
 #include <vector>
 
-#include "app/nested_tag_stripper.h"
+#include "app/schedule/nested_tag_stripper.h"
 
 namespace app {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/tag_stripper.h"
+#include "app/schedule/tag_stripper.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "app/schedule_parse.h"
+#include "app/schedule/schedule_parse.h"
 #include "runtime/regex/regex.h"
 #include "runtime/values/gbk.h"
 #include "runtime/values/text_commands.h"

@@ -1,8 +1,8 @@
-#include "app/schedule_parse.h"
+#include "app/schedule/schedule_parse.h"
 
 #include <optional>
 
-#include "app/tag_stripper.h"
+#include "app/schedule/tag_stripper.h"
 #include "runtime/values/gbk.h"
 #include "runtime/values/text_commands.h"
 

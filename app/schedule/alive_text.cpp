@@ -1,4 +1,4 @@
-#include "app/alive_text.h"
+#include "app/schedule/alive_text.h"
 
 #include <algorithm>
 

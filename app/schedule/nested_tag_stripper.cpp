@@ -8,7 +8,7 @@
 // the length of some later tag can ever match again, so only those are
 // hashed anew: per cut, at most min(those "<"s, distinct later lengths)
 // lookups of about log time each. A candidate whose ">" is gone is stale.
-#include "app/nested_tag_stripper.h"
+#include "app/schedule/nested_tag_stripper.h"
 
 #include <algorithm>
 #include <map>

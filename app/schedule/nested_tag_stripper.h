@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/alive_text.h"
+#include "app/schedule/alive_text.h"
 #include "runtime/values/value.h"
 
 namespace app::strip {

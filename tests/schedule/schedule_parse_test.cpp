@@ -1,11 +1,11 @@
-#include "app/schedule_parse.h"
+#include "app/schedule/schedule_parse.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 
-#include "day_page.h"
+#include "../guide/day_page.h"
 #include "gbk_literal.h"
 #include "literal_parse.h"
 

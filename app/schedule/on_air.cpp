@@ -1,4 +1,4 @@
-#include "app/on_air.h"
+#include "app/schedule/on_air.h"
 
 #include <cctype>
 

@@ -1,6 +1,6 @@
 // Which row of a day's list is on air: the air-time texts as pages write
 // them, and pages that run past midnight.
-#include "app/on_air.h"
+#include "app/schedule/on_air.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,51 @@
+#include "server/sources/source_name.h"
+
+#include <cctype>
+
+namespace epg {
+
+bool isUrlSource(std::string_view s) {
+    auto starts = [s](std::string_view p) {
+        if (s.size() < p.size()) return false;
+        for (std::size_t i = 0; i < p.size(); ++i)
+            if (std::tolower(static_cast<unsigned char>(s[i])) != p[i]) return false;
+        return true;
+    };
+    return starts("http://") || starts("https://");
+}
+
+std::string shownUrl(std::string_view source) {
+    if (!isUrlSource(source)) return std::string(source);
+    constexpr std::string_view kElided = "…";
+    const std::size_t authority = source.find("://") + 3;
+    std::size_t pathAt = source.find_first_of("/?#", authority);
+    if (pathAt == std::string_view::npos) pathAt = source.size();
+    std::string_view host = source.substr(authority, pathAt - authority);
+    if (auto at = host.rfind('@'); at != std::string_view::npos) host.remove_prefix(at + 1);
+    std::string out(source.substr(0, authority));
+    out += host;
+    // The fragment never leaves the client, but may hold a secret as well.
+    std::string_view rest = source.substr(pathAt);
+    rest = rest.substr(0, rest.find('#'));
+    const std::size_t q = rest.find('?');
+    out += rest.substr(0, q);
+    if (q == std::string_view::npos) return out;
+    out += '?';
+    std::string_view query = rest.substr(q + 1);
+    bool first = true;
+    while (!query.empty() || first) {
+        const std::size_t amp = query.find('&');
+        std::string_view item = query.substr(0, amp);
+        query = amp == std::string_view::npos ? std::string_view() : query.substr(amp + 1);
+        if (!first) out += '&';
+        first = false;
+        // A bare item (?s3cret) may be the secret itself.
+        const std::size_t eq = item.find('=');
+        if (eq != std::string_view::npos) out += item.substr(0, eq + 1);
+        if (!item.empty()) out += kElided;
+        if (amp == std::string_view::npos) break;
+    }
+    return out;
+}
+
+}  // namespace epg

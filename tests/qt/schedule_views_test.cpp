@@ -1,0 +1,117 @@
+// The schedule's views around the real window (offscreen): they show what
+// the schedule answers and hand the viewer's choices to the program.
+#include <gtest/gtest.h>
+#include <QDialog>
+#include <QMenu>
+#include <QTreeWidget>
+
+#include <memory>
+
+#include "../e2e/sample_epg.h"
+#include "app/main_window.h"
+#include "app/program.h"
+#include "app/qt/desktop_notifier.h"
+#include "app/qt/schedule_views.h"
+#include "qt_test_app.h"
+#include "runtime/backend/qt/qt_backend.h"
+#include "runtime/backend/qt/qt_text.h"
+#include "runtime/values/date_time.h"
+
+namespace {
+
+using rt::qt::toQString;
+
+constexpr epg::Seconds kNowUnix = 1796818500;  // 2026-12-09 20:15 in Beijing
+
+class ScheduleViewsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(epg_.error(), "");
+        ::setenv("TZ", "Asia/Shanghai", 1);
+        app::ProgramOptions options;
+        options.epgRoot = epg_.root();
+        options.now = [] { return *rt::fromCivil({2026, 12, 9, 20, 15, 0}); };
+        options.post = [this](std::function<void()> task) {
+            QMetaObject::invokeMethod(&gui_, std::move(task), Qt::QueuedConnection);
+        };
+        program_ = std::make_unique<app::GuideProgram>(backend_, options);
+        program_->loadStartWindow();
+        views_.emplace(backend_, *program_);
+        ASSERT_TRUE(
+            qttest::waitUntil([&] { return !program_->guide().shownDay().programmes.empty(); }));
+        ASSERT_TRUE(qttest::waitUntil([&] { return !program_->schedule()->busy(); },
+                                      std::chrono::seconds(30)));
+    }
+    void TearDown() override {
+        views_.reset();
+        program_.reset();
+        ::unsetenv("TZ");
+    }
+    static std::vector<QStringList> rowsOf(QDialog* d) {
+        std::vector<QStringList> out;
+        auto* t = d->findChild<QTreeWidget*>();
+        for (int r = 0; t && r < t->topLevelItemCount(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < t->columnCount(); ++c) cells << t->topLevelItem(r)->text(c);
+            out.push_back(cells);
+        }
+        return out;
+    }
+    static void trigger(QMenu* menu, const QString& starting) {
+        for (QAction* a : menu->actions())
+            if (a->text().startsWith(starting)) return a->trigger();
+        ADD_FAILURE() << "no action " << starting.toStdString();
+    }
+
+    SampleEpg epg_{kNowUnix};
+    rt::QtBackend backend_;
+    QObject gui_;
+    std::unique_ptr<app::GuideProgram> program_;
+    std::optional<app::qtui::ScheduleViews> views_;
+};
+
+TEST_F(ScheduleViewsTest, NowNextAndSearchShowTheSchedulesAnswers) {
+    const auto& group = catalogue::groups()[0];
+    const auto answer = program_->schedule()->nowNext(group);
+    const auto shown = rowsOf(views_->showNowNext());
+    ASSERT_EQ(shown.size(), group.rows.size());
+    for (std::size_t r = 0; r < shown.size(); ++r)
+        EXPECT_EQ(shown[r], (QStringList{toQString(group.rows[r].name), toQString(answer[r].now),
+                                         toQString(answer[r].next)}))
+            << r;
+
+    QDialog* search = views_->showSearch(QStringLiteral("新闻联播"));
+    ASSERT_TRUE(qttest::waitUntil([&] { return !program_->schedule()->searching(); },
+                                  std::chrono::seconds(60)));
+    const auto& hits = program_->schedule()->results();
+    ASSERT_FALSE(hits.empty());
+    ASSERT_EQ(rowsOf(search).size(), hits.size());
+    auto* results = search->findChild<QTreeWidget*>();
+    const app::schedule::SearchHit chosen = hits[hits.size() / 2];
+    emit results->itemActivated(results->topLevelItem(static_cast<int>(hits.size() / 2)), 0);
+    EXPECT_EQ(program_->guide().values().channelBaseUrl, epg_.root() + chosen.path);
+    EXPECT_EQ(program_->guide().shownDay().day, chosen.day);
+}
+
+TEST_F(ScheduleViewsTest, ContextMenusKeepFavouritesAndSetReminders) {
+    const int groups = static_cast<int>(catalogue::groups().size());
+    trigger(views_->channelMenu(0, 2), QStringLiteral("加入我的收藏"));
+    EXPECT_EQ(program_->guide().menuGroupCount(), groups + 1);
+    trigger(views_->channelMenu(groups, 0), QStringLiteral("从我的收藏移除"));
+    EXPECT_EQ(program_->guide().menuGroupCount(), groups);
+
+    const auto& programmes = program_->guide().shownDay().programmes;
+    int later = -1;
+    for (int r = 0; r < static_cast<int>(programmes.size()) && later < 0; ++r)
+        if (programmes[r].start && *programmes[r].start > kNowUnix) later = r;
+    ASSERT_GE(later, 0);
+    trigger(views_->programmeMenu(later), QStringLiteral("提醒我"));
+    ASSERT_EQ(program_->schedule()->reminders().size(), 1u);
+    EXPECT_EQ(program_->schedule()->reminders()[0].title, programmes[later].title);
+
+    // Offscreen there is no session bus notification service, nor a tray.
+    app::qtui::DesktopNotifier notifier;
+    EXPECT_EQ(notifier.show("CCTV-1", "21:00", "x"), QStringLiteral("window"));
+}
+
+}  // namespace

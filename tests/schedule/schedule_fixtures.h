@@ -1,0 +1,50 @@
+// Instants written as UTC text, and channel-days built from (time, title)
+// rows, for the schedule tests.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/page_zone.h"
+#include "app/schedule/channel_day.h"
+#include "catalogue/catalogue.h"
+#include "gbk_literal.h"
+
+namespace schedule_test {
+
+// The path of a catalogue row.
+inline std::string pathOf(int group, int row) {
+    return std::string(catalogue::groups()[group].rows[row].path);
+}
+
+// "2024-12-09T11:00Z" <-> Unix seconds.
+inline std::string utc(std::int64_t unixSeconds) {
+    return date::format("%FT%RZ", date::sys_seconds{std::chrono::seconds(unixSeconds)});
+}
+inline std::int64_t utc(const char* text) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0;
+    std::sscanf(text, "%d-%d-%dT%d:%dZ", &y, &mo, &d, &h, &mi);
+    const auto day = date::sys_days{date::year(y) / mo / d};
+    return (day.time_since_epoch() + std::chrono::minutes(h * 60 + mi)) / std::chrono::seconds(1);
+}
+
+// A date of the calendar.
+inline date::sys_days ymd(int y, int m, int d) {
+    return date::sys_days{date::year(y) / m / d};
+}
+
+// A page of `channel` for `day` of the week of 9 December 2024 (a Monday), on
+// Beijing time. Rows are (time text, title), both UTF-8 here.
+inline std::shared_ptr<const app::schedule::ChannelDay> beijingDay(
+    std::string channel, int day, const std::vector<std::pair<std::string, std::string>>& rows) {
+    std::vector<app::ScheduleRow> parsed;
+    for (const auto& [time, title] : rows) parsed.push_back({G(time), G(title)});
+    return std::make_shared<const app::schedule::ChannelDay>(app::schedule::makeChannelDay(
+        std::move(channel), day, ymd(2024, 12, 8 + day), parsed, app::beijingZone()));
+}
+
+}  // namespace schedule_test
