@@ -16,6 +16,7 @@
 #include "server/load.h"
 #include "server/site/player_answers.h"
 #include "server/site/site.h"
+#include "read_source.h"
 #include "server_test_util.h"
 
 namespace epg {

@@ -17,6 +17,7 @@
 #include "server/site/site.h"
 #include "server/sources/sample_listings.h"
 #include "server/xmltv/xmltv_write.h"
+#include "read_source.h"
 #include "server_test_util.h"
 
 namespace epg {
