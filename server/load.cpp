@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "server/sources/source_file.h"
+#include "server/sources/source_name.h"
 
 namespace epg {
 
@@ -18,6 +19,25 @@ SourceOption parseSourceOption(std::string_view value) {
                 "unknown time zone \"" + std::string(name) + "\" after #tz= in \"" +
                     std::string(value) + "\" (an IANA name, such as Asia/Shanghai)"};
     return {std::string(value.substr(0, at)), zone, {}};
+}
+
+std::string sourceOptionError(std::string_view value, std::string_view from) {
+    const std::string label(from);
+    SourceOption parsed = parseSourceOption(value);
+    if (!parsed.error.empty()) return label + ": " + parsed.error;
+    const std::string& v = parsed.location;
+    if (v.empty()) return label + ": no file or URL before #tz=";
+    auto scheme = v.find("://");
+    if (scheme != std::string::npos && scheme > 0 && !isUrlSource(v) && v.find('/') > scheme)
+        // Only the scheme is shown: the rest may hold a password.
+        return label + " takes a file or an http or https URL, not a \"" + v.substr(0, scheme) +
+               "://\" URL";
+    if (isUrlSource(v))
+        for (unsigned char c : v)
+            if (c <= ' ' || c == 0x7f)
+                return label + ": a URL holds no blank or control character: \"" + shownUrl(v) +
+                       "\"";
+    return {};
 }
 
 SourceReader::SourceReader(std::string_view name, const XmltvLimits& limits,

@@ -26,6 +26,10 @@ struct SourceOption {
     std::string error;  // an unknown zone; the rest is then unset
 };
 SourceOption parseSourceOption(std::string_view value);
+// What keeps a source from being read at all (an unknown zone, a scheme
+// other than http or https, a blank in a URL), said as coming from `from`
+// ("--xmltv"); empty when there is nothing.
+std::string sourceOptionError(std::string_view value, std::string_view from);
 
 struct ParsedSource {
     std::shared_ptr<const XmltvDocument> document;  // null on error

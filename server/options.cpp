@@ -70,24 +70,8 @@ void describe(CLI::App& app, Options& o, Pending& later) {
         "server makes up sample listings. SOURCE#tz=ZONE reads\n"
         "its times as ZONE's wall clock, whatever their offset",
         [&o](const std::string& value) {
-            SourceOption parsed = parseSourceOption(value);
-            if (!parsed.error.empty()) throw CLI::ValidationError("--xmltv: " + parsed.error);
-            const std::string& v = parsed.location;
-            if (v.empty()) throw CLI::ValidationError("--xmltv: no file or URL before #tz=");
-            auto scheme = v.find("://");
-            if (scheme != std::string::npos && scheme > 0 && !isUrlSource(v) &&
-                v.find('/') > scheme)
-                // Only the scheme is shown: the rest may hold a password.
-                throw CLI::ValidationError(
-                    "--xmltv takes a file or an http or https URL, not a \"" + v.substr(0, scheme) +
-                    "://\" URL");
-            if (isUrlSource(v))
-                for (unsigned char c : v)
-                    if (c <= ' ' || c == 0x7f)
-                        throw CLI::ValidationError(
-                            "--xmltv: a URL holds no blank or control "
-                            "character: \"" +
-                            shownUrl(v) + "\"");
+            if (std::string error = sourceOptionError(value, "--xmltv"); !error.empty())
+                throw CLI::ValidationError(error);
             o.xmltvSources.push_back(value);
         },
         true);

@@ -32,6 +32,7 @@
 #include "runtime/values/allocation_failure.h"
 #include "runtime/window/fatal_report.h"
 #include "server/background.h"
+#include "server/load.h"
 #include "server/sources/last_good_store.h"
 
 namespace {
@@ -39,16 +40,28 @@ namespace {
 constexpr const char* kBuiltInHost = "127.0.0.1";
 constexpr std::uint16_t kBuiltInPort = 8610;
 
+struct BuiltInServer {
+    std::unique_ptr<epg::BackgroundServer> server;
+    // Listings the user named cannot be read: better said and stopped than a
+    // window of empty days.
+    bool refused = false;
+};
+
 // The built-in server, on the built-in root when nothing answers there;
 // --xmltv (or the settings file's xmltv=) names its listings.
-std::unique_ptr<epg::BackgroundServer> startBuiltInServerIfNeeded(const app::GuideSetup& setup) {
+BuiltInServer startBuiltInServerIfNeeded(const app::GuideSetup& setup) {
+    for (const std::string& source : setup.xmltvSources)
+        if (std::string error = epg::sourceOptionError(source, setup.xmltvFrom); !error.empty()) {
+            std::fprintf(stderr, "tvguide: %s\n", error.c_str());
+            return {nullptr, true};
+        }
     const bool builtInRoot = setup.epgRoot.root == app::kBuiltInEpgRoot;
     if (!builtInRoot || epg::somethingAnswers(kBuiltInHost, kBuiltInPort)) {
         if (!setup.xmltvSources.empty())
             std::fprintf(stderr, "tvguide: %s not used: the guide reads the EPG server at %s%s\n",
                          setup.xmltvFrom.c_str(), setup.epgRoot.root.c_str(),
                          builtInRoot ? ", which already answers" : "");
-        return nullptr;
+        return {};
     }
     epg::BuiltInListings listings;
     listings.xmltvSources = setup.xmltvSources;
@@ -62,7 +75,8 @@ std::unique_ptr<epg::BackgroundServer> startBuiltInServerIfNeeded(const app::Gui
     if (!started.server)
         std::fprintf(stderr, "tvguide: the built-in EPG server could not start: %s\n",
                      started.error.c_str());
-    return std::move(started.server);
+    const bool refused = !started.server && !setup.xmltvSources.empty();
+    return {std::move(started.server), refused};
 }
 
 int run(int argc, char** argv) {
@@ -90,7 +104,8 @@ int run(int argc, char** argv) {
     const app::GuideSetup& setup = std::get<app::GuideSetup>(resolved);
     for (const std::string& note : setup.notes) std::fprintf(stderr, "tvguide: %s\n", note.c_str());
     // First, so that its pages are ready when the window asks for them.
-    const std::unique_ptr<epg::BackgroundServer> server = startBuiltInServerIfNeeded(setup);
+    const BuiltInServer builtIn = startBuiltInServerIfNeeded(setup);
+    if (builtIn.refused) return 2;
     // Qt takes its own options out of what is left; anything it leaves is unknown.
     std::vector<char*> qtArgv{argv[0]};
     for (std::string& arg : options.toolkitArguments) qtArgv.push_back(arg.data());
