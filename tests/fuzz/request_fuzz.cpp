@@ -2,7 +2,8 @@
 // size and Host rules, then the target and fields through handleRequest.
 // A refusal or an answer, never a crash; a page only for GET or HEAD of a
 // target that cleans to a path without "..". And any bytes as a source's
-// URL: shown without its user part or the values of its query.
+// URL: shown without its user part or the values of its query, and as a
+// player's query: a channel within the cap, or an error.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <string_view>
 
 #include "server/http/request_head.h"
+#include "server/site/player_query.h"
 #include "server/sources/sample_listings.h"
 #include "server/sources/source_name.h"
 
@@ -35,6 +37,15 @@ void checkShownUrl(std::string_view url) {
     }
 }
 
+void checkPlayerQuery(std::string_view target) {
+    for (epg::PlayerApi api : {epg::PlayerApi::Diyp, epg::PlayerApi::Epginfo}) {
+        epg::PlayerQuery q = epg::parsePlayerQuery(api, target);
+        if (!q.error.empty()) continue;
+        if (q.channel.empty() || q.channel.size() > epg::kPlayerNameCap) std::abort();
+        if (api == epg::PlayerApi::Epginfo && q.date) std::abort();  // today only
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -43,6 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                 epg::fixedClock(1796825700), zone);
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
     checkShownUrl(bytes.substr(0, bytes.find('\n')));
+    checkPlayerQuery(bytes.substr(0, bytes.find('\n')));
 
     epg::net::RequestParser parser;
     parser.header_limit(8 * 1024);

@@ -12,11 +12,11 @@
 #include <sstream>
 #include <thread>
 
+#include "read_source.h"
 #include "server/http/http_server.h"
 #include "server/load.h"
 #include "server/site/player_answers.h"
 #include "server/site/site.h"
-#include "read_source.h"
 #include "server_test_util.h"
 
 namespace epg {

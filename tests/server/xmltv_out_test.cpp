@@ -10,6 +10,7 @@
 #include <set>
 #include <sstream>
 
+#include "read_source.h"
 #include "server/channels/channel_match.h"
 #include "server/channels/channel_names.h"
 #include "server/channels/channels.h"
@@ -17,7 +18,6 @@
 #include "server/site/site.h"
 #include "server/sources/sample_listings.h"
 #include "server/xmltv/xmltv_write.h"
-#include "read_source.h"
 #include "server_test_util.h"
 
 namespace epg {
