@@ -8,9 +8,24 @@
 namespace encoding {
 namespace {
 
-// One descriptor per call keeps the functions free of shared state; the texts
-// are short, so the open cost does not matter.
+// glibc loads a gconv module (GBK, GB18030, UTF-32) at an iconv_open and
+// unloads it when its last descriptor closes: with a descriptor per call
+// that was some 200 loads and unloads at start-up, and threads doing it at
+// once race inside the dynamic loader. One descriptor of each, opened once
+// and never closed (nor used), keeps the modules loaded for the process.
+void keepModulesLoaded() {
+    static const IconvConverter* const kept = new IconvConverter[]{{"GBK", "UTF-8"},
+                                                                   {"UTF-8", "GBK"},
+                                                                   {"UTF-8", "GB18030"},
+                                                                   {"UTF-32LE", "UTF-8"},
+                                                                   {"GBK", "UTF-32LE"}};
+    (void)kept;
+}
+
+// One descriptor per call keeps the functions free of shared state; with
+// the modules loaded, an open costs a fraction of a microsecond.
 IconvConverter open(const char* to, const char* from) {
+    keepModulesLoaded();
     IconvConverter cv(to, from);
     if (!cv.usable()) {
         std::fprintf(stderr, "iconv cannot convert %s to %s\n", from, to);
@@ -57,6 +72,7 @@ std::string gbkToUtf8(std::string_view gbkText) {
 }
 
 std::optional<std::string> gb18030ToUtf8(std::string_view gb18030) {
+    keepModulesLoaded();
     IconvConverter cv("UTF-8", "GB18030");
     std::string out;
     if (!cv.usable() || cv.convert(gb18030, out) != gb18030.size()) return std::nullopt;
@@ -79,7 +95,10 @@ std::u32string decodeUtf8(std::string_view utf8) {
     return out;
 }
 
-GbkEncoder::GbkEncoder() : toGbk_(std::make_unique<IconvConverter>("GBK", "UTF-32LE")) {}
+GbkEncoder::GbkEncoder() {
+    keepModulesLoaded();
+    toGbk_ = std::make_unique<IconvConverter>("GBK", "UTF-32LE");
+}
 
 GbkEncoder::~GbkEncoder() = default;
 

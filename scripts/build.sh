@@ -34,6 +34,13 @@ case $kind in
     -DTVGUIDE_BENCH=OFF) ;;
   *) echo "build: unknown kind $kind (dev, release, sanitize, tsan)" >&2; exit 2 ;;
 esac
+# A tree first made with another compiler is made again: CMake keeps the
+# compiler a tree was configured with.
+if [[ -f $dir/CMakeCache.txt && -n ${CXX:-} ]] &&
+  ! grep -q "^CMAKE_CXX_COMPILER:[A-Z]*=.*$CXX\$" "$dir/CMakeCache.txt"; then
+  rm -rf "$dir"
+  command -v ninja >/dev/null && args=(-G Ninja "${args[@]}")
+fi
 # shellcheck disable=SC2206
 extra=(${TVGUIDE_CMAKE_ARGS:-})
 cmake -S "$root" -B "$dir" "${args[@]}" "${extra[@]}" >/dev/null

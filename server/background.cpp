@@ -58,12 +58,12 @@ struct BackgroundStarter {
                                                FirstSnapshot::OnRenderer);
         if (server->sources_)
             server->site_->setSourceHealth([s = server->sources_.get()] { return s->health(); });
-        server->site_->startRenderer();
         HttpLimits limits;
         limits.threads = 1;
         server->http_ = std::make_unique<HttpServer>(server->site_, limits);
         if (std::string err = server->http_->listen(host, port); !err.empty())
             return {nullptr, err};
+        server->site_->startRenderer();
         server->http_->start();
         if (server->sources_) {
             server->reloader_ = std::make_unique<Reloader>(

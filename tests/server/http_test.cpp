@@ -4,13 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <thread>
 #include <vector>
 
+#include "encoding/text_encoding.h"
 #include "server/background.h"
 #include "server/http/http_server.h"
 #include "server/sources/sample_listings.h"
+#include "server/xmltv/xmltv_write.h"
 #include "server_test_util.h"
 
 namespace epg {
@@ -482,6 +486,54 @@ TEST(BackgroundServerTest, StartsAnswersAndStops) {
     }
     EXPECT_FALSE(somethingAnswers("127.0.0.1", port));
     useZone(kUtc);
+}
+
+// The server a guide starts inside itself, on the XMLTV sources it names:
+// their programmes on the pages' clock, a banner that does not call them
+// samples, and a clear refusal of a file that is not there.
+TEST(BackgroundServerTest, ServesTheSourcesItIsGivenAndRefusesMissingOnes) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("builtin-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    // 12:00 Beijing on every day of this week, on CCTV-1.
+    const Date monday = mondayOf(toLocal(std::time(nullptr), beijing()).date);
+    std::string xml = "<tv><channel id='c1'><display-name>CCTV-1</display-name></channel>";
+    for (int d = 0; d < 7; ++d) {
+        Seconds noon = localMidnight(addDays(monday, d), beijing()) + 12 * 3600;
+        xml += "<programme channel='c1' start='" + xmltvTime(noon, beijing()) + "' stop='" +
+               xmltvTime(noon + 1800, beijing()) + "'><title>Real noon show</title></programme>";
+    }
+    xml += "</tv>";
+    std::ofstream(dir / "real.xml") << xml;
+
+    BuiltInListings given{{(dir / "real.xml").string()}, dir / "state", beijing(), {}};
+    BackgroundStart started = startBuiltInServer("127.0.0.1", 0, given);
+    ASSERT_TRUE(started.server) << started.error;
+    auto get = [port = started.server->port()](const std::string& path) {
+        RawClient c(port);
+        c.send("GET /" + path + " HTTP/1.0\r\n\r\n");
+        std::string out;
+        c.readUntilClosed(out);
+        return out;
+    };
+    for (int w = 1; w <= 7; ++w) {
+        std::string page = get("programys/TV_1/Channel_1/W" + std::to_string(w) + ".htm");
+        EXPECT_EQ(statusOf(page), 200) << w;
+        EXPECT_NE(page.find("12:00"), std::string::npos) << w;
+        EXPECT_NE(page.find("Real noon show"), std::string::npos) << w;
+    }
+    // A channel of a later group, empty here, comes once its step is rendered.
+    EXPECT_EQ(statusOf(get("programjw/TV_4/Channel_25/W3.htm")), 200);
+    std::string banner = get("soft/down/a1.html");
+    EXPECT_EQ(statusOf(banner), 200);
+    EXPECT_FALSE(gbkContains(banner, encoding::gbk("示例节目表")));
+    started.server.reset();
+
+    given.xmltvSources = {(dir / "none.xml").string()};
+    BackgroundStart missing = startBuiltInServer("127.0.0.1", 0, given);
+    EXPECT_FALSE(missing.server);
+    EXPECT_NE(missing.error.find("none.xml"), std::string::npos) << missing.error;
+    fs::remove_all(dir);
 }
 
 }  // namespace
