@@ -45,6 +45,7 @@ void describe(CLI::App& app, GuideOptions& options) {
         ->check([](const std::string& source) {
             return source.empty() ? std::string("--xmltv needs a file or URL") : std::string();
         })
+        ->allow_extra_args(false)  // one source each time: no stray word is taken for one
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     app.add_option_function<std::string>(
            "--cache-dir",

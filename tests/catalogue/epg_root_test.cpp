@@ -64,6 +64,8 @@ TEST(GuideCommandLine, OwnOptionsAreTakenAndTheRestLeftForQt) {
         {{"--help"}, std::nullopt, {}, true},
         {{"-style", "fusion", "-h"}, std::nullopt, {}, true},
         {{"--cache-dir", "/tmp/c", "-reverse"}, std::nullopt, {"-reverse"}, false, "/tmp/c"},
+        // One source per --xmltv: what follows it is not a second one.
+        {{"--xmltv", "a.xml", "stray"}, std::nullopt, {"stray"}},
     };
     for (size_t i = 0; i < cases.size(); ++i) {
         const auto parsed = app::parseGuideArguments(cases[i].args);
