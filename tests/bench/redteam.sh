@@ -131,12 +131,12 @@ write_xmltv() {
 
 day_page() { curl -s --max-time 10 "http://127.0.0.1:$port/programys/TV_1/Channel_1/W3.htm"; }
 
-# Waits (up to 10 s) until the server's log has a line matching $1 after
-# its first $2 lines.
+# Waits (up to $3 seconds, default 10) until the server's log has a line
+# matching $1 after its first $2 lines.
 wait_log() {
-  for _ in $(seq 100); do
+  for _ in $(seq $((${3:-10} * 20))); do
     tail -n "+$((${2:-0} + 1))" "$work/epgd.log" | grep -q "$1" && return 0
-    sleep 0.1
+    sleep 0.05
   done
   return 1
 }
@@ -350,10 +350,7 @@ try:
   print(j["status"], s.get("state"), "fetching" if s.get("fetching_since") else "idle")
 except Exception: print("none")')
     echo "  $mode: listening after ${up} s, copy served: $shown, /healthz: $state"
-    for _ in $(seq 1200); do
-      grep -q "cannot fetch" "$work/epgd.log" && break
-      sleep 0.1
-    done
+    wait_log "cannot fetch" 0 120 || true
     local said
     said=$(grep -m 1 "cannot fetch" "$work/epgd.log" || true)
     echo "  log: $said"
@@ -372,10 +369,7 @@ check_bomb() {
     t0=$(date +%s.%N)
     start_timed --xmltv "http://127.0.0.1:$feed_port/e.xml" --state-dir "$work/state" \
       --refresh 0
-    for _ in $(seq 1200); do
-      grep -q "cannot fetch" "$work/epgd.log" && break
-      sleep 0.05
-    done
+    wait_log "cannot fetch" 0 60 || true
     t1=$(date +%s.%N)
     local said
     said=$(grep -m 1 "cannot fetch" "$work/epgd.log" | sed 's/.*cannot fetch (//' || true)
@@ -399,10 +393,7 @@ check_dense() {
     rm -rf "$work/state"
     start_timed --xmltv "http://127.0.0.1:$feed_port/e.xml" --state-dir "$work/state" \
       --refresh 0
-    for _ in $(seq 1200); do
-      grep -q "fetched:\|cannot fetch\|programmes read from 1" "$work/epgd.log" && break
-      sleep 0.05
-    done
+    wait_log "fetched:\|cannot fetch\|programmes read from 1" 0 60 || true
     local t1 said
     t1=$(date +%s.%N)
     sleep 3  # the week's pages are rendered after the fetch is logged
