@@ -43,9 +43,10 @@ step "fuzz" env FUZZ_SECONDS="${FUZZ_SECONDS:-15}" bash "$scripts/fuzz.sh" "$roo
 step "tests under ASan and UBSan" ctest --test-dir "$root/build-sanitize" --output-on-failure \
   -j "$jobs" --timeout 900
 
-# The server's threads share one event loop and the published snapshot; the
-# guide downloads on a thread of its own, the schedule store on four. Their
-# suites carry the label "threaded"; a data race fails the run.
+# The server's threads each run an event loop and share the published
+# snapshot and the connection list; the guide downloads on a thread of its
+# own, the schedule store on four. Their suites carry the label "threaded";
+# a data race fails the run.
 step "build, ThreadSanitizer" bash "$scripts/build.sh" tsan "$root/build-tsan" server_tests http_tests \
   schedule_store_tests
 tsan_tests() {

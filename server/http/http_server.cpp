@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <mutex>
-#include <optional>
 #include <thread>
 #include <vector>
 
@@ -14,19 +13,34 @@
 namespace epg {
 
 // The order of the members is the order of their end, backwards: the
-// listener's acceptor and timers go while the context still runs their
-// services, and the context goes before the server state, since handlers
+// listener's acceptor and timers go while the contexts still run their
+// services, and the contexts go before the server state, since handlers
 // still queued hold the last references to their sessions.
 struct HttpServer::Impl {
     Impl(std::shared_ptr<const Site> site, HttpLimits limits)
         : server(std::move(site), limits),
-          context(static_cast<int>(server.threadCount)),
-          listener(context, server) {}
+          contexts(makeContexts(server.threadCount)),
+          listener(pointersTo(contexts), server) {
+        for (auto& c : contexts) guards.emplace_back(c->get_executor());
+    }
+
+    // One per thread, each run by that thread alone.
+    static std::vector<std::unique_ptr<net::asio::io_context>> makeContexts(std::size_t n) {
+        std::vector<std::unique_ptr<net::asio::io_context>> out;
+        for (std::size_t i = 0; i < n; ++i)
+            out.push_back(std::make_unique<net::asio::io_context>(1));
+        return out;
+    }
+    static std::vector<net::asio::io_context*> pointersTo(
+        const std::vector<std::unique_ptr<net::asio::io_context>>& contexts) {
+        std::vector<net::asio::io_context*> out;
+        for (const auto& c : contexts) out.push_back(c.get());
+        return out;
+    }
 
     net::ServerState server;
-    net::asio::io_context context;
-    std::optional<net::asio::executor_work_guard<net::asio::io_context::executor_type>> guard{
-        context.get_executor()};
+    std::vector<std::unique_ptr<net::asio::io_context>> contexts;
+    std::vector<net::asio::executor_work_guard<net::Executor>> guards;
     net::Listener listener;
     std::vector<std::thread> threads;
 };
@@ -56,14 +70,14 @@ void HttpServer::start() {
         impl_->server.limits.maxConnections =
             std::min<std::size_t>(impl_->server.limits.maxConnections, files.rlim_cur - 48);
     impl_->listener.start();
-    for (std::size_t i = 0; i < impl_->server.threadCount; ++i)
-        impl_->threads.emplace_back([this] { impl_->context.run(); });
+    for (auto& c : impl_->contexts)
+        impl_->threads.emplace_back([context = c.get()] { context->run(); });
 }
 
 void HttpServer::stop() {
     if (!impl_->listener.stop()) return;
-    impl_->guard.reset();
-    impl_->context.stop();
+    impl_->guards.clear();
+    for (auto& c : impl_->contexts) c->stop();
     for (auto& t : impl_->threads) t.join();
     impl_->threads.clear();
 }
@@ -77,7 +91,8 @@ HttpStats HttpServer::stats() const {
     const net::ServerState& server = impl_->server;
     HttpStats out;
     for (std::size_t i = 0; i < server.threadCount; ++i) {
-        out.requests += server.counters[i].requests.load(std::memory_order_relaxed);
+        out.requestsByThread.push_back(server.counters[i].requests.load(std::memory_order_relaxed));
+        out.requests += out.requestsByThread.back();
         out.bytesRead += server.counters[i].bytesRead.load(std::memory_order_relaxed);
     }
     std::vector<std::shared_ptr<net::Session>> held;  // dropped after the lock: ~Session takes it

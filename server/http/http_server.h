@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "server/site/site.h"
 
@@ -47,8 +48,9 @@ struct HttpLimits {
 };
 
 struct HttpStats {
-    std::uint64_t requests = 0;   // answered in full (handed to the kernel)
-    std::uint64_t bytesRead = 0;  // taken from clients' sockets
+    std::uint64_t requests = 0;                   // answered in full (handed to the kernel)
+    std::vector<std::uint64_t> requestsByThread;  // the same, by the thread that answered
+    std::uint64_t bytesRead = 0;                  // taken from clients' sockets
     std::size_t connections = 0;
     std::size_t stalled = 0;  // writers behind by HttpLimits::stallGrace or more
 };

@@ -1,24 +1,27 @@
 #include "server/http/listener.h"
 
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <vector>
 
 namespace epg::net {
 
-Listener::Listener(asio::io_context& context, ServerState& server)
-    : context_(context),
+Listener::Listener(std::vector<asio::io_context*> contexts, ServerState& server)
+    : contexts_(std::move(contexts)),
       server_(server),
-      control_(asio::make_strand(context)),
-      acceptor_(control_),
-      retry_(control_),
-      sweeper_(control_) {}
+      cpus_(static_cast<std::size_t>(std::max(1L, ::sysconf(_SC_NPROCESSORS_CONF)))),
+      acceptor_(contexts_.front()->get_executor()),
+      retry_(acceptor_.get_executor()),
+      sweeper_(acceptor_.get_executor()) {}
 
 std::string Listener::listen(const std::string& host, std::uint16_t port) {
     beast::error_code ec;
     auto address = asio::ip::make_address(host, ec);
     if (ec) {
         // A host name: resolve it, first address wins.
-        tcp::resolver resolver(context_);
+        tcp::resolver resolver(*contexts_.front());
         auto results = resolver.resolve(host, std::to_string(port), ec);
         if (ec || results.empty()) return "cannot resolve " + host + ": " + ec.message();
         address = results.begin()->endpoint().address();
@@ -53,7 +56,7 @@ void Listener::start() {
 
 bool Listener::stop() {
     if (stopping_.exchange(true)) return false;
-    asio::post(control_, [this] {
+    asio::post(acceptor_.get_executor(), [this] {
         beast::error_code ignored;
         acceptor_.close(ignored);
         sweeper_.cancel();
@@ -89,12 +92,10 @@ void Listener::sweep() {
 }
 
 void Listener::accept() {
-    std::size_t next = nextCounters_++ % server_.threadCount;
-    Strand connection = asio::make_strand(context_);  // the new connection's own
-    acceptor_.async_accept(connection, [this, next](beast::error_code ec, Socket socket) {
+    acceptor_.async_accept([this](beast::error_code ec, Socket socket) {
         if (stopping_ || ec == asio::error::operation_aborted) return;
         if (!ec) {
-            admit(std::move(socket), server_.counters[next]);
+            admit(std::move(socket));
             return accept();
         }
         // Out of descriptors or the like: try again shortly instead of spinning.
@@ -105,7 +106,36 @@ void Listener::accept() {
     });
 }
 
-void Listener::admit(Socket socket, Counters& tally) {
+std::size_t Listener::homeOf(Socket& socket) {
+    const std::size_t threads = contexts_.size();
+    if (threads == 1) return 0;
+    int cpu = -1;
+    socklen_t size = sizeof cpu;
+    if (threads <= cpus_ &&
+        ::getsockopt(socket.native_handle(), SOL_SOCKET, SO_INCOMING_CPU, &cpu, &size) == 0 &&
+        cpu >= 0)
+        return static_cast<std::size_t>(cpu) % threads;
+    return nextHome_++ % threads;
+}
+
+void Listener::admit(Socket socket) {
+    // Accepted on the first thread; moved to its home's context, whose
+    // reactor then watches it.
+    std::size_t home = homeOf(socket);
+    if (home != 0) {
+        beast::error_code ec;
+        auto protocol = socket.local_endpoint(ec).protocol();
+        if (ec) return;  // already reset by the client: nothing to serve
+        Socket moved(contexts_[home]->get_executor());
+        auto fd = socket.release(ec);
+        if (ec) return;  // still the socket's, and closed with it
+        moved.assign(protocol, fd, ec);
+        if (ec) {
+            ::close(fd);
+            return;
+        }
+        socket = std::move(moved);
+    }
     // Strong references taken under the lock are dropped after it: the last
     // one runs ~Session, which takes the lock itself.
     std::vector<std::shared_ptr<Session>> held;
@@ -148,7 +178,7 @@ void Listener::admit(Socket socket, Counters& tally) {
             }
             if (victim) victim->close();
         }
-        session = std::make_shared<Session>(std::move(socket), server_, tally);
+        session = std::make_shared<Session>(std::move(socket), server_, server_.counters[home]);
         sessions.push_back(session);
         session->registerAt(std::prev(sessions.end()));
     }

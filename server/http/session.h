@@ -29,17 +29,15 @@ namespace beast = boost::beast;
 namespace http = beast::http;
 using tcp = asio::ip::tcp;
 using SteadyClock = std::chrono::steady_clock;
-// Every thread runs the one io_context, so whichever thread is on a CPU
-// serves any connection that is ready. With a context per thread, a thread
-// the kernel preempted held up all of its connections for a time slice: on a
-// loaded 2-core machine the 99th percentile fell from 5.3 to 4.0 ms for 2-4 %
-// of the throughput. A strand per connection keeps its handlers in order; a
-// concrete executor type spares the type-erased one.
-using Strand = asio::strand<asio::io_context::executor_type>;
-using Socket = tcp::socket::rebind_executor<Strand>::other;
+// Each thread runs an io_context of its own and serves the connections the
+// listener homed there (see Listener), so a connection's handlers never run
+// side by side and need no strand. A concrete executor type spares the
+// type-erased one.
+using Executor = asio::io_context::executor_type;
+using Socket = tcp::socket::rebind_executor<Executor>::other;
 
 // Instants as steady-clock ticks, so that what a session waits for and since
-// when are plain atomic numbers that the listener reads from its own strand.
+// when are plain atomic numbers that the listener reads from its own thread.
 inline SteadyClock::rep ticksNow() {
     return SteadyClock::now().time_since_epoch().count();
 }
@@ -47,8 +45,8 @@ inline SteadyClock::rep ticksOf(std::chrono::milliseconds d) {
     return std::chrono::duration_cast<SteadyClock::duration>(d).count();
 }
 
-// Connections are dealt round a few of these, each on a cache line of its
-// own, so that threads seldom count on the same line; summed by stats().
+// One of these per thread, each on a cache line of its own, so that threads
+// do not count on the same line; summed by stats().
 struct alignas(64) Counters {
     std::atomic<std::uint64_t> requests{0};
     std::atomic<std::uint64_t> bytesRead{0};
@@ -104,7 +102,7 @@ class Session : public std::enable_shared_from_this<Session> {
     Session& operator=(const Session&) = delete;
 
     void registerAt(std::list<std::weak_ptr<Session>>::iterator where) { where_ = where; }
-    // Sets the socket up and waits for the first request, on its strand.
+    // Sets the socket up and waits for the first request, on its thread.
     void start();
     // Ends the connection from any thread. Marked at once, so that neither
     // the sweeper nor the connection limit picks it a second time.

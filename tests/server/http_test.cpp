@@ -2,6 +2,8 @@
 // refusals of oversized or odd requests, time-outs, the connection limit, and
 // service going on under load and after abuse. Every wait is bounded.
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <sched.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -160,6 +162,52 @@ TEST_F(HttpTest, ServesPagesOverHttp10And11WithKeepAliveAndPipelining) {
     std::string rest;
     EXPECT_TRUE(k.readUntilClosed(rest));
     EXPECT_EQ(statusOf(rest), 200);
+}
+
+// A connection is answered by the thread numbered after the CPU its client
+// sends from, so a client and the thread that answers it can take turns on
+// one CPU; a connection moved to another thread's loop on the way in is
+// served like any other, pipelined requests in order.
+TEST_F(HttpTest, AConnectionIsServedByTheThreadOfItsClientsCpu) {
+    cpu_set_t allowed;
+    ASSERT_EQ(sched_getaffinity(0, sizeof allowed, &allowed), 0);
+    std::vector<int> cpus;  // one even and one odd, if the process may run on both
+    for (int parity : {0, 1})
+        for (int c = parity; c < CPU_SETSIZE; c += 2)
+            if (CPU_ISSET(c, &allowed)) {
+                cpus.push_back(c);
+                break;
+            }
+    if (cpus.size() < 2) GTEST_SKIP() << "needs CPUs of both parities";
+    HttpLimits limits;
+    limits.threads = 2;
+    serve(limits);
+    const std::string twoRequests =
+        kPageRequest + "GET /soft/down/a1.html HTTP/1.1\r\nHost: x\r\n\r\n";
+    for (int round = 0; round < 2; ++round, std::reverse(cpus.begin(), cpus.end()))
+        for (int cpu : cpus) {
+            auto before = server_->stats().requestsByThread;
+            std::string first, second;
+            std::thread client([&] {
+                cpu_set_t one;
+                CPU_ZERO(&one);
+                CPU_SET(cpu, &one);
+                ASSERT_EQ(pthread_setaffinity_np(pthread_self(), sizeof one, &one), 0);
+                RawClient c(port_);
+                ASSERT_TRUE(c.send(twoRequests));
+                ASSERT_TRUE(c.readResponse(first));
+                ASSERT_TRUE(c.readResponse(second));
+            });
+            client.join();
+            EXPECT_EQ(first.substr(first.find("\r\n\r\n") + 4), expectedPage());
+            EXPECT_EQ(statusOf(second), 200);
+            std::size_t home = std::size_t(cpu) % 2;
+            EXPECT_TRUE(eventually([&] {
+                return server_->stats().requestsByThread[home] == before[home] + 2;
+            })) << "from CPU "
+                << cpu;
+            EXPECT_EQ(server_->stats().requestsByThread[1 - home], before[1 - home]);
+        }
 }
 
 // Over the wire: a 304 has no body and no length and the connection goes
