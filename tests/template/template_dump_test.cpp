@@ -67,7 +67,7 @@ TEST(TemplateDump, EveryChangeOfTypeDataShows) {
         types.insert(unit.type);
         SCOPED_TRACE("unit type " + std::to_string(unit.type));
         rt::WindowTemplate one;
-        one.windows.push_back({1, 0, 0, "", "", {unit}});
+        one.windows.push_back({1, {0, 0}, {"", ""}, {unit}});
         const std::string dump = tools::dumpTemplate(one);
         const auto same = canonical(unit.type, unit.typeData);
         for (std::size_t i = 0; i < unit.typeData.size(); ++i) {

@@ -33,7 +33,7 @@ rt::WindowTemplate smallTemplate() {
     label.typeData = rt::encode(ld);
 
     rt::WindowTemplate t;
-    t.windows.push_back({kWindow, 0, 0, "", "", {window, box, label}});
+    t.windows.push_back({kWindow, {0, 0}, {"", ""}, {window, box, label}});
     return t;
 }
 
