@@ -20,26 +20,20 @@ struct HttpServer::Impl {
     Impl(std::shared_ptr<const Site> site, HttpLimits limits)
         : server(std::move(site), limits),
           contexts(makeContexts(server.threadCount)),
-          listener(pointersTo(contexts), server) {
+          listener(contexts, server) {
         for (auto& c : contexts) guards.emplace_back(c->get_executor());
     }
 
     // One per thread, each run by that thread alone.
-    static std::vector<std::unique_ptr<net::asio::io_context>> makeContexts(std::size_t n) {
-        std::vector<std::unique_ptr<net::asio::io_context>> out;
+    static net::Contexts makeContexts(std::size_t n) {
+        net::Contexts out;
         for (std::size_t i = 0; i < n; ++i)
             out.push_back(std::make_unique<net::asio::io_context>(1));
         return out;
     }
-    static std::vector<net::asio::io_context*> pointersTo(
-        const std::vector<std::unique_ptr<net::asio::io_context>>& contexts) {
-        std::vector<net::asio::io_context*> out;
-        for (const auto& c : contexts) out.push_back(c.get());
-        return out;
-    }
 
     net::ServerState server;
-    std::vector<std::unique_ptr<net::asio::io_context>> contexts;
+    net::Contexts contexts;
     std::vector<net::asio::executor_work_guard<net::Executor>> guards;
     net::Listener listener;
     std::vector<std::thread> threads;

@@ -8,8 +8,8 @@
 
 namespace epg::net {
 
-Listener::Listener(std::vector<asio::io_context*> contexts, ServerState& server)
-    : contexts_(std::move(contexts)),
+Listener::Listener(const Contexts& contexts, ServerState& server)
+    : contexts_(contexts),
       server_(server),
       cpus_(static_cast<std::size_t>(std::max(1L, ::sysconf(_SC_NPROCESSORS_CONF)))),
       acceptor_(contexts_.front()->get_executor()),

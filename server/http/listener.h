@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "server/http/session.h"
 
@@ -32,8 +31,9 @@ namespace epg::net {
 // them by posting there.
 class Listener {
   public:
-    // contexts: one per thread, the first also the listener's own.
-    Listener(std::vector<asio::io_context*> contexts, ServerState& server);
+    // contexts: one per thread, the first also the listener's own; they
+    // outlive the listener.
+    Listener(const Contexts& contexts, ServerState& server);
     Listener(const Listener&) = delete;
     Listener& operator=(const Listener&) = delete;
 
@@ -54,7 +54,7 @@ class Listener {
     std::size_t homeOf(Socket& socket);
     void admit(Socket socket);
 
-    std::vector<asio::io_context*> contexts_;
+    const Contexts& contexts_;
     ServerState& server_;
     std::atomic<bool> stopping_{false};
     std::size_t cpus_;

@@ -17,6 +17,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "server/http/http_server.h"
 #include "server/http/request_head.h"
@@ -35,6 +36,7 @@ using SteadyClock = std::chrono::steady_clock;
 // type-erased one.
 using Executor = asio::io_context::executor_type;
 using Socket = tcp::socket::rebind_executor<Executor>::other;
+using Contexts = std::vector<std::unique_ptr<asio::io_context>>;  // one per thread
 
 // Instants as steady-clock ticks, so that what a session waits for and since
 // when are plain atomic numbers that the listener reads from its own thread.
