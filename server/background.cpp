@@ -10,76 +10,36 @@
 #include <cerrno>
 #include <cstring>
 
-#include "server/http/http_server.h"
-#include "server/site/site.h"
-#include "server/sources/listing_sources.h"
-#include "server/sources/reloader.h"
-#include "server/sources/sample_listings.h"
+#include "server/service.h"
 #include "server/util/unique_fd.h"
 
 namespace epg {
 
-BackgroundServer::BackgroundServer() = default;
+BackgroundServer::BackgroundServer(std::unique_ptr<Service> service)
+    : service_(std::move(service)) {}
 
-BackgroundServer::~BackgroundServer() {
-    // Whatever a source is doing gives up within a second; what it would
-    // write is written atomically, so leaving it loses nothing.
-    if (reloader_) reloader_->stop(std::chrono::milliseconds(1500));
-    if (http_) http_->stop();
-    if (sources_) sources_->removeDrafts();
-}
+BackgroundServer::~BackgroundServer() = default;
 
 std::uint16_t BackgroundServer::port() const {
-    return http_ ? http_->port() : 0;
+    return service_->port();
 }
-
-struct BackgroundStarter {
-    static BackgroundStart start(const std::string& host, std::uint16_t port,
-                                 BuiltInListings given) {
-        auto server = std::make_unique<BackgroundServer>();
-        auto log = given.log ? given.log : [](const std::string&) {};
-        std::shared_ptr<const Listings> listings;
-        if (given.xmltvSources.empty()) {
-            listings = std::make_shared<SampleListings>(given.zone);
-        } else {
-            SourcesConfig config;
-            config.sources = given.xmltvSources;
-            config.zone = given.zone;
-            config.stateDir = given.stateDir;
-            server->sources_ = std::make_unique<ListingSources>(std::move(config), log);
-            ListingSources::Start start = server->sources_->startLocal();
-            if (!start.listings) return {nullptr, start.error};
-            log(start.summary);
-            listings = std::move(start.listings);
-        }
-        // Pages on the renderer's thread while the program builds its window:
-        // the first group's week within milliseconds, then the whole week.
-        server->site_ = std::make_shared<Site>(std::move(listings), systemClock(), given.zone,
-                                               FirstSnapshot::OnRenderer);
-        if (server->sources_)
-            server->site_->setSourceHealth([s = server->sources_.get()] { return s->health(); });
-        HttpLimits limits;
-        limits.threads = 1;
-        server->http_ = std::make_unique<HttpServer>(server->site_, limits);
-        if (std::string err = server->http_->listen(host, port); !err.empty())
-            return {nullptr, err};
-        server->site_->startRenderer();
-        server->http_->start();
-        if (server->sources_) {
-            server->reloader_ = std::make_unique<Reloader>(
-                *server->sources_, std::chrono::hours(6),
-                [site = server->site_](std::shared_ptr<const Listings> fresh) {
-                    site->replaceListings(std::move(fresh));
-                });
-            server->reloader_->start(Reloader::First::FetchUrls);
-        }
-        return {std::move(server), {}};
-    }
-};
 
 BackgroundStart startBuiltInServer(const std::string& host, std::uint16_t port,
                                    BuiltInListings listings) {
-    return BackgroundStarter::start(host, port, std::move(listings));
+    ServiceConfig config;
+    config.xmltvSources = std::move(listings.xmltvSources);
+    config.stateDir = std::move(listings.stateDir);
+    config.zone = listings.zone;
+    config.http.threads = 1;
+    // Pages on the renderer's thread while the program builds its window:
+    // the first group's week within milliseconds, then the whole week.
+    config.first = FirstSnapshot::OnRenderer;
+    config.log = std::move(listings.log);
+    Service::Made made = Service::make(std::move(config), Service::Run::Serve);
+    if (!made.service) return {nullptr, std::move(made.error)};
+    if (std::string err = made.service->listen(host, port); !err.empty()) return {nullptr, err};
+    made.service->start();
+    return {std::make_unique<BackgroundServer>(std::move(made.service)), {}};
 }
 
 BackgroundStart startSampleServer(const std::string& host, std::uint16_t port, Zone zone) {

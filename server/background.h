@@ -16,10 +16,7 @@
 
 namespace epg {
 
-class HttpServer;
-class ListingSources;
-class Reloader;
-class Site;
+class Service;
 
 struct BuiltInListings {
     // Files or http(s) URLs, each maybe with "#tz=ZONE", as tvguide-epgd's
@@ -33,18 +30,14 @@ struct BuiltInListings {
 // Serves on threads of its own until destroyed.
 class BackgroundServer {
   public:
-    BackgroundServer();
+    explicit BackgroundServer(std::unique_ptr<Service> service);
     ~BackgroundServer();  // stops reading sources, then serving
     BackgroundServer(const BackgroundServer&) = delete;
     BackgroundServer& operator=(const BackgroundServer&) = delete;
     std::uint16_t port() const;
 
   private:
-    friend struct BackgroundStarter;
-    std::unique_ptr<ListingSources> sources_;
-    std::shared_ptr<Site> site_;
-    std::unique_ptr<HttpServer> http_;
-    std::unique_ptr<Reloader> reloader_;
+    std::unique_ptr<Service> service_;
 };
 
 struct BackgroundStart {

@@ -5,8 +5,9 @@
 #include <ctime>
 #include <functional>
 
-#include "server/load.h"
 #include "server/sources/source_name.h"
+#include "server/sources/source_option.h"
+#include "server/util/durations.h"
 
 namespace epg {
 namespace {
@@ -172,23 +173,6 @@ OptionsResult parseOptions(const std::vector<std::string>& args) {
     if (o.printMap && o.xmltvSources.empty())
         return {std::nullopt, "--print-map needs at least one --xmltv"};
     return {std::move(o), {}};
-}
-
-std::optional<std::chrono::seconds> parseDuration(std::string_view t) {
-    if (t == "0") return std::chrono::seconds(0);
-    if (t.size() < 2) return std::nullopt;
-    long long n;
-    if (!toInt(t.substr(0, t.size() - 1), n) || n < 1) return std::nullopt;
-    long long unit = 0;
-    switch (t.back()) {
-        case 's': unit = 1; break;
-        case 'm': unit = 60; break;
-        case 'h': unit = 3600; break;
-        case 'd': unit = 86400; break;
-        default: return std::nullopt;
-    }
-    if (n > 366 * 86400 / unit) return std::nullopt;  // a year at most
-    return std::chrono::seconds(n * unit);
 }
 
 std::optional<Seconds> parseLocalDateTime(std::string_view t, const Zone& zone) {

@@ -40,8 +40,6 @@ std::string usageText();
 
 // "YYYY-MM-DDTHH:MM:SS" on the zone's clock.
 std::optional<Seconds> parseLocalDateTime(std::string_view text, const Zone& zone);
-// "90s", "30m", "6h", "2d", or "0" (never).
-std::optional<std::chrono::seconds> parseDuration(std::string_view text);
 // "HOST:PORT", "[v6]:PORT".
 bool parseListen(std::string_view text, std::string& host, std::uint16_t& port);
 

@@ -18,9 +18,7 @@
 #include "catalogue/catalogue.h"
 #include "runtime/backend/qt/qt_backend.h"
 #include "runtime/values/date_time.h"
-#include "server/http/http_server.h"
-#include "server/site/site.h"
-#include "server/sources/sample_listings.h"
+#include "server/service.h"
 
 namespace {
 
@@ -66,19 +64,23 @@ int main(int argc, char** argv) {
     }
     const QString dir = QString::fromLocal8Bit(argv[1]);
     const epg::Zone beijing = *epg::Zone::named("Asia/Shanghai");
-    auto site = std::make_shared<epg::Site>(std::make_shared<epg::SampleListings>(beijing),
-                                            epg::fixedClock(kNowUnix), beijing);
-    epg::HttpServer http(site);
-    if (const std::string err = http.listen("127.0.0.1", 0); !err.empty()) {
+    epg::ServiceConfig config;
+    config.zone = beijing;
+    config.clock = epg::fixedClock(kNowUnix);
+    config.first = epg::FirstSnapshot::Now;
+    epg::Service::Made made = epg::Service::make(std::move(config), epg::Service::Run::Serve);
+    std::string err = made.service ? made.service->listen("127.0.0.1", 0) : made.error;
+    if (!err.empty()) {
         std::fprintf(stderr, "tvguide-screenshots: %s\n", err.c_str());
         return 1;
     }
-    http.start();
+    epg::Service& server = *made.service;
+    server.start();
 
     rt::QtBackend backend;
     QObject gui;
     app::ProgramOptions options;
-    options.epgRoot = "http://127.0.0.1:" + std::to_string(http.port()) + "/";
+    options.epgRoot = "http://127.0.0.1:" + std::to_string(server.port()) + "/";
     options.now = [] { return *rt::fromCivil({2026, 12, 9, 20, 15, 0}); };
     options.post = [&gui](std::function<void()> task) {
         QMetaObject::invokeMethod(&gui, std::move(task), Qt::QueuedConnection);

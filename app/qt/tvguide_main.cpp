@@ -32,8 +32,8 @@
 #include "runtime/values/allocation_failure.h"
 #include "runtime/window/fatal_report.h"
 #include "server/background.h"
-#include "server/load.h"
 #include "server/sources/last_good_store.h"
+#include "server/sources/source_option.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "server/listings.h"
+#include "server/model/listings.h"
 #include "server/util/civil_time.h"
 #include "server/util/text_hash.h"
 #include "server/xmltv/xmltv_read.h"

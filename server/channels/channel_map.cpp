@@ -1,8 +1,8 @@
 #include "server/channels/channel_map.h"
 
-#include "server/channels/channels.h"
-#include "server/sources/source_file.h"
+#include "server/model/channels.h"
 #include "server/util/file_place.h"
+#include "server/util/file_read.h"
 #include "server/util/text_trim.h"
 
 namespace epg {
@@ -43,6 +43,11 @@ MapResult readChannelMap(const std::string& fileName) {
     FileBytes f = readWholeFile(fileName, kMaxMapBytes);
     if (!f.bytes) return {std::nullopt, f.error};
     return parseChannelMap(*f.bytes, fileName);
+}
+
+MapResult loadChannelMap(const std::optional<std::string>& mapFile) {
+    if (!mapFile) return {ChannelMap{}, {}};
+    return readChannelMap(*mapFile);
 }
 
 }  // namespace epg

@@ -27,5 +27,7 @@ struct MapResult {
 // blank lines are ignored. A row may be named once.
 MapResult parseChannelMap(std::string_view text, std::string_view fileName);
 MapResult readChannelMap(const std::string& fileName);
+// --map FILE (capped, regular files only); an empty map without one.
+MapResult loadChannelMap(const std::optional<std::string>& mapFile);
 
 }  // namespace epg

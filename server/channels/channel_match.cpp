@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "server/channels/channel_names.h"
-#include "server/channels/channels.h"
+#include "server/model/channels.h"
 
 namespace epg {
 namespace {

@@ -11,7 +11,7 @@
 
 #include "server/channels/channel_index.h"
 #include "server/channels/channel_map.h"
-#include "server/listings.h"
+#include "server/model/listings.h"
 
 namespace epg {
 

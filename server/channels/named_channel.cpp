@@ -6,7 +6,7 @@
 #include "server/channels/channel_index.h"
 #include "server/channels/channel_match.h"
 #include "server/channels/channel_names.h"
-#include "server/channels/channels.h"
+#include "server/model/channels.h"
 #include "server/util/text_hash.h"
 
 namespace epg {

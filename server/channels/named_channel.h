@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "server/listings.h"
+#include "server/model/listings.h"
 
 namespace epg {
 

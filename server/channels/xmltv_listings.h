@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "server/channels/channel_match.h"
-#include "server/listings.h"
+#include "server/model/listings.h"
 #include "server/util/civil_time.h"
 #include "server/xmltv/xmltv_read.h"
 

@@ -3,8 +3,8 @@
 #include <sys/ioctl.h>
 #include <array>
 
-#include "server/http/http_rules.h"
 #include "server/http/request_head.h"
+#include "server/util/http_rules.h"
 
 namespace epg::net {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "encoding/text_encoding.h"
-#include "server/channels/channels.h"
+#include "server/model/channels.h"
 #include "server/site/gbk_text.h"
 
 namespace epg {

@@ -17,7 +17,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "server/listings.h"
+#include "server/model/listings.h"
 #include "server/site/player_query.h"
 #include "server/site/resource.h"
 #include "server/util/text_hash.h"

@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "encoding/fnv1a.h"
-#include "server/http/http_rules.h"
+#include "server/util/http_rules.h"
 
 namespace epg {
 

@@ -7,9 +7,10 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
-#include "server/channels/channels.h"
-#include "server/http/http_rules.h"
-#include "server/sources/body_decoder.h"
+#include "server/model/channels.h"
+#include "server/util/body_decoder.h"
+#include "server/util/durations.h"
+#include "server/util/http_rules.h"
 
 namespace epg {
 
@@ -176,6 +177,29 @@ Site::~Site() {
     wake_.notify_all();
     published_.notify_all();
     if (renderer_.joinable()) renderer_.join();
+}
+
+void Site::setLoading(std::chrono::milliseconds patience) {
+    std::lock_guard lock(mutex_);
+    loadingUntil_ = std::chrono::steady_clock::now() + patience;
+    loading_ = true;
+}
+
+void Site::loaded() {
+    {
+        std::lock_guard lock(mutex_);
+        loading_ = false;
+    }
+    published_.notify_all();
+}
+
+bool Site::awaitFirstLoad() const {
+    if (!loading_) return true;
+    // One deadline for every request: however many wait, a server thread is
+    // held up for the patience once at most.
+    std::unique_lock lock(mutex_);
+    published_.wait_until(lock, loadingUntil_, [this] { return !loading_ || stopping_; });
+    return !loading_;
 }
 
 void Site::startRenderer() {
@@ -382,6 +406,7 @@ Reply handleRequest(const Site& site, const Request& request) {
     static const auto kBadTarget = text("400 bad request target\n");
     static const auto kBadMethod = text("405 only GET and HEAD\n");
     static const auto kNotFound = text("404 not found\n");
+    static const auto kLoading = text("503 the listings are being read; try again shortly\n");
     // A bad target is refused before anything else looks at the request.
     auto path = cleanTargetPath(request.target);
     if (!path) return plain(400, kBadTarget);
@@ -390,6 +415,8 @@ Reply handleRequest(const Site& site, const Request& request) {
         auto [status, body] = site.health();
         return {status, text(std::move(body)), kJsonType, "\r\nCache-Control: no-store"};
     }
+    if (!site.awaitFirstLoad())
+        return {503, kLoading, kPlainType, "\r\nRetry-After: 5\r\nCache-Control: no-store"};
     auto snap = site.firstSnapshot();
     if (!snap) return plain(503, text("503 stopping\n"));
     Found f = find(*snap, *path);

@@ -3,6 +3,8 @@
 // thread, never by a request), and the rules every request passes.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -13,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "server/listings.h"
+#include "server/model/listings.h"
 #include "server/site/snapshot.h"
 #include "server/sources/source_health.h"
 
@@ -79,6 +81,15 @@ class Site {
     void setSourceHealth(std::function<std::vector<SourceHealth>()> sources);
     void setSourceHealth(std::vector<SourceHealth> sources);
 
+    // Until loaded(), the sources' first load is under way: what a request
+    // asks for (anything but /healthz) waits for it until `patience` from
+    // now, and is answered 503 after that, never an empty page that a
+    // player or a cache would keep.
+    void setLoading(std::chrono::milliseconds patience);
+    void loaded();
+    // Whether the first load has ended, waiting for it as setLoading() said.
+    bool awaitFirstLoad() const;
+
     // The snapshot of the whole week; null only when the site stops before
     // one was made.
     std::shared_ptr<const Snapshot> snapshot() const;
@@ -120,6 +131,8 @@ class Site {
     std::uint64_t generation_ = 0;
     std::function<std::vector<SourceHealth>()> sources_;
     bool stopping_ = false;
+    std::atomic<bool> loading_{false};
+    std::chrono::steady_clock::time_point loadingUntil_;
     std::condition_variable wake_;               // the renderer: something to do
     mutable std::condition_variable published_;  // a new snapshot is out
 

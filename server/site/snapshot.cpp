@@ -4,9 +4,9 @@
 #include <span>
 
 #include "catalogue/catalogue.h"
-#include "server/channels/channels.h"
+#include "server/model/channels.h"
 #include "server/site/page_render.h"
-#include "server/xmltv/xmltv_write.h"
+#include "server/site/xmltv_write.h"
 
 namespace epg {
 namespace {

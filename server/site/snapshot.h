@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "server/listings.h"
+#include "server/model/listings.h"
 #include "server/site/player_answers.h"
 #include "server/site/resource.h"
 

@@ -4,9 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include "encoding/fnv1a.h"
@@ -84,16 +88,60 @@ std::string LastGoodStore::open() {
     if (ec) return dir_.string() + ": cannot create: " + ec.message();
     if (!fs::is_directory(dir_, ec)) return dir_.string() + ": not a directory";
     ready_ = true;
-    removeDrafts();  // what an earlier run left half written
+    removeDrafts(Drafts::Abandoned);  // what an earlier run left half written
     return {};
 }
 
-void LastGoodStore::removeDrafts() const {
+namespace {
+
+// "NAME-0123456789abcdef.copy.part-PID-XXXXXX", as begin() names a draft:
+// its process, or nothing for any other name.
+std::optional<long> draftProcess(std::string_view name) {
+    constexpr std::string_view kPart = ".copy.part-";
+    const std::size_t part = name.find(kPart);
+    if (part == std::string_view::npos || part < 17 || name[part - 17] != '-') return std::nullopt;
+    for (char c : name.substr(part - 16, 16))
+        if (!std::isxdigit(static_cast<unsigned char>(c)) ||
+            std::isupper(static_cast<unsigned char>(c)))
+            return std::nullopt;
+    std::string_view tail = name.substr(part + kPart.size());  // PID-XXXXXX
+    const std::size_t dash = tail.find('-');
+    if (dash == 0 || dash == std::string_view::npos || tail.size() - dash - 1 != 6)
+        return std::nullopt;
+    long pid = 0;
+    for (char c : tail.substr(0, dash)) {
+        if (!std::isdigit(static_cast<unsigned char>(c)) || pid > 1'000'000'000)
+            return std::nullopt;
+        pid = pid * 10 + (c - '0');
+    }
+    for (char c : tail.substr(dash + 1))
+        if (!std::isalnum(static_cast<unsigned char>(c))) return std::nullopt;
+    return pid;
+}
+
+// A draft no process is writing: its writer is gone, or it has not grown
+// for longer than any fetch may stall.
+bool abandoned(const fs::directory_entry& e, long pid) {
+    if (pid != ::getpid() && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) return true;
+    std::error_code ec;
+    const auto modified = fs::last_write_time(e.path(), ec);
+    return !ec && fs::file_time_type::clock::now() - modified > std::chrono::minutes(15);
+}
+
+}  // namespace
+
+void LastGoodStore::removeDrafts(Drafts which) const {
     if (!ready_) return;
     std::error_code ec;
-    for (const auto& e : fs::directory_iterator(dir_, ec))
-        if (e.path().filename().string().find(".part-") != std::string::npos)
+    // Only our own drafts, by name and kind: the directory may be shared with
+    // another server (the guide's and tvguide-epgd), or hold the operator's
+    // own files.
+    for (const auto& e : fs::directory_iterator(dir_, ec)) {
+        const auto pid = draftProcess(e.path().filename().string());
+        if (!pid || !e.is_regular_file(ec) || e.is_symlink(ec)) continue;
+        if ((which == Drafts::Ours && *pid == ::getpid()) || abandoned(e, *pid))
             fs::remove(e.path(), ec);
+    }
 }
 
 std::string LastGoodStore::fileNameFor(std::string_view url) {
@@ -190,7 +238,7 @@ LastGoodStore::Draft LastGoodStore::begin(std::string_view url, std::string* err
     Draft d;
     if (!ready_) return d;
     fs::path final = dir_ / fileNameFor(url);
-    std::string pattern = final.string() + ".part-XXXXXX";
+    std::string pattern = final.string() + ".part-" + std::to_string(::getpid()) + "-XXXXXX";
     int fd = ::mkstemp(pattern.data());
     if (fd < 0) {
         if (error) *error = dir_.string() + ": cannot write: " + errnoText();

@@ -22,7 +22,7 @@
 #include <string_view>
 
 #include "server/sources/source_fetch.h"
-#include "server/sources/source_file.h"
+#include "server/util/file_read.h"
 
 namespace epg {
 
@@ -55,8 +55,10 @@ class LastGoodStore {
     // Marks the copy as confirmed now (after a 304).
     void touch(const Copy& copy) const;
     // Removes the temporary files of bodies on their way in: at start-up
-    // (what a crash left) and when the server is told to stop.
-    void removeDrafts() const;
+    // those no process is writing any more (what a crash left), when the
+    // server is told to stop its own as well.
+    enum class Drafts { Abandoned, Ours };
+    void removeDrafts(Drafts which = Drafts::Ours) const;
 
     // A body on its way in; dropped unless committed.
     class Draft {

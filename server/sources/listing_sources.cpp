@@ -6,7 +6,8 @@
 #include <thread>
 #include <utility>
 
-#include "server/sources/body_decoder.h"
+#include "server/util/body_decoder.h"
+#include "server/util/durations.h"
 
 namespace epg {
 
@@ -52,6 +53,7 @@ struct ListingSources::Slot {
     FileIdentity file;                               // files: what doc was read from
     Validators validators;                           // URLs: of doc's body
     std::optional<SysClock::time_point> servedFrom;  // when doc was fetched or read
+    SourceHealth health;                             // what /healthz says of it
 };
 
 const char* stateName(SourceHealth::State state) {
@@ -62,10 +64,6 @@ const char* stateName(SourceHealth::State state) {
         case SourceHealth::State::Failing: return "failing";
     }
     return "?";
-}
-
-std::string ageText(SysClock::duration age) {
-    return durationText(std::chrono::duration_cast<std::chrono::seconds>(age));
 }
 
 void returnFreedMemory() {
@@ -81,7 +79,7 @@ ListingSources::ListingSources(SourcesConfig config, Log log)
         slot.wallClock = option.zone;
         slot.name = shownUrl(slot.source);
         slot.url = isUrlSource(slot.source);
-        health_.push_back({slot.name, SourceHealth::State::Starting, {}, {}, {}, {}});
+        slot.health = {slot.name, SourceHealth::State::Starting, {}, {}, {}, {}};
         slots_.push_back(std::move(slot));
     }
 }
@@ -100,15 +98,24 @@ void ListingSources::cancel() {
     stop_ = true;
 }
 
+bool ListingSources::settled() const {
+    std::lock_guard lock(mutex_);
+    for (const Slot& slot : slots_)
+        if (!slot.doc && !slot.attempted) return false;
+    return true;
+}
+
 std::vector<SourceHealth> ListingSources::health() const {
-    std::lock_guard lock(healthMutex_);
-    return health_;
+    std::lock_guard lock(mutex_);
+    std::vector<SourceHealth> all;
+    for (const Slot& slot : slots_) all.push_back(slot.health);
+    return all;
 }
 
 template <typename Change>
 void ListingSources::changeHealth(std::size_t i, Change change) {
-    std::lock_guard lock(healthMutex_);
-    change(health_[i]);
+    std::lock_guard lock(mutex_);
+    change(slots_[i].health);
 }
 
 std::optional<FileIdentity> ListingSources::mapIdentity() const {
@@ -122,7 +129,9 @@ ListingSources::Attempt ListingSources::attempt(std::size_t i, Mode mode) {
         a = failedAttempt("stopped");
     } else {
         changeHealth(i, [](SourceHealth& h) { h.fetchingSince = secondsOf(SysClock::now()); });
-        a = slots_[i].url ? fetchUrl(i, mode) : readFile(i, mode);
+        a = !slots_[i].url           ? readFile(i, mode)
+            : mode == Mode::LastCopy ? readLastCopy(i)
+                                     : fetchUrl(i, mode);
         changeHealth(i, [](SourceHealth& h) { h.fetchingSince.reset(); });
     }
     a.source = i;
@@ -135,7 +144,7 @@ ListingSources::Attempt ListingSources::readFile(std::size_t i, Mode mode) {
     FileIdentity known;
     bool have = false;
     {
-        std::lock_guard lock(slotsMutex_);
+        std::lock_guard lock(mutex_);
         path = slots_[i].source;
         known = slots_[i].file;
         have = slots_[i].doc != nullptr;
@@ -162,7 +171,7 @@ ListingSources::Attempt ListingSources::fetchUrl(std::size_t i, Mode mode) {
     FetchRequest request;
     std::string name;
     {
-        std::lock_guard lock(slotsMutex_);
+        std::lock_guard lock(mutex_);
         request.url = slots_[i].source;
         name = slots_[i].name;
         if (mode == Mode::IfChanged && slots_[i].doc) request.ifChanged = slots_[i].validators;
@@ -213,11 +222,40 @@ ListingSources::Attempt ListingSources::readCopy(std::size_t i, const LastGoodSt
     return a;
 }
 
-void ListingSources::adopt(std::size_t i, Attempt& a) {
-    std::lock_guard lock(slotsMutex_);
+ListingSources::Attempt ListingSources::readLastCopy(std::size_t i) {
+    LastGoodStore::Lookup found = store_.find(slots_[i].source);
+    if (!found.copy) {
+        if (found.problem.empty()) return failedAttempt({});
+        return failedAttempt(found.problem);
+    }
+    Attempt a = readCopy(i, *found.copy);
+    a.saved = found.copy->saved;
+    return a;
+}
+
+// A last good copy read, or why it could not be: never a failure of the
+// source, whose fetch comes next.
+void ListingSources::noteCopy(std::size_t i, const Attempt& copy) {
+    const Slot& slot = slots_[i];
+    if (copy.outcome == Attempt::Outcome::Updated) {
+        log_(slot.name + ": serving its last good copy, fetched " +
+             ageText(SysClock::now() - copy.saved) + " ago, until it is fetched again");
+        changeHealth(i, [&copy](SourceHealth& h) {
+            h.state = SourceHealth::State::Stale;
+            h.lastGood = h.servingSince = secondsOf(copy.saved);
+        });
+    } else if (!copy.error.empty()) {
+        log_(slot.name + ": " + copy.error + "; the next good fetch replaces it");
+        changeHealth(i, [&copy](SourceHealth& h) { h.lastError = copy.error; });
+    }
+}
+
+void ListingSources::adopt(std::size_t i, Attempt& a, SysClock::time_point servedFrom) {
+    std::lock_guard lock(mutex_);
     slots_[i].doc = std::move(a.doc);
     slots_[i].file = a.file;
     slots_[i].validators = std::move(a.validators);
+    slots_[i].servedFrom = servedFrom;
 }
 
 ListingSources::Start ListingSources::combined(std::chrono::steady_clock::time_point started) {
@@ -227,7 +265,7 @@ ListingSources::Start ListingSources::combined(std::chrono::steady_clock::time_p
         docs.push_back(slot.doc);
         present += slot.doc != nullptr;
     }
-    XmltvListings combined = combineSources(docs, map_, config_.zone);
+    XmltvListings combined = listingsFromXmltv(docs, &map_, config_.zone);
     docs.clear();
     double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
@@ -246,7 +284,7 @@ ListingSources::Start ListingSources::combined(std::chrono::steady_clock::time_p
             std::move(combined.match)};
 }
 
-ListingSources::Start ListingSources::startLocal() {
+ListingSources::Start ListingSources::startLocal(Copies copies) {
     const auto started = std::chrono::steady_clock::now();
     MapResult m = loadChannelMap(config_.mapFile);
     if (!m.map) return {nullptr, m.error, {}, {}, {}};
@@ -267,37 +305,18 @@ ListingSources::Start ListingSources::startLocal() {
         if (!slot.url) {
             Attempt a = readFile(i, Mode::Everything);
             if (a.outcome != Attempt::Outcome::Updated) return {nullptr, a.error, {}, {}, {}};
-            adopt(i, a);
+            adopt(i, a, SysClock::now());
             slot.attempted = true;
-            slot.servedFrom = SysClock::now();
             changeHealth(i, [](SourceHealth& h) {
                 h.state = SourceHealth::State::Ok;
                 h.lastGood = h.servingSince = secondsOf(SysClock::now());
             });
             continue;
         }
-        LastGoodStore::Lookup found = store_.find(slot.source);
-        if (!found.copy) {
-            if (!found.problem.empty()) {
-                log_(slot.name + ": " + found.problem + "; the next good fetch replaces it");
-                changeHealth(i, [&found](SourceHealth& h) { h.lastError = found.problem; });
-            }
-            continue;
-        }
-        Attempt c = readCopy(i, *found.copy);
-        if (c.outcome != Attempt::Outcome::Updated) {
-            log_(slot.name + ": " + c.error + "; the next good fetch replaces it");
-            changeHealth(i, [&c](SourceHealth& h) { h.lastError = c.error; });
-            continue;
-        }
-        adopt(i, c);
-        slot.servedFrom = found.copy->saved;
-        log_(slot.name + ": serving its last good copy, fetched " +
-             ageText(SysClock::now() - found.copy->saved) + " ago, until it is fetched again");
-        changeHealth(i, [&found](SourceHealth& h) {
-            h.state = SourceHealth::State::Stale;
-            h.lastGood = h.servingSince = secondsOf(found.copy->saved);
-        });
+        if (copies == Copies::Later) continue;
+        Attempt c = readLastCopy(i);
+        noteCopy(i, c);
+        if (c.outcome == Attempt::Outcome::Updated) adopt(i, c, c.saved);
     }
     return combined(started);
 }
@@ -358,35 +377,44 @@ void ListingSources::noteFailure(std::size_t i, const std::string& verb, const s
     });
 }
 
-std::shared_ptr<const Listings> ListingSources::integrate(std::vector<Attempt> done,
-                                                          std::optional<Mode> mapMode) {
-    if (stop_) return nullptr;
-    const auto started = std::chrono::steady_clock::now();
-    bool reload = mapMode == Mode::Everything, first = false;
+std::string ListingSources::verbOf(const std::vector<Attempt>& done,
+                                   std::optional<Mode> mapMode) const {
+    bool reload = mapMode == Mode::Everything, first = false, copies = !done.empty();
     for (const Attempt& a : done) {
         reload = reload || a.mode == Mode::Everything;
         first = first || !slots_[a.source].attempted;
+        copies = copies && a.mode == Mode::LastCopy;
     }
-    const std::string verb = reload ? "reload" : first ? "fetch" : "refresh";
+    return reload ? "reload" : copies ? "load" : first ? "fetch" : "refresh";
+}
 
-    // The documents do not depend on the map: a changed one is only matched
-    // again, no source read for it.
-    std::optional<ChannelMap> newMap;
-    if (auto id = mapIdentity(); mapMode && (*mapMode == Mode::Everything || id != mapFile_)) {
-        MapResult m = loadChannelMap(config_.mapFile);
-        if (!m.map) {
-            log_(verb + ": the channel map stays as it was: " + m.error);
-        } else {
-            mapFile_ = id;
-            if (*m.map != map_) newMap = std::move(m.map);
-        }
+// The documents do not depend on the map: a changed one is only matched
+// again, no source read for it.
+std::optional<ChannelMap> ListingSources::changedMap(std::optional<Mode> mapMode,
+                                                     const std::string& verb) {
+    auto id = mapIdentity();
+    if (!mapMode || (*mapMode != Mode::Everything && id == mapFile_)) return std::nullopt;
+    MapResult m = loadChannelMap(config_.mapFile);
+    if (!m.map) {
+        log_(verb + ": the channel map stays as it was: " + m.error);
+        return std::nullopt;
     }
-    const ChannelMap& map = newMap ? *newMap : map_;
+    mapFile_ = id;
+    if (*m.map == map_) return std::nullopt;
+    return std::move(m.map);
+}
 
+std::vector<ListingSources::Attempt*> ListingSources::takeOutcomes(std::vector<Attempt>& done,
+                                                                   const std::string& verb) {
     std::vector<Attempt*> updated;
     const Seconds now = secondsOf(SysClock::now());
     for (Attempt& a : done) {
-        if (a.outcome == Attempt::Outcome::Failed) {
+        if (a.mode == Mode::LastCopy) {
+            if (a.outcome == Attempt::Outcome::Updated)
+                updated.push_back(&a);
+            else
+                noteCopy(a.source, a);
+        } else if (a.outcome == Attempt::Outcome::Failed) {
             noteFailure(a.source, verb, a.error);
         } else if (a.outcome == Attempt::Outcome::Unchanged) {
             changeHealth(a.source, [now](SourceHealth& h) {
@@ -398,37 +426,33 @@ std::shared_ptr<const Listings> ListingSources::integrate(std::vector<Attempt> d
             updated.push_back(&a);
         }
     }
-    auto foldedIn = [&] {
-        for (const Attempt& a : done) slots_[a.source].attempted = true;
-    };
-    if (updated.empty() && !newMap) {
-        foldedIn();
-        return nullptr;
-    }
+    return updated;
+}
 
-    auto documents = [&] {
-        SourceDocuments docs;
-        for (const Slot& slot : slots_) docs.push_back(slot.doc);
-        for (const Attempt* a : updated) docs[a->source] = a->doc;
-        return docs;
-    };
-    SourceDocuments docs = documents();
-    XmltvListings combined = combineSources(docs, map, config_.zone);
-    // A source whose rows now take none of its programmes, where its last
-    // good document gave them some, is taken for broken (a generator that
-    // wrote an empty guide, say) rather than believed: at a refresh as at
-    // start-up, where its last good copy is what it gave.
+SourceDocuments ListingSources::documentsWith(const std::vector<Attempt*>& updated) const {
+    SourceDocuments docs;
+    for (const Slot& slot : slots_) docs.push_back(slot.doc);
+    for (const Attempt* a : updated) docs[a->source] = a->doc;
+    return docs;
+}
+
+// A source whose rows now take none of its programmes, where its last good
+// document gave them some, is taken for broken (a generator that wrote an
+// empty guide, say) rather than believed: at a refresh as at start-up,
+// where its last good copy is what it gave.
+bool ListingSources::refuseEmptied(std::vector<Attempt*>& updated, const CatalogueMatch& match,
+                                   bool mapChanged, const std::string& verb) {
     bool refused = false;
     for (auto it = updated.begin(); it != updated.end();) {
         const Slot& slot = slots_[(*it)->source];
-        if (!slot.doc || programmesTaken(*(*it)->doc, combined.match) > 0) {
+        if (!slot.doc || programmesTaken(*(*it)->doc, match) > 0) {
             ++it;
             continue;
         }
         // The old document counts under the rows it was served with too: an
         // empty new one also takes away the channels its names matched.
-        if (programmesTaken(*slot.doc, combined.match) == 0 &&
-            (newMap || programmesTaken(*slot.doc, match_) == 0)) {
+        if (programmesTaken(*slot.doc, match) == 0 &&
+            (mapChanged || programmesTaken(*slot.doc, match_) == 0)) {
             ++it;
             continue;
         }
@@ -436,16 +460,60 @@ std::shared_ptr<const Listings> ListingSources::integrate(std::vector<Attempt> d
         it = updated.erase(it);
         refused = true;
     }
-    if (refused) {
+    return refused;
+}
+
+std::string ListingSources::adoptUpdated(const std::vector<Attempt*>& updated) {
+    const Seconds now = secondsOf(SysClock::now());
+    std::string changed;
+    for (Attempt* a : updated) {
+        const std::string& name = slots_[a->source].name;
+        if (a->mode == Mode::LastCopy) {
+            noteCopy(a->source, *a);
+            adopt(a->source, *a, a->saved);
+            continue;
+        }
+        if (std::string err = a->draft.commit(a->validators); !err.empty())
+            log_(name + ": no copy of it is kept: " + err);
+        adopt(a->source, *a, SysClock::now());
+        changeHealth(a->source, [now](SourceHealth& h) {
+            h.state = SourceHealth::State::Ok;
+            h.lastGood = h.servingSince = now;
+            h.lastError.clear();
+        });
+        changed += (changed.empty() ? "" : ", ") + name;
+    }
+    return changed;
+}
+
+std::shared_ptr<const Listings> ListingSources::integrate(std::vector<Attempt> done,
+                                                          std::optional<Mode> mapMode) {
+    if (stop_) return nullptr;
+    const auto started = std::chrono::steady_clock::now();
+    const std::string verb = verbOf(done, mapMode);
+    std::optional<ChannelMap> newMap = changedMap(mapMode, verb);
+    const ChannelMap& map = newMap ? *newMap : map_;
+    std::vector<Attempt*> updated = takeOutcomes(done, verb);
+    // A copy read is not the source's first fetch, which comes next.
+    auto foldedIn = [&] {
+        std::lock_guard lock(mutex_);
+        for (const Attempt& a : done)
+            if (a.mode != Mode::LastCopy) slots_[a.source].attempted = true;
+    };
+    if (updated.empty() && !newMap) {
+        foldedIn();
+        return nullptr;
+    }
+
+    XmltvListings combined = listingsFromXmltv(documentsWith(updated), &map, config_.zone);
+    if (refuseEmptied(updated, combined.match, newMap.has_value(), verb)) {
         combined = {};
         if (updated.empty() && !newMap) {
             foldedIn();
             return nullptr;
         }
-        docs = documents();
-        combined = combineSources(docs, map, config_.zone);
+        combined = listingsFromXmltv(documentsWith(updated), &map, config_.zone);
     }
-    docs.clear();
     const std::size_t programmes = combined.listings->programmeCount();
     if (programmes == 0 && served_ > 0) {
         log_(verb + " would leave no programme from any source; keeping the " +
@@ -460,20 +528,7 @@ std::shared_ptr<const Listings> ListingSources::integrate(std::vector<Attempt> d
         return nullptr;
     }
 
-    std::string changed;
-    for (Attempt* a : updated) {
-        Slot& slot = slots_[a->source];
-        if (std::string err = a->draft.commit(a->validators); !err.empty())
-            log_(slot.name + ": no copy of it is kept: " + err);
-        adopt(a->source, *a);
-        slot.servedFrom = SysClock::now();
-        changeHealth(a->source, [now](SourceHealth& h) {
-            h.state = SourceHealth::State::Ok;
-            h.lastGood = h.servingSince = now;
-            h.lastError.clear();
-        });
-        changed += (changed.empty() ? "" : ", ") + slot.name;
-    }
+    const std::string changed = adoptUpdated(updated);
     foldedIn();
     if (newMap) map_ = std::move(*newMap);
     served_ = programmes;
@@ -486,7 +541,7 @@ std::shared_ptr<const Listings> ListingSources::integrate(std::vector<Attempt> d
          (changed.empty() ? std::string() : ", new from " + changed) +
          (newMap ? "; the channel map changed" : "") + "; " + combined.summary);
     // Rows two channels fit equally, again when asked or when they changed.
-    if (reload || matchChanged)
+    if (verb == "reload" || matchChanged)
         for (const std::string& note : combined.notes) log_(note);
     return std::move(combined.listings);
 }

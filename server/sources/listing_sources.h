@@ -23,12 +23,15 @@
 #include <string>
 #include <vector>
 
-#include "server/listings.h"
-#include "server/load.h"
+#include "server/channels/channel_map.h"
+#include "server/channels/xmltv_listings.h"
+#include "server/model/listings.h"
 #include "server/sources/last_good_store.h"
 #include "server/sources/source_fetch.h"
 #include "server/sources/source_health.h"
 #include "server/sources/source_name.h"
+#include "server/sources/source_option.h"
+#include "server/xmltv/source_reader.h"
 
 namespace epg {
 
@@ -57,9 +60,11 @@ class ListingSources {
         CatalogueMatch match;                      // for --print-map
     };
     // What needs no network: the map and every file (one that cannot be read
-    // or parsed fails it: the user named it), and the last good copy of
-    // every URL.
-    Start startLocal();
+    // or parsed fails it: the user named it), and, unless they are to be
+    // read later (attempts in Mode::LastCopy, after the server listens, as
+    // a copy may be large or damaged), the last good copy of every URL.
+    enum class Copies { Now, Later };
+    Start startLocal(Copies copies = Copies::Now);
     // startLocal(), then every URL fetched once, side by side: for a run
     // that does not serve (--print-map, --export).
     Start start();
@@ -67,6 +72,7 @@ class ListingSources {
     enum class Mode {
         IfChanged,   // the periodic refresh: files by their identity, URLs by a conditional GET
         Everything,  // a reload: read and fetched unconditionally
+        LastCopy,    // a URL's last good copy on disk, before its first fetch
     };
     // One source read or fetched, and parsed as it arrives.
     struct Attempt {
@@ -77,8 +83,9 @@ class ListingSources {
         std::shared_ptr<const XmltvDocument> doc;
         FileIdentity file;
         Validators validators;
-        LastGoodStore::Draft draft;  // the fetched body, put in place once adopted
-        std::string error;
+        LastGoodStore::Draft draft;                   // the fetched body, put in place once adopted
+        std::string error;                            // empty for a LastCopy that found none
+        std::chrono::system_clock::time_point saved;  // LastCopy: when it was fetched
     };
     std::size_t size() const;
     bool isUrl(std::size_t source) const;
@@ -96,6 +103,10 @@ class ListingSources {
     void cancel();
     bool cancelled() const { return stop_.load(); }
     std::vector<SourceHealth> health() const;
+    // Whether every source serves something or has had its first read or
+    // fetch end (read, failed or timed out): until then a source's channels
+    // are empty for want of time, not of listings.
+    bool settled() const;
     // Documents parsed so far (a source unchanged costs none).
     std::size_t parses() const { return parses_.load(); }
     void removeDrafts() const { store_.removeDrafts(); }
@@ -105,8 +116,18 @@ class ListingSources {
     Attempt readFile(std::size_t i, Mode mode);
     Attempt fetchUrl(std::size_t i, Mode mode);
     Attempt readCopy(std::size_t i, const LastGoodStore::Copy& copy);
+    Attempt readLastCopy(std::size_t i);
+    void noteCopy(std::size_t i, const Attempt& copy);
     std::vector<Attempt> runAttempts(const std::vector<std::size_t>& which, Mode mode);
-    void adopt(std::size_t i, Attempt& attempt);
+    void adopt(std::size_t i, Attempt& attempt, std::chrono::system_clock::time_point servedFrom);
+    // The steps of integrate().
+    std::string verbOf(const std::vector<Attempt>& done, std::optional<Mode> mapMode) const;
+    std::optional<ChannelMap> changedMap(std::optional<Mode> mapMode, const std::string& verb);
+    std::vector<Attempt*> takeOutcomes(std::vector<Attempt>& done, const std::string& verb);
+    SourceDocuments documentsWith(const std::vector<Attempt*>& updated) const;
+    bool refuseEmptied(std::vector<Attempt*>& updated, const CatalogueMatch& match, bool mapChanged,
+                       const std::string& verb);
+    std::string adoptUpdated(const std::vector<Attempt*>& updated);
     std::optional<FileIdentity> mapIdentity() const;
     Start combined(std::chrono::steady_clock::time_point started);
     void noteFailure(std::size_t i, const std::string& verb, const std::string& error);
@@ -116,9 +137,9 @@ class ListingSources {
     SourcesConfig config_;
     Log log_;
     LastGoodStore store_;
-    // Each slot's fields are written by integrate() (and the start) and read
-    // by attempts: under slotsMutex_.
-    mutable std::mutex slotsMutex_;
+    // A source's state, its health included, is written by integrate() (and
+    // the start) and read by attempts and health(): under mutex_.
+    mutable std::mutex mutex_;
     std::vector<Slot> slots_;
     ChannelMap map_;
     CatalogueMatch match_;  // of the listings last handed out
@@ -127,16 +148,11 @@ class ListingSources {
     std::atomic<bool> copyWarned_{false};  // that copies cannot be written, said once
     std::atomic<bool> stop_{false};
     std::atomic<std::size_t> parses_{0};
-    mutable std::mutex healthMutex_;
-    std::vector<SourceHealth> health_;
 };
 
 // Gives the memory freed after a parse or a swap of listings back to the
 // system: parse trees are many small blocks among the listings' own, which
 // the allocator would otherwise keep for good.
 void returnFreedMemory();
-
-// "45 s", "12 min", "3 h 5 min", "4 days": how long ago, for the log.
-std::string ageText(std::chrono::system_clock::duration age);
 
 }  // namespace epg

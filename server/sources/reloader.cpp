@@ -1,6 +1,7 @@
 #include "server/sources/reloader.h"
 
 #include <algorithm>
+#include <functional>
 #include <utility>
 
 namespace epg {
@@ -17,14 +18,17 @@ Reloader::~Reloader() {
     stop(std::chrono::milliseconds::max());
 }
 
-void Reloader::start(First first) {
+void Reloader::start(First first, std::function<void()> settled) {
     std::lock_guard lock(mutex_);
     if (!threads_.empty() || stopping_) return;
+    settled_ = std::move(settled);
     const auto now = SteadyClock::now();
     for (std::size_t i = 0; i < schedule_.size(); ++i) {
         schedule_[i].next = now + period_;
         if (first == First::FetchUrls && sources_.isUrl(i))
             schedule_[i].pending = ListingSources::Mode::IfChanged;
+        if (first == First::CopiesThenUrls && sources_.isUrl(i))
+            schedule_[i].pending = ListingSources::Mode::LastCopy;
     }
     mapCheck_ = now + period_;
     const std::size_t workers = std::min(parallel_, schedule_.size());
@@ -96,6 +100,9 @@ void Reloader::work() {
         lock.lock();
         s.running = false;
         s.next = SteadyClock::now() + period_;
+        // The copy is served meanwhile; the URL itself comes next.
+        if (mode == ListingSources::Mode::LastCopy && !s.pending)
+            s.pending = ListingSources::Mode::IfChanged;
         finished_.push_back(std::move(attempt));
         coordinator_.notify_one();
     }
@@ -144,6 +151,7 @@ void Reloader::coordinate() {
             // still holds them.
             returnFreedMemory();
         }
+        if (settled_ && sources_.settled()) std::exchange(settled_, {})();
         lock.lock();
         runs_ += n;
     }

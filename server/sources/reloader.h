@@ -35,10 +35,13 @@ class Reloader {
     Reloader& operator=(const Reloader&) = delete;
 
     enum class First {
-        AfterPeriod,  // every source is next read a period from now
-        FetchUrls,    // URLs at once (the start-up served their last good copies)
+        AfterPeriod,     // every source is next read a period from now
+        FetchUrls,       // URLs at once (the start-up served their last good copies)
+        CopiesThenUrls,  // each URL's last good copy read at once, then the URL fetched
     };
-    void start(First first = First::AfterPeriod);
+    // `settled`, when given, is called once every source serves something or
+    // has had its first read or fetch end (see ListingSources::settled()).
+    void start(First first = First::AfterPeriod, std::function<void()> settled = {});
     void requestReload();
     // Asks the threads to end, cancelling transfers and reads under way, and
     // waits up to `grace`; false when one is still busy then (folding in).
@@ -72,6 +75,7 @@ class Reloader {
     std::size_t running_ = 0;  // threads not yet ended
     std::size_t runs_ = 0;
     std::vector<std::thread> threads_;
+    std::function<void()> settled_;  // until called
 };
 
 }  // namespace epg

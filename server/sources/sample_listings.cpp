@@ -9,7 +9,7 @@
 
 #include "encoding/fnv1a.h"
 #include "server/channels/channel_kind.h"
-#include "server/channels/channels.h"
+#include "server/model/channels.h"
 
 namespace epg {
 namespace {

@@ -8,7 +8,8 @@
 #include <mutex>
 #include <optional>
 
-#include "server/sources/body_decoder.h"
+#include "server/util/body_decoder.h"
+#include "server/util/durations.h"
 
 namespace epg {
 namespace {
@@ -26,12 +27,35 @@ struct Transfer {
     SteadyClock::time_point started = SteadyClock::now();
     SteadyClock::time_point lastByte = started;
     enum class Abort { None, Stopped, TimedOut, Stalled } abort = Abort::None;
+    bool unsupportedCoding = false;
 };
 
 std::string_view trimmed(std::string_view s) {
     while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
     while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
     return s;
+}
+
+// A header value as the log may show it: a server's CR or ESC would
+// otherwise rewrite the operator's terminal or forge a log line.
+std::string printable(std::string_view s) {
+    std::string out;
+    for (unsigned char c : trimmed(s)) out += c < 0x20 || c == 0x7f ? '?' : static_cast<char>(c);
+    return out;
+}
+
+// The codings asked for: zlib's window is 32 KiB whatever the sender
+// says, where a zstd or brotli frame may make the decoder take a window of
+// hundreds of megabytes from a few kilobytes of body.
+constexpr const char* kAcceptEncoding = "gzip, deflate";
+bool acceptedCoding(std::string_view coding) {
+    for (std::string_view ok : {"", "identity", "gzip", "x-gzip", "deflate"})
+        if (coding.size() == ok.size() &&
+            std::equal(coding.begin(), coding.end(), ok.begin(), [](char a, char b) {
+                return std::tolower(static_cast<unsigned char>(a)) == b;
+            }))
+            return true;
+    return false;
 }
 
 bool startsWithNoCase(std::string_view s, std::string_view prefix) {
@@ -48,7 +72,7 @@ std::size_t headerArrived(char* data, std::size_t size, std::size_t count, void*
     std::string_view line(data, size * count);
     t->lastByte = SteadyClock::now();
     if (line.starts_with("HTTP/")) {
-        t->statusLine = std::string(trimmed(line));
+        t->statusLine = printable(line);
         t->validators = {};
         t->contentEncoding.clear();
     } else if (startsWithNoCase(line, "etag:")) {
@@ -56,7 +80,12 @@ std::size_t headerArrived(char* data, std::size_t size, std::size_t count, void*
     } else if (startsWithNoCase(line, "last-modified:")) {
         t->validators.lastModified = std::string(trimmed(line.substr(14)));
     } else if (startsWithNoCase(line, "content-encoding:")) {
-        t->contentEncoding = std::string(trimmed(line.substr(17)));
+        t->contentEncoding = printable(line.substr(17));
+        // Refused before libcurl sets up a decoder for it.
+        if (!acceptedCoding(t->contentEncoding)) {
+            t->unsupportedCoding = true;
+            return 0;
+        }
     }
     return size * count;
 }
@@ -110,6 +139,100 @@ std::string seconds(std::chrono::milliseconds d) {
     return durationText(std::chrono::duration_cast<std::chrono::seconds>(d));
 }
 
+bool setUp(CURL* c, const FetchRequest& request, Transfer& t, curl_slist* headers,
+           char* errorText) {
+    const FetchLimits& l = request.limits;
+    bool ok = curl_easy_setopt(c, CURLOPT_URL, request.url.c_str()) == CURLE_OK;
+    ok = ok && curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK;
+    ok = ok && curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK;
+    ok = ok && curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK;
+    ok = ok && curl_easy_setopt(c, CURLOPT_MAXREDIRS, l.maxRedirects) == CURLE_OK;
+    ok = ok && curl_easy_setopt(c, CURLOPT_USERAGENT, kEpgdUserAgent) == CURLE_OK;
+    ok = ok && curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers) == CURLE_OK;
+    // What arrives is the entity, which may itself be a gzip file.
+    ok = ok && curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, kAcceptEncoding) == CURLE_OK;
+    ok = ok && curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
+    ok = ok && curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS,
+                                static_cast<long>(l.connectTimeout.count())) == CURLE_OK;
+    // A backstop only: the progress callback ends the transfer first, saying why.
+    ok = ok && curl_easy_setopt(c, CURLOPT_TIMEOUT_MS,
+                                static_cast<long>(l.totalTimeout.count() + 5000)) == CURLE_OK;
+    ok = ok &&
+         curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(l.cap)) == CURLE_OK;
+    ok = ok && curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorText) == CURLE_OK;
+    ok = ok && curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &headerArrived) == CURLE_OK;
+    ok = ok && curl_easy_setopt(c, CURLOPT_HEADERDATA, &t) == CURLE_OK;
+    ok = ok && curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &bodyArrived) == CURLE_OK;
+    ok = ok && curl_easy_setopt(c, CURLOPT_WRITEDATA, &t) == CURLE_OK;
+    ok = ok && curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &progressed) == CURLE_OK;
+    ok = ok && curl_easy_setopt(c, CURLOPT_XFERINFODATA, &t) == CURLE_OK;
+    ok = ok && curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L) == CURLE_OK;
+    return ok;
+}
+
+// Why a transfer that ended was of no use, in the words of the log; nothing
+// when its answer is to be judged by its status.
+std::optional<FetchResult> transferFailure(CURLcode rc, long status, const FetchRequest& request,
+                                           Transfer& t, const char* errorText,
+                                           const std::string& received) {
+    const FetchLimits& l = request.limits;
+    const bool encoded = !t.contentEncoding.empty() && t.contentEncoding != "identity";
+    switch (t.abort) {
+        case Transfer::Abort::Stopped: return failed("stopped");
+        case Transfer::Abort::TimedOut:
+            return failed("timed out after " + seconds(l.totalTimeout) +
+                          " (--fetch-timeout), with " + received + " of the body received");
+        case Transfer::Abort::Stalled:
+            return failed("nothing received for " + seconds(l.stallTimeout) + ", with " + received +
+                          " of the body received");
+        case Transfer::Abort::None: break;
+    }
+    if (t.unsupportedCoding)
+        return failed("sent as Content-Encoding: " + t.contentEncoding + ", which I do not take (" +
+                      kAcceptEncoding + " only)");
+    if (t.decoder && t.decoder->refused()) {
+        FetchResult r;
+        r.kind = FetchResult::Kind::Refused;
+        return r;
+    }
+    if (t.decoder && t.decoder->overCap() && encoded)
+        return failed("a Content-Encoding bomb: " + received +
+                      " sent as Content-Encoding: " + t.contentEncoding + " unpack to more than " +
+                      sizeText(l.cap) + ", the most a source may hold");
+    if (t.decoder && !t.decoder->error().empty()) return failed(t.decoder->error());
+    if (rc == CURLE_FILESIZE_EXCEEDED)
+        return failed("larger than " + sizeText(l.cap) + ", the most a source may hold");
+    if (rc == CURLE_BAD_CONTENT_ENCODING || (rc == CURLE_WRITE_ERROR && encoded && status == 200))
+        return failed("its Content-Encoding: " + t.contentEncoding + " does not decode (" +
+                      (errorText[0] ? errorText : curl_easy_strerror(rc)) + ")");
+    if (rc != CURLE_OK && !(rc == CURLE_WRITE_ERROR && status != 200))
+        return failed(errorText[0] ? errorText : curl_easy_strerror(rc));
+    return std::nullopt;
+}
+
+// A transfer that went through: what its status and body say.
+FetchResult answerOutcome(long status, const FetchRequest& request, Transfer& t) {
+    FetchResult r;
+    r.validators = std::move(t.validators);
+    if (status == 304) {
+        // Only a request that named what it has may be told it is current.
+        if (request.ifChanged.empty())
+            return failed("answered 304 Not Modified to a request without validators");
+        r.kind = FetchResult::Kind::NotModified;
+        return r;
+    }
+    if (status != 200)
+        return failed(t.statusLine.empty() ? "HTTP " + std::to_string(status) : t.statusLine);
+    if (!t.decoder) t.decoder.emplace(request.limits.cap, true, request.onText);  // an empty body
+    if (!t.decoder->finish()) {
+        if (!t.decoder->refused()) return failed(t.decoder->error());
+        r.kind = FetchResult::Kind::Refused;
+        return r;
+    }
+    r.kind = FetchResult::Kind::Fetched;
+    return r;
+}
+
 }  // namespace
 
 FetchResult fetchSource(const FetchRequest& request) {
@@ -130,92 +253,18 @@ FetchResult fetchSource(const FetchRequest& request) {
     t.request = &request;
     t.curl = curl.get();
     char errorText[CURL_ERROR_SIZE] = "";
-    const FetchLimits& l = request.limits;
-    CURL* c = curl.get();
-    bool ok = curl_easy_setopt(c, CURLOPT_URL, request.url.c_str()) == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_MAXREDIRS, l.maxRedirects) == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_USERAGENT, kEpgdUserAgent) == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get()) == CURLE_OK;
-    // Any transfer coding curl knows; what arrives is the entity, which may
-    // itself be a gzip file.
-    ok = ok && curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, "") == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS,
-                                static_cast<long>(l.connectTimeout.count())) == CURLE_OK;
-    // A backstop only: the progress callback ends the transfer first, saying why.
-    ok = ok && curl_easy_setopt(c, CURLOPT_TIMEOUT_MS,
-                                static_cast<long>(l.totalTimeout.count() + 5000)) == CURLE_OK;
-    ok = ok &&
-         curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(l.cap)) == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorText) == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &headerArrived) == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_HEADERDATA, &t) == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &bodyArrived) == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_WRITEDATA, &t) == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &progressed) == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_XFERINFODATA, &t) == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L) == CURLE_OK;
-    if (!ok) return failed("cannot set up the transfer");
-
-    CURLcode rc = curl_easy_perform(c);
+    if (!setUp(curl.get(), request, t, headers.get(), errorText))
+        return failed("cannot set up the transfer");
+    CURLcode rc = curl_easy_perform(curl.get());
     long status = 0;
-    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status);
     curl_off_t sent = 0;  // body bytes as they came over the wire
-    curl_easy_getinfo(c, CURLINFO_SIZE_DOWNLOAD_T, &sent);
+    curl_easy_getinfo(curl.get(), CURLINFO_SIZE_DOWNLOAD_T, &sent);
     const std::string received =
         amountText(static_cast<std::uint64_t>(std::max<curl_off_t>(sent, 0)));
-    const bool encoded = !t.contentEncoding.empty() && t.contentEncoding != "identity";
-    switch (t.abort) {
-        case Transfer::Abort::Stopped: return failed("stopped");
-        case Transfer::Abort::TimedOut:
-            return failed("timed out after " + seconds(l.totalTimeout) +
-                          " (--fetch-timeout), with " + received + " of the body received");
-        case Transfer::Abort::Stalled:
-            return failed("nothing received for " + seconds(l.stallTimeout) + ", with " + received +
-                          " of the body received");
-        case Transfer::Abort::None: break;
-    }
-    if (t.decoder && t.decoder->refused()) {
-        FetchResult r;
-        r.kind = FetchResult::Kind::Refused;
-        return r;
-    }
-    if (t.decoder && t.decoder->overCap() && encoded)
-        return failed("a Content-Encoding bomb: " + received +
-                      " sent as Content-Encoding: " + t.contentEncoding + " unpack to more than " +
-                      sizeText(l.cap) + ", the most a source may hold");
-    if (t.decoder && !t.decoder->error().empty()) return failed(t.decoder->error());
-    if (rc == CURLE_FILESIZE_EXCEEDED)
-        return failed("larger than " + sizeText(l.cap) + ", the most a source may hold");
-    if (rc == CURLE_BAD_CONTENT_ENCODING || (rc == CURLE_WRITE_ERROR && encoded && status == 200))
-        return failed("its Content-Encoding: " + t.contentEncoding + " does not decode (" +
-                      (errorText[0] ? errorText : curl_easy_strerror(rc)) + ")");
-    if (rc != CURLE_OK && !(rc == CURLE_WRITE_ERROR && status != 200)) {
-        std::string why = errorText[0] ? errorText : curl_easy_strerror(rc);
-        return failed(why);
-    }
-    FetchResult r;
-    r.validators = std::move(t.validators);
-    if (status == 304) {
-        // Only a request that named what it has may be told it is current.
-        if (request.ifChanged.empty())
-            return failed("answered 304 Not Modified to a request without validators");
-        r.kind = FetchResult::Kind::NotModified;
-        return r;
-    }
-    if (status != 200)
-        return failed(t.statusLine.empty() ? "HTTP " + std::to_string(status) : t.statusLine);
-    if (!t.decoder) t.decoder.emplace(l.cap, true, request.onText);  // an empty body
-    if (!t.decoder->finish()) {
-        if (!t.decoder->refused()) return failed(t.decoder->error());
-        r.kind = FetchResult::Kind::Refused;
-        return r;
-    }
-    r.kind = FetchResult::Kind::Fetched;
-    return r;
+    if (auto failure = transferFailure(rc, status, request, t, errorText, received))
+        return std::move(*failure);
+    return answerOutcome(status, request, t);
 }
 
 }  // namespace epg

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "server/sources/source_file.h"
+#include "server/util/file_read.h"
 
 namespace epg {
 

@@ -14,16 +14,31 @@ bool isUrlSource(std::string_view s) {
     return starts("http://") || starts("https://");
 }
 
+constexpr std::string_view kElided = "…";
+
 std::string shownUrl(std::string_view source) {
     if (!isUrlSource(source)) return std::string(source);
-    constexpr std::string_view kElided = "…";
     const std::size_t authority = source.find("://") + 3;
     std::size_t pathAt = source.find_first_of("/?#", authority);
     if (pathAt == std::string_view::npos) pathAt = source.size();
+    // An "@" past the authority: a password holding an unencoded "/", "?" or
+    // "#", or an "@" in the path or query. The two cannot be told apart, so
+    // nothing before it is shown.
+    if (auto at = source.rfind('@'); at != std::string_view::npos && at >= pathAt) {
+        std::string rest =
+            shownUrl(std::string(source.substr(0, authority)) + std::string(source.substr(at + 1)));
+        return rest.insert(authority, std::string(kElided) + "@");
+    }
     std::string_view host = source.substr(authority, pathAt - authority);
     if (auto at = host.rfind('@'); at != std::string_view::npos) host.remove_prefix(at + 1);
     std::string out(source.substr(0, authority));
-    out += host;
+    // "user:pa" of a password cut short by its own "/", "?" or "#" looks like
+    // a host with a port that is no number.
+    const std::size_t colon = host.rfind(':');
+    const bool port = colon == std::string_view::npos ||
+                      host.find(']', colon) != std::string_view::npos ||
+                      host.find_first_not_of("0123456789", colon + 1) == std::string_view::npos;
+    out += port ? std::string(host) : std::string(kElided);
     // The fragment never leaves the client, but may hold a secret as well.
     std::string_view rest = source.substr(pathAt);
     rest = rest.substr(0, rest.find('#'));

@@ -12,7 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "server/listings.h"
+#include "server/model/listings.h"
 #include "server/util/text_hash.h"
 
 namespace epg {

@@ -10,13 +10,13 @@
 #include <fstream>
 #include <string>
 
-#include "server/channels/channels.h"
+#include "server/model/channels.h"
 #include "server/site/page_render.h"
 #include "server/site/resource.h"
 #include "server/site/site.h"
 #include "server/site/snapshot.h"
+#include "server/site/xmltv_write.h"
 #include "server/sources/sample_listings.h"
-#include "server/xmltv/xmltv_write.h"
 
 namespace {
 

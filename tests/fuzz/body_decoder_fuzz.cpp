@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "server/sources/body_decoder.h"
+#include "server/util/body_decoder.h"
 
 namespace {
 

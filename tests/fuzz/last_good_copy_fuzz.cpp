@@ -10,8 +10,8 @@
 #include <fstream>
 #include <string>
 
-#include "server/load.h"
 #include "server/sources/last_good_store.h"
+#include "server/xmltv/source_reader.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 
 #include "app/schedule/schedule_parse.h"
 #include "runtime/values/gbk.h"
-#include "server/channels/channels.h"
+#include "server/model/channels.h"
 #include "server/site/gbk_text.h"
 #include "server/sources/sample_listings.h"
 #include "server_test_util.h"

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "server/options.h"
+#include "server/util/durations.h"
 #include "server_test_util.h"
 
 namespace epg {

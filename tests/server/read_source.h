@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-#include "server/load.h"
+#include "server/xmltv/source_reader.h"
 
 inline epg::ParsedSource parseSource(std::string_view text, std::string_view name,
                                      const std::optional<epg::Zone>& zone = std::nullopt) {

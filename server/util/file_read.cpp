@@ -1,4 +1,4 @@
-#include "server/sources/source_file.h"
+#include "server/util/file_read.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "server/sources/body_decoder.h"
+#include "server/util/body_decoder.h"
 #include "server/util/unique_fd.h"
 
 namespace epg {

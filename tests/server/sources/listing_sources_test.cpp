@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -17,7 +19,7 @@
 
 #include "gzip_text.h"
 #include "server/channels/channel_match.h"
-#include "server/channels/channels.h"
+#include "server/model/channels.h"
 #include "server/sources/last_good_store.h"
 #include "server/sources/listing_sources.h"
 #include "server/sources/reloader.h"
@@ -59,6 +61,7 @@ struct Feed {
     std::mutex mutex;
     std::string body, etag;
     int status = 200;
+    std::chrono::milliseconds delay{0};  // before the body of a 200
     void set(std::string b, std::string e, int s = 200) {
         std::lock_guard lock(mutex);
         body = std::move(b);
@@ -70,7 +73,8 @@ struct Feed {
         if (status != 200) return Response::ok("gone").withStatus(status, "Not Found");
         if (!etag.empty() && req.header("If-None-Match") == etag)
             return Response::ok("").withStatus(304, "Not Modified").withHeader("ETag", etag);
-        return Response::ok(body, "application/gzip").withHeader("ETag", etag);
+        Response r = Response::ok(body, "application/gzip").withHeader("ETag", etag);
+        return delay.count() ? std::move(r).stallBeforeResponse(delay) : r;
     }
 };
 
@@ -130,6 +134,51 @@ TEST(LastGoodStore, NamesCopiesAsEarlierVersionsDid) {
     };
     for (std::size_t i = 0; i < std::size(cases); ++i)
         EXPECT_EQ(LastGoodStore::fileNameFor(cases[i].url), cases[i].name) << "case " << i;
+}
+
+// Clearing drafts takes only what this program wrote, by name and kind, and
+// of another process's only what no one is writing any more: the directory
+// may be shared, or hold the operator's own files.
+TEST(LastGoodStore, ClearsOnlyItsOwnAbandonedDrafts) {
+    const fs::path dir = fs::path(::testing::TempDir()) / ("drafts-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const pid_t gone = ::fork();
+    if (gone == 0) ::_exit(0);
+    ::waitpid(gone, nullptr, 0);
+    const std::string me = std::to_string(::getpid()), dead = std::to_string(gone);
+    const std::string base = "epg.example.org-57fd7667e0eb591a.copy.part-";
+    const struct {
+        std::string name;
+        bool old;  // untouched for an hour
+        bool afterStart, afterStop;
+    } files[] = {
+        {base + dead + "-a1B2c3", false, false, false},  // its writer is gone
+        {base + "1-a1B2c3", false, true, true},          // someone still writes it
+        {base + "1-d4E5f6", true, false, false},         // stalled for an hour
+        {base + me + "-a1B2c3", false, true, false},     // ours: kept until we stop
+        {"notes.part-1.txt", true, true, true},
+        {"epg.example.org-57fd7667e0eb591a.copy", true, true, true},
+        {"x.copy.part-" + dead + "-a1B2c3", true, true, true},
+        {"epg.example.org-57FD7667E0EB591A.copy.part-" + dead + "-a1B2c3", true, true, true},
+        {base + dead + "-a1B2c", true, true, true},
+    };
+    for (const auto& f : files) {
+        std::ofstream(dir / f.name) << "x";
+        if (f.old) fs::last_write_time(dir / f.name, fs::file_time_type::clock::now() - 1h);
+    }
+    // A link or a directory under a draft's name is not ours either.
+    fs::create_directory_symlink("/", dir / (base + dead + "-zzzzzz"));
+    fs::create_directory(dir / (base + dead + "-yyyyyy"));
+    LastGoodStore store(dir);
+    ASSERT_EQ(store.open(), "");
+    for (const auto& f : files) EXPECT_EQ(fs::exists(dir / f.name), f.afterStart) << f.name;
+    store.removeDrafts();
+    for (const auto& f : files) EXPECT_EQ(fs::exists(dir / f.name), f.afterStop) << f.name;
+    EXPECT_TRUE(fs::is_symlink(dir / (base + dead + "-zzzzzz")));
+    EXPECT_TRUE(fs::is_directory(dir / (base + dead + "-yyyyyy")));
+    fs::remove(dir / (base + dead + "-zzzzzz"));
+    fs::remove_all(dir);
 }
 
 TEST_F(ListingSourcesTest, GzippedUrlLoadsThenRefreshesOnlyWhenItChanged) {
@@ -371,6 +420,56 @@ TEST_F(ListingSourcesTest, ACopyThatCannotBeUsedIsNamedForWhatItIs) {
         EXPECT_EQ(log[0], url() + ": " + said + "; the next good fetch replaces it") << c.what;
         fs::remove_all(dir_ / "elsewhere");
     }
+}
+
+// A server that serves reads its last good copies after it listens: a
+// restart answers at once however large a copy is. Each copy is served as
+// soon as it is read, its URL fetched after it, and the sources count as
+// settled once every one serves something or has had its fetch end.
+TEST_F(ListingSourcesTest, CopiesAreReadAfterTheStartThenTheirUrlsFetched) {
+    testsupport::TestHttpServer other;
+    Feed otherFeed;
+    other.fallback([&otherFeed](const FeedRequest& r) { return otherFeed.answer(r); });
+    feed_.set(gzipText(feed({"Copied"})), "\"c\"");
+    otherFeed.set(gzipText(feed({"Other"}, "programys/TV_1/Channel_2/")), "\"o\"");
+    ASSERT_TRUE(sources({url()})->start().listings);
+    feed_.set(gzipText(feed({"Fetched"})), "\"f\"");
+    feed_.delay = 500ms;         // the copy is served well before
+    otherFeed.set("", "", 404);  // and no copy of it: settled when its fetch ends
+
+    auto s = sources({url(), other.url("/o.xml.gz")});
+    const std::size_t parsed = s->parses();
+    auto start = s->startLocal(ListingSources::Copies::Later);
+    ASSERT_TRUE(start.listings) << start.error;
+    EXPECT_EQ(s->parses(), parsed);  // the copy is not read yet
+    EXPECT_TRUE(titles(start.listings.get()).empty());
+    EXPECT_FALSE(s->settled());
+
+    std::mutex m;
+    std::vector<std::vector<std::string>> published;
+    std::atomic<int> settled{0};
+    Reloader reloader(*s, 0s, [&](std::shared_ptr<const Listings> l) {
+        std::lock_guard lock(m);
+        published.push_back(titles(l.get()));
+    });
+    reloader.start(Reloader::First::CopiesThenUrls, [&] { ++settled; });
+    for (int i = 0; i < 200 && settled == 0; ++i) std::this_thread::sleep_for(20ms);
+    ASSERT_EQ(settled, 1);
+    EXPECT_TRUE(s->settled());
+    for (int i = 0; i < 200; ++i) {
+        {
+            std::lock_guard lock(m);
+            if (!published.empty() && published.back() == std::vector<std::string>{"Fetched"})
+                break;
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    std::lock_guard lock(m);
+    ASSERT_FALSE(published.empty());
+    EXPECT_EQ(published.front(), std::vector<std::string>{"Copied"});
+    EXPECT_EQ(published.back(), std::vector<std::string>{"Fetched"});
+    reloader.stop(2s);
+    EXPECT_EQ(settled, 1);  // once
 }
 
 // Sources are read side by side: one that drips holds up no other, shows

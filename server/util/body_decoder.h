@@ -68,7 +68,5 @@ class BodyDecoder {
 std::string sizeText(std::uint64_t bytes);
 // "37 bytes", "12.5 KiB", "1.0 GiB": about how much, for messages.
 std::string amountText(std::uint64_t bytes);
-// "45 s", "12 min", "3 h 5 min", "4 days": how long, for messages.
-std::string durationText(std::chrono::seconds d);
 
 }  // namespace epg

@@ -7,7 +7,7 @@
 #include <set>
 
 #include "server/channels/channel_kind.h"
-#include "server/channels/channels.h"
+#include "server/model/channels.h"
 #include "server/sources/sample_listings.h"
 #include "server_test_util.h"
 

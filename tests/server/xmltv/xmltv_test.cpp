@@ -12,13 +12,13 @@
 #include "app/schedule/schedule_parse.h"
 #include "encoding/iconv_converter.h"
 #include "server/channels/channel_map.h"
-#include "server/channels/channels.h"
 #include "server/channels/xmltv_listings.h"
+#include "server/model/channels.h"
 #include "server/site/site.h"
+#include "server/site/xmltv_write.h"
 #include "server/sources/sample_listings.h"
-#include "server/sources/source_file.h"
+#include "server/util/file_read.h"
 #include "server/xmltv/xmltv_read.h"
-#include "server/xmltv/xmltv_write.h"
 #include "server_test_util.h"
 
 namespace epg {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "server/listings.h"
+#include "server/model/listings.h"
 
 namespace epg {
 

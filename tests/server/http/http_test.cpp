@@ -15,8 +15,8 @@
 #include "encoding/text_encoding.h"
 #include "server/background.h"
 #include "server/http/http_server.h"
+#include "server/site/xmltv_write.h"
 #include "server/sources/sample_listings.h"
-#include "server/xmltv/xmltv_write.h"
 #include "server_test_util.h"
 
 namespace epg {

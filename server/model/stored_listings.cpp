@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <limits>
 
-#include "server/channels/channels.h"
-#include "server/listings.h"
+#include "server/model/channels.h"
+#include "server/model/listings.h"
 
 namespace epg {
 

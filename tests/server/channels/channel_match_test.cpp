@@ -15,8 +15,8 @@
 #include "server/channels/channel_map.h"
 #include "server/channels/channel_match.h"
 #include "server/channels/channel_names.h"
-#include "server/channels/channels.h"
 #include "server/channels/xmltv_listings.h"
+#include "server/model/channels.h"
 #include "server/xmltv/xmltv_read.h"
 #include "server_test_util.h"
 

@@ -2,7 +2,7 @@
 // really send them.
 #include <gtest/gtest.h>
 
-#include "server/http/http_rules.h"
+#include "server/util/http_rules.h"
 
 namespace epg {
 namespace {

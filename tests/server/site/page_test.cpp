@@ -4,7 +4,7 @@
 
 #include "app/schedule/schedule_parse.h"
 #include "gbk_literal.h"
-#include "server/channels/channels.h"
+#include "server/model/channels.h"
 #include "server/site/gbk_text.h"
 #include "server/site/page_render.h"
 #include "server/site/site.h"

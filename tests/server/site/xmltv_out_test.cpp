@@ -13,11 +13,12 @@
 #include "read_source.h"
 #include "server/channels/channel_match.h"
 #include "server/channels/channel_names.h"
-#include "server/channels/channels.h"
-#include "server/load.h"
+#include "server/channels/xmltv_listings.h"
+#include "server/model/channels.h"
 #include "server/site/site.h"
+#include "server/site/xmltv_write.h"
 #include "server/sources/sample_listings.h"
-#include "server/xmltv/xmltv_write.h"
+#include "server/xmltv/source_reader.h"
 #include "server_test_util.h"
 
 namespace epg {
@@ -67,7 +68,7 @@ std::shared_ptr<const Listings> allFixtures() {
         EXPECT_TRUE(parsed.document) << parsed.error;
         docs.push_back(parsed.document);
     }
-    return combineSources(docs, ChannelMap{}, beijing()).listings;
+    return listingsFromXmltv(docs, nullptr, beijing()).listings;
 }
 
 class XmltvOutTest : public ::testing::Test {

@@ -1,4 +1,4 @@
-#include "server/sources/body_decoder.h"
+#include "server/util/body_decoder.h"
 
 #include <zlib.h>
 
@@ -50,16 +50,6 @@ std::string amountText(std::uint64_t bytes) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f %s", n, units[u]);
     return text;
-}
-
-std::string durationText(std::chrono::seconds d) {
-    auto s = d.count();
-    if (s < 0) s = 0;
-    if (s < 60) return std::to_string(s) + " s";
-    if (s < 3600) return std::to_string(s / 60) + " min";
-    if (s < 86400) return std::to_string(s / 3600) + " h " + std::to_string(s % 3600 / 60) + " min";
-    auto days = s / 86400;
-    return std::to_string(days) + (days == 1 ? " day" : " days");
 }
 
 bool BodyDecoder::fail(std::string why) {

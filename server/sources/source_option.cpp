@@ -1,8 +1,5 @@
-#include "server/load.h"
+#include "server/sources/source_option.h"
 
-#include <utility>
-
-#include "server/sources/source_file.h"
 #include "server/sources/source_name.h"
 
 namespace epg {
@@ -13,11 +10,19 @@ SourceOption parseSourceOption(std::string_view value) {
     if (at == std::string_view::npos) return {std::string(value), std::nullopt, {}};
     std::string_view name = value.substr(at + kZone.size());
     auto zone = Zone::named(name);
-    if (!zone)
+    if (!zone) {
+        // The source as it may be shown: a URL's password and query stay out,
+        // and so does a "zone" that may be the end of a password holding "#".
+        const bool zoneLike = name.size() <= 64 && name.find_first_not_of(
+                                                       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopq"
+                                                       "rstuvwxyz0123456789/_+-") == name.npos;
+        const std::string shownZone = zoneLike ? std::string(name) : "…";
         return {{},
                 std::nullopt,
-                "unknown time zone \"" + std::string(name) + "\" after #tz= in \"" +
-                    std::string(value) + "\" (an IANA name, such as Asia/Shanghai)"};
+                "unknown time zone \"" + shownZone + "\" after #tz= in \"" +
+                    shownUrl(value.substr(0, at)) + "#tz=" + shownZone +
+                    "\" (an IANA name, such as Asia/Shanghai)"};
+    }
     return {std::string(value.substr(0, at)), zone, {}};
 }
 
@@ -38,26 +43,6 @@ std::string sourceOptionError(std::string_view value, std::string_view from) {
                 return label + ": a URL holds no blank or control character: \"" + shownUrl(v) +
                        "\"";
     return {};
-}
-
-SourceReader::SourceReader(std::string_view name, const XmltvLimits& limits,
-                           const std::optional<Zone>& zone)
-    : zone_(zone), reader_(name, limits, zone_ ? &*zone_ : nullptr) {}
-
-ParsedSource SourceReader::finish() {
-    XmltvParse parsed = reader_.finish();
-    if (!parsed.document) return {nullptr, std::move(parsed.error)};
-    return {std::make_shared<const XmltvDocument>(std::move(*parsed.document)), {}};
-}
-
-XmltvListings combineSources(const SourceDocuments& documents, const ChannelMap& map,
-                             const Zone& zone) {
-    return listingsFromXmltv(documents, &map, zone);
-}
-
-MapResult loadChannelMap(const std::optional<std::string>& mapFile) {
-    if (!mapFile) return {ChannelMap{}, {}};
-    return readChannelMap(*mapFile);
 }
 
 }  // namespace epg

@@ -13,10 +13,12 @@
 #include <thread>
 
 #include "read_source.h"
+#include "server/channels/xmltv_listings.h"
 #include "server/http/http_server.h"
-#include "server/load.h"
 #include "server/site/player_answers.h"
 #include "server/site/site.h"
+#include "server/util/http_rules.h"
+#include "server/xmltv/source_reader.h"
 #include "server_test_util.h"
 
 namespace epg {
@@ -43,7 +45,7 @@ std::shared_ptr<const Listings> fixtureListings(const std::string& file) {
         if (file == "multiname.xml") zone = beijing();
         ParsedSource parsed = parseSource(fixtureText(file), file, zone);
         EXPECT_TRUE(parsed.document) << parsed.error;
-        l = combineSources({parsed.document}, ChannelMap{}, beijing()).listings;
+        l = listingsFromXmltv({parsed.document}, nullptr, beijing()).listings;
     }
     return l;
 }

@@ -1,4 +1,4 @@
-#include "server/http/http_rules.h"
+#include "server/util/http_rules.h"
 
 #include <array>
 #include <cstdio>

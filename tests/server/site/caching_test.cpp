@@ -7,11 +7,12 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
-#include "server/channels/channels.h"
-#include "server/http/http_rules.h"
-#include "server/load.h"
+#include "server/channels/xmltv_listings.h"
+#include "server/model/channels.h"
 #include "server/site/site.h"
 #include "server/sources/sample_listings.h"
+#include "server/util/http_rules.h"
+#include "server/xmltv/source_reader.h"
 #include "server/xmltv/xmltv_read.h"
 #include "server_test_util.h"
 
@@ -215,7 +216,7 @@ TEST_F(CachingTest, XmltvExportReadsBackToTheSameProgrammes) {
     ASSERT_TRUE(reader.feed(xml)) << reader.error();
     ParsedSource parsed = reader.finish();
     ASSERT_TRUE(parsed.document) << parsed.error;
-    XmltvListings combined = combineSources({parsed.document}, ChannelMap{}, beijing());
+    XmltvListings combined = listingsFromXmltv({parsed.document}, nullptr, beijing());
     const StoredListings& back = *combined.listings;
     Seconds from = localMidnight(monday, beijing()),
             to = localMidnight(addDays(monday, 7), beijing());

@@ -9,10 +9,12 @@
 #include <fstream>
 
 #include "gzip_text.h"
-#include "server/load.h"
-#include "server/sources/body_decoder.h"
+#include "server/channels/channel_map.h"
 #include "server/sources/source_fetch.h"
-#include "server/sources/source_file.h"
+#include "server/sources/source_option.h"
+#include "server/util/body_decoder.h"
+#include "server/util/file_read.h"
+#include "server/xmltv/source_reader.h"
 #include "test_http_server.h"
 
 namespace epg {
@@ -164,6 +166,10 @@ TEST(FetchTest, TransfersAreBounded) {
         "/encoded-bomb",
         Response::ok(gzipText(std::string(3 << 20, ' '))).withHeader("Content-Encoding", "gzip"));
     server.route("/current", Response::ok("").withStatus(304, "Not Modified"));
+    // A zstd frame may ask for a window of 128 MiB in a few bytes.
+    server.route("/zstd", Response::ok(std::string("\x28\xb5\x2f\xfd", 4) + std::string(64, 'x'))
+                              .withHeader("Content-Encoding", "zstd"));
+    server.route("/forged", Response::ok("").withStatus(500, "Error\r\x1b[2Jtvguide-epgd: forged"));
     struct Case {
         const char* path;
         const char* error;  // nullptr: the text arrives
@@ -178,6 +184,8 @@ TEST(FetchTest, TransfersAreBounded) {
         {"/encoded-bomb", "sent as Content-Encoding: gzip unpack to more than 2 MiB"},
         {"/current", "answered 304 Not Modified to a request without validators"},
         {"/missing", "HTTP/1.1 404 Not Found"},
+        {"/zstd", "sent as Content-Encoding: zstd, which I do not take (gzip, deflate only)"},
+        {"/forged", "HTTP/1.1 500 Error??[2Jtvguide-epgd: forged"},
     };
     for (const Case& c : cases) {
         FetchRequest r;

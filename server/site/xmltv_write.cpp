@@ -1,4 +1,4 @@
-#include "server/xmltv/xmltv_write.h"
+#include "server/site/xmltv_write.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,7 +10,7 @@
 
 #include "server/channels/channel_match.h"
 #include "server/channels/channel_names.h"
-#include "server/channels/channels.h"
+#include "server/model/channels.h"
 
 namespace epg {
 namespace xmltv_out {

@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "app/schedule/schedule_parse.h"
-#include "server/channels/channels.h"
+#include "server/model/channels.h"
 #include "server/site/site.h"
 #include "server/sources/sample_listings.h"
 #include "server_test_util.h"
@@ -83,6 +85,35 @@ TEST_F(SiteTest, MethodsAndTargetsGetTheirStatus) {
         ASSERT_TRUE(r.body);
         EXPECT_EQ(r.contentType == kHtmlType, c.status == 200);
     }
+}
+
+// While the sources' first load is under way, what would be an empty page is
+// not answered 200 for a player or a cache to keep: a request waits for the
+// load, until one deadline for all, then is told to come back.
+TEST_F(SiteTest, RequestsWaitForTheFirstLoadThenAreToldToComeBack) {
+    using namespace std::chrono_literals;
+    Site site(std::make_shared<StoredListings>(), fixedClock(0), beijing());
+    const char* targets[] = {"/programys/TV_1/Channel_1/W1.htm", "/soft/down/a1.html",
+                             "/?ch=CCTV1&date=2026-12-09", "/epginfo?ch=CCTV1", "/nothing"};
+    site.setLoading(50ms);
+    for (const char* target : targets) {
+        Reply r = handleRequest(site, {"GET", target});
+        EXPECT_EQ(r.status, 503) << target;
+        EXPECT_NE(r.headers.find("\r\nRetry-After: 5"), std::string_view::npos) << target;
+        EXPECT_NE(r.headers.find("\r\nCache-Control: no-store"), std::string_view::npos);
+    }
+    EXPECT_EQ(handleRequest(site, {"GET", "/healthz"}).status, 503);  // at once, as ever
+
+    site.setLoading(10s);
+    std::thread loader([&] {
+        std::this_thread::sleep_for(100ms);
+        site.replaceListings(std::make_shared<SampleListings>(beijing()));
+        site.loaded();
+    });
+    Reply r = handleRequest(site, {"GET", targets[0]});
+    loader.join();
+    EXPECT_EQ(r.status, 200);
+    EXPECT_FALSE(app::parseSchedule(*r.body).empty());
 }
 
 TEST_F(SiteTest, PagesFollowTheClockIntoTheNextWeek) {

@@ -1,4 +1,4 @@
-#include "server/channels/channels.h"
+#include "server/model/channels.h"
 
 #include <unordered_map>
 #include <vector>

@@ -1,0 +1,94 @@
+#include "server/service.h"
+
+#include <utility>
+
+#include "server/sources/listing_sources.h"
+#include "server/sources/reloader.h"
+#include "server/sources/sample_listings.h"
+
+namespace epg {
+
+Service::Service() = default;
+
+Service::~Service() {
+    stop();
+}
+
+Service::Made Service::make(ServiceConfig config, Run run) {
+    std::unique_ptr<Service> s(new Service());
+    if (!config.log) config.log = [](const std::string&) {};
+    s->config_ = std::move(config);
+    const ServiceConfig& c = s->config_;
+    std::shared_ptr<const Listings> listings;
+    if (c.xmltvSources.empty()) {
+        listings = std::make_shared<SampleListings>(c.zone);
+        c.log("sample listings");
+    } else {
+        SourcesConfig sources;
+        sources.sources = c.xmltvSources;
+        sources.mapFile = c.mapFile;
+        sources.zone = c.zone;
+        sources.stateDir = c.stateDir;
+        sources.limits.totalTimeout = c.fetchTimeout;
+        s->sources_ = std::make_unique<ListingSources>(std::move(sources), c.log);
+        // Serving, the last good copies are read after the server listens:
+        // one may be large or damaged, and a restart is to answer at once.
+        ListingSources::Start start = run == Run::Serve
+                                          ? s->sources_->startLocal(ListingSources::Copies::Later)
+                                          : s->sources_->start();
+        if (!start.listings) return {nullptr, std::move(start.error)};
+        c.log(start.summary);
+        for (const auto& note : start.notes) c.log(note);
+        s->match_ = std::move(start.match);
+        listings = std::move(start.listings);
+    }
+    s->site_ = std::make_shared<Site>(std::move(listings), c.clock, c.zone,
+                                      run == Run::Serve ? c.first : FirstSnapshot::Now);
+    if (s->sources_)
+        s->site_->setSourceHealth([sources = s->sources_.get()] { return sources->health(); });
+    else
+        s->site_->setSourceHealth(std::vector<SourceHealth>{
+            {"sample listings", SourceHealth::State::Ok, c.clock(), c.clock(), {}, {}}});
+    return {std::move(s), {}};
+}
+
+std::string Service::listen(const std::string& host, std::uint16_t port) {
+    if (!http_) http_ = std::make_unique<HttpServer>(site_, config_.http);
+    return http_->listen(host, port);
+}
+
+void Service::start() {
+    if (sources_ && !sources_->settled()) site_->setLoading(config_.firstLoadPatience);
+    if (http_) http_->start();
+    site_->startRenderer();
+    if (!sources_) return;
+    reloader_ = std::make_unique<Reloader>(*sources_, config_.refresh,
+                                           [site = site_](std::shared_ptr<const Listings> fresh) {
+                                               site->replaceListings(std::move(fresh));
+                                           });
+    reloader_->start(Reloader::First::CopiesThenUrls, [site = site_] { site->loaded(); });
+}
+
+std::uint16_t Service::port() const {
+    return http_ ? http_->port() : 0;
+}
+
+void Service::reload() {
+    if (reloader_) reloader_->requestReload();
+}
+
+bool Service::stop(std::chrono::milliseconds grace) {
+    if (stopped_) return true;
+    stopped_ = true;
+    if (http_) http_->stop();
+    // Transfers and reads give up within a second.
+    const bool ended = !reloader_ || reloader_->stop(grace);
+    if (sources_) sources_->removeDrafts();
+    return ended;
+}
+
+HttpStats Service::httpStats() const {
+    return http_ ? http_->stats() : HttpStats{};
+}
+
+}  // namespace epg
