@@ -143,6 +143,8 @@ std::string writeSettings(const fs::path& path, const SettingValues& values) {
         text = all.str();
     }
     text = withSettings(text, values);
+    if (text.size() > kMaxSettingsBytes)
+        return path.string() + " would pass 1 MiB, more than the guide reads back";
     std::error_code ec;
     if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
     if (ec) return "cannot make " + target.parent_path().string() + ": " + ec.message();

@@ -10,7 +10,10 @@
 #include <optional>
 #include <sstream>
 
+#include "app/schedule/reminder_text.h"
 #include "app/settings_file.h"
+#include "catalogue/catalogue.h"
+#include "gbk_literal.h"
 
 namespace fs = std::filesystem;
 
@@ -118,6 +121,40 @@ TEST_F(SettingsWriteOnDisk, WritesThroughLinksKeepsTheModeAndLeavesReadOnlyFiles
         // No temporary file is left beside it.
         EXPECT_EQ(std::distance(fs::directory_iterator(file.parent_path()), {}), 1) << c.what;
     }
+}
+
+// The guide reads 1 MiB of its settings file; what it writes must come back.
+TEST_F(SettingsWriteOnDisk, HugeRemindersComeBackCutWithTheKeysAfterThem) {
+    const fs::path file = dir_ / "tvguide.conf";
+    std::ofstream(file, std::ios::binary) << "reminders=\npage_tz=Asia/Tokyo\n";
+    const std::string channel(catalogue::groups()[0].rows[0].path);
+    std::string title;
+    for (int i = 0; i < 50000; ++i) title += G(i % 2 ? "闻" : "新");  // 100,000 characters
+    std::vector<app::schedule::Reminder> reminders;
+    for (int i = 0; i < 7; ++i)
+        reminders.push_back({channel, 1733742000 + 1800 * i, "<" + title, i < 3});
+    const auto setting = app::schedule::remindersToSetting(reminders);
+    EXPECT_EQ(setting.leftOut, 0u);
+    EXPECT_EQ(app::writeSettings(file, {{"reminders", setting.value}}), "");
+
+    const app::SettingsFile read = app::readSettingsFile(file);
+    EXPECT_TRUE(read.problems.empty()) << read.problems.front();
+    EXPECT_EQ(read.value("page_tz"), "Asia/Tokyo");
+    const auto back = app::schedule::remindersFromSetting(read.value("reminders").value_or(""));
+    EXPECT_TRUE(back.errors.empty()) << back.errors.front();
+    ASSERT_EQ(back.reminders.size(), reminders.size());
+    for (std::size_t i = 0; i < reminders.size(); ++i) {
+        EXPECT_EQ(back.reminders[i].start, reminders[i].start);
+        EXPECT_EQ(back.reminders[i].notified, reminders[i].notified);
+        // Cut before the character that would pass the limit.
+        EXPECT_EQ(back.reminders[i].title,
+                  reminders[i].title.substr(0, app::schedule::kMaxKeptTitleBytes - 1));
+    }
+    // Later changes are kept; one that would pass what is read back is not.
+    EXPECT_EQ(app::writeSettings(file, {{"favourites", channel}}), "");
+    const std::string kept = contents(file);
+    EXPECT_NE(app::writeSettings(file, {{"notes", std::string(app::kMaxSettingsBytes, 'x')}}), "");
+    EXPECT_TRUE(contents(file) == kept);
 }
 
 }  // namespace
