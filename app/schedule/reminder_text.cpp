@@ -260,4 +260,28 @@ ReadReminders remindersFromSetting(std::string_view value) {
     return remindersFromText(text);
 }
 
+std::string notificationText(std::string_view gbkText, bool bodyMarkup) {
+    const std::string utf8 = rt::toUtf8(gbkText);
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x20 || c == 0x7F) continue;
+        // U+0080..U+009F, the C1 controls, are C2 80..C2 9F in UTF-8.
+        if (c == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
+            ++i;
+            continue;
+        }
+        if (bodyMarkup && c == '&')
+            out += "&amp;";
+        else if (bodyMarkup && c == '<')
+            out += "&lt;";
+        else if (bodyMarkup && c == '>')
+            out += "&gt;";
+        else
+            out += utf8[i];
+    }
+    return out;
+}
+
 }  // namespace app::schedule

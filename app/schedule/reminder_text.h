@@ -48,4 +48,12 @@ KeptReminders remindersToSetting(const std::vector<Reminder>& reminders,
                                  std::size_t room = kMaxRemindersSettingBytes);
 ReadReminders remindersFromSetting(std::string_view value);
 
+// A text of a page (GBK) as a desktop notification shows it, in UTF-8: plain
+// text on one line. It is decoded first, each byte that makes no character
+// becoming U+FFFD, so a stray lead byte cannot hide the "<" after it; control
+// characters (C0 with line breaks and ESC, DEL, C1) are left out. With
+// `bodyMarkup`, for a notification server that reads markup in the body,
+// "&", "<" and ">" become entities; without it they stay as they are.
+std::string notificationText(std::string_view gbkText, bool bodyMarkup);
+
 }  // namespace app::schedule

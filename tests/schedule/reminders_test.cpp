@@ -104,6 +104,30 @@ TEST(ReminderText, RemindersBeyondTheirRoomAreLeftOutShownAndEarliestFirst) {
     }
 }
 
+// A hostile page's title reaches the notification server as plain text.
+TEST(ReminderText, NotificationsCarryPlainTextOnOneLine) {
+    struct Case {
+        std::string title;   // GBK
+        const char* markup;  // UTF-8, for a server that reads body markup
+        const char* plain;   // for one that does not
+    };
+    const Case cases[] = {
+        // A lone lead byte before "<": decoded apart, so the tag is escaped.
+        {"\x81<a href='http://x/'>go</a>", "\uFFFD&lt;a href='http://x/'&gt;go&lt;/a&gt;",
+         "\uFFFD<a href='http://x/'>go</a>"},
+        {"<img src='file:///etc/passwd'/>", "&lt;img src='file:///etc/passwd'/&gt;",
+         "<img src='file:///etc/passwd'/>"},
+        {"Tom & Jerry &amp;", "Tom &amp; Jerry &amp;amp;", "Tom & Jerry &amp;"},
+        {"red\x1b[31m!\x7f", "red[31m!", "red[31m!"},
+        {"one\r\ntwo\tthree\x01", "onetwothree", "onetwothree"},
+        {G("新闻联播") + "\xFE", "新闻联播\uFFFD", "新闻联播\uFFFD"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(app::schedule::notificationText(c.title, true), c.markup) << c.plain;
+        EXPECT_EQ(app::schedule::notificationText(c.title, false), c.plain) << c.plain;
+    }
+}
+
 TEST(ReminderText, MalformedLinesAreLeftOutWithTheirReason) {
     const std::string ok = "2024-12-09T11:00Z " + kCctv1 + " waiting 新闻";
     const std::string text = "\n" + ok + "\r\n" +  // line 2 is good, blank line 1 skipped
