@@ -86,7 +86,7 @@ void Guide::loadDay(rt::Runtime& rt, int day, bool pump) {
     if (!rt.windowLoaded(ui::kMainWindowId)) return;
     ShownPage page = choosePage(std::move(fetched), url, {services_.keepCopy, services_.recallCopy},
                                 services_.now());
-    values_.pageText = rt::toText(page.body);
+    values_.pageText = pageText(page.body);
     if (pump) {
         rt.processPendingMessages();
         // A load run from the pump has parsed the newer page already; a

@@ -60,7 +60,7 @@ struct GuideServices {
 
 // The application-wide values.
 struct GuideValues {
-    rt::Text pageText;        // the last day page loaded, up to its first NUL
+    rt::Text pageText;        // the last day page loaded, its NULs left out
     rt::Text channelBaseUrl;  // ends in "/"; empty for a row without a channel
     rt::Text startupWeekday;  // fixed once by the created handler
     // The lists of menu groups 1 and on, at [0] and on: the catalogue's,

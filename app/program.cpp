@@ -69,7 +69,13 @@ GuideProgram::GuideProgram(rt::Backend& backend, ProgramOptions options)
         schedule_ = std::make_unique<GuideSchedule>(std::move(s));
         schedule_->restoreReminders(keptReminders_);
         schedule_->onRemindersChanged = [this] {
-            keep({{"reminders", schedule::remindersToSetting(schedule_->reminders())}});
+            const schedule::KeptReminders kept =
+                schedule::remindersToSetting(schedule_->reminders());
+            if (kept.leftOut > 0)
+                std::fprintf(stderr,
+                             "%zu reminders not kept in the settings file: no room for them\n",
+                             kept.leftOut);
+            keep({{"reminders", kept.value}});
         };
     }
 }

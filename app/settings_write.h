@@ -22,8 +22,11 @@ using SettingValues = std::vector<std::pair<std::string, std::string>>;
 std::string withSettings(std::string_view text, const SettingValues& values);
 
 // The file with these keys set, written whole or not at all (through a
-// temporary file beside it); its folder is made when missing. The reason,
-// empty when written.
+// temporary file beside it, synced, renamed over it); its folder is made
+// when missing. A symbolic link is written through to its target. The file
+// keeps its mode (a new one is 0600); a read-only one, one the guide could
+// not read whole, and a result larger than the guide reads back
+// (kMaxSettingsBytes) are left alone. The reason, empty when written.
 std::string writeSettings(const std::filesystem::path& path, const SettingValues& values);
 
 }  // namespace app

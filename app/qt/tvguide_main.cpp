@@ -28,7 +28,6 @@
 #include "app/settings_file.h"
 #include "runtime/backend/qt/qt_application.h"
 #include "runtime/backend/qt/qt_backend.h"
-#include "runtime/backend/qt/qt_text.h"
 #include "runtime/values/allocation_failure.h"
 #include "runtime/window/fatal_report.h"
 #include "server/background.h"
@@ -131,11 +130,11 @@ int run(int argc, char** argv) {
     programOptions.notify = [&notifier, zone](const app::schedule::Reminder& r,
                                               const rt::Text& channel) {
         const app::ZoneTime t = zone.timeAt(r.start);
-        notifier.show(rt::qt::toQString(channel),
+        notifier.show(channel,
                       QStringLiteral("%1:%2")
                           .arg(t.minuteOfDay / 60, 2, 10, QChar('0'))
                           .arg(t.minuteOfDay % 60, 2, 10, QChar('0')),
-                      rt::qt::toQString(r.title));
+                      r.title);
     };
     programOptions.epgRoot = root;
     programOptions.pageZone = setup.pageZone;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <tuple>
 
 #include "app/schedule/catalogue_place.h"
 #include "runtime/values/gbk.h"
@@ -68,7 +69,7 @@ void appendAscii(std::string& out, char c) {
         out += c;
 }
 
-std::string titleText(const rt::Text& title) {
+std::string titleText(std::string_view title) {
     std::string out;
     // Whole when it converts both ways; otherwise a character at a time, with
     // the bytes that make none written as \xHH so the title comes back exact.
@@ -84,7 +85,7 @@ std::string titleText(const rt::Text& title) {
             continue;
         }
         if (i + 1 < title.size()) {
-            const std::string piece = title.substr(i, 2);
+            const std::string piece(title.substr(i, 2));
             const std::string pieceUtf8 = rt::toUtf8(piece);
             if (rt::gbkStrict(pieceUtf8) == piece) {
                 out += pieceUtf8;
@@ -96,6 +97,23 @@ std::string titleText(const rt::Text& title) {
         ++i;
     }
     return out;
+}
+
+// The first kMaxKeptTitleBytes bytes of a title, without half a character.
+std::string_view keptTitle(std::string_view title) {
+    std::size_t end = 0;
+    while (end < title.size()) {
+        const auto byte = static_cast<unsigned char>(title[end]);
+        const std::size_t next = end + (byte >= 0x81 && byte <= 0xFE ? 2 : 1);  // GBK lead bytes
+        if (next > kMaxKeptTitleBytes) break;
+        end = std::min(next, title.size());
+    }
+    return title.substr(0, end);
+}
+
+std::string lineOf(const Reminder& r) {
+    return utcText(r.start) + ' ' + r.channel + ' ' + (r.notified ? "notified" : "waiting") + ' ' +
+           titleText(keptTitle(r.title));
 }
 
 int hexValue(char c) {
@@ -185,10 +203,7 @@ std::optional<Reminder> readLine(std::string_view line, std::string& why) {
 
 std::string remindersToText(const std::vector<Reminder>& reminders) {
     std::string text;
-    for (const Reminder& r : reminders) {
-        text += utcText(r.start) + ' ' + r.channel + ' ' + (r.notified ? "notified" : "waiting") +
-                ' ' + titleText(r.title) + '\n';
-    }
+    for (const Reminder& r : reminders) text += lineOf(r) + '\n';
     return text;
 }
 
@@ -212,16 +227,61 @@ ReadReminders remindersFromText(std::string_view text) {
     return out;
 }
 
-std::string remindersToSetting(const std::vector<Reminder>& reminders) {
-    std::string text = remindersToText(reminders);
-    std::replace(text.begin(), text.end(), '\n', ';');
-    return text;
+KeptReminders remindersToSetting(const std::vector<Reminder>& reminders, std::size_t room) {
+    std::vector<std::string> lines;
+    std::size_t size = 0;
+    for (const Reminder& r : reminders) {
+        lines.push_back(lineOf(r) + ';');
+        size += lines.back().size();
+    }
+    KeptReminders kept;
+    if (size > room) {
+        std::vector<std::size_t> order(reminders.size());
+        for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+        // Shown ones have done their work; of the rest, the earliest goes first.
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            return std::tuple(!reminders[a].notified, reminders[a].start) <
+                   std::tuple(!reminders[b].notified, reminders[b].start);
+        });
+        for (std::size_t i = 0; i < order.size() && size > room; ++i) {
+            size -= lines[order[i]].size();
+            lines[order[i]].clear();
+            ++kept.leftOut;
+        }
+    }
+    kept.value.reserve(size);
+    for (const std::string& line : lines) kept.value += line;
+    return kept;
 }
 
 ReadReminders remindersFromSetting(std::string_view value) {
     std::string text(value);
     std::replace(text.begin(), text.end(), ';', '\n');
     return remindersFromText(text);
+}
+
+std::string notificationText(std::string_view gbkText, bool bodyMarkup) {
+    const std::string utf8 = rt::toUtf8(gbkText);
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x20 || c == 0x7F) continue;
+        // U+0080..U+009F, the C1 controls, are C2 80..C2 9F in UTF-8.
+        if (c == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
+            ++i;
+            continue;
+        }
+        if (bodyMarkup && c == '&')
+            out += "&amp;";
+        else if (bodyMarkup && c == '<')
+            out += "&lt;";
+        else if (bodyMarkup && c == '>')
+            out += "&gt;";
+        else
+            out += utf8[i];
+    }
+    return out;
 }
 
 }  // namespace app::schedule

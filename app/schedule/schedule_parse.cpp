@@ -1,5 +1,6 @@
 #include "app/schedule/schedule_parse.h"
 
+#include <cstdint>
 #include <optional>
 
 #include "app/schedule/tag_stripper.h"
@@ -42,6 +43,14 @@ std::string_view firstDivBody(std::string_view row, std::string_view open) {
 }
 
 }  // namespace
+
+rt::Text pageText(const rt::Bytes& body) {
+    rt::Text text;
+    text.reserve(body.size());
+    for (const std::uint8_t byte : body)
+        if (byte != 0) text += static_cast<char>(byte);
+    return text;
+}
 
 std::vector<ScheduleRow> parseSchedule(std::string_view page) {
     static const rt::Text cutWord = rt::gbk("剧情");

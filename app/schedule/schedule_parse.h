@@ -28,6 +28,11 @@ struct ScheduleRow {
     friend bool operator==(const ScheduleRow&, const ScheduleRow&) = default;
 };
 
+// The text of a fetched day page: every byte of its body but the NULs. A text
+// ends at its first NUL, so a NUL a server lets slip into a page would
+// otherwise end the programme list there; no row holds one.
+rt::Text pageText(const rt::Bytes& body);
+
 // The rows of a page text (GBK, no NUL). Time linear in the page: the patterns
 // are matched by plain substring search, which finds what the regular
 // expressions find (leftmost start, shortest body).

@@ -80,7 +80,7 @@ std::shared_ptr<const ChannelDay> fetchDay(const FetchPage& fetch, const rt::Tex
         page = {};
     }
     source = page.source;
-    const std::vector<ScheduleRow> rows = parseSchedule(rt::toText(page.body));
+    const std::vector<ScheduleRow> rows = parseSchedule(pageText(page.body));
     return std::make_shared<const ChannelDay>(
         makeChannelDay(job.key.channel, job.key.day, job.date, rows, zone));
 }

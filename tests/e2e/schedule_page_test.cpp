@@ -52,10 +52,10 @@ TEST(SchedulePage, TrickyRows) {
                                                     {" ", ""}}));
 }
 
-TEST(SchedulePage, AZeroByteEndsThePage) {
+TEST(SchedulePage, AZeroByteEndsNoList) {
     std::string page = scheduleRow("08:00", "before");
     page += std::string(1, '\0') + scheduleRow("09:00", "after");
-    EXPECT_EQ(mondayRows(Response::ok(page)), (Rows{{" 08:00", "before"}}));
+    EXPECT_EQ(mondayRows(Response::ok(page)), (Rows{{" 08:00", "before"}, {" 09:00", "after"}}));
 }
 
 TEST(SchedulePage, ServerResponsesThatAreNotPlainSuccesses) {

@@ -71,10 +71,7 @@ class GuideWindow : public ::testing::Test {
         rt::PageFetcher fetcher;
         const rt::Text url =
             catalogue::channelBaseUrl(root_, group, row) + "W" + std::to_string(day) + ".htm";
-        const rt::Bytes body = fetcher.fetch(url);
-        std::string page(body.begin(), body.end());
-        page = page.substr(0, page.find('\0'));
-        return app::parseSchedule(page);
+        return app::parseSchedule(app::pageText(fetcher.fetch(url)));
     }
 
     // The program list as shown, against the rows the server's page holds.

@@ -69,6 +69,65 @@ TEST(ReminderText, SurvivesARestartExactly) {
     EXPECT_TRUE(read.errors.empty()) << read.errors.front();
 }
 
+// The settings file has room for so many: shown reminders go first, then
+// waiting ones, earliest first; those kept stay in their order.
+TEST(ReminderText, RemindersBeyondTheirRoomAreLeftOutShownAndEarliestFirst) {
+    const std::int64_t t0 = utc("2024-12-09T11:00Z");
+    const std::vector<Reminder> all = {
+        {kCctv1, t0 + 180, G("D"), false},
+        {kCctv1, t0 + 60, G("B"), false},
+        {kCctv2, t0, G("A"), true},
+        {kCctv2, t0 + 120, G("C"), true},
+    };
+    const std::size_t waiting = app::schedule::remindersToSetting({all[0]}).value.size();
+    const std::size_t shown = app::schedule::remindersToSetting({all[2]}).value.size();
+    struct Case {
+        std::size_t room;
+        std::string kept;  // titles, in the order given
+    };
+    const Case cases[] = {
+        {2 * waiting + 2 * shown, "DBAC"},
+        {2 * waiting + 2 * shown - 1, "DBC"},
+        {2 * waiting + shown, "DBC"},
+        {2 * waiting + shown - 1, "DB"},
+        {waiting + 1, "D"},
+        {waiting - 1, ""},
+    };
+    for (const Case& c : cases) {
+        const auto setting = app::schedule::remindersToSetting(all, c.room);
+        EXPECT_LE(setting.value.size(), c.room);
+        EXPECT_EQ(setting.leftOut, all.size() - c.kept.size()) << c.room;
+        std::string titles;
+        for (const Reminder& r : app::schedule::remindersFromSetting(setting.value).reminders)
+            titles += r.title;
+        EXPECT_EQ(titles, c.kept) << c.room;
+    }
+}
+
+// A hostile page's title reaches the notification server as plain text.
+TEST(ReminderText, NotificationsCarryPlainTextOnOneLine) {
+    struct Case {
+        std::string title;   // GBK
+        const char* markup;  // UTF-8, for a server that reads body markup
+        const char* plain;   // for one that does not
+    };
+    const Case cases[] = {
+        // A lone lead byte before "<": decoded apart, so the tag is escaped.
+        {"\x81<a href='http://x/'>go</a>", "\uFFFD&lt;a href='http://x/'&gt;go&lt;/a&gt;",
+         "\uFFFD<a href='http://x/'>go</a>"},
+        {"<img src='file:///etc/passwd'/>", "&lt;img src='file:///etc/passwd'/&gt;",
+         "<img src='file:///etc/passwd'/>"},
+        {"Tom & Jerry &amp;", "Tom &amp; Jerry &amp;amp;", "Tom & Jerry &amp;"},
+        {"red\x1b[31m!\x7f", "red[31m!", "red[31m!"},
+        {"one\r\ntwo\tthree\x01", "onetwothree", "onetwothree"},
+        {G("新闻联播") + "\xFE", "新闻联播\uFFFD", "新闻联播\uFFFD"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(app::schedule::notificationText(c.title, true), c.markup) << c.plain;
+        EXPECT_EQ(app::schedule::notificationText(c.title, false), c.plain) << c.plain;
+    }
+}
+
 TEST(ReminderText, MalformedLinesAreLeftOutWithTheirReason) {
     const std::string ok = "2024-12-09T11:00Z " + kCctv1 + " waiting 新闻";
     const std::string text = "\n" + ok + "\r\n" +  // line 2 is good, blank line 1 skipped

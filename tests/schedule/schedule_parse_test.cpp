@@ -68,6 +68,35 @@ TEST(ScheduleParse, ExactPatternsAndMissingDivs) {
               (ScheduleRow{" 1", ""}));
 }
 
+// A NUL anywhere in a fetched page costs no row: not the one it sits in, nor
+// any after it.
+TEST(ScheduleParse, ANulInTheBodyEndsNoList) {
+    struct Case {
+        const char* where;
+        std::string page;
+        std::vector<ScheduleRow> rows;
+    };
+    const std::string nul(1, '\0');
+    const Case cases[] = {
+        {"between rows",
+         line("08:00", "A") + nul + line("09:30", "B"),
+         {{" 08:00", "A"}, {" 09:30", "B"}}},
+        {"in a title",
+         line("08:00", "A" + nul + "B") + line("09:30", "C"),
+         {{" 08:00", "AB"}, {" 09:30", "C"}}},
+        {"inside a pattern",
+         "align='cen" + nul + "ter'><div id='e1' >1</div></div>" + line("2", "t"),
+         {{" 1", ""}, {" 2", "t"}}},
+        {"inside a character",
+         line("1", G("新").substr(0, 1) + nul + G("新").substr(1)),
+         {{" 1", G("新")}}},
+    };
+    for (const Case& c : cases) {
+        const rt::Bytes body(c.page.begin(), c.page.end());
+        EXPECT_EQ(parseSchedule(app::pageText(body)), c.rows) << c.where;
+    }
+}
+
 TEST(ScheduleParse, RowOpenersWithoutACloserGiveNoRows) {
     std::string page;
     for (int i = 0; i < 1000; ++i) page += "align='center'><div id='e1' >x</div>";
