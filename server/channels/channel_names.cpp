@@ -20,6 +20,7 @@ char32_t foldChar(char32_t c) {
     if (c == encoding::kNotUtf8) return 0xFFFD;
     if (c >= 0xFF01 && c <= 0xFF5E) c -= 0xFEE0;  // full-width ASCII
     if (c == 0x3000) c = U' ';                    // ideographic space
+    if (c == 0x207A || c == 0xFE62) c = U'+';     // superscript and small plus: "CCTV5⁺"
     if (c >= U'A' && c <= U'Z') return c + (U'a' - U'A');
     // Latin-1 and Cyrillic capitals: CGTN's names in French and Russian.
     if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 0x20;
@@ -95,6 +96,12 @@ char32_t closing(char32_t open) {
         case 0x3014: return 0x3015;  // 〔〕
         default: return 0;
     }
+}
+
+// "1080p", "576i": a picture size, which says nothing of the channel.
+bool isPictureSize(const std::u32string& s) {
+    if (s.size() < 4 || (s.back() != U'p' && s.back() != U'i')) return false;
+    return std::all_of(s.begin(), s.end() - 1, [](char32_t c) { return c >= U'0' && c <= U'9'; });
 }
 
 bool isBracket(char32_t c) {
@@ -195,6 +202,7 @@ std::optional<ChannelNames> ChannelNames::parse(std::string_view text, std::stri
         std::vector<std::u32string>* list = keyword == "brand"     ? &names.brands_
                                             : keyword == "suffix"  ? &names.suffixes_
                                             : keyword == "variant" ? &names.variants_
+                                            : keyword == "status"  ? &names.statuses_
                                                                    : nullptr;
         if (!list) return fail(lineNo, "unknown keyword \"" + keyword + "\"");
         if (f.size() != 2) return fail(lineNo, keyword + " takes one word");
@@ -284,10 +292,16 @@ std::u32string ChannelNames::base(std::u32string f) const {
             std::u32string inner;
             for (std::size_t k = i + 1; k < end; ++k)
                 if (!isBracket(f[k])) inner += f[k];
+            i = end;
+            // What a playlist says of a stream ("(1080p)", "[Geo-blocked]"),
+            // not of the channel: gone even after a CCTV number.
+            const std::u32string bare = withoutGaps(inner);
+            if (isPictureSize(bare) ||
+                std::find(statuses_.begin(), statuses_.end(), bare) != statuses_.end())
+                continue;
             whole += inner;
             for (const auto& v : variants_)
-                if (withoutGaps(inner) == v) core += inner;
-            i = end;
+                if (bare == v) core += inner;
             continue;
         }
         if (isBracket(f[i])) continue;

@@ -29,7 +29,9 @@ class ChannelNames {
     //   follows ("CCTV-1 综合", "CCTV-17农业农村"), unless a word of the
     //   table makes it another one ("CCTV-5+", "CCTV-4 欧洲", "CCTV-4K");
     // - bracketed descriptors dropped ("（综合）"), but not a word that tells
-    //   two channels apart ("(亚洲)"); then suffixes such as 高清 or 台 while
+    //   two channels apart ("(亚洲)"), and a stream's picture size or status
+    //   in brackets ("(1080p)", "[Geo-blocked]") even after a CCTV number;
+    //   "⁺" is "+"; then suffixes such as 高清 or 台 while
     //   something remains; a brand the feeds leave out ("CCTV老故事" is
     //   老故事) when a Chinese name remains;
     // - a name the table gives to a channel known by another is that one's.
@@ -52,7 +54,7 @@ class ChannelNames {
     std::string addSame(const std::vector<std::string_view>& names);
 
     std::unordered_map<std::u32string, std::u32string> same_;  // base -> the channel's key
-    std::vector<std::u32string> brands_, suffixes_, variants_;
+    std::vector<std::u32string> brands_, suffixes_, variants_, statuses_;
     std::vector<Other> others_;
 };
 

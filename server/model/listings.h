@@ -41,10 +41,19 @@ class Listings {
     virtual bool madeUp() const { return false; }
 };
 
-// Puts one channel's programmes in start order (of two at the same start the
-// first one stays) and fills missing or nonsense stop times from the next
-// start.
+// Puts one channel's programmes in start order and keeps one of two at the
+// same start (one with a length over one that lasts no time, else the
+// first). A stop the feed gives is kept (a zero-length programme stays
+// one); a missing or nonsense stop is the next start, unless that is more
+// than 12 hours away: a gap in the listings stays a gap.
 void putInOrder(std::vector<Programme>& programmes);
+
+// The longest a programme without a stop is taken to run to the next start.
+inline constexpr Seconds kLongestGuess = 12 * 3600;
+// Where a programme is taken to end when a player or the banner needs an
+// end: its stop; else the next start (when known and within kLongestGuess);
+// else two hours after its start.
+Seconds endOf(const Programme& p, Seconds nextStart = 0);
 
 // One channel's programmes in start order, held as runs of lists that live
 // elsewhere (a parsed document's): a day taken from one of a channel's

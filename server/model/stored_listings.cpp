@@ -6,19 +6,42 @@
 
 namespace epg {
 
+namespace {
+
+// Of two programmes at one start, the one to keep: one with a length over
+// one the feed says lasts no time (a filler, a marker); else the first.
+bool better(const Programme& a, const Programme& b) {
+    return a.stop == a.start && b.stop != b.start;
+}
+
+}  // namespace
+
+Seconds endOf(const Programme& p, Seconds nextStart) {
+    if (p.stop != 0) return p.stop;
+    if (nextStart > p.start && nextStart - p.start <= kLongestGuess) return nextStart;
+    return p.start + 2 * 3600;
+}
+
 void putInOrder(std::vector<Programme>& list) {
     std::stable_sort(list.begin(), list.end(),
                      [](const Programme& a, const Programme& b) { return a.start < b.start; });
     // Merged sources repeat programmes; two at the same start cannot both be
-    // shown, so the first one read stays.
-    list.erase(
-        std::unique(list.begin(), list.end(),
-                    [](const Programme& a, const Programme& b) { return a.start == b.start; }),
-        list.end());
+    // shown.
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (kept > 0 && list[kept - 1].start == list[i].start) {
+            if (better(list[kept - 1], list[i])) list[kept - 1] = std::move(list[i]);
+            continue;
+        }
+        if (kept != i) list[kept] = std::move(list[i]);
+        ++kept;
+    }
+    list.resize(kept);
     for (std::size_t i = 0; i < list.size(); ++i) {
         Programme& p = list[i];
-        if (p.stop != 0 && p.stop <= p.start) p.stop = 0;  // nonsense stop: unknown
-        if (p.stop == 0 && i + 1 < list.size()) p.stop = list[i + 1].start;
+        if (p.stop != 0 && p.stop < p.start) p.stop = 0;  // nonsense stop: unknown
+        if (p.stop == 0 && i + 1 < list.size() && list[i + 1].start - p.start <= kLongestGuess)
+            p.stop = list[i + 1].start;
     }
 }
 

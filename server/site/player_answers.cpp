@@ -53,14 +53,16 @@ std::vector<PlayerProgramme> withEnds(const std::vector<Programme>& list, const 
                                       std::string_view name, Seconds dayEnd) {
     std::vector<PlayerProgramme> out;
     out.reserve(list.size());
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        Seconds end = list[i].stop;
-        if (end == 0 && i + 1 < list.size()) end = list[i + 1].start;
-        out.push_back({&list[i], end});
-    }
+    for (std::size_t i = 0; i < list.size(); ++i)
+        out.push_back({&list[i], i + 1 < list.size() ? endOf(list[i], list[i + 1].start) : 0});
     if (!out.empty() && out.back().end == 0) {
-        auto next = programmesNamed(listings, name, dayEnd, dayEnd + kDay);
-        out.back().end = next.empty() ? dayEnd : next.front().start;
+        const Programme& last = *out.back().programme;
+        auto next = last.stop != 0 ? std::vector<Programme>{}
+                                   : programmesNamed(listings, name, dayEnd, dayEnd + kDay);
+        // Where the listings end, the last one is taken to end with its day.
+        out.back().end = last.stop != 0 ? last.stop
+                         : next.empty() ? dayEnd
+                                        : endOf(last, next.front().start);
     }
     return out;
 }

@@ -95,9 +95,7 @@ std::shared_ptr<const Resource> renderBannerPage(const Listings& listings, Secon
         const auto& list = lists[i];
         if (list.empty()) continue;
         const Programme& p = list.back();
-        // Without a stop time a programme counts as on for at most two hours.
-        Seconds stop = p.stop != 0 ? p.stop : p.start + 2 * 3600;
-        if (now < stop) rows[i].programme = &p;
+        if (now < endOf(p)) rows[i].programme = &p;
     }
     return std::make_shared<const Resource>(makeResource(
         renderBanner(now, rows, zone, listings.madeUp()), kBanner, std::max(loadedAt, minute)));

@@ -582,6 +582,29 @@ TEST(ChannelNames, NamesOfOneChannelMeetAndNoOtherChannelDoes) {
         {"湖南卫视", {"x", {"湖南电影"}}, false},
         {"湖南卫视", {"x", {"湖南卫视4K"}}, false},
         {"ESPN体育台(亚洲)", {"x", {"ESPN体育台(台湾)"}}, false},
+        // What playlists write: picture sizes and stream states in brackets,
+        // a superscript plus, English names.
+        {"CCTV-1（综合）", {"x", {"CCTV-1 (1080p)"}}, true},
+        {"CCTV-1（综合）", {"x", {"CCTV-1 [Geo-blocked]"}}, true},
+        {"CCTV-13（新闻）", {"x", {"CCTV-13 新闻 (576i) [Not 24/7]"}}, true},
+        {"CCTV16", {"x", {"CCTV-16 (2160p)"}}, true},
+        {"CCTV16", {"x", {"CCTV-16 4K (2160p)"}}, false},
+        {"CCTV5+", {"x", {"CCTV5⁺"}}, true},
+        {"CCTV5+", {"x", {"CCTV5体育赛事"}}, true},
+        {"CCTV5+", {"x", {"CCTV-5 体育赛事"}}, true},
+        {"CCTV-5（体育）", {"x", {"CCTV5体育赛事"}}, false},
+        {"CCTV-5（体育）", {"x", {"CCTV-5 (1080p)"}}, true},
+        {"安徽卫视", {"AnhuiTV.cn@SD", {"Anhui TV"}}, true},
+        {"东方卫视", {"x", {"Dragon TV (1080p)"}}, true},
+        {"湖南卫视", {"x", {"Hunan TV [Geo-blocked]"}}, true},
+        {"湖南卫视", {"x", {"Hubei TV"}}, false},
+        {"山西卫视", {"x", {"Shaanxi TV"}}, false},
+        // CCTV-NEWS is the English news, not the English documentaries.
+        {"CCTV-NEWS", {"x", {"CCTV-News"}}, true},
+        {"CCTV-NEWS", {"x", {"CCTV-9 纪录(英)"}}, false},
+        {"CCTV-NEWS", {"x", {"CGTN Documentary"}}, false},
+        {"CCTV-9（纪录）", {"x", {"CCTV-9 纪录(英)"}}, false},
+        {"CCTV-E", {"x", {"CGTN Spanish"}}, true},
     };
     const ChannelNames& names = ChannelNames::builtIn();
     for (std::size_t i = 0; i < std::size(cases); ++i) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -129,6 +130,67 @@ TEST_F(XmltvTest, MissingStopsRepeatsAndOverlaps) {
     EXPECT_EQ(d[1].title, "first");    // the first of two at 10:00 stays
     EXPECT_EQ(d[1].stop, d[2].start);  // a missing stop ends at the next start
     EXPECT_EQ(d[2].stop, 0);           // a stop before the start is not believed
+}
+
+// What feeds do at one start and around gaps: a zero-length filler at the
+// start of a real programme, a zero-length programme alone, a programme
+// with no end before a gap of days.
+TEST_F(XmltvTest, FillersNeverReplaceProgrammesAndGapsStayGaps) {
+    struct P {
+        const char* start;
+        const char* stop;  // "" for none
+        const char* title;
+    };
+    const struct {
+        std::vector<P> in;
+        std::vector<P> out;  // start order; stop "" for unknown
+    } cases[] = {
+        // A filler first at 09:43, then the real programme.
+        {{{"0943", "0943", "宣传片"}, {"0943", "1100", "星光大道"}, {"1100", "", "新闻"}},
+         {{"0943", "1100", "星光大道"}, {"1100", "", "新闻"}}},
+        // The filler second: the real one stays.
+        {{{"0943", "1100", "星光大道"}, {"0943", "0943", "宣传片"}},
+         {{"0943", "1100", "星光大道"}}},
+        // A filler alone keeps its own end, not the next start.
+        {{{"0600", "0600", "字幕板"}, {"0900", "1000", "早间新闻"}},
+         {{"0600", "0600", "字幕板"}, {"0900", "1000", "早间新闻"}}},
+        // Two at a start with lengths: the first read stays.
+        {{{"1000", "", "first"}, {"1000", "1100", "repeat"}, {"1100", "1200", "next"}},
+         {{"1000", "1100", "first"}, {"1100", "1200", "next"}}},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        std::string xml;
+        for (const P& p : cases[i].in) {
+            xml +=
+                std::string("<programme channel=\"c\" start=\"20261207") + p.start + "00 +0800\"";
+            if (*p.stop) xml += std::string(" stop=\"20261207") + p.stop + "00 +0800\"";
+            xml += std::string("><title>") + p.title + "</title></programme>\n";
+        }
+        auto r = read(tv(xml), "programys/TV_1/Channel_1/\tc\n");
+        ASSERT_TRUE(r.listings) << "case " << i;
+        auto d = day(*r.listings, 0, {2026, 12, 7});
+        ASSERT_EQ(d.size(), cases[i].out.size()) << "case " << i;
+        for (std::size_t k = 0; k < d.size(); ++k) {
+            const P& want = cases[i].out[k];
+            auto at = [](const char* hhmm) {
+                return fromLocal({2026, 12, 7}, std::atoi(hhmm) / 100 * 60 + std::atoi(hhmm) % 100,
+                                 beijing());
+            };
+            EXPECT_EQ(d[k].title, want.title) << "case " << i;
+            EXPECT_EQ(d[k].start, at(want.start)) << "case " << i;
+            EXPECT_EQ(d[k].stop, *want.stop ? at(want.stop) : 0)
+                << "case " << i << " " << want.title;
+        }
+    }
+    // No end, and the next programme three days on: the gap stays a gap.
+    auto r = read(tv("<programme channel=\"c\" start=\"20261207230000 +0800\"><title>字幕板</title>"
+                     "</programme><programme channel=\"c\" start=\"20261210060000 +0800\">"
+                     "<title>早间新闻</title></programme>"),
+                  "programys/TV_1/Channel_1/\tc\n");
+    ASSERT_TRUE(r.listings);
+    auto d = day(*r.listings, 0, {2026, 12, 7});
+    ASSERT_EQ(d.size(), 1u);
+    EXPECT_EQ(d[0].stop, 0);
 }
 
 TEST_F(XmltvTest, ToleratesRealWorldFiles) {
