@@ -53,6 +53,7 @@ ServiceConfig serviceConfig(const Options& o, Clock clock) {
     c.refresh = o.refresh;
     c.fetchTimeout = o.fetchTimeout;
     c.http.threads = o.threads;
+    c.keepDays = o.keepDays;
     c.first = FirstSnapshot::Now;
     c.log = logLine;
     return c;

@@ -134,6 +134,15 @@ void describe(CLI::App& app, Options& o, Pending& later) {
             throw CLI::ValidationError("--threads wants a number from 1 to 64");
         o.threads = static_cast<int>(n);
     });
+    addOption(app, "--keep-days", "N",
+              "days before today that /epg.xml holds, for\n"
+              "catch-up players (default 7)",
+              [&o](const std::string& v) {
+                  long long n;
+                  if (!toInt(v, n) || n < 0 || n > 90)
+                      throw CLI::ValidationError("--keep-days wants a number from 0 to 90");
+                  o.keepDays = static_cast<int>(n);
+              });
 }
 
 }  // namespace

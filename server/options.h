@@ -25,6 +25,7 @@ struct Options {
     std::optional<std::string> exportDir;
     std::optional<std::string> sampleXmltvFile;
     int threads = 2;
+    int keepDays = 7;       // days before today in /epg.xml
     bool printMap = false;  // print the channel map the sources give, then exit
     bool help = false;
 };

@@ -43,7 +43,7 @@ Service::Made Service::make(ServiceConfig config, Run run) {
         listings = std::move(start.listings);
     }
     s->site_ = std::make_shared<Site>(std::move(listings), c.clock, c.zone,
-                                      run == Run::Serve ? c.first : FirstSnapshot::Now);
+                                      run == Run::Serve ? c.first : FirstSnapshot::Now, c.keepDays);
     if (s->sources_)
         s->site_->setSourceHealth([sources = s->sources_.get()] { return sources->health(); });
     else

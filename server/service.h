@@ -34,6 +34,7 @@ struct ServiceConfig {
     std::chrono::seconds refresh{6 * 3600};  // 0: never
     std::chrono::seconds fetchTimeout{600};  // the whole of one URL fetch
     HttpLimits http;
+    int keepDays = 7;  // days before today in /epg.xml
     // How long requests wait for the sources' first load before they are
     // answered 503 (see Site::setLoading()).
     std::chrono::milliseconds firstLoadPatience{3000};

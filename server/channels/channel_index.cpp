@@ -70,7 +70,7 @@ ChannelIndex::ChannelIndex(SourceDocuments sources, const Zone& zone)
         const XmltvDocument& doc = *sources_[s];
         for (const XmltvChannel& ch : doc.channels) {
             const auto e = static_cast<std::uint32_t>(entries_.size());
-            Entry entry{s, &ch, nullptr, {}};
+            Entry entry{s, &ch, nullptr, {}, {}};
             if (auto it = doc.programmes.find(ch.id); it != doc.programmes.end()) {
                 entry.programmes = &it->second;
                 const std::vector<Programme>& list = it->second.programmes;
@@ -92,11 +92,13 @@ ChannelIndex::ChannelIndex(SourceDocuments sources, const Zone& zone)
                 shown.push_back(key);
                 add(names_, std::move(key), {e, &n});
             }
+            if (!shown.empty()) entries_[e].key = shown.front();
             std::string idKey = names.key(ch.id);
             if (idKey.empty() || std::find(shown.begin(), shown.end(), idKey) != shown.end())
                 continue;
             // A number is a feed's own code for a channel, never its name.
             if (shown.empty() && !allDigits(ch.id)) {
+                entries_[e].key = idKey;
                 add(names_, std::move(idKey), {e, &ch.id});
                 continue;
             }

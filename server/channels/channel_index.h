@@ -54,6 +54,12 @@ class ChannelIndex {
     // A channel as a player names it: its programmes, day by day as above.
     Schedule find(std::string_view name) const;
 
+    // Every channel of every source, numbered by the index: 0 .. size() - 1.
+    std::size_t size() const { return entries_.size(); }
+    // The key a channel is found by (its first display name's, else its
+    // id's), or empty when it has none: its channel as players know it.
+    const std::string& keyOf(std::uint32_t entry) const { return entries_[entry].key; }
+
     const XmltvChannel& channel(const Candidate& c) const;
     const XmltvDocument& source(const Candidate& c) const;
     // The candidate's programmes (none when the source has none for it).
@@ -69,6 +75,7 @@ class ChannelIndex {
         const XmltvChannel* channel;
         const FeedProgrammes* programmes;
         std::vector<DayRun> days;
+        std::string key;
     };
     using Keys = std::unordered_map<std::string, std::vector<Candidate>, TextHash, std::equal_to<>>;
 

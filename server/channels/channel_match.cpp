@@ -87,12 +87,13 @@ CatalogueListings matchCatalogue(const ChannelIndex& index, const ChannelMap* ma
     out.match.rows.resize(rows);
     out.schedules.resize(rows);
     out.names.resize(rows);
+    out.icons.resize(rows);
     std::vector<const std::string*> mapped(rows, nullptr);
     if (map)
         for (const auto& [id, mappedRows] : *map)
             for (std::size_t row : mappedRows)
                 if (row < rows) mapped[row] = &id;
-    std::vector<bool> counted;  // by the index's number of a channel
+    std::vector<bool>& counted = out.taken;
     for (std::size_t row = 0; row < rows; ++row) {
         RowMatch& m = out.match.rows[row];
         std::vector<ChannelIndex::Candidate> candidates;
@@ -124,6 +125,7 @@ CatalogueListings matchCatalogue(const ChannelIndex& index, const ChannelMap* ma
             m.serving.push_back({index.channel(candidates[i]).id,
                                  index.source(candidates[i]).source, choice.days[i]});
             addFeedNames(index.channel(candidates[i]), out.names[row]);
+            if (out.icons[row].empty()) out.icons[row] = index.channel(candidates[i]).icon;
         }
         // Those serving no day are still this channel under the names of
         // their feeds.
@@ -147,6 +149,7 @@ CatalogueListings matchCatalogue(const ChannelIndex& index, const ChannelMap* ma
             }
         }
     }
+    counted.resize(index.size(), false);
     return out;
 }
 

@@ -52,6 +52,8 @@ struct CatalogueListings {
     // Per catalogue channel, the names its channels go by (those serving
     // most days first), each once.
     std::vector<std::vector<std::string>> names;
+    std::vector<std::string> icons;  // per catalogue channel: its main channel's, or empty
+    std::vector<bool> taken;         // by the index's number: the channels some row takes
     // Programmes and skipped ones of the channels that fit some row, each
     // channel counted once.
     std::size_t programmes = 0, skipped = 0;

@@ -1,6 +1,7 @@
 #include "server/channels/xmltv_listings.h"
 
 #include "server/channels/channel_index.h"
+#include "server/channels/other_channels.h"
 
 namespace epg {
 
@@ -16,8 +17,10 @@ XmltvListings listingsFromXmltv(const SourceDocuments& sources, const ChannelMap
     for (std::size_t row = 0; row < rows.schedules.size(); ++row) {
         out.listings->set(row, std::move(rows.schedules[row]));
         out.listings->setFeedNames(row, std::move(rows.names[row]));
+        if (!rows.icons[row].empty()) out.listings->setIcon(row, std::move(rows.icons[row]));
     }
     out.listings->finish();
+    out.listings->setOthers(otherChannels(*index, rows.taken));
     out.listings->setChannels(std::move(index));
 
     std::size_t titlesCut = 0, descriptionsCut = 0, present = 0;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "server/util/civil_time.h"
@@ -18,10 +19,22 @@ struct Programme {
     Seconds stop = 0;  // 0 = not known
     std::string title;
     std::string description;  // empty = none
+    std::string category;     // the feed's first, in its language; empty = none
     friend bool operator==(const Programme&, const Programme&) = default;
 };
 
 class ChannelIndex;
+class Schedule;
+
+// A channel the sources carry that no catalogue row takes (CCTV-17, a
+// province's second channel, an English channel...): players are given its
+// guide too.
+struct OtherChannel {
+    std::string id;                  // in XMLTV out (otherChannelId)
+    std::vector<std::string> names;  // every name a player may look it up by
+    std::string icon;                // the feed's, or empty
+    std::shared_ptr<const Schedule> schedule;
+};
 
 // Channels are numbered by their position in the catalogue (group by group,
 // row by row), 0 .. channelCount() - 1.
@@ -39,6 +52,10 @@ class Listings {
     virtual std::span<const std::string> feedNames(std::size_t /*channel*/) const { return {}; }
     // Made-up listings, which the banner says are not a real schedule.
     virtual bool madeUp() const { return false; }
+    // A catalogue channel's icon, as its feed gives it; empty for none.
+    virtual std::string_view icon(std::size_t /*channel*/) const { return {}; }
+    // The channels of the sources that no catalogue row takes.
+    virtual std::span<const OtherChannel> others() const { return {}; }
 };
 
 // Puts one channel's programmes in start order and keeps one of two at the
@@ -69,6 +86,8 @@ class Schedule {
     void append(std::span<const Programme> run, std::shared_ptr<const void> owner);
     // Programmes starting in [from, to), in start order.
     std::vector<Programme> starting(Seconds from, Seconds to) const;
+    // The same without a copy: the runs that hold them.
+    std::vector<std::span<const Programme>> runs(Seconds from, Seconds to) const;
     std::size_t size() const;
     bool empty() const { return runs_.empty(); }
 
@@ -94,11 +113,17 @@ class StoredListings final : public Listings {
     void setChannels(std::shared_ptr<const ChannelIndex> index) { index_ = std::move(index); }
     std::span<const std::string> feedNames(std::size_t channel) const override;
     void setFeedNames(std::size_t channel, std::vector<std::string> names);
+    std::string_view icon(std::size_t channel) const override;
+    void setIcon(std::size_t channel, std::string icon);
+    std::span<const OtherChannel> others() const override { return others_; }
+    void setOthers(std::vector<OtherChannel> others) { others_ = std::move(others); }
 
   private:
     std::vector<Schedule> schedules_;
     std::vector<std::vector<std::string>> feedNames_;  // by channel, once set
-    std::vector<std::vector<Programme>> added_;        // until finish()
+    std::vector<std::string> icons_;                   // by channel, once set
+    std::vector<OtherChannel> others_;
+    std::vector<std::vector<Programme>> added_;  // until finish()
     std::shared_ptr<const ChannelIndex> index_;
 };
 

@@ -57,16 +57,23 @@ void Schedule::append(std::span<const Programme> run, std::shared_ptr<const void
         owners_.push_back(std::move(owner));
 }
 
-std::vector<Programme> Schedule::starting(Seconds from, Seconds to) const {
+std::vector<std::span<const Programme>> Schedule::runs(Seconds from, Seconds to) const {
     auto before = [](const Programme& p, Seconds t) { return p.start < t; };
-    std::vector<Programme> out;
+    std::vector<std::span<const Programme>> out;
     for (std::span<const Programme> run : runs_) {
         if (run.back().start < from) continue;
         if (run.front().start >= to) break;
         auto lo = std::lower_bound(run.begin(), run.end(), from, before);
         auto hi = std::lower_bound(lo, run.end(), to, before);
-        out.insert(out.end(), lo, hi);
+        if (lo != hi) out.emplace_back(lo, hi);
     }
+    return out;
+}
+
+std::vector<Programme> Schedule::starting(Seconds from, Seconds to) const {
+    std::vector<Programme> out;
+    for (std::span<const Programme> run : runs(from, to))
+        out.insert(out.end(), run.begin(), run.end());
     return out;
 }
 
@@ -121,6 +128,16 @@ std::size_t StoredListings::programmeCount() const {
     std::size_t n = 0;
     for (const Schedule& s : schedules_) n += s.size();
     return n;
+}
+
+std::string_view StoredListings::icon(std::size_t channel) const {
+    return channel < icons_.size() ? std::string_view(icons_[channel]) : std::string_view();
+}
+
+void StoredListings::setIcon(std::size_t channel, std::string icon) {
+    if (channel >= schedules_.size()) return;
+    if (icons_.size() <= channel) icons_.resize(schedules_.size());
+    icons_[channel] = std::move(icon);
 }
 
 }  // namespace epg

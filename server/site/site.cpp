@@ -124,10 +124,12 @@ std::string utcText(Seconds t) {
 
 }  // namespace
 
-Site::Site(std::shared_ptr<const Listings> listings, Clock clock, Zone zone, FirstSnapshot first)
+Site::Site(std::shared_ptr<const Listings> listings, Clock clock, Zone zone, FirstSnapshot first,
+           int pastDays)
     : clock_(std::move(clock)),
       zone_(zone),
       quickFirst_(first == FirstSnapshot::OnRenderer),
+      pastDays_(pastDays),
       listings_(std::move(listings)) {
     if (listings_) loadedAt_ = clock_();
     if (first == FirstSnapshot::Now) render();
@@ -227,8 +229,10 @@ void Site::renderLocked() {
     Seconds now = clock_();
     Seconds minute = floorMinute(now);
     auto last = current();
+    // A new day moves the days /epg.xml holds.
     bool newWeek = !last || last->generation != generation || !last->week->complete() ||
-                   now < last->week->from || now >= last->week->to;
+                   now < last->week->from || now >= last->week->to ||
+                   toLocal(now, zone_).date != last->week->day;
     if (!newWeek && last->bannerMinute == minute) return;
     // A site that has just started widens its first week step by step.
     WeekScope scope = WeekScope::Whole;
@@ -240,7 +244,8 @@ void Site::renderLocked() {
     auto next = std::make_shared<Snapshot>();
     next->generation = generation;
     next->loadedAt = loadedAt;
-    next->week = newWeek ? renderWeek(l, now, zone_, loadedAt.value_or(0), scope) : last->week;
+    next->week =
+        newWeek ? renderWeek(l, now, zone_, loadedAt.value_or(0), scope, pastDays_) : last->week;
     next->bannerMinute = minute;
     next->banner = renderBannerPage(l, now, zone_, loadedAt.value_or(0));
     next->players =

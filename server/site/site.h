@@ -60,9 +60,9 @@ enum class FirstSnapshot { Now, OnRenderer };
 class Site {
   public:
     // listings null: nothing loaded yet (pages without programmes, /healthz
-    // 503).
+    // 503). `pastDays`: the days before today /epg.xml holds.
     Site(std::shared_ptr<const Listings> listings, Clock clock, Zone zone,
-         FirstSnapshot first = FirstSnapshot::Now);
+         FirstSnapshot first = FirstSnapshot::Now, int pastDays = 7);
     ~Site();  // stops the renderer
     Site(const Site&) = delete;
     Site& operator=(const Site&) = delete;
@@ -116,6 +116,7 @@ class Site {
     const Clock clock_;
     const Zone zone_;
     const bool quickFirst_;
+    const int pastDays_;
     // The snapshot requests read, behind a mutex held for a reference
     // count: libstdc++ 12's std::atomic<std::shared_ptr> ends a load with a
     // relaxed unlock, so on weakly ordered CPUs (arm64) a load may pair the
@@ -132,6 +133,7 @@ class Site {
     std::function<std::vector<SourceHealth>()> sources_;
     bool stopping_ = false;
     std::atomic<bool> loading_{false};
+
     std::chrono::steady_clock::time_point loadingUntil_;
     std::condition_variable wake_;               // the renderer: something to do
     mutable std::condition_variable published_;  // a new snapshot is out

@@ -18,6 +18,9 @@ constexpr ResourceKind kBanner{kHtmlType, "public, max-age=60"};
 constexpr ResourceKind kXmltv{kXmlType, "public, max-age=300"};
 constexpr ResourceKind kXmltvGz{kGzipType, "public, max-age=300", false};
 
+// How far ahead /epg.xml reaches at most: beyond any feed's last day.
+constexpr int kFutureDays = 60;
+
 // The channels the banner shows, as (group, row) of the catalogue: CCTV-1,
 // CCTV-5, CCTV-6, CCTV-8, the first satellite channel and the first channel
 // from outside the mainland.
@@ -47,7 +50,7 @@ bool WeekPages::holdsDaysOf(std::size_t channel) const {
 }
 
 std::shared_ptr<const WeekPages> renderWeek(const Listings& listings, Seconds now, const Zone& zone,
-                                            Seconds loadedAt, WeekScope scope) {
+                                            Seconds loadedAt, WeekScope scope, int pastDays) {
     auto week = std::make_shared<WeekPages>();
     week->scope = scope;
     week->monday = mondayOf(toLocal(now, zone).date);
@@ -77,7 +80,15 @@ std::shared_ptr<const WeekPages> renderWeek(const Listings& listings, Seconds no
         }
     }
     if (!week->complete()) return week;
-    week->xmltv = makeResource(writeXmltv(programmes, zone, &listings), kXmltv, lastModified);
+    const Date today = toLocal(now, zone).date;
+    week->day = today;
+    // Catch-up players want the days gone, planners the days to come; the
+    // made-up listings are of the week alone, as its pages are.
+    const bool madeUp = listings.madeUp();
+    week->xmltv = makeResource(
+        writeXmltv(listings, madeUp ? week->from : localMidnight(addDays(today, -pastDays), zone),
+                   madeUp ? week->to : localMidnight(addDays(today, kFutureDays), zone), zone),
+        kXmltv, lastModified);
     week->xmltvGz = makeResource(week->xmltv.gzip->body, kXmltvGz, lastModified);
     return week;
 }

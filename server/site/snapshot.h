@@ -24,6 +24,7 @@ enum class WeekScope { FirstGroup, DayPages, Whole };
 
 struct WeekPages {
     Date monday;
+    Date day;                    // the day it was rendered on: /epg.xml's days count from it
     Seconds from = 0, to = 0;    // the week's first instant and the next week's
     std::vector<Resource> days;  // [channel * 7 + weekday - 1]
     Resource xmltv;              // /epg.xml, with its gzip twin
@@ -46,9 +47,11 @@ struct Snapshot {
 };
 
 // The week holding `now` on the zone's calendar. Last-Modified of every
-// page is the later of loadedAt and the week's start.
+// page is the later of loadedAt and the week's start. /epg.xml holds every
+// day from `pastDays` days before `now`'s to the last the listings have.
 std::shared_ptr<const WeekPages> renderWeek(const Listings& listings, Seconds now, const Zone& zone,
-                                            Seconds loadedAt, WeekScope scope = WeekScope::Whole);
+                                            Seconds loadedAt, WeekScope scope = WeekScope::Whole,
+                                            int pastDays = 7);
 
 // The banner of the minute holding `now` (its Last-Modified: the later of
 // loadedAt and that minute).

@@ -100,24 +100,47 @@ class AppendTo : public pugi::xml_writer {
 
 }  // namespace
 
+namespace {
+
+// One channel as written: its id, names and icon, and its programmes as runs
+// of lists held elsewhere.
+struct ChannelOut {
+    std::string_view id;
+    std::vector<std::string> names;
+    std::string_view icon;
+    std::vector<std::span<const Programme>> runs;
+};
+
+bool shown(const Programme& p) {
+    return !xmltv_out::blank(xmltv_out::xmlSafe(p.title));
+}
+
+void appendText(pugi::xml_node node, const char* name, const std::string& text, bool lang) {
+    std::string safe = xmltv_out::xmlSafe(text);
+    if (xmltv_out::blank(safe)) return;
+    pugi::xml_node child = node.append_child(name);
+    if (lang) child.append_attribute("lang") = "zh";
+    child.text() = safe.c_str();
+}
+
 // The document is written a channel at a time: one tree of a whole dense
 // week (400,000 programmes) took about 200 MB beside its text, a channel's
 // tree takes a megabyte. The text comes out as saving the whole tree would
 // write it.
-std::string writeXmltv(const ChannelProgrammes& channels, const Zone& zone, const Listings* names) {
-    using xmltv_out::blank;
-    using xmltv_out::xmlSafe;
-    const std::size_t count = std::min(channels.size(), channelCount());
+std::string writeChannels(std::vector<ChannelOut> channels, const Zone& zone) {
     // A channel without a programme to show is left out: the validator
     // counts one as an error.
-    auto shown = [](const Programme& p) { return !blank(xmlSafe(p.title)); };
-    std::vector<bool> listed(count, false);
+    std::erase_if(channels, [](const ChannelOut& c) {
+        return std::none_of(c.runs.begin(), c.runs.end(), [](std::span<const Programme> run) {
+            return std::any_of(run.begin(), run.end(), shown);
+        });
+    });
     // About what it comes to, so that the text is not copied as it grows.
     std::size_t estimate = 4096;
-    for (std::size_t c = 0; c < count; ++c) {
-        listed[c] = std::any_of(channels[c].begin(), channels[c].end(), shown);
-        for (const auto& p : channels[c]) estimate += 192 + p.title.size() + p.description.size();
-    }
+    for (const ChannelOut& c : channels)
+        for (std::span<const Programme> run : c.runs)
+            for (const Programme& p : run)
+                estimate += 192 + p.title.size() + p.description.size() + p.category.size();
     std::string out;
     out.reserve(estimate);
     AppendTo writer(out);
@@ -132,7 +155,7 @@ std::string writeXmltv(const ChannelProgrammes& channels, const Zone& zone, cons
     decl.append_attribute("encoding") = "UTF-8";
     pugi::xml_node tv = part.append_child("tv");
     tv.append_attribute("generator-info-name") = "tvguide-epgd";
-    if (std::find(listed.begin(), listed.end(), true) == listed.end()) {
+    if (channels.empty()) {
         part.save(writer, "  ", pugi::format_default, pugi::encoding_utf8);  // an empty root
         return out;
     }
@@ -143,48 +166,78 @@ std::string writeXmltv(const ChannelProgrammes& channels, const Zone& zone, cons
     out += '\n';
     part.reset();
 
-    for (std::size_t c = 0; c < count; ++c) {
-        if (!listed[c]) continue;
+    for (const ChannelOut& c : channels) {
         pugi::xml_node ch = part.append_child("channel");
-        ch.append_attribute("id") = channelXmltvId(c).c_str();
+        ch.append_attribute("id") = std::string(c.id).c_str();
         bool first = true;
-        for (const std::string& n :
-             xmltvDisplayNames(c, names ? names->feedNames(c) : std::span<const std::string>())) {
+        for (const std::string& n : c.names) {
             pugi::xml_node name = ch.append_child("display-name");
-            if (first) name.append_attribute("lang") = "zh";  // the catalogue's
+            if (first)
+                name.append_attribute("lang") = "zh";  // the catalogue's, or the feed's first
             first = false;
             name.text() = n.c_str();
         }
+        if (std::string icon = xmltv_out::xmlSafe(c.icon); !xmltv_out::blank(icon))
+            ch.append_child("icon").append_attribute("src") = icon.c_str();
     }
     print(part);
-    for (std::size_t c = 0; c < count; ++c) {
-        if (!listed[c]) continue;
-        const std::string& id = channelXmltvId(c);
-        for (const auto& p : channels[c]) {
-            if (!shown(p)) continue;
-            pugi::xml_node node = part.append_child("programme");
-            node.append_attribute("start") = xmltvTime(p.start, zone).c_str();
-            if (p.stop != 0) node.append_attribute("stop") = xmltvTime(p.stop, zone).c_str();
-            node.append_attribute("channel") = id.c_str();
-            pugi::xml_node title = node.append_child("title");
-            title.append_attribute("lang") = "zh";
-            title.text() = xmlSafe(p.title).c_str();
-            if (std::string desc = xmlSafe(p.description); !blank(desc)) {
-                pugi::xml_node d = node.append_child("desc");
-                d.append_attribute("lang") = "zh";
-                d.text() = desc.c_str();
+    for (const ChannelOut& c : channels) {
+        const std::string id(c.id);
+        for (std::span<const Programme> run : c.runs)
+            for (const Programme& p : run) {
+                if (!shown(p)) continue;
+                pugi::xml_node node = part.append_child("programme");
+                node.append_attribute("start") = xmltvTime(p.start, zone).c_str();
+                if (p.stop != 0) node.append_attribute("stop") = xmltvTime(p.stop, zone).c_str();
+                node.append_attribute("channel") = id.c_str();
+                appendText(node, "title", p.title, true);
+                appendText(node, "desc", p.description, true);
+                appendText(node, "category", p.category, false);
             }
-        }
         print(part);
     }
     out += "</tv>\n";
     return out;
 }
 
+ChannelOut catalogueChannel(std::size_t c, const std::vector<Programme>& programmes,
+                            const Listings* listings) {
+    ChannelOut out;
+    out.id = channelXmltvId(c);
+    out.names =
+        xmltvDisplayNames(c, listings ? listings->feedNames(c) : std::span<const std::string>());
+    if (listings) out.icon = listings->icon(c);
+    out.runs.push_back(programmes);
+    return out;
+}
+
+}  // namespace
+
+std::string writeXmltv(const ChannelProgrammes& channels, const Zone& zone, const Listings* names) {
+    std::vector<ChannelOut> out;
+    for (std::size_t c = 0; c < std::min(channels.size(), channelCount()); ++c)
+        out.push_back(catalogueChannel(c, channels[c], names));
+    return writeChannels(std::move(out), zone);
+}
+
 std::string writeXmltv(const Listings& listings, Seconds from, Seconds to, const Zone& zone) {
-    ChannelProgrammes channels(channelCount());
-    for (std::size_t c = 0; c < channels.size(); ++c) channels[c] = listings.starting(c, from, to);
-    return writeXmltv(channels, zone, &listings);
+    ChannelProgrammes programmes(channelCount());
+    std::vector<ChannelOut> out;
+    for (std::size_t c = 0; c < programmes.size(); ++c) {
+        programmes[c] = listings.starting(c, from, to);
+        out.push_back(catalogueChannel(c, programmes[c], &listings));
+    }
+    for (const OtherChannel& other : listings.others()) {
+        ChannelOut c;
+        c.id = other.id;
+        for (const std::string& n : other.names)
+            if (std::string name = xmltv_out::xmlSafe(xmltv_out::trimmed(n)); !name.empty())
+                c.names.push_back(std::move(name));
+        c.icon = other.icon;
+        c.runs = other.schedule->runs(from, to);
+        out.push_back(std::move(c));
+    }
+    return writeChannels(std::move(out), zone);
 }
 
 std::string writeXmltvFile(const std::string& fileName, const Listings& listings, Seconds from,

@@ -1,7 +1,9 @@
 // Writing listings as XMLTV that players and XMLTV's own validator accept:
 // one <channel> per catalogue channel that has programmes, with its dotted
 // id (channelXmltvId: stable across runs, and a file read back needs no
-// map) and as display-names every name a player may look it up by.
+// map) and as display-names every name a player may look it up by; then
+// every other channel the sources carry (Listings::others()). Icons,
+// descriptions and categories as the feeds give them.
 #pragma once
 
 #include <span>
@@ -27,7 +29,7 @@ std::string writeXmltv(const ChannelProgrammes& channels, const Zone& zone,
 // for "CCTV-1（综合）"), then the feeds' names, each once.
 std::vector<std::string> xmltvDisplayNames(std::size_t channel,
                                            std::span<const std::string> feedNames);
-// The programmes of every channel that start in [from, to).
+// The programmes of every channel, the others too, that start in [from, to).
 std::string writeXmltv(const Listings& listings, Seconds from, Seconds to, const Zone& zone);
 
 // Writes the same to a file; an error text naming it, or empty.

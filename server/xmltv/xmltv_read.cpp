@@ -155,6 +155,13 @@ class Collector {
         if (added) doc_.channels.push_back({std::move(id), {}});
         XmltvChannel& channel = doc_.channels[it->second];
         std::size_t unused = 0;
+        // An address, handed on as it is; one longer than any real one is
+        // left out.
+        if (std::string_view icon = c.child("icon").attribute("src").value();
+            channel.icon.empty() && icon.size() <= kIconCap) {
+            if (!keep(c, icon.size())) return;
+            channel.icon = icon;
+        }
         for (pugi::xml_node d = c.child("display-name"); d; d = d.next_sibling("display-name")) {
             std::string name = textContent(d, kTitleCap, unused);
             if (!keep(d, name.size())) return;
@@ -182,12 +189,15 @@ class Collector {
         prog.stop = parseXmltvTime(p.attribute("stop").value(), wallClock_).value_or(0);
         if (pugi::xml_node desc = pickLang(p, "desc"))
             prog.description = textContent(desc, kDescriptionCap, doc_.descriptionsCut);
+        std::size_t uncounted = 0;
+        if (pugi::xml_node category = pickLang(p, "category"))
+            prog.category = textContent(category, kCategoryCap, uncounted);
         if (++programmes_ > limits_.programmes) {
             fail(p, "more than " + countText(limits_.programmes) +
                         " programmes, the most a source may hold");
             return;
         }
-        if (!keep(p, prog.title.size() + prog.description.size())) return;
+        if (!keep(p, prog.title.size() + prog.description.size() + prog.category.size())) return;
         list.programmes.push_back(std::move(prog));
     }
 

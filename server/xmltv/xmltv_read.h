@@ -21,6 +21,8 @@ namespace epg {
 // reads a longer title in a guide's list, and each one costs every page.
 inline constexpr std::size_t kTitleCap = 1000;         // characters
 inline constexpr std::size_t kDescriptionCap = 10000;  // characters
+inline constexpr std::size_t kCategoryCap = 100;       // characters
+inline constexpr std::size_t kIconCap = 2048;          // bytes of an icon's address
 
 // What one document may hold; a bigger one is refused as it is read, before
 // it costs more memory. A week of 215 channels is about 60,000 programmes and
@@ -36,6 +38,7 @@ struct XmltvLimits {
 struct XmltvChannel {
     std::string id;
     std::vector<std::string> names;  // its display-name texts, in document order
+    std::string icon;                // its first <icon src>, or empty
 };
 
 struct FeedProgrammes {

@@ -199,11 +199,15 @@ TEST_F(CachingTest, XmltvExportReadsBackToTheSameProgrammes) {
                           0, titles[i], i % 2 ? "第" + std::to_string(i) + "集 <b>plot</b>" : ""});
     listings->add(200, {localMidnight(monday, beijing()), 0, "First of the week", ""});
     listings->add(200, {localMidnight(monday, beijing()) - 1, 0, "Last week", ""});
+    const Date today = toLocal(now_, beijing()).date;
+    listings->add(200, {localMidnight(addDays(today, -3), beijing()) - 1, 0, "Too old", ""});
     listings->finish();
-    Site site(listings, fixedClock(now_), beijing());
+    Site site(listings, fixedClock(now_), beijing(), FirstSnapshot::Now, 3);
     std::string xml = *handleRequest(site, {"GET", "/epg.xml"}).body;
     EXPECT_NE(xml.find("start=\"20261207233000 +0800\""), std::string::npos);
-    EXPECT_EQ(xml.find("Last week"), std::string::npos);  // the week of the pages only
+    // Catch-up: the days before today, as many as asked for.
+    EXPECT_NE(xml.find("Last week"), std::string::npos);
+    EXPECT_EQ(xml.find("Too old"), std::string::npos);
     // Channels with listings only, with their catalogue names.
     std::size_t channels = 0;
     for (auto at = xml.find("<channel "); at != std::string::npos;
@@ -222,7 +226,7 @@ TEST_F(CachingTest, XmltvExportReadsBackToTheSameProgrammes) {
             to = localMidnight(addDays(monday, 7), beijing());
     for (std::size_t c = 0; c < channelCount(); ++c)
         ASSERT_EQ(back.starting(c, from, to), listings->starting(c, from, to)) << c;
-    EXPECT_EQ(back.programmeCount(), titles.size() + 1);
+    EXPECT_EQ(back.programmeCount(), titles.size() + 2);
 }
 
 // The week turns and the minute turns: the renderer's step makes new pages

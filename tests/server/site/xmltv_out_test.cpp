@@ -7,12 +7,15 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 
 #include "read_source.h"
 #include "server/channels/channel_match.h"
 #include "server/channels/channel_names.h"
+#include "server/channels/other_channels.h"
 #include "server/channels/xmltv_listings.h"
 #include "server/model/channels.h"
 #include "server/site/site.h"
@@ -167,6 +170,65 @@ TEST_F(XmltvOutTest, ChannelsHaveStableIdsAndTheNamesPlayersLookThemUpBy) {
             EXPECT_EQ(keys.key(n), rowKeys()[row]) << channelPath(row) << " " << n;
             EXPECT_NE(n.back(), ' ') << channelPath(row);
         }
+}
+
+// Players are given every channel the sources carry, not the catalogue's
+// alone: each real channel once (one of several sources' copies, merged day
+// by day), under an id the validator takes, with the names players match
+// and the icon, description and category as the feed gives them.
+TEST_F(XmltvOutTest, EveryChannelOfTheSourcesOnceWithItsFeedsDetails) {
+    auto feed = [](const char* id, const char* name, const char* day, const char* title,
+                   const char* extra) {
+        return std::string("<channel id=\"") + id + "\"><display-name>" + name + "</display-name>" +
+               extra + "</channel><programme channel=\"" + id + "\" start=\"" + day +
+               "200000 +0800\" stop=\"" + day + "210000 +0800\"><title>" + title +
+               "</title><desc>about " + title + "</desc><category lang=\"en\">News</category>" +
+               "</programme>";
+    };
+    const std::string a = "<tv>" + feed("c1", "CCTV-1 综合", "20261209", "News", "") +
+                          feed("17", "CCTV-17 农业农村", "20261209", "Farming",
+                               "<icon src=\"http://logo.example/cctv17.png\"/>") +
+                          feed("hn2", "湖南卫视国际", "20261209", "World", "") + "</tv>";
+    const std::string b = "<tv>" + feed("CCTV17", "CCTV17", "20261210", "Harvest", "") +
+                          feed("old", "CCTV-17", "20261201", "Long ago", "") + "</tv>";
+    SourceDocuments docs;
+    for (const std::string* text : {&a, &b}) {
+        ParsedSource parsed = parseSource(*text, "feed.xml");
+        ASSERT_TRUE(parsed.document) << parsed.error;
+        docs.push_back(parsed.document);
+    }
+    Site site(listingsFromXmltv(docs, nullptr, beijing()).listings, fixedClock(now_), beijing());
+    const std::string xml = *handleRequest(site, {"GET", "/epg.xml"}).body;
+    ParsedSource back = parseSource(xml, "epg.xml");
+    ASSERT_TRUE(back.document) << back.error;
+    std::map<std::string, std::vector<std::string>> titles;  // by id
+    for (const auto& [id, list] : back.document->programmes)
+        for (const Programme& p : list.programmes) titles[id].push_back(p.title);
+    std::map<std::string, std::vector<std::string>> expected = {
+        {"CCTV17.epg", {"Farming", "Harvest"}},  // two sources, one channel
+        {otherChannelId(ChannelNames::builtIn().key("湖南卫视国际")), {"World"}},
+    };
+    // CCTV-1 under every catalogue row that is CCTV-1.
+    for (std::size_t row = 0; row < channelCount(); ++row)
+        if (rowKeys()[row] == "cctv1") expected[channelXmltvId(row)] = {"News"};
+    EXPECT_EQ(titles, expected);  // "Long ago" is more than 7 days back
+    for (const XmltvChannel& c : back.document->channels) {
+        SCOPED_TRACE(c.id);
+        EXPECT_TRUE(std::regex_match(c.id, std::regex("[-a-zA-Z0-9]+(\\.[-a-zA-Z0-9]+)+")));
+        if (c.id == "CCTV17.epg") {
+            EXPECT_EQ(c.icon, "http://logo.example/cctv17.png");
+            const std::set<std::string> names(c.names.begin(), c.names.end());
+            EXPECT_EQ(names, (std::set<std::string>{"CCTV-17 农业农村", "CCTV17", "CCTV-17"}));
+        }
+    }
+    EXPECT_NE(xml.find("<desc lang=\"zh\">about Farming</desc>"), std::string::npos);
+    EXPECT_NE(xml.find("<category>News</category>"), std::string::npos);
+
+    if (::access(kValidator, X_OK) != 0) return;
+    const fs::path served = dir_ / "everything.xml";
+    std::ofstream(served, std::ios::binary) << xml;
+    Validation v = validateXmltv(served);
+    EXPECT_EQ(v.exitCode, 0) << v.output;
 }
 
 }  // namespace
