@@ -2,11 +2,25 @@
 
 #include <utility>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "server/site/resource.h"
+#include "server/site/xmltv_write.h"
 #include "server/sources/listing_sources.h"
 #include "server/sources/reloader.h"
 #include "server/sources/sample_listings.h"
+#include "server/util/unique_fd.h"
 
 namespace epg {
+namespace {
+
+constexpr const char* kPastDaysFile = "past-days.xml.gz";
+
+}  // namespace
 
 Service::Service() = default;
 
@@ -30,6 +44,7 @@ Service::Made Service::make(ServiceConfig config, Run run) {
         sources.zone = c.zone;
         sources.stateDir = c.stateDir;
         sources.limits.totalTimeout = c.fetchTimeout;
+        if (!c.stateDir.empty() && c.keepDays > 0) sources.pastDays = c.stateDir / kPastDaysFile;
         s->sources_ = std::make_unique<ListingSources>(std::move(sources), c.log);
         // Serving, the last good copies are read after the server listens:
         // one may be large or damaged, and a restart is to answer at once.
@@ -41,6 +56,7 @@ Service::Made Service::make(ServiceConfig config, Run run) {
         for (const auto& note : start.notes) c.log(note);
         s->match_ = std::move(start.match);
         listings = std::move(start.listings);
+        s->latest_ = listings;
     }
     s->site_ = std::make_shared<Site>(std::move(listings), c.clock, c.zone,
                                       run == Run::Serve ? c.first : FirstSnapshot::Now, c.keepDays);
@@ -63,10 +79,44 @@ void Service::start() {
     site_->startRenderer();
     if (!sources_) return;
     reloader_ = std::make_unique<Reloader>(*sources_, config_.refresh,
-                                           [site = site_](std::shared_ptr<const Listings> fresh) {
-                                               site->replaceListings(std::move(fresh));
+                                           [this](std::shared_ptr<const Listings> fresh) {
+                                               latest_ = fresh;
+                                               site_->replaceListings(std::move(fresh));
+                                               keepPastDays();
                                            });
-    reloader_->start(Reloader::First::CopiesThenUrls, [site = site_] { site->loaded(); });
+    reloader_->start(Reloader::First::CopiesThenUrls, [this] {
+        site_->loaded();
+        keepPastDays();
+    });
+}
+
+// The days before today that the listings hold, for a restart after a feed
+// has dropped them (catch-up players want the past week): written whole and
+// put in place at once, readable by us alone like the last good copies.
+void Service::keepPastDays() {
+    if (!latest_ || latest_->madeUp() || config_.stateDir.empty() || config_.keepDays <= 0) return;
+    const Date today = toLocal(config_.clock(), config_.zone).date;
+    const std::string text =
+        gzipped(writeXmltv(*latest_, localMidnight(addDays(today, -config_.keepDays), config_.zone),
+                           localMidnight(today, config_.zone), config_.zone));
+    const std::filesystem::path file = config_.stateDir / kPastDaysFile;
+    std::error_code ec;
+    if (std::filesystem::create_directories(config_.stateDir, ec))
+        std::filesystem::permissions(config_.stateDir, std::filesystem::perms::owner_all, ec);
+    std::string temp = file.string() + ".part-XXXXXX";
+    UniqueFd fd(::mkstemp(temp.data()));
+    if (fd.get() < 0) return config_.log(file.string() + ": cannot write: " + std::strerror(errno));
+    bool ok = ::fchmod(fd.get(), 0600) == 0;
+    for (std::string_view rest = text; ok && !rest.empty();) {
+        const ssize_t n = ::write(fd.get(), rest.data(), rest.size());
+        ok = n > 0 || (n < 0 && errno == EINTR);
+        if (n > 0) rest.remove_prefix(static_cast<std::size_t>(n));
+    }
+    ok = ok && ::fsync(fd.get()) == 0 && ::rename(temp.c_str(), file.c_str()) == 0;
+    if (!ok) {
+        config_.log(file.string() + ": cannot write: " + std::strerror(errno));
+        ::unlink(temp.c_str());
+    }
 }
 
 std::uint16_t Service::port() const {

@@ -83,7 +83,9 @@ class Service {
     std::unique_ptr<HttpServer> http_;
     std::unique_ptr<Reloader> reloader_;
     CatalogueMatch match_;
+    std::shared_ptr<const Listings> latest_;  // on the reloader's thread once it runs
     bool stopped_ = false;
+    void keepPastDays();
 };
 
 }  // namespace epg

@@ -105,6 +105,16 @@ CatalogueListings matchCatalogue(const ChannelIndex& index, const ChannelMap* ma
         } else if (candidates = index.byId(channelXmltvId(row)); !candidates.empty()) {
             m.kind = MatchKind::name;
             m.how = "its id is the row's in XMLTV out";
+            // Our own XMLTV (an export, the days kept) beside the feeds: the
+            // feeds' channels of the row's name are the same channel; another
+            // row of that name in our own XMLTV is that row's.
+            for (const ChannelIndex::Candidate& c : index.byKey(rowKeys()[row]))
+                if (!channelByXmltvId(index.channel(c).id) &&
+                    std::none_of(candidates.begin(), candidates.end(),
+                                 [&c](const auto& x) { return x.entry == c.entry; }))
+                    candidates.push_back(c);
+            std::sort(candidates.begin(), candidates.end(),
+                      [](const auto& a, const auto& b) { return a.entry < b.entry; });
         } else if (candidates = index.byId(channelPath(row)); !candidates.empty()) {
             m.kind = MatchKind::name;
             m.how = "its id is the catalogue path";

@@ -54,6 +54,10 @@ struct ListingSources::Slot {
     Validators validators;                           // URLs: of doc's body
     std::optional<SysClock::time_point> servedFrom;  // when doc was fetched or read
     SourceHealth health;                             // what /healthz says of it
+    // The days kept from earlier listings (SourcesConfig::pastDays): the
+    // last source, read like a file, never a failure when missing, and
+    // not one /healthz or the start waits for.
+    bool pastDays = false;
 };
 
 const char* stateName(SourceHealth::State state) {
@@ -82,6 +86,13 @@ ListingSources::ListingSources(SourcesConfig config, Log log)
         slot.health = {slot.name, SourceHealth::State::Starting, {}, {}, {}, {}};
         slots_.push_back(std::move(slot));
     }
+    if (!config_.pastDays.empty()) {
+        Slot slot;
+        slot.source = config_.pastDays.string();
+        slot.name = "the days kept (" + slot.source + ")";
+        slot.pastDays = true;
+        slots_.push_back(std::move(slot));
+    }
 }
 
 ListingSources::~ListingSources() = default;
@@ -94,6 +105,10 @@ bool ListingSources::isUrl(std::size_t i) const {
     return slots_[i].url;
 }
 
+bool ListingSources::readAfterStart(std::size_t i) const {
+    return slots_[i].url || slots_[i].pastDays;
+}
+
 void ListingSources::cancel() {
     stop_ = true;
 }
@@ -101,14 +116,15 @@ void ListingSources::cancel() {
 bool ListingSources::settled() const {
     std::lock_guard lock(mutex_);
     for (const Slot& slot : slots_)
-        if (!slot.doc && !slot.attempted) return false;
+        if (!slot.pastDays && !slot.doc && !slot.attempted) return false;
     return true;
 }
 
 std::vector<SourceHealth> ListingSources::health() const {
     std::lock_guard lock(mutex_);
     std::vector<SourceHealth> all;
-    for (const Slot& slot : slots_) all.push_back(slot.health);
+    for (const Slot& slot : slots_)
+        if (!slot.pastDays) all.push_back(slot.health);
     return all;
 }
 
@@ -129,7 +145,8 @@ ListingSources::Attempt ListingSources::attempt(std::size_t i, Mode mode) {
         a = failedAttempt("stopped");
     } else {
         changeHealth(i, [](SourceHealth& h) { h.fetchingSince = secondsOf(SysClock::now()); });
-        a = !slots_[i].url           ? readFile(i, mode)
+        a = slots_[i].pastDays       ? readPastDays(i, mode)
+            : !slots_[i].url         ? readFile(i, mode)
             : mode == Mode::LastCopy ? readLastCopy(i)
                                      : fetchUrl(i, mode);
         changeHealth(i, [](SourceHealth& h) { h.fetchingSince.reset(); });
@@ -222,6 +239,16 @@ ListingSources::Attempt ListingSources::readCopy(std::size_t i, const LastGoodSt
     return a;
 }
 
+// Missing until the first listings were kept; damaged, it is said once and
+// written anew at the next publish.
+ListingSources::Attempt ListingSources::readPastDays(std::size_t i, Mode mode) {
+    std::error_code ec;
+    if (!std::filesystem::exists(slots_[i].source, ec)) return failedAttempt({});
+    Attempt a = readFile(i, mode == Mode::LastCopy ? Mode::Everything : mode);
+    if (a.outcome == Attempt::Outcome::Failed) a.error = slots_[i].name + ": " + a.error;
+    return a;
+}
+
 ListingSources::Attempt ListingSources::readLastCopy(std::size_t i) {
     LastGoodStore::Lookup found = store_.find(slots_[i].source);
     if (!found.copy) {
@@ -237,13 +264,17 @@ ListingSources::Attempt ListingSources::readLastCopy(std::size_t i) {
 // source, whose fetch comes next.
 void ListingSources::noteCopy(std::size_t i, const Attempt& copy) {
     const Slot& slot = slots_[i];
-    if (copy.outcome == Attempt::Outcome::Updated) {
+    if (copy.outcome == Attempt::Outcome::Updated && slot.pastDays) {
+        log_("serving " + slot.name);
+    } else if (copy.outcome == Attempt::Outcome::Updated) {
         log_(slot.name + ": serving its last good copy, fetched " +
              ageText(SysClock::now() - copy.saved) + " ago, until it is fetched again");
         changeHealth(i, [&copy](SourceHealth& h) {
             h.state = SourceHealth::State::Stale;
             h.lastGood = h.servingSince = secondsOf(copy.saved);
         });
+    } else if (slot.pastDays) {
+        if (!copy.error.empty()) log_(copy.error + "; written anew with the next listings");
     } else if (!copy.error.empty()) {
         log_(slot.name + ": " + copy.error + "; the next good fetch replaces it");
         changeHealth(i, [&copy](SourceHealth& h) { h.lastError = copy.error; });
@@ -302,6 +333,15 @@ ListingSources::Start ListingSources::startLocal(Copies copies) {
 
     for (std::size_t i = 0; i < slots_.size(); ++i) {
         Slot& slot = slots_[i];
+        if (slot.pastDays) {
+            if (copies == Copies::Later) continue;
+            Attempt a = readPastDays(i, Mode::Everything);
+            if (a.outcome == Attempt::Outcome::Updated)
+                adopt(i, a, SysClock::now());
+            else if (!a.error.empty())
+                log_(a.error);
+            continue;
+        }
         if (!slot.url) {
             Attempt a = readFile(i, Mode::Everything);
             if (a.outcome != Attempt::Outcome::Updated) return {nullptr, a.error, {}, {}, {}};
@@ -356,6 +396,10 @@ std::shared_ptr<const Listings> ListingSources::refresh(Mode mode) {
 
 void ListingSources::noteFailure(std::size_t i, const std::string& verb, const std::string& error) {
     Slot& slot = slots_[i];
+    if (slot.pastDays) {  // none yet is no failure
+        if (!error.empty()) log_(error + "; written anew with the next listings");
+        return;
+    }
     std::string line;
     if (!slot.attempted && slot.url) {
         line = slot.name + ": cannot fetch (" + error + "); ";

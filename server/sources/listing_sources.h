@@ -42,6 +42,10 @@ struct SourcesConfig {
     FetchLimits limits;              // limits.cap bounds files too
     XmltvLimits documentLimits;
     Zone zone;  // the pages': each day of a row comes from one channel
+    // An XMLTV file of the days before today that earlier listings held,
+    // read as the last source (missing: none yet), so that a day a feed no
+    // longer carries is still served; the service writes it. Empty: none.
+    std::filesystem::path pastDays;
 };
 
 class ListingSources {
@@ -89,6 +93,9 @@ class ListingSources {
     };
     std::size_t size() const;
     bool isUrl(std::size_t source) const;
+    // Read in Mode::LastCopy after a start with Copies::Later: URLs' last
+    // good copies and the days kept.
+    bool readAfterStart(std::size_t source) const;
     Attempt attempt(std::size_t source, Mode mode);
     // Every source read once, a few side by side, then folded in (the map
     // read again for Everything, or when it changed): new listings, or null
@@ -117,6 +124,7 @@ class ListingSources {
     Attempt fetchUrl(std::size_t i, Mode mode);
     Attempt readCopy(std::size_t i, const LastGoodStore::Copy& copy);
     Attempt readLastCopy(std::size_t i);
+    Attempt readPastDays(std::size_t i, Mode mode);
     void noteCopy(std::size_t i, const Attempt& copy);
     std::vector<Attempt> runAttempts(const std::vector<std::size_t>& which, Mode mode);
     void adopt(std::size_t i, Attempt& attempt, std::chrono::system_clock::time_point servedFrom);

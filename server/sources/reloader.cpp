@@ -27,7 +27,7 @@ void Reloader::start(First first, std::function<void()> settled) {
         schedule_[i].next = now + period_;
         if (first == First::FetchUrls && sources_.isUrl(i))
             schedule_[i].pending = ListingSources::Mode::IfChanged;
-        if (first == First::CopiesThenUrls && sources_.isUrl(i))
+        if (first == First::CopiesThenUrls && sources_.readAfterStart(i))
             schedule_[i].pending = ListingSources::Mode::LastCopy;
     }
     mapCheck_ = now + period_;
