@@ -453,9 +453,9 @@ check_health() {
 
 check_huge() {
   echo "== huge: one token far larger than any listings have"
-  local spec
-  for spec in ${HUGE:-title:954 comment:954 roottag:64 roottag:128 roottag:256}; do
-    local kind=${spec%%:*} mib=${spec#*:}
+  local what
+  for what in ${HUGE:-title:954 comment:954 roottag:64 roottag:128 roottag:256}; do
+    local kind=${what%%:*} mib=${what#*:}
     python3 "$root/tests/bench/huge_xmltv.py" "$kind" "$mib" "$work/huge.xml.gz"
     rm -rf "$work/state"
     start_feed file "$work/huge.xml.gz"
