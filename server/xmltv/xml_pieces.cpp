@@ -433,7 +433,12 @@ std::optional<XmlError> XmlPieceReader::State::body(bool final) {
                 }
                 scan = lt;
                 lex = Lex::Markup;
-                if (depth == 1) mark = lt;
+                if (depth == 1) {
+                    // Text between children that came with the next one's
+                    // start is not held while that child is.
+                    if (auto e = cutHere()) return e;
+                    mark = lt;
+                }
                 continue;
             }
             case Lex::Markup: {

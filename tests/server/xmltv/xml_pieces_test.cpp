@@ -211,6 +211,32 @@ TEST(XmlPieces, WhatIsHeldPastTheBoundIsRefusedWhereItStarts) {
     }
 }
 
+// What the reader keeps between chunks is less than a piece and the child
+// still unfinished, however much came in one chunk before it.
+TEST(XmlPieces, BetweenChunksOnlyAPieceAndTheUnfinishedChildAreHeld) {
+    constexpr std::size_t kPiece = 100;
+    const std::string unfinished = "<programme><title>still coming";
+    std::string children;
+    while (children.size() < 64 * 1024) children += "<programme><title>x</title></programme>\n";
+    const struct {
+        const char* what;
+        std::string text;
+    } cases[] = {
+        {"text between children", "<tv>" + std::string(1 << 20, 'x') + unfinished},
+        {"blanks between children", "<tv>" + std::string(1 << 20, ' ') + unfinished},
+        {"children", "<tv>" + children + unfinished},
+        {"a comment, then text", "<tv><!-- -->" + std::string(1 << 20, 'x') + unfinished},
+    };
+    for (const auto& c : cases) {
+        XmlPieceReader reader(
+            "tv", [](pugi::xml_node) {}, kPiece);
+        reader.text() = c.text;
+        ASSERT_FALSE(reader.advance()) << c.what;
+        EXPECT_LT(reader.text().size(), kPiece + unfinished.size()) << c.what;
+        EXPECT_TRUE(reader.finish()) << c.what;  // cut short: the parser says so
+    }
+}
+
 // A long thing that comes in small chunks is scanned on from where the last
 // chunk ended: each byte is looked at about twice (scanned, then parsed), a
 // few bytes more for each chunk, where scanning it again for every chunk
