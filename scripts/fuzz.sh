@@ -15,6 +15,7 @@ targets=(
   schedule_parse_fuzz
   pe_loader_fuzz
   xmltv_fuzz
+  xmltv_bounds_fuzz
   frame_ops_fuzz
   page_copy_fuzz
   body_decoder_fuzz

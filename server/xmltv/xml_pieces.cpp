@@ -26,75 +26,28 @@ bool isNameStart(char c) {
            static_cast<unsigned char>(c) >= 0x80;
 }
 
-// The end of a doctype declaration starting at `at`, past its internal subset.
-std::size_t doctypeEnd(std::string_view t, std::size_t at) {
-    char quote = 0;
-    int depth = 0;
-    for (std::size_t i = at; i < t.size(); ++i) {
-        char c = t[i];
-        if (quote) {
-            if (c == quote) quote = 0;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-        } else if (c == '[') {
-            ++depth;
-        } else if (c == ']') {
-            --depth;
-        } else if (c == '>' && depth <= 0) {
-            return i + 1;
-        }
-    }
-    return npos;
+// "4 MiB", "64 KiB": a bound, for messages.
+std::string sizeText(std::size_t n) {
+    if (n >= (std::size_t{1} << 20) && n % (std::size_t{1} << 20) == 0)
+        return std::to_string(n >> 20) + " MiB";
+    if (n >= 1024 && n % 1024 == 0) return std::to_string(n >> 10) + " KiB";
+    return std::to_string(n) + " bytes";
 }
 
-// Where the root element's start tag begins: past blanks, the declaration,
-// processing instructions, comments, the doctype and any text (which the
-// parser ignores outside the root); the text's size while one of them is
-// unfinished.
-std::size_t skipProlog(std::string_view t) {
-    std::size_t i = 0;
-    for (;;) {
-        while (i < t.size() && isSpace(t[i])) ++i;
-        std::string_view rest = t.substr(i);
-        std::size_t end;
-        if (!rest.empty() && rest[0] != '<') {
-            end = t.find('<', i);
-        } else if (rest.starts_with("<?")) {
-            end = t.find("?>", i + 2);
-            if (end != npos) end += 2;
-        } else if (rest.starts_with("<!--")) {
-            end = t.find("-->", i + 4);
-            if (end != npos) end += 3;
-        } else if (rest.starts_with("<!DOCTYPE")) {
-            end = doctypeEnd(t, i + 9);
-        } else {
-            return i;
-        }
-        if (end == npos) return t.size();
-        i = end;
-    }
+// An element's name fit for a message: 40 bytes at most, cut between
+// characters.
+std::string shownName(std::string_view name) {
+    if (name.size() <= 40) return std::string(name);
+    std::size_t n = 40;
+    while (n > 0 && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80) --n;
+    return std::string(name.substr(0, n)) + "...";
 }
 
-// The '>' that ends the tag starting at `at`, past quoted attribute values.
-struct TagEnd {
-    enum class Kind { Found, More, Broken } kind;
-    std::size_t at = 0;
-};
-TagEnd tagEnd(std::string_view t, std::size_t at) {
-    char quote = 0;
-    for (std::size_t i = at + 1; i < t.size(); ++i) {
-        char c = t[i];
-        if (quote) {
-            if (c == quote) quote = 0;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-        } else if (c == '>') {
-            return {TagEnd::Kind::Found, i};
-        } else if (c == '<') {
-            return {TagEnd::Kind::Broken, i};
-        }
-    }
-    return {TagEnd::Kind::More, t.size()};
+// The name of the tag whose '<' is at `at`, as far as the text has it (a
+// little more than a message shows).
+std::string_view tagName(std::string_view t, std::size_t at) {
+    std::string_view rest = t.substr(std::min(at + 1, t.size()), 41);
+    return rest.substr(0, rest.find_first_of(" \t\r\n/><"));
 }
 
 // "&#0;", "&#x00;" ... become "&#9;", "&#x09;": the same length, so the
@@ -122,6 +75,9 @@ void blankNulReferences(std::string& s) {
 
 struct XmlPieceReader::State {
     enum class Stage { Prolog, Body, Whole, Done };
+    // What the scan of the prolog is inside of: between its parts, text
+    // outside them (which the parser ignores), or one of them.
+    enum class Pro { Between, Outside, Pi, Comment, Doctype, RootName, RootTag };
     // What the scan of the body is inside of.
     enum class Lex { Text, Markup, StartTag, EndTag, Comment, CData, Pi, Decl };
     struct ParseError {
@@ -132,16 +88,23 @@ struct XmlPieceReader::State {
     std::string rootName, open, close;
     std::function<void(pugi::xml_node)> visit;
     std::size_t pieceSize;
+    std::size_t longest;
 
     std::string text;
     std::size_t dropped = 0;       // bytes before text[0]
     std::size_t droppedLines = 0;  // line feeds in them
     Stage stage = Stage::Prolog;
+    Pro pro = Pro::Between;
+    int doctypeDepth = 0;  // of brackets, in the doctype's internal subset
     Lex lex = Lex::Text;
     char quote = 0;
     std::size_t depth = 1;  // 1: between the root's children
     std::size_t start = 0;  // of the next piece, in text
-    std::size_t scan = 0;   // how far the body is scanned
+    std::size_t scan = 0;   // how far the text is scanned
+    // Where the one thing held until it ends began (a child of the root, a
+    // comment beside them, the prolog's part being scanned), or npos.
+    std::size_t mark = npos;
+    std::size_t examined = 0;  // see XmlPieceReader::examined()
     std::size_t probeAt = kFirstProbe;
     std::optional<XmlError> error;
 
@@ -158,10 +121,27 @@ struct XmlPieceReader::State {
                                     bool wrapClose);
     std::optional<XmlError> piece(std::size_t to, bool last);
     std::optional<XmlError> notRoot(std::string_view name, std::size_t at) const {
-        std::string shown(name.substr(0, 40));
-        return errorAt(at, "the root element is <" + shown + (name.size() > 40 ? "...>" : ">") +
-                               ", not <" + rootName + ">");
+        return errorAt(at, "the root element is <" + shownName(name) + ">, not <" + rootName + ">");
     }
+    // A look-up in text[from, end) that found `at` (or npos), counted.
+    std::size_t seek(std::size_t at, std::size_t from, std::size_t end) {
+        examined += (at == npos ? end : at + 1) - std::min(from, end);
+        return at;
+    }
+    // Past the next `term` before `end`: false, having gone as far as it
+    // can, when there is none.
+    bool skipTo(std::string_view term, std::size_t end) {
+        std::size_t at = seek(std::string_view(text).substr(0, end).find(term, scan), scan, end);
+        if (at == npos) {
+            scan = std::max(scan, end - std::min(end, term.size() - 1));
+            return false;
+        }
+        scan = at + term.size();
+        return true;
+    }
+    std::optional<XmlError> prologTooLong() const;
+    std::optional<XmlError> bodyTooLong() const;
+    std::optional<XmlError> rootStarted(std::size_t at, bool final);
     std::optional<XmlError> prolog(bool final);
     std::optional<XmlError> whole(bool final);
     std::optional<XmlError> body(bool final);
@@ -172,6 +152,7 @@ std::optional<XmlPieceReader::State::ParseError> XmlPieceReader::State::parse(st
                                                                               std::size_t to,
                                                                               bool wrapOpen,
                                                                               bool wrapClose) {
+    examined += to - from;
     scratch.assign(wrapOpen ? open : std::string());
     const std::size_t prefix = scratch.size();
     scratch.append(text, from, to - from);
@@ -205,6 +186,7 @@ void XmlPieceReader::State::dropFront(std::size_t n) {
     text.erase(0, n);
     start -= std::min(start, n);
     scan -= std::min(scan, n);
+    if (mark != npos) mark -= std::min(mark, n);
 }
 
 // The whole text parsed as one: a small or broken document, or an empty
@@ -216,9 +198,10 @@ std::optional<XmlError> XmlPieceReader::State::whole(bool final) {
         return std::nullopt;
     }
     pugi::xml_node root = doc.document_element();
-    std::size_t rootAt = skipProlog(text);
-    if (!root) return errorAt(rootAt, "no root element");
-    if (root.name() != rootName) return notRoot(root.name(), rootAt);
+    if (!root) return errorAt(text.size(), "no root element");
+    // The offset of its name, just after the '<'.
+    auto nameAt = static_cast<std::size_t>(std::max<std::ptrdiff_t>(root.offset_debug(), 1));
+    if (root.name() != rootName) return notRoot(root.name(), nameAt - 1);
     pieceBase = 0;
     piecePrefix = 0;
     stop.reset();
@@ -227,39 +210,199 @@ std::optional<XmlError> XmlPieceReader::State::whole(bool final) {
     return stop;
 }
 
-std::optional<XmlError> XmlPieceReader::State::prolog(bool final) {
-    // Text before any markup, which the parser ignores (blanks, or a stream
-    // of anything but '<'), is dropped as it comes.
-    dropFront(std::min(text.find('<'), text.size()));
-    std::size_t rootAt = skipProlog(text);
-    if (rootAt + 1 >= text.size()) return final ? whole(true) : std::nullopt;
-    if (isNameStart(text[rootAt + 1])) {
-        std::size_t nameEnd = rootAt + 1;
-        while (nameEnd < text.size() && !isSpace(text[nameEnd]) && text[nameEnd] != '/' &&
-               text[nameEnd] != '>' && text[nameEnd] != '<')
-            ++nameEnd;
-        if (nameEnd >= text.size() && !final) return std::nullopt;
-        std::string_view name = std::string_view(text).substr(rootAt + 1, nameEnd - rootAt - 1);
-        if (name != rootName) return notRoot(name, rootAt);
-    } else {
-        return whole(final);  // "<>", "< tv>", "<![CDATA[": the parser says what is wrong
+// The prolog did not end within the bound: it is refused where the part
+// the scan stopped in began.
+std::optional<XmlError> XmlPieceReader::State::prologTooLong() const {
+    std::string what;
+    switch (pro) {
+        case Pro::Pi: what = "a processing instruction"; break;
+        case Pro::Comment: what = "a comment"; break;
+        case Pro::Doctype: what = "a document type declaration"; break;
+        case Pro::RootName:
+        case Pro::RootTag: what = "a <" + shownName(tagName(text, mark)) + "> start tag"; break;
+        case Pro::Between: what = "markup"; break;
+        case Pro::Outside: what = "text"; break;
     }
-    TagEnd end = tagEnd(text, rootAt);
-    if (end.kind == TagEnd::Kind::More) return final ? whole(true) : std::nullopt;
-    if (end.kind == TagEnd::Kind::Broken) return whole(final);
-    if (text[end.at - 1] == '/') {
+    return errorAt(mark == npos ? scan : mark,
+                   what + " runs past " + sizeText(longest) +
+                       " from the start, the most the reader holds before the root element's "
+                       "children");
+}
+
+// The root's start tag ends at `at`.
+std::optional<XmlError> XmlPieceReader::State::rootStarted(std::size_t at, bool final) {
+    if (text[at - 1] == '/') {
         // An empty root: the document ends here, whatever follows.
-        text.resize(end.at + 1);
+        text.resize(at + 1);
         return whole(true);
     }
     // The declaration, doctype and root start tag on their own, closed.
-    const std::size_t bodyAt = end.at + 1;
+    const std::size_t bodyAt = at + 1;
     if (auto e = parse(0, bodyAt, false, true)) return errorAt(e->at, std::move(e->what));
     dropFront(bodyAt);
     stage = Stage::Body;
+    mark = npos;
+    lex = Lex::Text;
+    quote = 0;
     return body(final);
 }
 
+// Scans on from where the last call stopped, so that a part of the prolog
+// that comes in many chunks (a start tag of megabytes) is read once. Only
+// the first `longest` bytes are looked at: a prolog that does not end there
+// is refused, and where it is cut does not depend on the chunks.
+std::optional<XmlError> XmlPieceReader::State::prolog(bool final) {
+    constexpr std::string_view kComment = "<!--", kDoctype = "<!DOCTYPE";
+    // Text before any markup, which the parser ignores (blanks, or a stream
+    // of anything but '<'), is dropped as it comes.
+    if (scan == 0 && pro == Pro::Between)
+        dropFront(std::min(seek(text.find('<'), 0, text.size()), text.size()));
+    const std::string_view v = std::string_view(text).substr(0, longest);
+    while (scan < v.size()) {
+        switch (pro) {
+            case Pro::Between: {
+                ++examined;
+                if (isSpace(v[scan])) {
+                    ++scan;
+                    continue;
+                }
+                mark = scan;
+                if (v[scan] != '<') {
+                    pro = Pro::Outside;
+                    continue;
+                }
+                std::string_view rest = v.substr(scan, kDoctype.size());
+                // "<", "<!", "<!-", "<!DOC": what follows tells what it is.
+                bool unsure = (rest.size() < kComment.size() && kComment.starts_with(rest)) ||
+                              (rest.size() < kDoctype.size() && kDoctype.starts_with(rest));
+                if (unsure && !final) goto wait;
+                if (rest.starts_with("<?")) {
+                    pro = Pro::Pi;
+                    scan += 2;
+                } else if (rest.starts_with(kComment)) {
+                    pro = Pro::Comment;
+                    scan += kComment.size();
+                } else if (rest.starts_with(kDoctype)) {
+                    pro = Pro::Doctype;
+                    scan += kDoctype.size();
+                    quote = 0;
+                    doctypeDepth = 0;
+                } else if (rest.starts_with("<![")) {
+                    // The parser would take it, and then all that follows
+                    // would have to be parsed as one.
+                    return errorAt(scan, "a CDATA section outside the root element");
+                } else if (rest.size() >= 2 && isNameStart(rest[1])) {
+                    pro = Pro::RootName;
+                    scan += 1;
+                } else {
+                    return whole(final);  // "<>", "< tv>", "<!x": the parser says what is wrong
+                }
+                continue;
+            }
+            case Pro::Outside: {
+                std::size_t lt = seek(v.find('<', scan), scan, v.size());
+                scan = lt == npos ? v.size() : lt;
+                if (lt != npos) pro = Pro::Between;
+                continue;
+            }
+            case Pro::Pi:
+                if (!skipTo("?>", v.size())) goto wait;
+                pro = Pro::Between;
+                continue;
+            case Pro::Comment:
+                if (!skipTo("-->", v.size())) goto wait;
+                pro = Pro::Between;
+                continue;
+            case Pro::Doctype: {
+                std::size_t i = scan;
+                for (; i < v.size(); ++i) {
+                    char c = v[i];
+                    if (quote) {
+                        if (c == quote) quote = 0;
+                    } else if (c == '"' || c == '\'') {
+                        quote = c;
+                    } else if (c == '[') {
+                        ++doctypeDepth;
+                    } else if (c == ']') {
+                        --doctypeDepth;
+                    } else if (c == '>' && doctypeDepth <= 0) {
+                        pro = Pro::Between;
+                        ++i;
+                        break;
+                    }
+                }
+                examined += i - scan;
+                scan = i;
+                continue;
+            }
+            case Pro::RootName: {
+                std::size_t end = seek(v.find_first_of(" \t\r\n/><", scan), scan, v.size());
+                if (end == npos) {
+                    scan = v.size();
+                    continue;
+                }
+                scan = end;
+                std::string_view name = v.substr(mark + 1, end - mark - 1);
+                if (name != rootName) return notRoot(name, mark);
+                pro = Pro::RootTag;
+                quote = 0;
+                continue;
+            }
+            case Pro::RootTag: {
+                std::size_t at = seek(quote ? v.find(quote, scan) : v.find_first_of("\"'<>", scan),
+                                      scan, v.size());
+                if (at == npos) {
+                    scan = v.size();
+                    continue;
+                }
+                scan = at + 1;
+                if (quote) {
+                    quote = 0;
+                } else if (v[at] == '"' || v[at] == '\'') {
+                    quote = v[at];
+                } else if (v[at] == '<') {
+                    return whole(final);  // the tag is broken: the parser says where
+                } else {
+                    return rootStarted(at, final);
+                }
+                continue;
+            }
+        }
+    }
+wait:
+    if (text.size() >= longest) return prologTooLong();
+    if (!final) return std::nullopt;
+    if (pro == Pro::RootName) {
+        std::string_view name = std::string_view(text).substr(mark + 1);
+        if (name != rootName) return notRoot(name, mark);
+    }
+    return whole(true);  // cut short: the parser says where
+}
+
+// The thing held since `mark` did not end within the bound.
+std::optional<XmlError> XmlPieceReader::State::bodyTooLong() const {
+    std::string name = shownName(tagName(text, mark)), what;
+    if (depth > 1) {
+        what = "a <" + name + "> element";
+    } else {
+        switch (lex) {
+            case Lex::StartTag: what = "a <" + name + "> start tag"; break;
+            case Lex::EndTag: what = "an end tag"; break;
+            case Lex::Comment: what = "a comment"; break;
+            case Lex::CData: what = "a CDATA section"; break;
+            case Lex::Pi: what = "a processing instruction"; break;
+            case Lex::Decl: what = "a declaration"; break;
+            case Lex::Text:
+            case Lex::Markup: what = "markup"; break;
+        }
+    }
+    return errorAt(
+        mark, what + " longer than " + sizeText(longest) + ", the most the reader holds at once");
+}
+
+// Only the first `longest` bytes of what must be held (from `mark`) are
+// looked at: a thing that does not end there is refused, and where it is
+// cut does not depend on the chunks.
 std::optional<XmlError> XmlPieceReader::State::body(bool final) {
     // After a child of the root (or a comment, CDATA section or processing
     // instruction beside them), or in the text between them: a cut.
@@ -267,35 +410,41 @@ std::optional<XmlError> XmlPieceReader::State::body(bool final) {
         if (scan > start && scan - start >= pieceSize) return piece(scan, false);
         return std::nullopt;
     };
+    auto visible = [this] {
+        std::size_t end = mark == npos ? text.size() : std::min(text.size(), mark + longest);
+        return std::string_view(text).substr(0, end);
+    };
     // Past a comment, CDATA section, instruction or declaration.
-    auto closeAt = [this](std::string_view term) {
-        std::size_t at = text.find(term, scan);
-        if (at == npos) {
-            scan = std::max(scan, text.size() - std::min(text.size(), term.size() - 1));
-            return false;
-        }
-        scan = at + term.size();
+    auto closeAt = [this](std::string_view term, std::size_t end) {
+        if (!skipTo(term, end)) return false;
         lex = Lex::Text;
         return true;
     };
-    while (scan < text.size()) {
+    for (std::string_view v = visible(); scan < v.size(); v = visible()) {
         bool ended = false;  // a construct inside the root ended at scan
         switch (lex) {
             case Lex::Text: {
-                std::size_t lt = text.find('<', scan);
+                std::size_t lt = seek(v.find('<', scan), scan, v.size());
                 if (lt == npos) {
-                    scan = text.size();
+                    scan = v.size();
                     if (depth == 1)
                         if (auto e = cutHere()) return e;
                     break;
                 }
                 scan = lt;
                 lex = Lex::Markup;
+                if (depth == 1) {
+                    // Text between children that came with the next one's
+                    // start is not held while that child is.
+                    if (auto e = cutHere()) return e;
+                    mark = lt;
+                }
                 continue;
             }
             case Lex::Markup: {
-                std::string_view rest = std::string_view(text).substr(scan);
+                std::string_view rest = v.substr(scan);
                 if (rest.size() < 2) goto more;
+                examined += 2;
                 if (rest[1] == '/') {
                     lex = Lex::EndTag;
                     scan += 2;
@@ -322,12 +471,12 @@ std::optional<XmlError> XmlPieceReader::State::body(bool final) {
                 }
                 continue;
             }
-            case Lex::Comment: ended = closeAt("-->"); break;
-            case Lex::CData: ended = closeAt("]]>"); break;
-            case Lex::Pi: ended = closeAt("?>"); break;
-            case Lex::Decl: ended = closeAt(">"); break;
+            case Lex::Comment: ended = closeAt("-->", v.size()); break;
+            case Lex::CData: ended = closeAt("]]>", v.size()); break;
+            case Lex::Pi: ended = closeAt("?>", v.size()); break;
+            case Lex::Decl: ended = closeAt(">", v.size()); break;
             case Lex::EndTag: {
-                if (!closeAt(">")) goto more;
+                if (!closeAt(">", v.size())) goto more;
                 if (depth > 0) --depth;
                 if (depth == 0) {  // the root's end tag: the last piece
                     if (auto e = piece(scan, true)) return e;
@@ -339,9 +488,10 @@ std::optional<XmlError> XmlPieceReader::State::body(bool final) {
                 break;
             }
             case Lex::StartTag: {
-                std::size_t at = quote ? text.find(quote, scan) : text.find_first_of("\"'>", scan);
+                std::size_t at = seek(quote ? v.find(quote, scan) : v.find_first_of("\"'>", scan),
+                                      scan, v.size());
                 if (at == npos) {
-                    scan = text.size();
+                    scan = v.size();
                     goto more;
                 }
                 scan = at + 1;
@@ -349,23 +499,27 @@ std::optional<XmlError> XmlPieceReader::State::body(bool final) {
                     quote = 0;
                     continue;
                 }
-                if (text[at] != '>') {
-                    quote = text[at];
+                if (v[at] != '>') {
+                    quote = v[at];
                     continue;
                 }
                 lex = Lex::Text;
-                if (text[at - 1] == '/')
+                if (v[at - 1] == '/')
                     ended = true;  // an empty element
                 else
                     ++depth;
                 break;
             }
         }
-        if (ended && depth == 1)
+        if (ended && depth == 1) {
+            mark = npos;
             if (auto e = cutHere()) return e;
+        }
         if (!ended && lex != Lex::Text) goto more;
     }
 more:
+    // Stopped inside what must be held, with all of it that may be held.
+    if (mark != npos && text.size() >= mark + longest) return bodyTooLong();
     // Deep inside an element for long: parse what there is of it, closed,
     // to see whether it is wrong already. Only an error before the end is
     // one; the closing tag put after it fails, as it must.
@@ -380,13 +534,14 @@ more:
 }
 
 XmlPieceReader::XmlPieceReader(std::string_view rootName, std::function<void(pugi::xml_node)> visit,
-                               std::size_t pieceSize)
+                               std::size_t pieceSize, std::size_t longest)
     : s_(std::make_unique<State>()) {
     s_->rootName = rootName;
     s_->open = "<" + s_->rootName + ">";
     s_->close = "</" + s_->rootName + ">";
     s_->visit = std::move(visit);
     s_->pieceSize = pieceSize;
+    s_->longest = longest;
     s_->probeAt = std::max(kFirstProbe, 4 * pieceSize);
 }
 
@@ -398,6 +553,10 @@ std::string& XmlPieceReader::text() {
 
 std::size_t XmlPieceReader::lineOf(std::size_t offset) const {
     return s_->errorAt(offset, {}).line;
+}
+
+std::size_t XmlPieceReader::examined() const {
+    return s_->examined;
 }
 
 void XmlPieceReader::stopAt(const pugi::xml_node& node, std::string what) {
@@ -434,8 +593,8 @@ std::optional<XmlError> XmlPieceReader::finish() {
 
 std::optional<XmlError> parseInPieces(std::string_view text, std::string_view rootName,
                                       const std::function<void(pugi::xml_node)>& visit,
-                                      std::size_t pieceSize) {
-    XmlPieceReader reader(rootName, visit, pieceSize);
+                                      std::size_t pieceSize, std::size_t longest) {
+    XmlPieceReader reader(rootName, visit, pieceSize, longest);
     reader.text().assign(text);
     if (auto e = reader.advance()) return e;
     return reader.finish();

@@ -11,6 +11,9 @@
 // would give. Text between the root's children (layout, blanks) may be cut
 // anywhere, so a stream of blanks costs no memory. What follows the root's
 // end tag is not read: the parser would accept anything there.
+//
+// The scan goes over every byte once, whatever the chunks the text comes in,
+// and what it must hold until it ends has a bound (see kLongestMarkup).
 #pragma once
 
 #include <cstddef>
@@ -26,6 +29,17 @@ class xml_node;
 
 namespace epg {
 
+// The longest one thing may be that the reader has to hold whole until it
+// ends: a child of the root with everything inside it, a comment, CDATA
+// section, processing instruction or declaration beside them, and what comes
+// before the root's children (the XML declaration, the doctype, comments and
+// the root's start tag, together). A piece is parsed whole and its tree takes
+// a few times its text, so one such thing of a gigabyte would take gigabytes;
+// real listings' longest are a few kilobytes (a programme with its credits, a
+// channel with an icon). Past the bound the document is refused at the line
+// where that thing starts, as soon as the scan is that far into it.
+inline constexpr std::size_t kLongestMarkup = std::size_t{4} << 20;
+
 struct XmlError {
     std::size_t offset = 0;  // into the whole text
     std::size_t line = 1;
@@ -40,8 +54,10 @@ class XmlPieceReader {
     // named `rootName`. A piece ends at the first cut `pieceSize` bytes or
     // more after its start. Character references to NUL are read as a tab:
     // the parser would end the text at the NUL and silently drop the rest.
+    // Nothing held may be longer than `longest` bytes (kLongestMarkup).
     XmlPieceReader(std::string_view rootName, std::function<void(pugi::xml_node)> visit,
-                   std::size_t pieceSize = std::size_t{1} << 20);
+                   std::size_t pieceSize = std::size_t{1} << 20,
+                   std::size_t longest = kLongestMarkup);
     ~XmlPieceReader();
     XmlPieceReader(const XmlPieceReader&) = delete;
     XmlPieceReader& operator=(const XmlPieceReader&) = delete;
@@ -58,6 +74,11 @@ class XmlPieceReader {
     void stopAt(const pugi::xml_node& node, std::string what);
     // The line of an offset into text().
     std::size_t lineOf(std::size_t offset) const;
+    // Bytes looked at so far by the scan and the parser, as often as each
+    // was: about twice the text, since each byte is scanned once and parsed
+    // once (a little more where an unfinished element is parsed early to
+    // find an error in it), whatever the chunks it came in.
+    std::size_t examined() const;
 
   private:
     struct State;
@@ -67,6 +88,7 @@ class XmlPieceReader {
 // The whole text at once.
 std::optional<XmlError> parseInPieces(std::string_view text, std::string_view rootName,
                                       const std::function<void(pugi::xml_node)>& visit,
-                                      std::size_t pieceSize = std::size_t{1} << 20);
+                                      std::size_t pieceSize = std::size_t{1} << 20,
+                                      std::size_t longest = kLongestMarkup);
 
 }  // namespace epg

@@ -66,6 +66,13 @@ class CappedText {
     bool cut_ = false;
 };
 
+// The first `cap` characters of `s`.
+std::string_view capped(std::string_view s, std::size_t cap) {
+    for (std::size_t i = 0; i < s.size(); ++i)
+        if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80 && cap-- == 0) return s.substr(0, i);
+    return s;
+}
+
 // All the text below `element`, child elements' included, as the DOM's
 // textContent has it, up to `cap` characters. Walked without recursion: the
 // depth of elements is the document's to choose.
@@ -143,13 +150,13 @@ class Collector {
         text_ += bytes;
         if (text_ <= limits_.textBytes) return true;
         fail(at, "more than " + countText(limits_.textBytes) +
-                     " bytes of titles, descriptions and channel names, the most a source "
+                     " bytes of titles, descriptions, channel names and ids, the most a source "
                      "may hold");
         return false;
     }
 
     void channel(pugi::xml_node c) {
-        std::string id = c.attribute("id").value();
+        std::string id(capped(c.attribute("id").value(), kNameCap));
         if (!keep(c, id.size())) return;
         auto [it, added] = index_.try_emplace(id, doc_.channels.size());
         if (added) doc_.channels.push_back({std::move(id), {}});
@@ -163,16 +170,17 @@ class Collector {
             channel.icon = icon;
         }
         for (pugi::xml_node d = c.child("display-name"); d; d = d.next_sibling("display-name")) {
-            std::string name = textContent(d, kTitleCap, unused);
+            std::string name = textContent(d, kNameCap, unused);
             if (!keep(d, name.size())) return;
             if (!name.empty()) channel.names.push_back(std::move(name));
         }
     }
 
     void programme(pugi::xml_node p) {
-        std::string_view id = p.attribute("channel").value();
+        std::string_view id = capped(p.attribute("channel").value(), kNameCap);
         auto it = doc_.programmes.find(id);
         if (it == doc_.programmes.end()) {
+            if (!keep(p, id.size())) return;
             it = doc_.programmes.try_emplace(std::string(id)).first;
             unnamed_.emplace_back(id);
         }
@@ -247,10 +255,13 @@ struct XmltvReader::State {
     State(std::string_view name, XmltvLimits limits, const Zone* wallClock)
         : source(name),
           collector(doc, limits, wallClock),
-          pieces("tv", [this](pugi::xml_node root) {
-              collector.visit(root);
-              if (auto f = collector.takeFailure()) pieces.stopAt(f->at, std::move(f->what));
-          }) {
+          pieces(
+              "tv",
+              [this](pugi::xml_node root) {
+                  collector.visit(root);
+                  if (auto f = collector.takeFailure()) pieces.stopAt(f->at, std::move(f->what));
+              },
+              std::size_t{1} << 20, limits.elementBytes) {
         doc.source = source;
     }
     bool fail(std::size_t line, const std::string& what) {

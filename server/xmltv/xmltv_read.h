@@ -14,25 +14,37 @@
 
 #include "server/model/listings.h"
 #include "server/util/text_hash.h"
+#include "server/xmltv/xml_pieces.h"
 
 namespace epg {
 
 // Longer texts are cut (on a character boundary) as they are read: nobody
-// reads a longer title in a guide's list, and each one costs every page.
+// reads a longer title in a guide's list, and each one costs every page. In
+// bytes that is at most 4,000 for a title, a name or an id and 40,000 for a
+// description.
 inline constexpr std::size_t kTitleCap = 1000;         // characters
 inline constexpr std::size_t kDescriptionCap = 10000;  // characters
-inline constexpr std::size_t kCategoryCap = 100;       // characters
-inline constexpr std::size_t kIconCap = 2048;          // bytes of an icon's address
+// A channel's display-names and the ids of channels (a <channel>'s `id`, a
+// <programme>'s `channel`, cut alike so that they still meet).
+inline constexpr std::size_t kNameCap = 1000;     // characters
+inline constexpr std::size_t kCategoryCap = 100;  // characters
+inline constexpr std::size_t kIconCap = 2048;     // bytes of an icon's address; longer ones are left out
 
 // What one document may hold; a bigger one is refused as it is read, before
 // it costs more memory. A week of 215 channels is about 60,000 programmes and
 // the feeds of all of China a few hundred thousand; a source beyond these is
-// a mistake or an attack.
+// a mistake or an attack. No element, start tag, comment or text the reader
+// holds to parse may be longer than kLongestMarkup (4 MiB): those of real
+// listings are a few kilobytes, and a gigabyte of title would take gigabytes
+// to parse before it could be cut. A document refused is never a source's
+// last good copy; one with texts cut is.
 inline constexpr std::size_t kMaxProgrammes = 1'000'000;
-inline constexpr std::size_t kMaxTextBytes = std::size_t{256} << 20;  // titles, descriptions, names
+// Titles, descriptions, channel names and ids.
+inline constexpr std::size_t kMaxTextBytes = std::size_t{256} << 20;
 struct XmltvLimits {
     std::size_t programmes = kMaxProgrammes;
     std::size_t textBytes = kMaxTextBytes;
+    std::size_t elementBytes = kLongestMarkup;
 };
 
 struct XmltvChannel {

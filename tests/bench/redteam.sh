@@ -20,7 +20,8 @@
 #             after a storm of 200 SIGHUPs: seconds to exit
 #   monster   a 20M-character title: start-up peak RSS, the page's size,
 #             and the slowest of 20 requests for other pages made while
-#             the monster's page is fetched
+#             the monster's page is fetched; or, as now, the refusal and
+#             its peak RSS
 #   drip      a feed that sends its head and then two bytes a second, and
 #             one that accepts and never answers, with a last good copy on
 #             disk: seconds until the server listens, whether the page shows
@@ -42,6 +43,12 @@
 #             and two, an absolute-form target, many small header fields:
 #             the status of each and whether the bytes after the head were
 #             answered as a second request
+#   huge      one huge token in a gzip feed (huge_xmltv.py): a 1 GB title,
+#             a 1 GB comment in a programme, a root start tag <tv x="AAA...">
+#             of 64, 128 and 256 MiB (HUGE="KIND:MiB ..." for others): the
+#             fetch's seconds and peak RSS, what the log says, whether it
+#             became the last good copy, and a restart with the feed gone
+#             (seconds until its copy is read, peak RSS)
 #
 # A new check is a function check_<name> and its name in `checks` below.
 set -euo pipefail
@@ -54,7 +61,7 @@ fi
 epgd=${EPGD:-$build/server/tvguide-epgd}
 threads=${THREADS:-2}
 now=2026-12-09T20:15:00
-checks=(lockout notxmltv endless term monster drip bomb dense health secrets smuggle)
+checks=(lockout notxmltv endless term monster drip bomb dense health secrets smuggle huge)
 [[ $# -gt 0 ]] && checks=("$@")
 [[ -x $epgd ]] || { echo "redteam: build tvguide-epgd first ($epgd)" >&2; exit 1; }
 
@@ -242,6 +249,13 @@ check_monster() {
   big=$(head -c 20000000 /dev/zero | tr '\0' 'A')
   write_xmltv "$work/src.xml" Before "$big" After
   unset big
+  # A title longer than the reader holds (4 MiB) is refused at start-up.
+  if ! /usr/bin/time -f "%M" -o "$work/time" "$epgd" --now "$now" --xmltv "$work/src.xml" \
+    --export "$work/monster-export" >/dev/null 2>"$work/monster.log"; then
+    echo "  refused: $(grep -v '^Command' "$work/monster.log" | head -n 1)"
+    echo "RESULT monster refused=yes peak_rss_kb=$(tail -n 1 "$work/time")"
+    return
+  fi
   local t0 t1
   t0=$(date +%s.%N)
   start_server --xmltv "$work/src.xml" --refresh 0
@@ -435,6 +449,36 @@ check_health() {
   echo "RESULT health case=empty-after-restart titles_kept=$kept http=$code status=$(python3 -c 'import json,sys; j=json.load(open(sys.argv[1])); print(j["status"], j["sources"][0]["state"])' "$work/h.json" | tr ' ' /)"
   stop_server
   stop_feed
+}
+
+check_huge() {
+  echo "== huge: one token far larger than any listings have"
+  local what
+  for what in ${HUGE:-title:954 comment:954 roottag:64 roottag:128 roottag:256}; do
+    local kind=${what%%:*} mib=${what#*:}
+    python3 "$root/tests/bench/huge_xmltv.py" "$kind" "$mib" "$work/huge.xml.gz"
+    rm -rf "$work/state"
+    start_feed file "$work/huge.xml.gz"
+    local url="http://127.0.0.1:$feed_port/e.xml"
+    start_timed --xmltv "$url" --state-dir "$work/state" --refresh 0
+    wait_log "fetched:\|cannot fetch" 0 600 || true
+    local t1 said copy=no
+    t1=$(date +%s.%N)
+    said=$(grep -m 1 "fetched:\|cannot fetch" "$work/epgd.log" | cut -c 1-200)
+    stop_timed
+    stop_feed
+    ls "$work/state"/*.copy >/dev/null 2>&1 && copy=yes
+    echo "  $kind $mib MiB ($(($(stat -c %s "$work/huge.xml.gz") / 1000)) KB gzip): $said"
+    echo "RESULT huge token=$kind mib=$mib seconds=$(echo "$t1 - $t_start" | bc) peak_rss_kb=$peak_kb copy_kept=$copy"
+    # A restart with the feed gone reads whatever copy was kept.
+    if [[ $copy == yes ]]; then
+      start_timed --xmltv "$url" --state-dir "$work/state" --refresh 0
+      wait_log "last good copy" 0 600 || true
+      t1=$(date +%s.%N)
+      stop_timed
+      echo "RESULT huge token=$kind mib=$mib restart_seconds=$(echo "$t1 - $t_start" | bc) restart_peak_rss_kb=$peak_kb"
+    fi
+  done
 }
 
 check_secrets() {

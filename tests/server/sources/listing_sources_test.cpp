@@ -315,6 +315,45 @@ TEST_F(ListingSourcesTest, AnEmptyFeedNeverReplacesAGoodCopyAtRestart) {
     EXPECT_EQ(titles(sources({url()})->start().listings.get()), std::vector<std::string>{"Good"});
 }
 
+// A body with a thing far longer than any listings have is refused and
+// never becomes the last good copy that every restart would read again; one
+// whose titles were cut is read well, and is kept.
+TEST_F(ListingSourcesTest, AnOversizedFeedNeverBecomesTheCopyButACutOneDoes) {
+    feed_.set(gzipText(feed({"Good"})), "\"g\"");
+    auto s = sources({url()});
+    ASSERT_TRUE(s->start().listings);
+    const std::string huge(kLongestMarkup, 'x');
+    const std::string head = "<?xml version=\"1.0\"?>\n<tv>\n";
+    const struct {
+        std::string body;
+        const char* said;
+    } refused[] = {
+        {head + "<programme channel=\"" + kChannel + "\" start=\"20261209080000 +0800\"><title>" +
+             huge + "</title></programme></tv>",
+         ":3: a <programme> element longer than 4 MiB"},
+        {head + "<!-- " + huge + " --></tv>", ":3: a comment longer than 4 MiB"},
+        {"<tv x=\"" + huge + "\">\n</tv>", ":1: a <tv> start tag runs past 4 MiB"},
+    };
+    int n = 0;
+    for (const auto& c : refused) {
+        feed_.set(gzipText(c.body), "\"big" + std::to_string(n++) + "\"");
+        EXPECT_EQ(s->refresh(ListingSources::Mode::IfChanged), nullptr) << c.said;
+        EXPECT_NE(s->health().at(0).lastError.find(c.said), std::string::npos)
+            << s->health().at(0).lastError;
+        feed_.set("", "", 404);
+        EXPECT_EQ(titles(sources({url()})->start().listings.get()),
+                  std::vector<std::string>{"Good"})
+            << c.said;
+    }
+    // A title of a quarter of the bound is cut, and the cut feed is the copy.
+    std::string longTitle(kLongestMarkup / 4, 'y');
+    feed_.set(gzipText(feed({longTitle})), "\"cut\"");
+    const std::vector<std::string> cut{longTitle.substr(0, kTitleCap)};
+    EXPECT_EQ(titles(s->refresh(ListingSources::Mode::IfChanged).get()), cut);
+    feed_.set("", "", 404);
+    EXPECT_EQ(titles(sources({url()})->start().listings.get()), cut);
+}
+
 // The user and password of a URL and the values of its query go to the feed
 // and nowhere else: not the health, the log, the map's comments or the copy
 // on disk, whose file and directory no one else may read. A copy an earlier

@@ -284,6 +284,59 @@ TEST_F(XmltvTest, LongTitlesAndDescriptionsAreCutAndCounted) {
         << r.summary;
 }
 
+// What a document keeps has a bound whatever the chunks it comes in: a
+// title, a description, a name or an id of a megabyte is kept cut to its cap
+// on a character boundary (ids cut alike, so that a programme still finds
+// its channel), and the ids programmes name count towards the text a source
+// may hold.
+TEST_F(XmltvTest, HugeTextsAreKeptCutWhateverTheChunks) {
+    std::string huge, id;
+    while (huge.size() < (1u << 20)) huge += "剧a";
+    for (std::size_t i = 0; i < 2 * kNameCap; ++i) id += "频";
+    const std::string xml = tv("<channel id=\"" + id + "\"><display-name>" + huge +
+                               "</display-name></channel>\n"
+                               "<programme channel=\"" +
+                               id + "\" start=\"20261207190000 +0800\"><title>" + huge +
+                               "</title><desc>" + huge + "</desc></programme>\n");
+    // The first `n` characters of `s`, which are of 1 or 3 bytes.
+    auto first = [](const std::string& s, std::size_t n) {
+        std::size_t at = 0;
+        for (; n > 0; --n) at += static_cast<unsigned char>(s[at]) < 0x80 ? 1 : 3;
+        return s.substr(0, at);
+    };
+    for (std::size_t chunk : {std::size_t{61}, std::size_t{4093}, xml.size()}) {
+        XmltvReader reader("test.xml");
+        for (std::size_t at = 0; at < xml.size(); at += chunk)
+            ASSERT_TRUE(reader.feed(std::string_view(xml).substr(at, chunk))) << reader.error();
+        XmltvParse parsed = reader.finish();
+        ASSERT_TRUE(parsed.document) << parsed.error;
+        const XmltvDocument& d = *parsed.document;
+        ASSERT_EQ(d.channels.size(), 1u) << chunk;
+        EXPECT_EQ(d.channels[0].id, first(id, kNameCap)) << chunk;
+        EXPECT_EQ(d.channels[0].names, std::vector<std::string>{first(huge, kNameCap)}) << chunk;
+        ASSERT_EQ(d.programmes.count(d.channels[0].id), 1u) << chunk;
+        const auto& list = d.programmes.at(d.channels[0].id).programmes;
+        ASSERT_EQ(list.size(), 1u) << chunk;
+        EXPECT_EQ(list[0].title, first(huge, kTitleCap)) << chunk;
+        EXPECT_EQ(list[0].description, first(huge, kDescriptionCap)) << chunk;
+        EXPECT_EQ(d.titlesCut, 1u);
+        EXPECT_EQ(d.descriptionsCut, 1u);
+    }
+
+    // A thousand programmes of one-letter titles on channels of 100-letter
+    // ids: the ids are what fills the source.
+    std::string many;
+    for (int i = 0; i < 1000; ++i)
+        many += "<programme channel=\"" + std::to_string(1000 + i) + std::string(96, 'c') +
+                "\" start=\"20261207190000 +0800\"><title>t</title></programme>\n";
+    XmltvLimits limits;
+    limits.textBytes = 50'000;
+    XmltvParse parsed = parseXmltv(tv(many), "test.xml", limits);
+    EXPECT_EQ(parsed.error,
+              "test.xml:498: more than 50,000 bytes of titles, descriptions, channel names and "
+              "ids, the most a source may hold");
+}
+
 // Every encoding iconv knows is read; bytes that are not characters of the
 // declared encoding, and unknown encodings, are refused with the line.
 TEST_F(XmltvTest, EncodingsAreReadAsDeclaredAndBadBytesRefusedWithTheLine) {
@@ -368,6 +421,13 @@ TEST_F(XmltvTest, BrokenFilesAreRefusedWithFileAndLine) {
         {"<?xml version=\"1.0\"?>\n<!-- x -->\n<TV/>", "test.xml:3: the root element is <TV>"},
         {"<?xml version=\"1.0\"?>\n<rss version=\"2.0\"/>",
          "test.xml:2: the root element is <rss>"},
+        // Far longer than any listings have: refused before it is held whole.
+        {"<tv>\n<programme>\n<!--" + std::string(kLongestMarkup, '-') + "--></programme></tv>",
+         "test.xml:2: a <programme> element longer than 4 MiB, the most the reader holds at once"},
+        {"<?xml version=\"1.0\"?>\n<tv x=\"" + std::string(kLongestMarkup, 'x') + "\"></tv>",
+         "test.xml:2: a <tv> start tag runs past 4 MiB from the start, the most the reader "
+         "holds before the root element's children"},
+        {"\n<![CDATA[]]><tv></tv>", "test.xml:2: a CDATA section outside the root element"},
     };
     for (const auto& c : cases) {
         std::string e = error(c.xml);
