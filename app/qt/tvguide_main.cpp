@@ -65,7 +65,7 @@ BuiltInServer startBuiltInServerIfNeeded(const app::GuideSetup& setup) {
     epg::BuiltInListings listings;
     listings.xmltvSources = setup.xmltvSources;
     listings.stateDir = epg::defaultStateDir(std::getenv("XDG_STATE_HOME"), std::getenv("HOME"));
-    listings.zone = epg::Zone::named(setup.pageZone.name()).value_or(epg::Zone::local());
+    listings.zone = setup.pageZone;
     listings.log = [](const std::string& line) {
         std::fprintf(stderr, "tvguide: built-in EPG server: %s\n", line.c_str());
     };
@@ -126,15 +126,14 @@ int run(int argc, char** argv) {
         QMetaObject::invokeMethod(&gui, std::move(task), Qt::QueuedConnection);
     };
     programOptions.settingsFile = app::settingsFilePath();
-    const app::PageZone zone = setup.pageZone;
+    const base::Zone zone = setup.pageZone;
     programOptions.notify = [&notifier, zone](const app::schedule::Reminder& r,
                                               const rt::Text& channel) {
-        const app::ZoneTime t = zone.timeAt(r.start);
-        notifier.show(channel,
-                      QStringLiteral("%1:%2")
-                          .arg(t.minuteOfDay / 60, 2, 10, QChar('0'))
-                          .arg(t.minuteOfDay % 60, 2, 10, QChar('0')),
-                      r.title);
+        const base::LocalTime t = base::toLocal(r.start, zone);
+        notifier.show(
+            channel,
+            QStringLiteral("%1:%2").arg(t.hour, 2, 10, QChar('0')).arg(t.minute, 2, 10, QChar('0')),
+            r.title);
     };
     programOptions.epgRoot = root;
     programOptions.pageZone = setup.pageZone;
