@@ -3,10 +3,10 @@
 #include <curl/curl.h>
 
 #include <algorithm>
-#include <cctype>
 #include <optional>
 
 #include "base/curl_transfer.h"
+#include "base/text.h"
 #include "server/util/body_decoder.h"
 #include "server/util/durations.h"
 
@@ -34,17 +34,11 @@ struct Transfer final : base::TransferEvents {
     bool unsupportedCoding = false;
 };
 
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-    return s;
-}
-
 // A header value as the log may show it: a server's CR or ESC would
 // otherwise rewrite the operator's terminal or forge a log line.
 std::string printable(std::string_view s) {
     std::string out;
-    for (unsigned char c : trimmed(s)) out += c < 0x20 || c == 0x7f ? '?' : static_cast<char>(c);
+    for (unsigned char c : base::trim(s)) out += c < 0x20 || c == 0x7f ? '?' : static_cast<char>(c);
     return out;
 }
 
@@ -54,19 +48,8 @@ std::string printable(std::string_view s) {
 constexpr const char* kAcceptEncoding = "gzip, deflate";
 bool acceptedCoding(std::string_view coding) {
     for (std::string_view ok : {"", "identity", "gzip", "x-gzip", "deflate"})
-        if (coding.size() == ok.size() &&
-            std::equal(coding.begin(), coding.end(), ok.begin(), [](char a, char b) {
-                return std::tolower(static_cast<unsigned char>(a)) == b;
-            }))
-            return true;
+        if (coding.size() == ok.size() && base::startsWithNoCase(coding, ok)) return true;
     return false;
-}
-
-bool startsWithNoCase(std::string_view s, std::string_view prefix) {
-    if (s.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(s[i])) != prefix[i]) return false;
-    return true;
 }
 
 // Header lines of every answer, redirects included: a status line starts a
@@ -77,11 +60,11 @@ bool Transfer::headerLine(std::string_view line) {
         statusLine = printable(line);
         validators = {};
         contentEncoding.clear();
-    } else if (startsWithNoCase(line, "etag:")) {
-        validators.etag = std::string(trimmed(line.substr(5)));
-    } else if (startsWithNoCase(line, "last-modified:")) {
-        validators.lastModified = std::string(trimmed(line.substr(14)));
-    } else if (startsWithNoCase(line, "content-encoding:")) {
+    } else if (base::startsWithNoCase(line, "etag:")) {
+        validators.etag = std::string(base::trim(line.substr(5)));
+    } else if (base::startsWithNoCase(line, "last-modified:")) {
+        validators.lastModified = std::string(base::trim(line.substr(14)));
+    } else if (base::startsWithNoCase(line, "content-encoding:")) {
         contentEncoding = printable(line.substr(17));
         // Refused before libcurl sets up a decoder for it.
         if (!acceptedCoding(contentEncoding)) {
