@@ -2,6 +2,8 @@
 
 #include <sstream>
 
+#include "base/shown_url.h"
+
 namespace app {
 
 namespace {
@@ -27,7 +29,7 @@ std::variant<GuideSetup, SetupRefused> resolveGuideSetup(const SetupSources& sou
     const EpgRootChoice root =
         chooseEpgRoot(sources.epgRoot, settings ? settings->value("epg_root") : std::nullopt);
     if (!isHttpUrlWithHost(root.given))
-        return SetupRefused{"the EPG root \"" + root.given + "\" from " +
+        return SetupRefused{"the EPG root \"" + base::shownUrl(root.given) + "\" from " +
                             rootSource(root.source, settings) +
                             " is not an http or https URL with a host"};
 

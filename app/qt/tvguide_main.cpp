@@ -26,6 +26,7 @@
 #include "app/qt/desktop_notifier.h"
 #include "app/qt/schedule_views.h"
 #include "app/settings_file.h"
+#include "base/shown_url.h"
 #include "runtime/backend/qt/qt_application.h"
 #include "runtime/backend/qt/qt_backend.h"
 #include "runtime/values/allocation_failure.h"
@@ -58,7 +59,7 @@ BuiltInServer startBuiltInServerIfNeeded(const app::GuideSetup& setup) {
     if (!builtInRoot || epg::somethingAnswers(kBuiltInHost, kBuiltInPort)) {
         if (!setup.xmltvSources.empty())
             std::fprintf(stderr, "tvguide: %s not used: the guide reads the EPG server at %s%s\n",
-                         setup.xmltvFrom.c_str(), setup.epgRoot.root.c_str(),
+                         setup.xmltvFrom.c_str(), base::shownUrl(setup.epgRoot.root).c_str(),
                          builtInRoot ? ", which already answers" : "");
         return {};
     }
@@ -112,8 +113,9 @@ int run(int argc, char** argv) {
     int qtArgc = static_cast<int>(qtArgv.size()) - 1;
     rt::QtApplication qapp(qtArgc, qtArgv.data());
     if (qtArgc > 1) {
-        std::fprintf(stderr, "tvguide: The following argument was not expected: %s\n%s", qtArgv[1],
-                     app::guideUsage().c_str());
+        // A stray word may be a URL meant for --xmltv, password and all.
+        std::fprintf(stderr, "tvguide: The following argument was not expected: %s\n%s",
+                     base::shownUrl(qtArgv[1]).c_str(), app::guideUsage().c_str());
         return 2;
     }
     const rt::Text& root = setup.epgRoot.root;

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "base/curl_transfer.h"
+#include "base/shown_url.h"
 #include "runtime/values/allocation_failure.h"
 
 namespace rt {
@@ -116,11 +117,7 @@ std::string requestUrl(const Text& url) {
         else
             out += c;
     }
-    std::string scheme = out.substr(0, out.find("://"));
-    std::transform(scheme.begin(), scheme.end(), scheme.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (out.find("://") == std::string::npos || (scheme != "http" && scheme != "https")) return {};
-    return out;
+    return base::isHttpUrl(out) ? out : std::string();
 }
 
 // The host of a URL libcurl accepts, lower-cased; empty when it has none.
