@@ -61,7 +61,7 @@ std::string channelPathOf(const rt::Text& channelBaseUrl, const rt::Text& root) 
 }
 
 schedule::ChannelDay dayRecords(std::string channel, int day, const std::vector<ScheduleRow>& rows,
-                                const PageZone& zone, std::int64_t now) {
+                                const base::Zone& zone, std::int64_t now) {
     const int page = day >= 1 && day <= 7 ? day : 7;
     return schedule::makeChannelDay(std::move(channel), day, dateOfDayThisWeek(zone, now, page),
                                     rows, zone);

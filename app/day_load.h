@@ -56,7 +56,7 @@ std::string channelPathOf(const rt::Text& channelBaseUrl, const rt::Text& root);
 // The parsed rows of `channel`'s page of `day` (1..7) as records dated in the
 // week that holds `now` on the pages' clock.
 schedule::ChannelDay dayRecords(std::string channel, int day, const std::vector<ScheduleRow>& rows,
-                                const PageZone& zone, std::int64_t now);
+                                const base::Zone& zone, std::int64_t now);
 
 // Appends a row per record to the program list: air time, then title.
 void fillProgramList(rt::Runtime& rt, const schedule::ChannelDay& day);

@@ -2,10 +2,10 @@
 
 #include <curl/curl.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <memory>
+
+#include "base/shown_url.h"
 
 namespace app {
 
@@ -27,13 +27,7 @@ EpgRootChoice chooseEpgRoot(const std::optional<std::string>& commandLine,
 }
 
 bool isHttpUrlWithHost(std::string_view url) {
-    const std::size_t separator = url.find("://");
-    if (separator == std::string_view::npos || url.find('\0') != std::string_view::npos)
-        return false;
-    std::string scheme(url.substr(0, separator));
-    std::transform(scheme.begin(), scheme.end(), scheme.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (scheme != "http" && scheme != "https") return false;
+    if (!base::isHttpUrl(url) || url.find('\0') != std::string_view::npos) return false;
     const std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> parts(curl_url(), &curl_url_cleanup);
     if (!parts) return false;
     const std::string text(url);

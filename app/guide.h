@@ -51,7 +51,7 @@ struct GuideServices {
     // Offline copies; either may be empty (no copies kept).
     std::function<void(const rt::Text& url, const rt::Bytes& body)> keepCopy;
     std::function<std::optional<KeptPage>(const rt::Text& url)> recallCopy;
-    PageZone zone = beijingZone();  // the pages' zone
+    base::Zone zone = beijingZone();  // the pages' zone
     // May be empty. A group's channels are shown (at start-up, and whenever
     // a group opens), and each full minute of the pages' clock.
     std::function<void(rt::Runtime&, const catalogue::Group&)> groupShown;
@@ -107,7 +107,7 @@ class Guide {
     // The records of the day the program list shows (no programmes before
     // the first parse).
     const schedule::ChannelDay& shownDay() const { return shown_; }
-    const PageZone& zone() const { return services_.zone; }
+    const base::Zone& zone() const { return services_.zone; }
 
     // Day page load: slider to `day`, download channel base URL + "W<day>.htm"
     // into the page text, pump messages once when `pump`, then parse.

@@ -19,8 +19,7 @@ void GuideSchedule::shutdown() {
 }
 
 int GuideSchedule::today() const {
-    const date::weekday weekday{services_.zone.timeAt(services_.now()).date};
-    return static_cast<int>(weekday.iso_encoding());
+    return base::isoWeekday(base::toLocal(services_.now(), services_.zone).date);
 }
 
 void GuideSchedule::changed() const {

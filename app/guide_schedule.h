@@ -29,7 +29,7 @@ namespace app {
 
 struct ScheduleServices {
     rt::Text epgRoot;
-    PageZone zone = beijingZone();
+    base::Zone zone = beijingZone();
     std::function<schedule::FetchPage()> makeFetch;  // one per worker thread
     // Runs a task on the GUI thread soon; callable from any thread.
     std::function<void(std::function<void()>)> post;

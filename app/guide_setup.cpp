@@ -2,6 +2,8 @@
 
 #include <sstream>
 
+#include "base/shown_url.h"
+
 namespace app {
 
 namespace {
@@ -27,7 +29,7 @@ std::variant<GuideSetup, SetupRefused> resolveGuideSetup(const SetupSources& sou
     const EpgRootChoice root =
         chooseEpgRoot(sources.epgRoot, settings ? settings->value("epg_root") : std::nullopt);
     if (!isHttpUrlWithHost(root.given))
-        return SetupRefused{"the EPG root \"" + root.given + "\" from " +
+        return SetupRefused{"the EPG root \"" + base::shownUrl(root.given) + "\" from " +
                             rootSource(root.source, settings) +
                             " is not an http or https URL with a host"};
 
@@ -38,17 +40,17 @@ std::variant<GuideSetup, SetupRefused> resolveGuideSetup(const SetupSources& sou
         zoneName = settings->value("page_tz");
         zoneSource = settingsSource("page_tz", settings);
     }
-    std::optional<PageZone> zone;
+    std::optional<base::Zone> zone;
     if (zoneName) {
-        zone = PageZone::named(*zoneName);
+        zone = base::Zone::named(*zoneName);
         if (!zone)
             return SetupRefused{"unknown time zone \"" + *zoneName + "\" from " + zoneSource};
     } else {
-        zone = PageZone::named(kDefaultPageZone);
+        zone = base::Zone::named(kDefaultPageZone);
         if (!zone) {
             notes.push_back(std::string("the time-zone database has no ") + kDefaultPageZone +
                             "; the programme on air follows this computer's clock");
-            zone = PageZone::local();
+            zone = base::Zone::local();
         }
     }
     GuideSetup setup{root, *zone, {}, {}, std::move(notes)};

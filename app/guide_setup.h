@@ -32,7 +32,7 @@ struct SetupSources {
 
 struct GuideSetup {
     EpgRootChoice epgRoot;
-    PageZone pageZone;
+    base::Zone pageZone;
     // The built-in server's listings (none: its samples) and where they were
     // named, for messages: "--xmltv" or "xmltv in PATH".
     std::vector<std::string> xmltvSources;

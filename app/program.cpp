@@ -20,8 +20,7 @@ GuideProgram::GuideProgram(rt::Backend& backend, ProgramOptions options)
     : backend_(backend),
       options_(std::move(options)),
       environment_(backend),
-      pageZone_(options_.pageZone ? *options_.pageZone
-                                  : PageZone::named(kDefaultPageZone).value_or(PageZone::local())),
+      pageZone_(options_.pageZone.value_or(beijingZone())),
       fetcher_(options_.fetchLimits),
       guide_(options_.epgRoot, services()) {
     if (options_.cacheDirectory) {
@@ -186,7 +185,7 @@ GuideServices GuideProgram::services() {
         return fetchWhileTheWindowLives(url);
     };
     s.now = [this] { return now(); };
-    s.pageNow = [this] { return pageZone_.fromHostLocal(now()); };
+    s.pageNow = [this] { return pageTimeOf(pageZone_, now()); };
     s.zone = pageZone_;
     s.keepCopy = [this](const rt::Text& url, const rt::Bytes& body) {
         const std::lock_guard lock(cacheMutex_);

@@ -51,7 +51,7 @@ namespace app {
 struct ProgramOptions {
     rt::Text epgRoot;                                     // read once by the caller
     std::function<rt::DateTime()> now;                    // empty: the real local time
-    std::optional<PageZone> pageZone;                     // empty: Beijing time
+    std::optional<base::Zone> pageZone;                   // empty: Beijing time
     std::function<void(const rt::Text& url)> onFetch;     // sees every URL before it is fetched
     std::optional<std::filesystem::path> cacheDirectory;  // offline copies; none when empty
     rt::FetchLimits fetchLimits;
@@ -107,7 +107,7 @@ class GuideProgram {
     rt::Backend& backend_;
     ProgramOptions options_;
     skin::BackendEnvironment environment_;
-    PageZone pageZone_;
+    base::Zone pageZone_;
     rt::FetchWorker fetcher_;
     std::optional<PageCache> cache_;
     Guide guide_;

@@ -9,17 +9,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/text.h"
+
 namespace app {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
 
 // The value as written: inside its quotes when it begins with one.
 std::string valueOf(std::string_view raw) {
@@ -98,7 +93,7 @@ std::map<std::string, std::string> parseSettings(std::string_view text) {
     bool general = true;
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
-        const std::string_view line = trim(text.substr(0, end));
+        const std::string_view line = base::trim(text.substr(0, end));
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         if (line.empty() || line.front() == ';' || line.front() == '#') continue;
         if (line.front() == '[') {
@@ -108,8 +103,8 @@ std::map<std::string, std::string> parseSettings(std::string_view text) {
         }
         const std::size_t equals = line.find('=');
         if (!general || equals == std::string_view::npos) continue;
-        const std::string_view key = trim(line.substr(0, equals));
-        std::string value = valueOf(trim(line.substr(equals + 1)));
+        const std::string_view key = base::trim(line.substr(0, equals));
+        std::string value = valueOf(base::trim(line.substr(equals + 1)));
         if (key.empty()) continue;
         if (value.empty())
             values.erase(std::string(key));

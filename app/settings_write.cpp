@@ -14,18 +14,12 @@
 #include <system_error>
 
 #include "app/settings_file.h"
+#include "base/text.h"
 
 namespace app {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
 
 std::string lineFor(const std::string& key, const std::string& value) {
     const bool quote =
@@ -97,7 +91,7 @@ std::string withSettings(std::string_view text, const SettingValues& values) {
         const std::size_t end = text.find('\n');
         const std::string_view raw = text.substr(0, end);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        const std::string_view line = trimmed(raw);
+        const std::string_view line = base::trim(raw);
         if (!line.empty() && line.front() == '[') {
             const std::size_t close = line.find(']');
             general = close != std::string_view::npos && line.substr(1, close - 1) == "General";
@@ -106,7 +100,7 @@ std::string withSettings(std::string_view text, const SettingValues& values) {
         } else if (general && !line.empty() && line.front() != ';' && line.front() != '#') {
             const std::size_t equals = line.find('=');
             if (equals != std::string_view::npos) {
-                const std::string key(trimmed(line.substr(0, equals)));
+                const std::string key(base::trim(line.substr(0, equals)));
                 if (const auto* kv = find(values, key)) {
                     if (written.insert(key).second) lines.push_back(lineFor(key, kv->second));
                     continue;  // a repeat would override the line just written

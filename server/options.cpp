@@ -5,7 +5,6 @@
 #include <ctime>
 #include <functional>
 
-#include "server/sources/source_name.h"
 #include "server/sources/source_option.h"
 #include "server/util/durations.h"
 

@@ -76,34 +76,13 @@ std::optional<ProbeAction> parseAction(std::string_view text) {
 // The command line as CLI11 reads it, filling `options`. A bad value is
 // refused by throwing CLI::ValidationError with the text to show.
 void describe(CLI::App& app, ProbeOptions& options) {
-    app.description(
-        "The guide on the headless backend: runs the actions and prints the window's\n"
-        "state as one JSON object on stdout.");
-    app.option_defaults()->group("options");
-    app.set_help_flag("-h,--help", "show this text");
-    app.get_formatter()->column_width(28);
-    app.get_formatter()->label("Usage", "usage");
-    app.get_formatter()->label("OPTIONS", "options");
+    beginUsage(app,
+               "The guide on the headless backend: runs the actions and prints the window's\n"
+               "state as one JSON object on stdout.");
     app.get_formatter()->label("Positionals", "actions");
-
-    app.add_option_function<std::string>(
-           "--epg-root",
-           [&options](const std::string& url) {
-               if (url.empty()) throw CLI::ValidationError("--epg-root needs a URL");
-               options.epgRoot = url;
-           },
-           "the EPG server's root URL (default: TVGUIDE_EPG_ROOT,\nelse the built-in root)")
-        ->type_name("URL")
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    app.add_option_function<std::string>(
-           "--page-tz",
-           [&options](const std::string& zone) {
-               if (zone.empty()) throw CLI::ValidationError("--page-tz needs a time zone");
-               options.pageZone = zone;
-           },
-           "the time zone the EPG pages are written in\n(default Asia/Shanghai)")
-        ->type_name("ZONE")
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    // The probe reads no settings file: a run depends on its command line
+    // and environment only.
+    addRootAndZone(app, options, false);
     app.add_option_function<std::string>(
            "--now",
            [&options](const std::string& text) {
@@ -113,15 +92,7 @@ void describe(CLI::App& app, ProbeOptions& options) {
            "start the guide's clock at this local time")
         ->type_name("YYYY-MM-DDTHH:MM:SS")
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    app.add_option_function<std::string>(
-           "--cache-dir",
-           [&options](const std::string& dir) {
-               if (dir.empty()) throw CLI::ValidationError("--cache-dir needs a directory");
-               options.cacheDir = dir;
-           },
-           "keep offline copies of the day pages in DIR\n(default: none)")
-        ->type_name("DIR")
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    addCacheDir(app, options, "none");
     app.add_option_function<double>(
            "--fetch-deadline",
            [&options](double seconds) {
@@ -133,15 +104,8 @@ void describe(CLI::App& app, ProbeOptions& options) {
            "end each page fetch after SECONDS (default 120)")
         ->type_name("SECONDS")
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    app.add_option_function<std::string>(
-           "--settings",
-           [&options](const std::string& file) {
-               if (file.empty()) throw CLI::ValidationError("--settings needs a file");
-               options.settingsFile = file;
-           },
-           "read favourites and reminders from FILE and keep\nthem there (default: none)")
-        ->type_name("FILE")
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    addText(app, "--settings", "FILE", "a file", options.settingsFile,
+            "read favourites and reminders from FILE and keep\nthem there (default: none)");
     app.add_flag_callback(
         "--now-next", [&options] { options.nowNext = true; },
         "fetch the pages of each group shown, for\nchannel_list.now_next (default: not)");
@@ -187,14 +151,7 @@ std::variant<ProbeOptions, UsageError> parseProbeArguments(const std::vector<std
     ProbeOptions options;
     CLI::App app("", "tvguide-probe");
     describe(app, options);
-    try {
-        // CLI11 takes the arguments last first.
-        app.parse(std::vector<std::string>(args.rbegin(), args.rend()));
-    } catch (const CLI::CallForHelp&) {
-        options.help = true;
-    } catch (const CLI::ParseError& e) {
-        return UsageError{e.what()};
-    }
+    if (auto error = parseArguments(app, args, options.help)) return UsageError{*error};
     return options;
 }
 

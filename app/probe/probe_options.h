@@ -15,6 +15,7 @@
 #include <variant>
 #include <vector>
 
+#include "app/command_line.h"
 #include "runtime/values/value.h"
 
 namespace app::probe {
@@ -40,16 +41,13 @@ struct ProbeAction {
     friend bool operator==(const ProbeAction&, const ProbeAction&) = default;
 };
 
-struct ProbeOptions {
-    std::optional<std::string> epgRoot;   // as given, never empty
-    std::optional<std::string> pageZone;  // as given, never empty
-    std::optional<rt::DateTime> now;      // local start time of the guide's clock
-    std::optional<std::string> cacheDir;  // offline copies; none without it
+// cacheDir: offline copies; none without it.
+struct ProbeOptions : SharedOptions {
+    std::optional<rt::DateTime> now;  // local start time of the guide's clock
     std::optional<std::chrono::milliseconds> fetchDeadline;  // replaces the fetch's 120 s
     std::optional<std::string> settingsFile;  // favourites and reminders; none without it
     bool nowNext = false;  // fetch each shown group's pages for channel_list.now_next
     std::vector<ProbeAction> actions;
-    bool help = false;  // --help: print the usage and run nothing
 };
 
 struct UsageError {

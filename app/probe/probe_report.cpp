@@ -46,15 +46,15 @@ std::string dump(const Json& document) {
 }
 
 // Reminders and notifications alike.
-Json reminderList(const std::vector<schedule::Reminder>& reminders, const PageZone& zone) {
+Json reminderList(const std::vector<schedule::Reminder>& reminders, const base::Zone& zone) {
     Json out = Json::array();
     for (const schedule::Reminder& r : reminders) {
         const auto place = schedule::findInCatalogue(r.channel);
-        const ZoneTime t = zone.timeAt(r.start);
+        const base::LocalTime t = base::toLocal(r.start, zone);
         char clock[32];
-        std::snprintf(clock, sizeof clock, "%02d:%02d", t.minuteOfDay / 60, t.minuteOfDay % 60);
+        std::snprintf(clock, sizeof clock, "T%02d:%02d", t.hour, t.minute);
         out.push_back({{"channel", text(place ? place->channel->name : rt::Text{})},
-                       {"start", date::format("%F", t.date) + "T" + clock},
+                       {"start", base::isoText(t.date) + clock},
                        {"title", text(r.title)}});
     }
     return out;

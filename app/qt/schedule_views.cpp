@@ -1,7 +1,5 @@
 #include "app/qt/schedule_views.h"
 
-#include <date/date.h>
-
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -50,12 +48,13 @@ QDialog* window(QWidget* parent, const QString& title, QSize size) {
     return d;
 }
 
-QString clockOf(const PageZone& zone, std::int64_t instant) {
-    const ZoneTime t = zone.timeAt(instant);
-    return QString::fromStdString(date::format("%m-%d ", t.date)) +
-           QStringLiteral("%1:%2")
-               .arg(t.minuteOfDay / 60, 2, 10, QChar('0'))
-               .arg(t.minuteOfDay % 60, 2, 10, QChar('0'));
+QString clockOf(const base::Zone& zone, std::int64_t instant) {
+    const base::LocalTime t = base::toLocal(instant, zone);
+    return QStringLiteral("%1-%2 %3:%4")
+        .arg(t.date.month, 2, 10, QChar('0'))
+        .arg(t.date.day, 2, 10, QChar('0'))
+        .arg(t.hour, 2, 10, QChar('0'))
+        .arg(t.minute, 2, 10, QChar('0'));
 }
 
 }  // namespace

@@ -26,6 +26,7 @@
 #include "app/qt/desktop_notifier.h"
 #include "app/qt/schedule_views.h"
 #include "app/settings_file.h"
+#include "base/shown_url.h"
 #include "runtime/backend/qt/qt_application.h"
 #include "runtime/backend/qt/qt_backend.h"
 #include "runtime/values/allocation_failure.h"
@@ -58,14 +59,14 @@ BuiltInServer startBuiltInServerIfNeeded(const app::GuideSetup& setup) {
     if (!builtInRoot || epg::somethingAnswers(kBuiltInHost, kBuiltInPort)) {
         if (!setup.xmltvSources.empty())
             std::fprintf(stderr, "tvguide: %s not used: the guide reads the EPG server at %s%s\n",
-                         setup.xmltvFrom.c_str(), setup.epgRoot.root.c_str(),
+                         setup.xmltvFrom.c_str(), base::shownUrl(setup.epgRoot.root).c_str(),
                          builtInRoot ? ", which already answers" : "");
         return {};
     }
     epg::BuiltInListings listings;
     listings.xmltvSources = setup.xmltvSources;
     listings.stateDir = epg::defaultStateDir(std::getenv("XDG_STATE_HOME"), std::getenv("HOME"));
-    listings.zone = epg::Zone::named(setup.pageZone.name()).value_or(epg::Zone::local());
+    listings.zone = setup.pageZone;
     listings.log = [](const std::string& line) {
         std::fprintf(stderr, "tvguide: built-in EPG server: %s\n", line.c_str());
     };
@@ -112,8 +113,9 @@ int run(int argc, char** argv) {
     int qtArgc = static_cast<int>(qtArgv.size()) - 1;
     rt::QtApplication qapp(qtArgc, qtArgv.data());
     if (qtArgc > 1) {
-        std::fprintf(stderr, "tvguide: The following argument was not expected: %s\n%s", qtArgv[1],
-                     app::guideUsage().c_str());
+        // A stray word may be a URL meant for --xmltv, password and all.
+        std::fprintf(stderr, "tvguide: The following argument was not expected: %s\n%s",
+                     base::shownUrl(qtArgv[1]).c_str(), app::guideUsage().c_str());
         return 2;
     }
     const rt::Text& root = setup.epgRoot.root;
@@ -126,15 +128,14 @@ int run(int argc, char** argv) {
         QMetaObject::invokeMethod(&gui, std::move(task), Qt::QueuedConnection);
     };
     programOptions.settingsFile = app::settingsFilePath();
-    const app::PageZone zone = setup.pageZone;
+    const base::Zone zone = setup.pageZone;
     programOptions.notify = [&notifier, zone](const app::schedule::Reminder& r,
                                               const rt::Text& channel) {
-        const app::ZoneTime t = zone.timeAt(r.start);
-        notifier.show(channel,
-                      QStringLiteral("%1:%2")
-                          .arg(t.minuteOfDay / 60, 2, 10, QChar('0'))
-                          .arg(t.minuteOfDay % 60, 2, 10, QChar('0')),
-                      r.title);
+        const base::LocalTime t = base::toLocal(r.start, zone);
+        notifier.show(
+            channel,
+            QStringLiteral("%1:%2").arg(t.hour, 2, 10, QChar('0')).arg(t.minute, 2, 10, QChar('0')),
+            r.title);
     };
     programOptions.epgRoot = root;
     programOptions.pageZone = setup.pageZone;

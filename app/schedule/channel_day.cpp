@@ -10,8 +10,8 @@ constexpr int kMinutesPerDay = 24 * 60;
 
 }  // namespace
 
-ChannelDay makeChannelDay(std::string channel, int day, date::sys_days date,
-                          const std::vector<ScheduleRow>& rows, const PageZone& zone) {
+ChannelDay makeChannelDay(std::string channel, int day, base::Date date,
+                          const std::vector<ScheduleRow>& rows, const base::Zone& zone) {
     ChannelDay out{std::move(channel), day, date, {}};
     out.programmes.reserve(rows.size());
     int dayOffset = 0;
@@ -25,10 +25,10 @@ ChannelDay makeChannelDay(std::string channel, int day, date::sys_days date,
                 pageMinute += kMinutesPerDay;
             }
             previous = pageMinute;
-            // Through the zone once per date, so a zone with daylight saving
-            // sees the clock time of the date the programme is really on.
-            p.start = zone.instantOf(date + date::days(pageMinute / kMinutesPerDay),
-                                     pageMinute % kMinutesPerDay);
+            // Minutes past midnight roll into the next date before the zone
+            // is asked, so a zone with daylight saving sees the clock time of
+            // the date the programme is really on.
+            p.start = base::fromLocal(date, pageMinute, zone);
         }
         out.programmes.push_back(std::move(p));
     }

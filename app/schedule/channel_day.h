@@ -32,12 +32,12 @@ struct Programme {
 struct ChannelDay {
     std::string channel;
     int day = 0;
-    date::sys_days date;  // the date the page's first row is on
+    base::Date date;  // the date the page's first row is on
     std::vector<Programme> programmes;
 };
 
-ChannelDay makeChannelDay(std::string channel, int day, date::sys_days date,
-                          const std::vector<ScheduleRow>& rows, const PageZone& zone);
+ChannelDay makeChannelDay(std::string channel, int day, base::Date date,
+                          const std::vector<ScheduleRow>& rows, const base::Zone& zone);
 
 // "HH:MM" of the air time as the page writes it (" 8:05" gives "08:05",
 // " 24:30" stays "24:30"); empty when the text holds no time.

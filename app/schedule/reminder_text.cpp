@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "app/schedule/catalogue_place.h"
+#include "base/text.h"
 #include "runtime/values/gbk.h"
 
 namespace app::schedule {
@@ -217,7 +218,7 @@ ReadReminders remindersFromText(std::string_view text) {
         at = end + 1;
         ++number;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (line.find_first_not_of(" \t") == std::string_view::npos) continue;
+        if (base::trim(line).empty()) continue;
         std::string why;
         if (auto r = readLine(line, why))
             out.reminders.push_back(std::move(*r));

@@ -22,7 +22,7 @@ struct Waiter {
 
 struct Job {
     PageKey key;
-    date::sys_days date;
+    base::Date date;
     std::int64_t requestedAt = 0;
     std::shared_ptr<const ChannelDay> ready;  // set: deliver this, fetch nothing
     std::vector<Waiter> waiters;
@@ -38,7 +38,7 @@ struct Held {
 
 struct ScheduleStore::State {
     StoreOptions options;
-    std::optional<PageZone> zone;
+    std::optional<base::Zone> zone;
     std::function<FetchPage()> makeFetch;
 
     mutable std::mutex mutex;
@@ -59,15 +59,14 @@ struct ScheduleStore::State {
 
 namespace {
 
-bool reusable(const Held& held, date::sys_days date, std::int64_t now,
-              std::chrono::seconds reuseFor) {
+bool reusable(const Held& held, base::Date date, std::int64_t now, std::chrono::seconds reuseFor) {
     const std::int64_t age = now - held.fetchedAt;
     return held.source == PageSource::Fetched && held.day->date == date && age >= 0 &&
            age < reuseFor.count();
 }
 
 std::shared_ptr<const ChannelDay> fetchDay(const FetchPage& fetch, const rt::Text& root,
-                                           const Job& job, const PageZone& zone,
+                                           const Job& job, const base::Zone& zone,
                                            std::stop_token stop, PageSource& source) {
     const rt::Text url =
         root + job.key.channel + "W" + rt::toText(std::int32_t{job.key.day}) + ".htm";
@@ -87,7 +86,7 @@ std::shared_ptr<const ChannelDay> fetchDay(const FetchPage& fetch, const rt::Tex
 
 }  // namespace
 
-ScheduleStore::ScheduleStore(StoreOptions options, PageZone zone,
+ScheduleStore::ScheduleStore(StoreOptions options, base::Zone zone,
                              std::function<FetchPage()> makeFetch)
     : state_(std::make_unique<State>()) {
     state_->options = std::move(options);
@@ -125,7 +124,7 @@ void ScheduleStore::request(const std::vector<PageKey>& pages, std::int64_t now,
         std::lock_guard lock(s.mutex);
         const Waiter waiter{s.generation.load(), shared};
         for (const PageKey& key : pages) {
-            const date::sys_days date = dateOfDayThisWeek(*s.zone, now, key.day);
+            const base::Date date = dateOfDayThisWeek(*s.zone, now, key.day);
             if (auto h = s.held.find(key);
                 h != s.held.end() && reusable(h->second, date, now, s.options.reuseFor)) {
                 ready.push_back(

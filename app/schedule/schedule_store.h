@@ -1,7 +1,7 @@
 // Day pages of many channels, fetched on worker threads and held as
 // programme records for the queries (now and next, search).
 //
-//   app::schedule::ScheduleStore store({root}, zone, makeFetch);  // zone: app::PageZone
+//   app::schedule::ScheduleStore store({root}, zone, makeFetch);  // zone: base::Zone
 //   store.request(pages, nowUnix, [&](std::shared_ptr<const ChannelDay> d) {
 //       postToGuiThread([d] { showNowNext(*d); });   // runs on a worker thread
 //   });
@@ -50,7 +50,7 @@ class ScheduleStore {
 
     // `makeFetch` runs once on each worker thread, concurrently, and gives
     // that thread the fetch it alone uses.
-    ScheduleStore(StoreOptions options, PageZone zone, std::function<FetchPage()> makeFetch);
+    ScheduleStore(StoreOptions options, base::Zone zone, std::function<FetchPage()> makeFetch);
     // Cancels, then waits for the fetches in progress to return.
     ~ScheduleStore();
     ScheduleStore(const ScheduleStore&) = delete;

@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/curl_transfer.h"
+#include "base/shown_url.h"
 #include "runtime/values/allocation_failure.h"
 
 namespace rt {
@@ -22,10 +24,9 @@ namespace rt {
 // cancelled fetch ends at once. The multi handle keeps the connection and DNS
 // caches from one fetch to the next.
 struct PageFetcher::Handle {
-    CURL* curl = nullptr;
+    base::CurlTransfer transfer;
     CURLM* multi = nullptr;
     ~Handle() {
-        if (curl) curl_easy_cleanup(curl);
         if (multi) curl_multi_cleanup(multi);
     }
 };
@@ -43,74 +44,63 @@ void FetchCancel::setRunning(void* multi) {
 
 namespace {
 
-struct HeaderList {
-    curl_slist* list = nullptr;
-    ~HeaderList() { curl_slist_free_all(list); }
-    bool add(const char* line) {
-        curl_slist* grown = curl_slist_append(list, line);
-        if (!grown) return false;
-        list = grown;
-        return true;
-    }
-};
-
 using Clock = std::chrono::steady_clock;
 
-struct Sink {
+struct Sink final : base::TransferEvents {
+    Sink(CURL* handle, Bytes* body, std::size_t limit, Clock::duration stall,
+         const FetchCancel* cancelledBy)
+        : curl(handle), out(body), cap(limit), stallLimit(stall), cancel(cancelledBy) {}
+
+    // Keeps bytes up to the cap; past it, taking fewer bytes than offered
+    // makes libcurl end the transfer, and what was kept is the result. No
+    // exception may cross libcurl, so a failed allocation ends the transfer
+    // the same way and is thrown once libcurl has returned.
+    std::size_t bodyBytes(std::string_view bytes) override {
+        lastByte = Clock::now();
+        const std::size_t room = cap - std::min(cap, out->size());
+        const std::size_t take = std::min(bytes.size(), room);
+        try {
+            out->insert(out->end(), bytes.data(), bytes.data() + take);
+        } catch (const std::bad_alloc&) {
+            failedAllocation = out->size() + take;
+            return 0;
+        }
+        capped = take < bytes.size();
+        return take;
+    }
+
+    bool headerLine(std::string_view) override {
+        lastByte = Clock::now();
+        return true;
+    }
+
+    // Ends a transfer when nothing has arrived for the stall limit. Until the
+    // request is on its way the connect time-out is in charge instead.
+    bool carryOn() override {
+        if (cancel && cancel->cancelled()) {
+            cancelled = true;
+            return false;
+        }
+        const Clock::time_point now = Clock::now();
+        curl_off_t pretransfer = 0;
+        if (curl_easy_getinfo(curl, CURLINFO_PRETRANSFER_TIME_T, &pretransfer) != CURLE_OK ||
+            pretransfer == 0) {
+            lastByte = now;
+            return true;
+        }
+        return now - lastByte <= stallLimit;
+    }
+
     CURL* curl;
     Bytes* out;
     std::size_t cap;
     Clock::duration stallLimit;
-    Clock::time_point lastByte;
+    Clock::time_point lastByte = Clock::now();
     const FetchCancel* cancel = nullptr;
     bool capped = false;
     bool cancelled = false;
     std::size_t failedAllocation = 0;  // the body size that could not be held
 };
-
-// Keeps bytes up to the cap; past it, taking fewer bytes than offered makes
-// libcurl end the transfer, and what was kept is the result. No exception may
-// cross libcurl, so a failed allocation ends the transfer the same way and is
-// thrown once libcurl has returned.
-std::size_t collect(char* data, std::size_t size, std::size_t count, void* user) {
-    auto* sink = static_cast<Sink*>(user);
-    sink->lastByte = Clock::now();
-    const std::size_t offered = size * count;
-    const std::size_t room = sink->cap - std::min(sink->cap, sink->out->size());
-    const std::size_t take = std::min(offered, room);
-    try {
-        sink->out->insert(sink->out->end(), data, data + take);
-    } catch (const std::bad_alloc&) {
-        sink->failedAllocation = sink->out->size() + take;
-        return 0;
-    }
-    sink->capped = take < offered;
-    return take;
-}
-
-std::size_t headerArrived(char*, std::size_t size, std::size_t count, void* user) {
-    static_cast<Sink*>(user)->lastByte = Clock::now();
-    return size * count;
-}
-
-// Ends a transfer when nothing has arrived for the stall limit. libcurl calls
-// this at least about once a second while idle. Until the request is on its way
-// the connect time-out is in charge instead.
-int watchStall(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    auto* sink = static_cast<Sink*>(user);
-    if (sink->cancel && sink->cancel->cancelled()) {
-        sink->cancelled = true;
-        return 1;
-    }
-    const Clock::time_point now = Clock::now();
-    curl_off_t pretransfer = 0;
-    if (curl_easy_getinfo(sink->curl, CURLINFO_PRETRANSFER_TIME_T, &pretransfer) != CURLE_OK ||
-        pretransfer == 0) {
-        sink->lastByte = now;
-        return 0;
-    }
-    return now - sink->lastByte > sink->stallLimit ? 1 : 0;
-}
 
 // The URL as libcurl gets it: up to its first NUL, cut before the fragment
 // (which is never sent), with blanks escaped because libcurl refuses them raw.
@@ -127,11 +117,7 @@ std::string requestUrl(const Text& url) {
         else
             out += c;
     }
-    std::string scheme = out.substr(0, out.find("://"));
-    std::transform(scheme.begin(), scheme.end(), scheme.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (out.find("://") == std::string::npos || (scheme != "http" && scheme != "https")) return {};
-    return out;
+    return base::isHttpUrl(out) ? out : std::string();
 }
 
 // The host of a URL libcurl accepts, lower-cased; empty when it has none.
@@ -248,45 +234,27 @@ FetchResult PageFetcher::fetchPage(const Text& url, FetchCancel* cancel) {
 
     if (!handle_) {
         auto opened = std::make_unique<Handle>();
-        opened->curl = curl_easy_init();
         opened->multi = curl_multi_init();
-        if (!opened->curl || !opened->multi) return result;  // the next fetch tries again
+        if (!opened->transfer || !opened->multi) return result;  // the next fetch tries again
         handle_ = std::move(opened);
     }
-    CURL* curl = handle_->curl;
-    curl_easy_reset(curl);  // keeps the connection and DNS caches, drops last fetch's options
-
-    HeaderList headers;
-    if (!headers.add("Accept: */*") || !headers.add("Cache-Control: no-cache") ||
-        !headers.add("Pragma: no-cache"))
-        return result;
-    Sink sink{curl, &body, limits_.maxBodyBytes, limits_.stallTimeout, Clock::now(), cancel};
-
-    bool ok = curl_easy_setopt(curl, CURLOPT_URL, target.c_str()) == CURLE_OK;
-    ok = ok && curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK;
-    ok = ok && curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK;
+    base::CurlTransfer& transfer = handle_->transfer;
+    CURL* curl = transfer.get();
+    Sink sink{curl, &body, limits_.maxBodyBytes, limits_.stallTimeout, cancel};
+    // Never answered from a cache on the way.
+    const base::TransferSetup setup{target,
+                                    kUserAgent,
+                                    {"Accept: */*", "Cache-Control: no-cache", "Pragma: no-cache"},
+                                    limits_.maxRedirects,
+                                    limits_.connectTimeout,
+                                    limits_.deadline};
+    bool ok = transfer.prepare(setup, sink);
     ok = ok && curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_0) == CURLE_OK;
     ok = ok && curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L) == CURLE_OK;
-    ok = ok && curl_easy_setopt(curl, CURLOPT_USERAGENT, kUserAgent) == CURLE_OK;
-    ok = ok && curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.list) == CURLE_OK;
     if (const auto proxy = proxyFor(target))
         ok = ok && curl_easy_setopt(curl, CURLOPT_PROXY, proxy->c_str()) == CURLE_OK;
     ok = ok && curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L) == CURLE_OK;
     ok = ok && curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L) == CURLE_OK;
-    ok = ok && curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK;
-    ok = ok && curl_easy_setopt(curl, CURLOPT_MAXREDIRS, limits_.maxRedirects) == CURLE_OK;
-    ok = ok && curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
-    ok = ok && curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
-                                static_cast<long>(limits_.connectTimeout.count())) == CURLE_OK;
-    ok = ok && curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS,
-                                static_cast<long>(limits_.deadline.count())) == CURLE_OK;
-    ok = ok && curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &headerArrived) == CURLE_OK;
-    ok = ok && curl_easy_setopt(curl, CURLOPT_HEADERDATA, &sink) == CURLE_OK;
-    ok = ok && curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &watchStall) == CURLE_OK;
-    ok = ok && curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &sink) == CURLE_OK;
-    ok = ok && curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L) == CURLE_OK;
-    ok = ok && curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &collect) == CURLE_OK;
-    ok = ok && curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink) == CURLE_OK;
     if (!ok) return result;
 
     // Whatever arrived before a failure is the body; the outcome says why it ended.
@@ -303,10 +271,8 @@ FetchResult PageFetcher::fetchPage(const Text& url, FetchCancel* cancel) {
         code = perform(handle_->multi, curl, sink);
     }
     const Clock::duration elapsed = Clock::now() - started;
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);  // the list dies with this call
     if (sink.failedAllocation != 0) throw AllocationFailure(sink.failedAllocation);
-    if (curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.status) != CURLE_OK)
-        result.status = 0;
+    result.status = transfer.status();
     result.outcome = outcomeOf(code, result.status, sink, elapsed, limits_.deadline);
     return result;
 }

@@ -3,43 +3,13 @@
 #include <cmath>
 #include <cstdint>
 
+#include "base/civil_time.h"
+
 namespace rt {
 namespace {
 
 constexpr std::int64_t kSecondsPerDay = 86400;
 constexpr std::int64_t kEpochFromUnixDays = -25569;  // 1899-12-30 counted from 1970-01-01
-
-// Day number of a proleptic Gregorian date counted from 1970-01-01
-// (H. Hinnant's algorithm, exact over the whole int range we use).
-std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
-void civilFromDays(std::int64_t z, int& year, int& month, int& day) {
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const auto doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    year = static_cast<int>(static_cast<std::int64_t>(yoe) + era * 400 + (month <= 2));
-}
-
-bool isLeap(int y) {
-    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-}
-
-int daysInMonth(int y, int m) {
-    static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return m == 2 && isLeap(y) ? 29 : kDays[m - 1];
-}
 
 // Seconds since 1899-12-30 00:00 on a straight time line, rounded to the
 // nearest second. The clamp bounds this to about 2.6e11, far inside the
@@ -77,8 +47,8 @@ CivilTime toCivil(DateTime value) {
     const std::int64_t total = linearSeconds(value);
     const std::int64_t day = floorDiv(total, kSecondsPerDay);
     const auto secs = static_cast<int>(total - day * kSecondsPerDay);
-    CivilTime c;
-    civilFromDays(day + kEpochFromUnixDays, c.year, c.month, c.day);
+    const base::Date date = base::civilFromDays(day + kEpochFromUnixDays);
+    CivilTime c{date.year, date.month, date.day};
     c.hour = secs / 3600;
     c.minute = secs / 60 % 60;
     c.second = secs % 60;
@@ -86,25 +56,27 @@ CivilTime toCivil(DateTime value) {
 }
 
 std::optional<DateTime> fromCivil(const CivilTime& c) {
-    if (c.year < 100 || c.year > 9999 || c.month < 1 || c.month > 12 || c.day < 1 ||
-        c.day > daysInMonth(c.year, c.month) || c.hour < 0 || c.hour > 23 || c.minute < 0 ||
-        c.minute > 59 || c.second < 0 || c.second > 59)
+    if (c.year < 100 || c.year > 9999 || !base::validDate(c.year, c.month, c.day) || c.hour < 0 ||
+        c.hour > 23 || c.minute < 0 || c.minute > 59 || c.second < 0 || c.second > 59)
         return std::nullopt;
-    const std::int64_t day =
-        daysFromCivil(c.year, static_cast<unsigned>(c.month), static_cast<unsigned>(c.day)) -
-        kEpochFromUnixDays;
+    const std::int64_t day = base::daysFromCivil({c.year, c.month, c.day}) - kEpochFromUnixDays;
     return fromDayAndSeconds(day, c.hour * 3600 + c.minute * 60 + c.second);
 }
 
 DateTime fromTimeT(std::time_t t) {
-    std::tm tm{};
-    if (localtime_r(&t, &tm) == nullptr) return DateTime{t < 0 ? kMinDays : kMaxDays};
-    const std::int64_t year = static_cast<std::int64_t>(tm.tm_year) + 1900;
-    if (year < 100) return DateTime{kMinDays};
-    if (year > 9999) return DateTime{kMaxDays};
-    const CivilTime c{
-        static_cast<int>(year),         tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
-        tm.tm_sec > 59 ? 59 : tm.tm_sec};
+    // Two days beyond the range on either side hold every zone's offset; past
+    // them the local year is out of range anyway, and may not fit the calendar.
+    constexpr base::Seconds kSlack = 2 * kSecondsPerDay;
+    static const base::Seconds first = base::daysFromCivil({100, 1, 1}) * kSecondsPerDay - kSlack;
+    static const base::Seconds last = base::daysFromCivil({10000, 1, 1}) * kSecondsPerDay + kSlack;
+    if (t < first) return DateTime{kMinDays};
+    if (t > last) return DateTime{kMaxDays};
+    const base::LocalTime local = base::toLocal(t, base::Zone::local());
+    if (local.date.year < 100) return DateTime{kMinDays};
+    if (local.date.year > 9999) return DateTime{kMaxDays};
+    // A leap second reads as the second before it.
+    const CivilTime c{local.date.year, local.date.month, local.date.day,
+                      local.hour,      local.minute,     local.second > 59 ? 59 : local.second};
     return *fromCivil(c);
 }
 
@@ -138,8 +110,8 @@ int secondOf(DateTime value) {
 
 int weekdayOf(DateTime value) {
     const std::int64_t day = floorDiv(linearSeconds(value), kSecondsPerDay);
-    // Day 0, 1899-12-30, was a Saturday (7).
-    return static_cast<int>(((day % 7) + 7 + 6) % 7) + 1;
+    // Monday 1 .. Sunday 7 turned into Sunday 1 .. Saturday 7.
+    return base::isoWeekday(base::civilFromDays(day + kEpochFromUnixDays)) % 7 + 1;
 }
 
 }  // namespace rt

@@ -3,34 +3,10 @@
 #include <algorithm>
 #include <array>
 
+#include "base/text.h"
+
 namespace epg {
 namespace player_query {
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-// Percent-escapes decoded; "+" stays a plus (see the header). Nothing for a
-// "%" without two hex digits after it.
-std::optional<std::string> unescaped(std::string_view s) {
-    std::string out;
-    out.reserve(s.size());
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] != '%') {
-            out += s[i];
-            continue;
-        }
-        if (i + 2 >= s.size()) return std::nullopt;
-        int hi = hexDigit(s[i + 1]), lo = hexDigit(s[i + 2]);
-        if (hi < 0 || lo < 0) return std::nullopt;
-        out += static_cast<char>(hi * 16 + lo);
-        i += 2;
-    }
-    return out;
-}
 
 int digitsValue(std::string_view s) {
     int v = 0;
@@ -98,7 +74,7 @@ PlayerQuery parsePlayerQuery(PlayerApi api, std::string_view target) {
         out.error = std::string("no channel named: ask ") + usage;
         return out;
     }
-    auto name = player_query::unescaped(raw.channel);
+    auto name = base::percentDecoded(raw.channel);
     if (!name) {
         out.error = "bad %-escape in the channel name";
         return out;
@@ -109,7 +85,7 @@ PlayerQuery parsePlayerQuery(PlayerApi api, std::string_view target) {
     }
     out.channel = std::move(*name);
     if (!raw.date.empty()) {
-        auto text = player_query::unescaped(raw.date);
+        auto text = base::percentDecoded(raw.date);
         out.date = text ? parsePlayerDate(*text) : std::nullopt;
         if (!out.date) {
             // Echo at most a little of what came: the text is the client's.

@@ -2,11 +2,11 @@
 
 #include <malloc.h>
 
-#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "base/text.h"
 #include "server/model/channels.h"
 #include "server/util/body_decoder.h"
 #include "server/util/durations.h"
@@ -27,21 +27,6 @@ Clock fixedClock(Seconds t) {
 }
 
 namespace {
-
-// Whether `target` begins with `scheme` (lower case), in any case.
-bool targetHasScheme(std::string_view target, std::string_view scheme) {
-    if (target.size() < scheme.size()) return false;
-    for (std::size_t i = 0; i < scheme.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(target[i])) != scheme[i]) return false;
-    return true;
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 // Day page paths end in "W1.htm" .. "W7.htm" after a catalogue path.
 struct DaySlot {
@@ -64,7 +49,7 @@ std::optional<DaySlot> daySlot(std::string_view path) {
 std::optional<std::string> cleanTargetPath(std::string_view target) {
     // Absolute-form (RFC 9112 3.2.2), as a proxy sends it: the path counts.
     for (std::string_view scheme : {"http://", "https://"}) {
-        if (!targetHasScheme(target, scheme)) continue;
+        if (!base::startsWithNoCase(target, scheme)) continue;
         const std::size_t path = target.find_first_of("/?#", scheme.size());
         if (path == std::string_view::npos || target[path] == '?') return std::string();
         if (target[path] == '#') return std::nullopt;
@@ -73,20 +58,12 @@ std::optional<std::string> cleanTargetPath(std::string_view target) {
     }
     if (target.empty() || target[0] != '/') return std::nullopt;
     if (auto q = target.find('?'); q != std::string_view::npos) target = target.substr(0, q);
-    std::string path;
-    path.reserve(target.size());
-    for (std::size_t i = 1; i < target.size(); ++i) {
-        char c = target[i];
-        if (c == '%') {
-            if (i + 2 >= target.size()) return std::nullopt;
-            int hi = hexValue(target[i + 1]), lo = hexValue(target[i + 2]);
-            if (hi < 0 || lo < 0) return std::nullopt;
-            c = static_cast<char>(hi * 16 + lo);
-            i += 2;
-        }
+    std::optional<std::string> decoded = base::percentDecoded(target.substr(1));
+    if (!decoded) return std::nullopt;
+    std::string path = std::move(*decoded);
+    for (char c : path) {
         auto u = static_cast<unsigned char>(c);
         if (u < 0x20 || u == 0x7F || c == '\\' || c == '#') return std::nullopt;
-        path += c;
     }
     // ".." anywhere, not only as a whole segment: no page name holds it.
     if (path.find("..") != std::string::npos || path.find("//") != std::string::npos)

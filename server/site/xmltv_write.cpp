@@ -8,6 +8,7 @@
 #include <fstream>
 #include <pugixml.hpp>
 
+#include "base/text.h"
 #include "server/channels/channel_match.h"
 #include "server/channels/channel_names.h"
 #include "server/model/channels.h"
@@ -28,15 +29,9 @@ std::string xmlSafe(std::string_view text) {
     return out;
 }
 
+// Nothing to show once what XML cannot carry is left out.
 bool blank(std::string_view text) {
-    return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
-}
-
-std::string trimmed(std::string_view text) {
-    auto from = text.find_first_not_of(" \t\r\n");
-    if (from == std::string_view::npos) return {};
-    auto to = text.find_last_not_of(" \t\r\n");
-    return std::string(text.substr(from, to - from + 1));
+    return base::trim(xmlSafe(text)).empty();
 }
 
 // The name as its key has it, Latin letters in capitals ("CCTV1", "CCTV5+",
@@ -63,7 +58,7 @@ std::vector<std::string> xmltvDisplayNames(std::size_t channel,
                                            std::span<const std::string> feedNames) {
     std::vector<std::string> out;
     auto add = [&out](std::string name) {
-        name = xmltv_out::xmlSafe(xmltv_out::trimmed(name));
+        name = xmltv_out::xmlSafe(base::trim(name));
         if (!name.empty() && std::find(out.begin(), out.end(), name) == out.end())
             out.push_back(std::move(name));
     };
@@ -231,7 +226,7 @@ std::string writeXmltv(const Listings& listings, Seconds from, Seconds to, const
         ChannelOut c;
         c.id = other.id;
         for (const std::string& n : other.names)
-            if (std::string name = xmltv_out::xmlSafe(xmltv_out::trimmed(n)); !name.empty())
+            if (std::string name = xmltv_out::xmlSafe(base::trim(n)); !name.empty())
                 c.names.push_back(std::move(name));
         c.icon = other.icon;
         c.runs = other.schedule->runs(from, to);

@@ -13,8 +13,8 @@
 #include <optional>
 #include <utility>
 
+#include "base/shown_url.h"
 #include "encoding/fnv1a.h"
-#include "server/sources/source_name.h"
 #include "server/util/text_trim.h"
 #include "server/util/unique_fd.h"
 
@@ -54,7 +54,7 @@ std::string keepable(const std::string& v) {
 std::string headText(std::string_view url, const Validators& v) {
     std::string head(kMagic);
     head += "\nurl ";
-    head += shownUrl(url).substr(0, kMaxUrl);
+    head += base::shownUrl(url).substr(0, kMaxUrl);
     head += "\nkey " + hex(encoding::fnv1a(url, kKeyBasis));
     head += "\netag " + keepable(v.etag) + "\nlast-modified " + keepable(v.lastModified) + "\n";
     head.resize(kHeadBytes, '\n');
@@ -199,7 +199,7 @@ LastGoodStore::Lookup LastGoodStore::find(std::string_view url) const {
     // Two URLs with one hash would be a copy of another source.
     const bool same = whole ? storedUrl == url.substr(0, kMaxUrl)
                             : storedKey == hex(encoding::fnv1a(url, kKeyBasis)) &&
-                                  storedUrl == shownUrl(url).substr(0, kMaxUrl);
+                                  storedUrl == base::shownUrl(url).substr(0, kMaxUrl);
     if (!same) return problem(" belongs to another URL");
     if (whole) {
         // Written again in place, without the URL's secrets; the time it was

@@ -6,6 +6,7 @@
 #include <thread>
 #include <utility>
 
+#include "base/shown_url.h"
 #include "server/util/body_decoder.h"
 #include "server/util/durations.h"
 
@@ -81,8 +82,8 @@ ListingSources::ListingSources(SourcesConfig config, Log log)
         SourceOption option = parseSourceOption(s);
         slot.source = option.error.empty() ? option.location : s;
         slot.wallClock = option.zone;
-        slot.name = shownUrl(slot.source);
-        slot.url = isUrlSource(slot.source);
+        slot.name = base::shownUrl(slot.source);
+        slot.url = base::isHttpUrl(slot.source);
         slot.health = {slot.name, SourceHealth::State::Starting, {}, {}, {}, {}};
         slots_.push_back(std::move(slot));
     }

@@ -29,7 +29,6 @@
 #include "server/sources/last_good_store.h"
 #include "server/sources/source_fetch.h"
 #include "server/sources/source_health.h"
-#include "server/sources/source_name.h"
 #include "server/sources/source_option.h"
 #include "server/xmltv/source_reader.h"
 

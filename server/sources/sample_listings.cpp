@@ -407,8 +407,11 @@ std::vector<Programme> sampleBroadcastDay(std::size_t channel, const Date& date,
         // after a later programme: such a programme is dropped.
         if (!out.empty() && start <= out.back().start) continue;
         if (!out.empty()) out.back().stop = start;
-        out.push_back({start, fromLocal(date, end, zone), std::move(slots[i].second.title),
-                       std::move(slots[i].second.description)});
+        out.push_back({start,
+                       fromLocal(date, end, zone),
+                       std::move(slots[i].second.title),
+                       std::move(slots[i].second.description),
+                       {}});
     }
     return out;
 }

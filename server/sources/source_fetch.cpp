@@ -3,11 +3,10 @@
 #include <curl/curl.h>
 
 #include <algorithm>
-#include <cctype>
-#include <memory>
-#include <mutex>
 #include <optional>
 
+#include "base/curl_transfer.h"
+#include "base/text.h"
 #include "server/util/body_decoder.h"
 #include "server/util/durations.h"
 
@@ -16,9 +15,14 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-struct Transfer {
+struct Transfer final : base::TransferEvents {
+    Transfer(const FetchRequest& r, base::CurlTransfer& c) : request(&r), curl(&c) {}
+    bool headerLine(std::string_view line) override;
+    std::size_t bodyBytes(std::string_view bytes) override;
+    bool carryOn() override;
+
     const FetchRequest* request = nullptr;
-    CURL* curl = nullptr;
+    base::CurlTransfer* curl = nullptr;
     std::optional<BodyDecoder> decoder;
     long status = 0;              // of the answer whose body is arriving
     std::string statusLine;       // of the last answer's head
@@ -30,17 +34,11 @@ struct Transfer {
     bool unsupportedCoding = false;
 };
 
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-    return s;
-}
-
 // A header value as the log may show it: a server's CR or ESC would
 // otherwise rewrite the operator's terminal or forge a log line.
 std::string printable(std::string_view s) {
     std::string out;
-    for (unsigned char c : trimmed(s)) out += c < 0x20 || c == 0x7f ? '?' : static_cast<char>(c);
+    for (unsigned char c : base::trim(s)) out += c < 0x20 || c == 0x7f ? '?' : static_cast<char>(c);
     return out;
 }
 
@@ -50,83 +48,58 @@ std::string printable(std::string_view s) {
 constexpr const char* kAcceptEncoding = "gzip, deflate";
 bool acceptedCoding(std::string_view coding) {
     for (std::string_view ok : {"", "identity", "gzip", "x-gzip", "deflate"})
-        if (coding.size() == ok.size() &&
-            std::equal(coding.begin(), coding.end(), ok.begin(), [](char a, char b) {
-                return std::tolower(static_cast<unsigned char>(a)) == b;
-            }))
-            return true;
+        if (coding.size() == ok.size() && base::startsWithNoCase(coding, ok)) return true;
     return false;
-}
-
-bool startsWithNoCase(std::string_view s, std::string_view prefix) {
-    if (s.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(s[i])) != prefix[i]) return false;
-    return true;
 }
 
 // Header lines of every answer, redirects included: a status line starts a
 // new answer and forgets what the one before said.
-std::size_t headerArrived(char* data, std::size_t size, std::size_t count, void* user) {
-    auto* t = static_cast<Transfer*>(user);
-    std::string_view line(data, size * count);
-    t->lastByte = SteadyClock::now();
+bool Transfer::headerLine(std::string_view line) {
+    lastByte = SteadyClock::now();
     if (line.starts_with("HTTP/")) {
-        t->statusLine = printable(line);
-        t->validators = {};
-        t->contentEncoding.clear();
-    } else if (startsWithNoCase(line, "etag:")) {
-        t->validators.etag = std::string(trimmed(line.substr(5)));
-    } else if (startsWithNoCase(line, "last-modified:")) {
-        t->validators.lastModified = std::string(trimmed(line.substr(14)));
-    } else if (startsWithNoCase(line, "content-encoding:")) {
-        t->contentEncoding = printable(line.substr(17));
+        statusLine = printable(line);
+        validators = {};
+        contentEncoding.clear();
+    } else if (base::startsWithNoCase(line, "etag:")) {
+        validators.etag = std::string(base::trim(line.substr(5)));
+    } else if (base::startsWithNoCase(line, "last-modified:")) {
+        validators.lastModified = std::string(base::trim(line.substr(14)));
+    } else if (base::startsWithNoCase(line, "content-encoding:")) {
+        contentEncoding = printable(line.substr(17));
         // Refused before libcurl sets up a decoder for it.
-        if (!acceptedCoding(t->contentEncoding)) {
-            t->unsupportedCoding = true;
-            return 0;
+        if (!acceptedCoding(contentEncoding)) {
+            unsupportedCoding = true;
+            return false;
         }
     }
-    return size * count;
+    return true;
 }
 
-std::size_t bodyArrived(char* data, std::size_t size, std::size_t count, void* user) {
-    auto* t = static_cast<Transfer*>(user);
-    const std::size_t n = size * count;
-    t->lastByte = SteadyClock::now();
-    if (!t->decoder) {
-        curl_easy_getinfo(t->curl, CURLINFO_RESPONSE_CODE, &t->status);
+std::size_t Transfer::bodyBytes(std::string_view chunk) {
+    lastByte = SteadyClock::now();
+    if (!decoder) {
+        status = curl->status();
         // Only a 200 carries listings; any other body is of no use.
-        if (t->status != 200) return 0;
-        t->decoder.emplace(t->request->limits.cap, true, t->request->onText);
+        if (status != 200) return 0;
+        decoder.emplace(request->limits.cap, true, request->onText);
     }
-    std::string_view chunk(data, n);
-    if (t->request->onRawBytes) t->request->onRawBytes(chunk);
-    return t->decoder->feed(chunk) ? n : 0;
+    if (request->onRawBytes) request->onRawBytes(chunk);
+    return decoder->feed(chunk) ? chunk.size() : 0;
 }
 
-// Called at least once a second, bytes or not: the stop, the time-out of
-// the whole transfer and the stall rule are kept here, so that each says
-// what happened.
-int progressed(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    auto* t = static_cast<Transfer*>(user);
-    const FetchLimits& l = t->request->limits;
+// The stop, the time-out of the whole transfer and the stall rule are kept
+// here, so that each says what happened.
+bool Transfer::carryOn() {
+    const FetchLimits& l = request->limits;
     const auto now = SteadyClock::now();
-    if (t->request->stop && t->request->stop->load())
-        t->abort = Transfer::Abort::Stopped;
-    else if (now - t->started >= l.totalTimeout)
-        t->abort = Transfer::Abort::TimedOut;
-    else if (now - t->lastByte >= l.stallTimeout)
-        t->abort = Transfer::Abort::Stalled;
-    return t->abort == Transfer::Abort::None ? 0 : 1;  // non-zero aborts the transfer
+    if (request->stop && request->stop->load())
+        abort = Abort::Stopped;
+    else if (now - started >= l.totalTimeout)
+        abort = Abort::TimedOut;
+    else if (now - lastByte >= l.stallTimeout)
+        abort = Abort::Stalled;
+    return abort == Abort::None;
 }
-
-struct CurlDeleter {
-    void operator()(CURL* c) const { curl_easy_cleanup(c); }
-};
-struct ListDeleter {
-    void operator()(curl_slist* l) const { curl_slist_free_all(l); }
-};
 
 FetchResult failed(std::string why) {
     FetchResult r;
@@ -139,42 +112,32 @@ std::string seconds(std::chrono::milliseconds d) {
     return durationText(std::chrono::duration_cast<std::chrono::seconds>(d));
 }
 
-bool setUp(CURL* c, const FetchRequest& request, Transfer& t, curl_slist* headers,
-           char* errorText) {
+bool setUp(base::CurlTransfer& curl, const FetchRequest& request, Transfer& t) {
     const FetchLimits& l = request.limits;
-    bool ok = curl_easy_setopt(c, CURLOPT_URL, request.url.c_str()) == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_MAXREDIRS, l.maxRedirects) == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_USERAGENT, kEpgdUserAgent) == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers) == CURLE_OK;
+    base::TransferSetup setup{request.url,
+                              kEpgdUserAgent,
+                              {},
+                              l.maxRedirects,
+                              l.connectTimeout,
+                              // A backstop only: carryOn ends the transfer first, saying why.
+                              l.totalTimeout + std::chrono::seconds(5)};
+    if (!request.ifChanged.etag.empty())
+        setup.headers.push_back("If-None-Match: " + request.ifChanged.etag);
+    if (!request.ifChanged.lastModified.empty())
+        setup.headers.push_back("If-Modified-Since: " + request.ifChanged.lastModified);
+    CURL* c = curl.get();
+    bool ok = curl.prepare(setup, t);
     // What arrives is the entity, which may itself be a gzip file.
     ok = ok && curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, kAcceptEncoding) == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS,
-                                static_cast<long>(l.connectTimeout.count())) == CURLE_OK;
-    // A backstop only: the progress callback ends the transfer first, saying why.
-    ok = ok && curl_easy_setopt(c, CURLOPT_TIMEOUT_MS,
-                                static_cast<long>(l.totalTimeout.count() + 5000)) == CURLE_OK;
     ok = ok &&
          curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(l.cap)) == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorText) == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &headerArrived) == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_HEADERDATA, &t) == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &bodyArrived) == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_WRITEDATA, &t) == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &progressed) == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_XFERINFODATA, &t) == CURLE_OK;
-    ok = ok && curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L) == CURLE_OK;
     return ok;
 }
 
 // Why a transfer that ended was of no use, in the words of the log; nothing
 // when its answer is to be judged by its status.
 std::optional<FetchResult> transferFailure(CURLcode rc, long status, const FetchRequest& request,
-                                           Transfer& t, const char* errorText,
-                                           const std::string& received) {
+                                           Transfer& t, const std::string& received) {
     const FetchLimits& l = request.limits;
     const bool encoded = !t.contentEncoding.empty() && t.contentEncoding != "identity";
     switch (t.abort) {
@@ -204,9 +167,9 @@ std::optional<FetchResult> transferFailure(CURLcode rc, long status, const Fetch
         return failed("larger than " + sizeText(l.cap) + ", the most a source may hold");
     if (rc == CURLE_BAD_CONTENT_ENCODING || (rc == CURLE_WRITE_ERROR && encoded && status == 200))
         return failed("its Content-Encoding: " + t.contentEncoding + " does not decode (" +
-                      (errorText[0] ? errorText : curl_easy_strerror(rc)) + ")");
+                      t.curl->errorText(rc) + ")");
     if (rc != CURLE_OK && !(rc == CURLE_WRITE_ERROR && status != 200))
-        return failed(errorText[0] ? errorText : curl_easy_strerror(rc));
+        return failed(t.curl->errorText(rc));
     return std::nullopt;
 }
 
@@ -236,33 +199,17 @@ FetchResult answerOutcome(long status, const FetchRequest& request, Transfer& t)
 }  // namespace
 
 FetchResult fetchSource(const FetchRequest& request) {
-    static std::once_flag curlReady;
-    std::call_once(curlReady, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-
-    std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
+    base::CurlTransfer curl;
     if (!curl) return failed("cannot start a transfer");
-    std::unique_ptr<curl_slist, ListDeleter> headers;
-    auto addHeader = [&headers](const std::string& h) {
-        headers.reset(curl_slist_append(headers.release(), h.c_str()));
-    };
-    if (!request.ifChanged.etag.empty()) addHeader("If-None-Match: " + request.ifChanged.etag);
-    if (!request.ifChanged.lastModified.empty())
-        addHeader("If-Modified-Since: " + request.ifChanged.lastModified);
-
-    Transfer t;
-    t.request = &request;
-    t.curl = curl.get();
-    char errorText[CURL_ERROR_SIZE] = "";
-    if (!setUp(curl.get(), request, t, headers.get(), errorText))
-        return failed("cannot set up the transfer");
+    Transfer t(request, curl);
+    if (!setUp(curl, request, t)) return failed("cannot set up the transfer");
     CURLcode rc = curl_easy_perform(curl.get());
-    long status = 0;
-    curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status);
+    const long status = curl.status();
     curl_off_t sent = 0;  // body bytes as they came over the wire
     curl_easy_getinfo(curl.get(), CURLINFO_SIZE_DOWNLOAD_T, &sent);
     const std::string received =
         amountText(static_cast<std::uint64_t>(std::max<curl_off_t>(sent, 0)));
-    if (auto failure = transferFailure(rc, status, request, t, errorText, received))
+    if (auto failure = transferFailure(rc, status, request, t, received))
         return std::move(*failure);
     return answerOutcome(status, request, t);
 }

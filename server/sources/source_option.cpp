@@ -1,6 +1,6 @@
 #include "server/sources/source_option.h"
 
-#include "server/sources/source_name.h"
+#include "base/shown_url.h"
 
 namespace epg {
 
@@ -20,7 +20,7 @@ SourceOption parseSourceOption(std::string_view value) {
         return {{},
                 std::nullopt,
                 "unknown time zone \"" + shownZone + "\" after #tz= in \"" +
-                    shownUrl(value.substr(0, at)) + "#tz=" + shownZone +
+                    base::shownUrl(value.substr(0, at)) + "#tz=" + shownZone +
                     "\" (an IANA name, such as Asia/Shanghai)"};
     }
     return {std::string(value.substr(0, at)), zone, {}};
@@ -33,15 +33,15 @@ std::string sourceOptionError(std::string_view value, std::string_view from) {
     const std::string& v = parsed.location;
     if (v.empty()) return label + ": no file or URL before #tz=";
     auto scheme = v.find("://");
-    if (scheme != std::string::npos && scheme > 0 && !isUrlSource(v) && v.find('/') > scheme)
+    if (scheme != std::string::npos && scheme > 0 && !base::isHttpUrl(v) && v.find('/') > scheme)
         // Only the scheme is shown: the rest may hold a password.
         return label + " takes a file or an http or https URL, not a \"" + v.substr(0, scheme) +
                "://\" URL";
-    if (isUrlSource(v))
+    if (base::isHttpUrl(v))
         for (unsigned char c : v)
             if (c <= ' ' || c == 0x7f)
-                return label + ": a URL holds no blank or control character: \"" + shownUrl(v) +
-                       "\"";
+                return label + ": a URL holds no blank or control character: \"" +
+                       base::shownUrl(v) + "\"";
     return {};
 }
 

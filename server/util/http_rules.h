@@ -13,7 +13,8 @@ namespace epg {
 
 // Whether an Accept-Encoding field value lets the server send gzip: "gzip"
 // (or "x-gzip") with a q-value above 0, or else "*" with one. An absent or
-// empty field, "gzip;q=0" and anything unparsable mean identity only.
+// empty field, "gzip;q=0" and an unreadable q-value mean identity only; the
+// list is read up to the first character that breaks its grammar.
 bool acceptsGzip(std::string_view acceptEncoding);
 
 // Whether an If-None-Match field value names entityTag (quoted, as sent in

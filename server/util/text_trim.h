@@ -3,15 +3,11 @@
 
 #include <string_view>
 
+#include "base/text.h"
+
 namespace epg {
 
-// `s` without spaces, tabs and carriage returns at either end.
-inline std::string_view trim(std::string_view s) {
-    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
-    return s;
-}
+using base::trim;
 
 // The first line of `text` (without its line feed), taken off its front.
 inline std::string_view takeLine(std::string_view& text) {

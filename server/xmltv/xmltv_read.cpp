@@ -132,7 +132,7 @@ class Collector {
     // without the room a growing list keeps spare.
     void finish() {
         for (std::string& id : unnamed_)
-            if (!index_.contains(id)) doc_.channels.push_back({std::move(id), {}});
+            if (!index_.contains(id)) doc_.channels.push_back({std::move(id), {}, {}});
         unnamed_.clear();
         for (auto& [id, list] : doc_.programmes) {
             putInOrder(list.programmes);
@@ -159,7 +159,7 @@ class Collector {
         std::string id(capped(c.attribute("id").value(), kNameCap));
         if (!keep(c, id.size())) return;
         auto [it, added] = index_.try_emplace(id, doc_.channels.size());
-        if (added) doc_.channels.push_back({std::move(id), {}});
+        if (added) doc_.channels.push_back({std::move(id), {}, {}});
         XmltvChannel& channel = doc_.channels[it->second];
         std::size_t unused = 0;
         // An address, handed on as it is; one longer than any real one is

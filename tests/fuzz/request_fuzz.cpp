@@ -10,19 +10,20 @@
 #include <string>
 #include <string_view>
 
+#include "base/shown_url.h"
 #include "server/http/request_head.h"
 #include "server/site/player_query.h"
 #include "server/sources/sample_listings.h"
-#include "server/sources/source_name.h"
 
 namespace {
 
 void checkShownUrl(std::string_view url) {
-    std::string shown = epg::shownUrl(url);
-    if (!epg::isUrlSource(url)) {
+    std::string shown = base::shownUrl(url);
+    if (url.find("://") == std::string_view::npos) {  // a file path
         if (shown != url) std::abort();
         return;
     }
+    if (!base::isHttpUrl(url) && shown == url) return;  // no scheme before "://" after all
     std::string_view s = shown;
     std::size_t authority = s.find("://") + 3;
     std::string_view host = s.substr(authority, s.find_first_of("/?", authority) - authority);

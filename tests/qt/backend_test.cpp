@@ -13,6 +13,7 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 
 #include "gbk_literal.h"
 #include "qt_test_app.h"
@@ -342,6 +343,35 @@ TEST_F(QtBackendTest, WaitEndsOnInputOrAtItsDeadline) {
     EXPECT_LT(Clock::now(), later);
     ASSERT_EQ(labelPresses_.size(), 2u);
     EXPECT_EQ(labelPresses_[1][0], 2);
+}
+
+// Any input wakes the wait, a pointer move as much as a press, and so does a
+// window's close; a paint does not.
+TEST_F(QtBackendTest, EveryKindOfInputAndACloseEndAWait) {
+    QWidget elsewhere;
+    const QPointF at(2, 3);
+    const std::pair<const char*, std::function<QEvent*()>> wakers[] = {
+        {"move",
+         [at] {
+             return new QMouseEvent(QEvent::MouseMove, at, at, Qt::NoButton, Qt::NoButton,
+                                    Qt::NoModifier);
+         }},
+        {"key", [] { return new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier); }},
+        {"wheel",
+         [at] {
+             return new QWheelEvent(at, at, {}, {0, 120}, Qt::NoButton, Qt::NoModifier,
+                                    Qt::NoScrollPhase, false);
+         }},
+        {"close", [] { return new QCloseEvent; }},
+    };
+    for (const auto& [name, make] : wakers) {
+        QCoreApplication::postEvent(&elsewhere, make());
+        const auto deadline = Clock::now() + 10s;
+        EXPECT_TRUE(backend_.waitForMessage(deadline)) << name;
+        EXPECT_LT(Clock::now(), deadline) << name;
+    }
+    QCoreApplication::postEvent(&elsewhere, new QEvent(QEvent::UpdateRequest));
+    EXPECT_FALSE(backend_.waitForMessage(Clock::now() + 50ms));
 }
 
 TEST_F(QtBackendTest, QuitMessageStaysQueuedUntilTheLoop) {

@@ -17,7 +17,7 @@ TEST(ChannelDay, TheDateOfEachDayIsInThisWeekOfThePagesZone) {
     struct Case {
         const char* now;  // UTC
         int day;
-        date::sys_days date;
+        base::Date date;
     };
     const Case cases[] = {
         {"2024-12-11T04:00Z", 1, ymd(2024, 12, 9)},  // a Wednesday
@@ -33,9 +33,9 @@ TEST(ChannelDay, TheDateOfEachDayIsInThisWeekOfThePagesZone) {
 }
 
 TEST(ChannelDay, RowsStartInThePagesZoneAndRunPastMidnight) {
-    const app::PageZone newYork = *app::PageZone::named("America/New_York");  // EST in December
+    const base::Zone newYork = *base::Zone::named("America/New_York");  // EST in December
     struct Case {
-        const app::PageZone* zone;
+        const base::Zone* zone;
         std::vector<const char*> times;
         std::vector<const char*> starts;  // UTC; "" for no start
     };

@@ -2,6 +2,8 @@
 // rows, for the schedule tests.
 #pragma once
 
+#include <date/date.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -33,8 +35,8 @@ inline std::int64_t utc(const char* text) {
 }
 
 // A date of the calendar.
-inline date::sys_days ymd(int y, int m, int d) {
-    return date::sys_days{date::year(y) / m / d};
+inline base::Date ymd(int y, int m, int d) {
+    return {y, m, d};
 }
 
 // A page of `channel` for `day` of the week of 9 December 2024 (a Monday), on

@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QEvent>
 
+#include "runtime/backend/qt/qt_user_input.h"
+
 namespace rt::qt {
 
 InputCounter::InputCounter() {
@@ -13,25 +15,11 @@ InputCounter::~InputCounter() {
     if (QCoreApplication* app = QCoreApplication::instance()) app->removeEventFilter(this);
 }
 
-bool InputCounter::isInput(const QEvent& e) {
-    switch (e.type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-        case QEvent::Wheel:
-        case QEvent::Close:
-        case QEvent::TouchBegin:
-        case QEvent::TouchEnd: return true;
-        default: return false;
-    }
-}
-
 bool InputCounter::eventFilter(QObject*, QEvent* e) {
     // One event may reach the filter once per receiver it passes through
-    // (the native window, then the widget), which only over-counts.
-    if (isInput(*e)) ++count_;
+    // (the native window, then the widget), which only over-counts. A close
+    // is no input, but the wait must see the window go at once.
+    if (isUserInput(*e) || e->type() == QEvent::Close) ++count_;
     return false;
 }
 

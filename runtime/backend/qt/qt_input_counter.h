@@ -1,5 +1,6 @@
-// Notes every user input event the application delivers, so a wait can end
-// as soon as input arrives (the way a message wait wakes on queued input).
+// Notes every user input event the application delivers, and every window's
+// close, so a wait can end as soon as either arrives (the way a message wait
+// wakes on queued input and on a message sent to the window).
 #pragma once
 
 #include <cstdint>
@@ -13,7 +14,6 @@ class InputCounter : public QObject {
     InputCounter();  // filters the whole application
     ~InputCounter() override;
     std::uint64_t count() const { return count_; }
-    static bool isInput(const QEvent& e);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* e) override;

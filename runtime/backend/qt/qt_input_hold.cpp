@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QEvent>
 
+#include "runtime/backend/qt/qt_user_input.h"
+
 namespace rt::qt {
 
 InputHold::InputHold() {
@@ -11,28 +13,6 @@ InputHold::InputHold() {
 
 InputHold::~InputHold() {
     if (QCoreApplication* app = QCoreApplication::instance()) app->removeEventFilter(this);
-}
-
-bool InputHold::isHeldInput(const QEvent& e) {
-    switch (e.type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::MouseMove:
-        case QEvent::Wheel:
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-        case QEvent::ContextMenu:
-        case QEvent::TouchBegin:
-        case QEvent::TouchUpdate:
-        case QEvent::TouchEnd:
-        case QEvent::TouchCancel:
-        case QEvent::TabletPress:
-        case QEvent::TabletMove:
-        case QEvent::TabletRelease:
-        case QEvent::NativeGesture: return true;
-        default: return false;
-    }
 }
 
 void InputHold::begin() {
@@ -49,7 +29,7 @@ void InputHold::end(bool dropHeld) {
 
 bool InputHold::eventFilter(QObject* watched, QEvent* e) {
     if (e == redelivering_ || (holding_ == 0 && held_.empty()) || !watched->isWindowType() ||
-        !isHeldInput(*e))
+        !isUserInput(*e))
         return false;
     held_.push_back(Held{watched, std::unique_ptr<QEvent>(e->clone())});
     if (holding_ == 0) scheduleDelivery();

@@ -32,8 +32,6 @@ class InputHold : public QObject {
     void end(bool dropHeld);
     std::size_t heldCount() const { return held_.size(); }
 
-    static bool isHeldInput(const QEvent& e);
-
   protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 

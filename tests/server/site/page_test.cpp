@@ -84,7 +84,7 @@ TEST_F(PageTest, EveryTitleComesBackFromTheGuidesParseAsShown) {
         for (const char* t : titles) {
             programmes.push_back(
                 {fromLocal(day, minute, beijing()), 0, t,
-                 withDescription ? "desc </div></div> align='center'> 剧情 <x>" : ""});
+                 withDescription ? "desc </div></div> align='center'> 剧情 <x>" : "", ""});
             minute += 10;
         }
     auto rows = app::parseSchedule(renderDayPage(0, day, programmes, beijing()));
@@ -104,8 +104,8 @@ TEST_F(PageTest, EveryTitleComesBackFromTheGuidesParseAsShown) {
 TEST_F(PageTest, PageIsDeclaredGbkAndLinksDescriptions) {
     Date day{2026, 12, 9};
     std::vector<Programme> programmes = {
-        {at(2026, 12, 9, 19, 0), 0, "新闻联播", ""},
-        {at(2026, 12, 9, 19, 30), 0, "电视剧：渴望（3）", "第3集：<慧芳>回家。"}};
+        {at(2026, 12, 9, 19, 0), 0, "新闻联播", "", ""},
+        {at(2026, 12, 9, 19, 30), 0, "电视剧：渴望（3）", "第3集：<慧芳>回家。", ""}};
     std::string page = renderDayPage(0, day, programmes, beijing());
     EXPECT_NE(page.find("charset=GBK"), std::string::npos);
     EXPECT_NE(page.find("<div align='center'><div id='e1' >19:00</div><div id='e2' >" +

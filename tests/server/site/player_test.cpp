@@ -301,9 +301,9 @@ TEST_F(PlayerTest, BadQueriesGetAJsonErrorAndFittingOnesAnAnswer) {
 TEST_F(PlayerTest, OnAirAroundMidnightAndFeedTextsAsTheyAre) {
     auto l = std::make_shared<StoredListings>();
     auto at = [](int day, int minute) { return fromLocal({2026, 12, day}, minute, beijing()); };
-    l->add(0, {at(8, 23 * 60), at(9, 60), "Late 𝄞 <film> & \"more\"", "第1集 <b>plot</b>"});
-    l->add(0, {at(9, 6 * 60), at(9, 7 * 60), "Morning  news", ""});
-    l->add(0, {at(9, 8 * 60), 0, "Last, no stop", ""});  // ends with the day
+    l->add(0, {at(8, 23 * 60), at(9, 60), "Late 𝄞 <film> & \"more\"", "第1集 <b>plot</b>", ""});
+    l->add(0, {at(9, 6 * 60), at(9, 7 * 60), "Morning  news", "", ""});
+    l->add(0, {at(9, 8 * 60), 0, "Last, no stop", "", ""});  // ends with the day
     l->finish();
     auto clock = std::make_shared<std::atomic<Seconds>>(at(9, 30));
     Site site(

@@ -35,6 +35,10 @@ TEST(HttpRulesTest, GzipOnlyWhenAcceptEncodingAllowsIt) {
         {"gzip;q=0.5000", false},
         {"gzipped", false},
         {",,gzip,,", true},
+        {"gzip;q", false},
+        // A last coding without parameters has none, whatever the one before had.
+        {"*;q=0, gzip", true},
+        {"deflate;q=0,gzip", true},
     };
     for (const auto& c : cases) EXPECT_EQ(acceptsGzip(c.field), c.gzip) << '"' << c.field << '"';
 }
@@ -75,6 +79,8 @@ TEST(HttpRulesTest, HttpDatesInAllThreeFormsAndNothingElse) {
         {"Thu, 01 Jan 1970 00:00:00 GMT", 0},
         {"Wed, 09 Dec 2026 12:00:00 GMT", 1796817600},
         {"Wednesday, 09-Dec-26 12:00:00 GMT", 1796817600},
+        {"Tuesday, 01-Jan-69 00:00:00 GMT", 3124224000},  // two digits: 1970 to 2069
+        {"Thursday, 31-Dec-70 00:00:00 GMT", 31449600},
         {"Sun, 06 Nov 1994 08:49:37 UTC", std::nullopt},
         {"Sun, 6 Nov 1994 08:49:37 GMT", std::nullopt},
         {"Sun, 31 Nov 1994 08:49:37 GMT", std::nullopt},

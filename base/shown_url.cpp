@@ -1,24 +1,37 @@
-#include "server/sources/source_name.h"
+#include "base/shown_url.h"
 
 #include <cctype>
 
-namespace epg {
+#include "base/text.h"
 
-bool isUrlSource(std::string_view s) {
-    auto starts = [s](std::string_view p) {
-        if (s.size() < p.size()) return false;
-        for (std::size_t i = 0; i < p.size(); ++i)
-            if (std::tolower(static_cast<unsigned char>(s[i])) != p[i]) return false;
-        return true;
-    };
-    return starts("http://") || starts("https://");
+namespace base {
+
+namespace {
+
+// Where the authority of a URL begins (after "scheme://"); 0 for a text that
+// names no scheme. A scheme is a letter, then letters, digits, "+", "-", ".".
+std::size_t authorityAt(std::string_view text) {
+    const std::size_t separator = text.find("://");
+    if (separator == std::string_view::npos || separator == 0 ||
+        !std::isalpha(static_cast<unsigned char>(text[0])))
+        return 0;
+    for (char c : text.substr(0, separator))
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.')
+            return 0;
+    return separator + 3;
+}
+
+}  // namespace
+
+bool isHttpUrl(std::string_view text) {
+    return startsWithNoCase(text, "http://") || startsWithNoCase(text, "https://");
 }
 
 constexpr std::string_view kElided = "…";
 
 std::string shownUrl(std::string_view source) {
-    if (!isUrlSource(source)) return std::string(source);
-    const std::size_t authority = source.find("://") + 3;
+    const std::size_t authority = authorityAt(source);
+    if (authority == 0) return std::string(source);
     std::size_t pathAt = source.find_first_of("/?#", authority);
     if (pathAt == std::string_view::npos) pathAt = source.size();
     // An "@" past the authority: a password holding an unencoded "/", "?" or
@@ -63,4 +76,4 @@ std::string shownUrl(std::string_view source) {
     return out;
 }
 
-}  // namespace epg
+}  // namespace base

@@ -3,11 +3,28 @@
 // the guide.
 #include <gtest/gtest.h>
 
-#include "server/util/civil_time.h"
-#include "server_test_util.h"
+#include <cstdlib>
+#include <ctime>
 
-namespace epg {
+#include "base/civil_time.h"
+
+namespace base {
 namespace {
+
+void useZone(const char* tz) {
+    setenv("TZ", tz, 1);
+    tzset();
+}
+constexpr const char* kUtc = "UTC0";
+
+const Zone& beijing() {
+    static const Zone zone = Zone::named("Asia/Shanghai").value();
+    return zone;
+}
+const Zone& berlin() {
+    static const Zone zone = Zone::named("Europe/Berlin").value();
+    return zone;
+}
 
 Seconds utc(Date d, int h, int m) {
     return daysFromCivil(d) * 86400 + h * 3600 + m * 60;
@@ -127,4 +144,4 @@ TEST_F(ZoneTest, TheLocalZoneFollowsTheProcessAndNamedOnesDoNot) {
 }
 
 }  // namespace
-}  // namespace epg
+}  // namespace base

@@ -1,4 +1,4 @@
-#include "server/util/civil_time.h"
+#include "base/civil_time.h"
 
 #include <date/date.h>
 #include <date/tz.h>
@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <ctime>
 
-namespace epg {
+namespace base {
 
 namespace {
 
@@ -131,4 +131,4 @@ Seconds localMidnight(const Date& d, const Zone& zone) {
     return fromLocal(d, 0, zone);
 }
 
-}  // namespace epg
+}  // namespace base
