@@ -28,7 +28,8 @@ inline constexpr std::size_t kDescriptionCap = 10000;  // characters
 // <programme>'s `channel`, cut alike so that they still meet).
 inline constexpr std::size_t kNameCap = 1000;     // characters
 inline constexpr std::size_t kCategoryCap = 100;  // characters
-inline constexpr std::size_t kIconCap = 2048;     // bytes of an icon's address; longer ones are left out
+inline constexpr std::size_t kIconCap =
+    2048;  // bytes of an icon's address; longer ones are left out
 
 // What one document may hold; a bigger one is refused as it is read, before
 // it costs more memory. A week of 215 channels is about 60,000 programmes and
