@@ -51,8 +51,8 @@ void describe(CLI::App& app, Options& o, Pending& later) {
         "Serves the weekly day pages of the TV guide (W1.htm = Monday .. W7.htm = Sunday of\n"
         "the current week, in the --tz zone) and the banner page /soft/down/a1.html.");
     app.footer(
-        "SIGHUP reads every XMLTV source and the map again; whatever fails keeps what it\n"
-        "gave before.");
+        "SIGHUP reads every XMLTV source, playlist and the map again; whatever fails\n"
+        "keeps what it gave before.");
     app.option_defaults()->group("options");
     app.set_help_flag("-h,--help", "show this text");
     app.get_formatter()->column_width(28);
