@@ -46,6 +46,7 @@ ServiceConfig serviceConfig(const Options& o, Clock clock) {
     ServiceConfig c;
     c.xmltvSources = o.xmltvSources;
     c.mapFile = o.mapFile;
+    c.playlists = o.playlists;
     c.stateDir = o.stateDir ? std::filesystem::path(*o.stateDir)
                             : defaultStateDir(std::getenv("XDG_STATE_HOME"), std::getenv("HOME"));
     c.zone = o.zone;
@@ -125,13 +126,15 @@ int main(int argc, char** argv) {
     // A run that serves listens first, on what needs no network, and fetches
     // after: a feed that hangs or drips holds up nothing but itself. A run
     // that exits fetches first.
-    const bool serving = !o.printMap && !o.exportDir;
+    const bool serving = !o.printMap && !o.printPlaylistMap && !o.exportDir;
     Service::Made made =
         Service::make(serviceConfig(o, clock), serving ? Service::Run::Serve : Service::Run::Once);
     if (!made.service) return fail(made.error, 1);
     Service& service = *made.service;
-    if (o.printMap) {
-        std::fputs(channelMapText(service.match()).c_str(), stdout);
+    if (o.printMap || o.printPlaylistMap) {
+        if (o.printMap) std::fputs(channelMapText(service.match()).c_str(), stdout);
+        if (o.printMap && o.printPlaylistMap) std::fputs("\n", stdout);
+        if (o.printPlaylistMap) std::fputs(service.playlistMapText().c_str(), stdout);
         return 0;
     }
     if (o.exportDir) {

@@ -50,8 +50,8 @@ void describe(CLI::App& app, Options& o, Pending& later) {
         "Serves the weekly day pages of the TV guide (W1.htm = Monday .. W7.htm = Sunday of\n"
         "the current week, in the --tz zone) and the banner page /soft/down/a1.html.");
     app.footer(
-        "SIGHUP reads every XMLTV source and the map again; whatever fails keeps what it\n"
-        "gave before.");
+        "SIGHUP reads every XMLTV source, playlist and the map again; whatever fails\n"
+        "keeps what it gave before.");
     app.option_defaults()->group("options");
     app.set_help_flag("-h,--help", "show this text");
     app.get_formatter()->column_width(28);
@@ -80,6 +80,19 @@ void describe(CLI::App& app, Options& o, Pending& later) {
         "catalogue path TAB XMLTV channel id, one per line;\n"
         "rows it does not name are matched by channel name",
         [&later](const std::string& v) { later.maps.push_back(v); }, true);
+    addOption(
+        app, "--playlist", "FILE|URL",
+        "the household's M3U playlist, a file or http(s) URL\n"
+        "(repeatable): served at /playlist.m3u with the ids\n"
+        "of /epg.xml, read again when it changes",
+        [&o](const std::string& value) {
+            if (std::string error = sourceOptionError(value, "--playlist"); !error.empty())
+                throw CLI::ValidationError(error);
+            if (parseSourceOption(value).zone)
+                throw CLI::ValidationError("--playlist: a playlist has no times to read on a #tz=");
+            o.playlists.push_back(value);
+        },
+        true);
     addOption(app, "--refresh", "DURATION",
               "read the sources again this often, e.g. 90s, 30m, 6h\n"
               "(default 6h; 0: only on SIGHUP)",
@@ -115,6 +128,10 @@ void describe(CLI::App& app, Options& o, Pending& later) {
         "--print-map", [&o](std::int64_t) { o.printMap = true; },
         "print the channel map the XMLTV sources give (how\n"
         "each catalogue row matched), then exit");
+    app.add_flag_function(
+        "--print-playlist-map", [&o](std::int64_t) { o.printPlaylistMap = true; },
+        "print the channel each --playlist entry gets (and\n"
+        "by which attribute, or why none), then exit");
     addOption(
         app, "--now", "YYYY-MM-DDTHH:MM:SS", "fix the server's clock (in the --tz zone)",
         [&later](const std::string& v) {
@@ -180,6 +197,8 @@ OptionsResult parseOptions(const std::vector<std::string>& args) {
     if (later.now) o.now = parseLocalDateTime(*later.now, o.zone);
     if (o.printMap && o.xmltvSources.empty())
         return {std::nullopt, "--print-map needs at least one --xmltv"};
+    if (o.printPlaylistMap && o.playlists.empty())
+        return {std::nullopt, "--print-playlist-map needs at least one --playlist"};
     return {std::move(o), {}};
 }
 

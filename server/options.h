@@ -17,6 +17,7 @@ struct Options {
     std::uint16_t port = 8610;
     std::vector<std::string> xmltvSources;  // file paths and http(s) URLs
     std::optional<std::string> mapFile;
+    std::vector<std::string> playlists;      // the household's: files and http(s) URLs
     std::chrono::seconds refresh{6 * 3600};  // 0: never
     std::chrono::seconds fetchTimeout{600};  // the whole of one URL fetch
     std::optional<std::string> stateDir;
@@ -25,8 +26,9 @@ struct Options {
     std::optional<std::string> exportDir;
     std::optional<std::string> sampleXmltvFile;
     int threads = 2;
-    int keepDays = 7;       // days before today in /epg.xml
-    bool printMap = false;  // print the channel map the sources give, then exit
+    int keepDays = 7;               // days before today in /epg.xml
+    bool printMap = false;          // print the channel map the sources give, then exit
+    bool printPlaylistMap = false;  // print each playlist entry's channel, then exit
     bool help = false;
 };
 

@@ -11,6 +11,7 @@
 #include "server/site/resource.h"
 #include "server/site/xmltv_write.h"
 #include "server/sources/listing_sources.h"
+#include "server/sources/playlist_sources.h"
 #include "server/sources/reloader.h"
 #include "server/sources/sample_listings.h"
 #include "server/util/unique_fd.h"
@@ -65,6 +66,18 @@ Service::Made Service::make(ServiceConfig config, Run run) {
     else
         s->site_->setSourceHealth(std::vector<SourceHealth>{
             {"sample listings", SourceHealth::State::Ok, c.clock(), c.clock(), {}, {}}});
+    if (!c.playlists.empty()) {
+        PlaylistSourcesConfig playlists;
+        playlists.sources = c.playlists;
+        playlists.stateDir = c.stateDir;
+        playlists.limits.cap = kMaxPlaylistBytes;
+        playlists.limits.totalTimeout = c.fetchTimeout;
+        playlists.refresh = c.refresh;
+        s->playlists_ = std::make_unique<PlaylistSources>(std::move(playlists), c.log);
+        if (std::string err = s->playlists_->startLocal(); !err.empty()) return {nullptr, err};
+        if (run == Run::Once) s->playlists_->fetchAll();
+        s->site_->setPlaylists(s->playlists_->current());
+    }
     return {std::move(s), {}};
 }
 
@@ -77,6 +90,10 @@ void Service::start() {
     if (sources_ && !sources_->settled()) site_->setLoading(config_.firstLoadPatience);
     if (http_) http_->start();
     site_->startRenderer();
+    if (playlists_)
+        playlists_->start([site = site_](std::vector<LoadedPlaylist> playlists) {
+            site->setPlaylists(std::move(playlists));
+        });
     if (!sources_) return;
     reloader_ = std::make_unique<Reloader>(*sources_, config_.refresh,
                                            [this](std::shared_ptr<const Listings> fresh) {
@@ -125,6 +142,7 @@ std::uint16_t Service::port() const {
 
 void Service::reload() {
     if (reloader_) reloader_->requestReload();
+    if (playlists_) playlists_->reload();
 }
 
 bool Service::stop(std::chrono::milliseconds grace) {
@@ -133,8 +151,14 @@ bool Service::stop(std::chrono::milliseconds grace) {
     if (http_) http_->stop();
     // Transfers and reads give up within a second.
     const bool ended = !reloader_ || reloader_->stop(grace);
+    if (playlists_) playlists_->stop();
     if (sources_) sources_->removeDrafts();
     return ended;
+}
+
+std::string Service::playlistMapText() const {
+    auto snap = site_->snapshot();
+    return snap && snap->playlists ? snap->playlists->mapText() : std::string();
 }
 
 HttpStats Service::httpStats() const {

@@ -21,6 +21,7 @@
 namespace epg {
 
 class ListingSources;
+class PlaylistSources;
 class Reloader;
 
 struct ServiceConfig {
@@ -28,6 +29,9 @@ struct ServiceConfig {
     // listings of the clock's week.
     std::vector<std::string> xmltvSources;
     std::optional<std::string> mapFile;
+    // The household's playlists (files or http(s) URLs), served with the
+    // guide's ids.
+    std::vector<std::string> playlists;
     std::filesystem::path stateDir;  // last good copies of URL sources; empty: none kept
     Zone zone;                       // of the pages, their weeks and the clock
     Clock clock = systemClock();
@@ -53,7 +57,8 @@ class Service {
         std::unique_ptr<Service> service;  // null on error
         std::string error;
     };
-    // A source file that cannot be read is an error (nothing is served).
+    // A source or playlist file that cannot be read is an error (nothing
+    // is served).
     static Made make(ServiceConfig config, Run run);
     ~Service();  // stop(), if not yet stopped
     Service(const Service&) = delete;
@@ -63,7 +68,7 @@ class Service {
     std::string listen(const std::string& host, std::uint16_t port);
     void start();
     std::uint16_t port() const;
-    // Every source read again, unconditionally (SIGHUP).
+    // Every source and playlist read again, unconditionally (SIGHUP).
     void reload();
     // Stops reading sources, then serving. False when folding new listings
     // in was still under way after `grace` (what it would write is written
@@ -74,6 +79,8 @@ class Service {
     HttpStats httpStats() const;
     // How the catalogue rows matched the sources (empty for the samples).
     const CatalogueMatch& match() const { return match_; }
+    // Each playlist entry's channel, as --print-playlist-map prints it.
+    std::string playlistMapText() const;
 
   private:
     Service();
@@ -82,6 +89,7 @@ class Service {
     std::shared_ptr<Site> site_;
     std::unique_ptr<HttpServer> http_;
     std::unique_ptr<Reloader> reloader_;
+    std::unique_ptr<PlaylistSources> playlists_;
     CatalogueMatch match_;
     std::shared_ptr<const Listings> latest_;  // on the reloader's thread once it runs
     bool stopped_ = false;

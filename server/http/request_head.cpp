@@ -43,10 +43,12 @@ Request requestOf(const RequestParser& parser, JoinedFields& joined) {
         }
         return std::string_view(out);
     };
-    return {view(req.method_string()), view(req.target()),
+    return {view(req.method_string()),
+            view(req.target()),
             list(http::field::accept_encoding, joined.acceptEncoding),
             list(http::field::if_none_match, joined.ifNoneMatch),
-            view(req[http::field::if_modified_since])};
+            view(req[http::field::if_modified_since]),
+            view(req[http::field::host])};
 }
 
 }  // namespace epg::net

@@ -195,12 +195,15 @@ void Site::render() {
 void Site::renderLocked() {
     std::shared_ptr<const Listings> listings;
     std::optional<Seconds> loadedAt;
-    std::uint64_t generation;
+    std::uint64_t generation, playlistGeneration;
+    std::shared_ptr<const std::vector<LoadedPlaylist>> playlists;
     {
         std::lock_guard lock(mutex_);
         listings = listings_;
         loadedAt = loadedAt_;
         generation = generation_;
+        playlists = playlists_;
+        playlistGeneration = playlistGeneration_;
     }
     const Listings& l = listings ? *listings : noListings();
     Seconds now = clock_();
@@ -210,7 +213,8 @@ void Site::renderLocked() {
     bool newWeek = !last || last->generation != generation || !last->week->complete() ||
                    now < last->week->from || now >= last->week->to ||
                    toLocal(now, zone_).date != last->week->day;
-    if (!newWeek && last->bannerMinute == minute) return;
+    const bool newPlaylists = !last || last->playlistGeneration != playlistGeneration;
+    if (!newWeek && !newPlaylists && last->bannerMinute == minute) return;
     // A site that has just started widens its first week step by step.
     WeekScope scope = WeekScope::Whole;
     if (quickFirst_ && !last) scope = WeekScope::FirstGroup;
@@ -228,6 +232,17 @@ void Site::renderLocked() {
     next->players =
         newWeek ? std::make_shared<const PlayerAnswers>(listings, zone_, loadedAt.value_or(0))
                 : last->players;
+    // Playlists are matched against the whole week's listings, so not in a
+    // quick first render; again whenever the listings or the days change.
+    if (!quick && playlists && (newWeek || newPlaylists)) {
+        const auto [from, to] = xmltvDays(l, now, zone_, pastDays_);
+        next->playlists =
+            std::make_shared<const PlaylistPages>(*playlists, l, from, to, loadedAt.value_or(0));
+        next->playlistGeneration = playlistGeneration;
+    } else if (last && !quick) {
+        next->playlists = last->playlists;
+        next->playlistGeneration = last->playlistGeneration;
+    }
     publish(std::move(next));
     {
         std::lock_guard lock(mutex_);  // so that no waiter misses the news
@@ -251,7 +266,8 @@ void Site::rendererLoop() {
             std::chrono::seconds(60 - (now - floorMinute(now))) + std::chrono::milliseconds(20);
         wake_.wait_for(lock, wait, [this] {
             auto s = current();
-            return stopping_ || !s || s->generation != generation_;
+            return stopping_ || !s || s->generation != generation_ ||
+                   s->playlistGeneration != playlistGeneration_;
         });
     }
 }
@@ -273,6 +289,22 @@ void Site::replaceListings(std::shared_ptr<const Listings> listings) {
     published_.wait(lock, [&] {
         auto s = current();
         return stopping_ || (s && s->generation >= generation);
+    });
+}
+
+void Site::setPlaylists(std::vector<LoadedPlaylist> playlists) {
+    std::unique_lock lock(mutex_);
+    playlists_ = std::make_shared<const std::vector<LoadedPlaylist>>(std::move(playlists));
+    const std::uint64_t generation = ++playlistGeneration_;
+    if (!renderer_.joinable()) {
+        lock.unlock();
+        render();
+        return;
+    }
+    wake_.notify_all();
+    published_.wait(lock, [&] {
+        auto s = current();
+        return stopping_ || (s && s->playlistGeneration >= generation);
     });
 }
 
@@ -374,6 +406,50 @@ Reply plain(int status, std::shared_ptr<const std::string> body) {
     return {status, std::move(body), kPlainType, {}};
 }
 
+// What a found resource is sent as: 304 when the request's validators
+// still name it (If-None-Match first, If-Modified-Since only without it), in
+// gzip when Accept-Encoding allows.
+Reply answerWith(Found f, const Request& request) {
+    const Resource& r = *f.resource;
+    const Variant& v = r.gzip && acceptsGzip(request.acceptEncoding) ? *r.gzip : r.identity;
+    bool unchanged = false;
+    if (!request.ifNoneMatch.empty()) {
+        unchanged = noneMatchHits(request.ifNoneMatch, v.entityTag);
+    } else if (!request.ifModifiedSince.empty()) {
+        auto since = parseHttpDate(request.ifModifiedSince);
+        unchanged = since && r.lastModified <= *since;
+    }
+    return {unchanged ? 304 : 200, {std::move(f.owner), &v.body}, r.contentType, v.headers};
+}
+
+// The host a request was sent to: an absolute-form target's, else its Host.
+std::string_view hostOf(const Request& request) {
+    for (std::string_view scheme : {"http://", "https://"}) {
+        if (!base::startsWithNoCase(request.target, scheme)) continue;
+        std::string_view authority = request.target.substr(scheme.size());
+        return authority.substr(0, authority.find_first_of("/?#"));
+    }
+    return request.host;
+}
+
+// The household's playlists. A player without its playlist has no channel
+// at all, so one is served while the first load goes on too, marked as
+// nothing to keep.
+Reply playlistReply(const Site& site, const Request& request, std::string_view path) {
+    const bool settled = site.awaitFirstLoad();
+    auto snap = site.snapshot();
+    if (!snap) return plain(503, text("503 stopping\n"));
+    if (!snap->playlists) return plain(404, text("404 not found\n"));
+    PlaylistPages::Answer a = snap->playlists->answer(path, baseUrlOf(hostOf(request)), settled);
+    if (!a.resource) {
+        auto body = text(std::move(a.error));
+        if (a.status == 503)
+            return {503, body, kPlainType, "\r\nRetry-After: 30\r\nCache-Control: no-store"};
+        return {a.status, body, kPlainType, {}};
+    }
+    return answerWith({a.resource.get(), std::move(a.resource)}, request);
+}
+
 }  // namespace
 
 std::shared_ptr<const std::string> Site::page(std::string_view path) const {
@@ -397,6 +473,7 @@ Reply handleRequest(const Site& site, const Request& request) {
         auto [status, body] = site.health();
         return {status, text(std::move(body)), kJsonType, "\r\nCache-Control: no-store"};
     }
+    if (PlaylistPages::claims(*path)) return playlistReply(site, request, *path);
     if (!site.awaitFirstLoad())
         return {503, kLoading, kPlainType, "\r\nRetry-After: 5\r\nCache-Control: no-store"};
     auto snap = site.firstSnapshot();
@@ -414,16 +491,7 @@ Reply handleRequest(const Site& site, const Request& request) {
         f = find(*snap, *path);
     }
     if (!f.resource) return plain(404, kNotFound);
-    const Resource& r = *f.resource;
-    const Variant& v = r.gzip && acceptsGzip(request.acceptEncoding) ? *r.gzip : r.identity;
-    bool unchanged = false;
-    if (!request.ifNoneMatch.empty()) {
-        unchanged = noneMatchHits(request.ifNoneMatch, v.entityTag);
-    } else if (!request.ifModifiedSince.empty()) {
-        auto since = parseHttpDate(request.ifModifiedSince);
-        unchanged = since && r.lastModified <= *since;
-    }
-    return {unchanged ? 304 : 200, {std::move(f.owner), &v.body}, r.contentType, v.headers};
+    return answerWith(std::move(f), request);
 }
 
 }  // namespace epg

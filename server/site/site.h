@@ -39,6 +39,7 @@ std::optional<std::string> cleanTargetPath(std::string_view target);
 struct Request {
     std::string_view method, target;
     std::string_view acceptEncoding = {}, ifNoneMatch = {}, ifModifiedSince = {};
+    std::string_view host = {};  // the Host field: playlists name the guide's URL by it
 };
 
 struct Reply {
@@ -80,6 +81,10 @@ class Site {
     // swaps: a fetch starts, fails, is confirmed); or a fixed list.
     void setSourceHealth(std::function<std::vector<SourceHealth>()> sources);
     void setSourceHealth(std::vector<SourceHealth> sources);
+    // The household's playlists, as their sources last gave them: matched
+    // to the listings on the renderer, as every new listings are; returns
+    // once requests see them.
+    void setPlaylists(std::vector<LoadedPlaylist> playlists);
 
     // Until loaded(), the sources' first load is under way: what a request
     // asks for (anything but /healthz) waits for it until `patience` from
@@ -131,6 +136,8 @@ class Site {
     std::optional<Seconds> loadedAt_;
     std::uint64_t generation_ = 0;
     std::function<std::vector<SourceHealth>()> sources_;
+    std::shared_ptr<const std::vector<LoadedPlaylist>> playlists_;
+    std::uint64_t playlistGeneration_ = 0;
     bool stopping_ = false;
     std::atomic<bool> loading_{false};
 

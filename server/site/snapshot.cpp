@@ -45,6 +45,19 @@ std::span<const Programme> starting(const std::vector<Programme>& list, Seconds 
 
 }  // namespace
 
+std::pair<Seconds, Seconds> xmltvDays(const Listings& listings, Seconds now, const Zone& zone,
+                                      int pastDays) {
+    const Date today = toLocal(now, zone).date;
+    // Catch-up players want the days gone, planners the days to come; the
+    // made-up listings are of the week alone, as its pages are.
+    if (listings.madeUp()) {
+        const Date monday = mondayOf(today);
+        return {localMidnight(monday, zone), localMidnight(addDays(monday, 7), zone)};
+    }
+    return {localMidnight(addDays(today, -pastDays), zone),
+            localMidnight(addDays(today, kFutureDays), zone)};
+}
+
 bool WeekPages::holdsDaysOf(std::size_t channel) const {
     return scope != WeekScope::FirstGroup || channelGroup(channel) == 0;
 }
@@ -80,15 +93,9 @@ std::shared_ptr<const WeekPages> renderWeek(const Listings& listings, Seconds no
         }
     }
     if (!week->complete()) return week;
-    const Date today = toLocal(now, zone).date;
-    week->day = today;
-    // Catch-up players want the days gone, planners the days to come; the
-    // made-up listings are of the week alone, as its pages are.
-    const bool madeUp = listings.madeUp();
-    week->xmltv = makeResource(
-        writeXmltv(listings, madeUp ? week->from : localMidnight(addDays(today, -pastDays), zone),
-                   madeUp ? week->to : localMidnight(addDays(today, kFutureDays), zone), zone),
-        kXmltv, lastModified);
+    week->day = toLocal(now, zone).date;
+    const auto [from, to] = xmltvDays(listings, now, zone, pastDays);
+    week->xmltv = makeResource(writeXmltv(listings, from, to, zone), kXmltv, lastModified);
     week->xmltvGz = makeResource(week->xmltv.gzip->body, kXmltvGz, lastModified);
     return week;
 }

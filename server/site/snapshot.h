@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "server/model/listings.h"
 #include "server/site/player_answers.h"
+#include "server/site/playlist_pages.h"
 #include "server/site/resource.h"
 
 namespace epg {
@@ -44,7 +46,16 @@ struct Snapshot {
     // The players' JSON answers of these listings (kept with the week's
     // pages), made on request; bannerMinute is their now.
     std::shared_ptr<const PlayerAnswers> players;
+    // The household's playlists matched to these listings (none before the
+    // whole week is rendered), of the playlists' generation given.
+    std::shared_ptr<const PlaylistPages> playlists;
+    std::uint64_t playlistGeneration = 0;
 };
+
+// The days /epg.xml holds at `now`: from `pastDays` before today to the last
+// any listings may have; the made-up listings' week alone.
+std::pair<Seconds, Seconds> xmltvDays(const Listings& listings, Seconds now, const Zone& zone,
+                                      int pastDays);
 
 // The week holding `now` on the zone's calendar. Last-Modified of every
 // page is the later of loadedAt and the week's start. /epg.xml holds every

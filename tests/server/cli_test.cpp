@@ -194,6 +194,31 @@ TEST_F(CliTest, PrintMapWritesAMapThatReadsBack) {
     EXPECT_EQ(runEpgd({"--print-map"}).exitCode, 2);  // nothing to match
 }
 
+// --print-playlist-map says, entry by entry, which channel of the guide each
+// gets and why; a playlist file that is none stops the start, as a feed does.
+TEST_F(CliTest, PrintPlaylistMapSaysWhichChannelEachEntryGets) {
+    const std::string fixtures = FIXTURE_DIR;
+    fs::path printed = dir_ / "playlist.map";
+    Outcome r = runEpgd({"--xmltv", fixtures + "/cntv.xml", "--playlist",
+                         fixtures + "/playlists/named_ids.m3u", "--print-playlist-map"},
+                        printed);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string map = readFile(printed);
+    EXPECT_NE(map.find("named_ids.m3u: 47 entries, "), std::string::npos) << map;
+    EXPECT_NE(
+        map.find("\nCCTV-1\tprogramys.TV-1.Channel-1\tCCTV-1（综合）\t# by tvg-name \"CCTV1\""),
+        std::string::npos)
+        << map;
+    EXPECT_NE(map.find("\n# 安徽卫视\t\t\t# none: "), std::string::npos) << map;
+
+    std::ofstream(dir_ / "page.m3u") << "<!DOCTYPE html>\n";
+    r = runEpgd({"--playlist", (dir_ / "page.m3u").string(), "--listen", "127.0.0.1:0"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("page.m3u: line 1: an HTML or XML page, not a playlist"),
+              std::string::npos)
+        << r.err;
+}
+
 // The fixture feeds, each in the style of a kind of public Chinese feed, read
 // without a map on a UTC host. Their titles say which channel, which id,
 // and the Beijing date and time they are for ("HUNAN/106 12-09 19:30 ..."):

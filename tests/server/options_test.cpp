@@ -54,6 +54,12 @@ TEST(OptionsTest, RepeatedOptions) {
     EXPECT_EQ(r.options->port, 2);
     EXPECT_EQ(r.options->xmltvSources, (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(r.options->threads, 64);
+    r = parseOptions({"--playlist", "a.m3u", "--playlist", "https://example.org/b.m3u8",
+                      "--print-playlist-map"});
+    ASSERT_TRUE(r.options) << r.error;
+    EXPECT_EQ(r.options->playlists,
+              (std::vector<std::string>{"a.m3u", "https://example.org/b.m3u8"}));
+    EXPECT_TRUE(r.options->printPlaylistMap);
     for (const char* help : {"--help", "-h"}) {
         r = parseOptions({"--threads", "4", help});
         ASSERT_TRUE(r.options) << help;
@@ -76,6 +82,11 @@ TEST(OptionsTest, BadOptionsAreRefusedWithAReason) {
         {{"--now", "2026-02-30T10:00:00"}, "--now wants YYYY-MM-DDTHH:MM:SS"},
         {{"--now", "2026-12-09T24:00:00"}, "--now wants YYYY-MM-DDTHH:MM:SS"},
         {{"--map", "m.txt"}, "--map needs at least one --xmltv"},
+        {{"--print-playlist-map"}, "--print-playlist-map needs at least one --playlist"},
+        {{"--playlist", ""}, "--playlist needs a value"},
+        {{"--playlist", "rtsp://example.org/a.m3u"},
+         "--playlist takes a file or an http or https URL"},
+        {{"--playlist", "a.m3u#tz=UTC"}, "--playlist: a playlist has no times"},
         {{"--xmltv", "a", "--map", "m", "--map", "n"}, "--map given twice"},
         {{"--threads", "0"}, "--threads wants a number from 1 to 64"},
         {{"--threads", "65"}, "--threads wants a number from 1 to 64"},
