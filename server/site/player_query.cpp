@@ -42,10 +42,10 @@ std::optional<Date> parsePlayerDate(std::string_view text) {
     return Date{year, month, day};
 }
 
-RawPlayerQuery rawPlayerQuery(PlayerApi api, std::string_view target) {
+RawPlayerQuery rawPlayerQuery(PlayerApi /*api*/, std::string_view target) {
     // The raw values of the parameters looked at, the first of each.
-    enum { kCh, kChannel, kDate, kCount };
-    static constexpr std::array<std::string_view, kCount> kNames = {"ch", "channel", "date"};
+    enum { kCh, kChannel, kId, kDate, kCount };
+    static constexpr std::array<std::string_view, kCount> kNames = {"ch", "channel", "id", "date"};
     std::array<std::optional<std::string_view>, kCount> raw;
     if (auto q = target.find('?'); q != std::string_view::npos) {
         std::string_view query = target.substr(q + 1);
@@ -60,9 +60,10 @@ RawPlayerQuery rawPlayerQuery(PlayerApi api, std::string_view target) {
         }
     }
     RawPlayerQuery out;
-    // 超级直播 apps name the channel either way; DIYP ones only with "ch".
-    out.channel = raw[kCh].value_or(api == PlayerApi::Epginfo ? raw[kChannel].value_or("") : "");
-    if (api == PlayerApi::Diyp) out.date = raw[kDate].value_or("");
+    // Apps name the channel "ch", "channel" (超级直播 apps, as a popular EPG
+    // server documents it) or "id"; "ch" first.
+    out.channel = raw[kCh].value_or(raw[kChannel].value_or(raw[kId].value_or("")));
+    out.date = raw[kDate].value_or("");
     return out;
 }
 
@@ -84,6 +85,13 @@ PlayerQuery parsePlayerQuery(PlayerApi api, std::string_view target) {
         return out;
     }
     out.channel = std::move(*name);
+    // TVBox-style apps encode names as forms do, a blank as "+": the other
+    // reading, for when the plus finds no channel.
+    if (raw.channel.find('+') != std::string_view::npos) {
+        std::string blanks(raw.channel);
+        std::replace(blanks.begin(), blanks.end(), '+', ' ');
+        if (auto decoded = base::percentDecoded(blanks)) out.withBlanks = std::move(*decoded);
+    }
     if (!raw.date.empty()) {
         auto text = base::percentDecoded(raw.date);
         out.date = text ? parsePlayerDate(*text) : std::nullopt;

@@ -16,7 +16,7 @@ namespace epg {
 
 enum class PlayerApi {
     Diyp,     // DIYP / 百川: "/?ch=NAME&date=DATE", also "/diyp"
-    Epginfo,  // 超级直播: "/epginfo?ch=NAME" or "?channel=NAME", today only
+    Epginfo,  // 超级直播: "/epginfo?ch=NAME" or "?channel=NAME", today unless dated
 };
 
 // The interface behind a cleaned request path (see cleanTargetPath()): ""
@@ -28,14 +28,15 @@ std::optional<PlayerApi> playerApiOf(std::string_view path);
 inline constexpr std::size_t kPlayerNameCap = 256;
 
 struct PlayerQuery {
-    std::string channel;       // decoded, as the player wrote it
+    std::string channel;       // decoded, as the player wrote it ("+" a plus)
+    std::string withBlanks;    // the same with every unescaped "+" a blank; empty without one
     std::optional<Date> date;  // none: today in the server's zone
     std::string error;         // set when the query cannot be answered (400)
 };
 
-// The query of a request target (all after its first "?"). The first of a
-// repeated parameter counts; unknown ones are ignored, and so is `date` for
-// the 超级直播 interface, which only knows today. An empty `date` is no date.
+// The query of a request target (all after its first "?"). The channel is
+// `ch`, else `channel`, else `id`; the first of a repeated parameter
+// counts; unknown ones are ignored. An empty `date` is no date.
 PlayerQuery parsePlayerQuery(PlayerApi api, std::string_view target);
 
 // The same parameters as they stand in the target, still escaped (empty:

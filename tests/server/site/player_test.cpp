@@ -257,7 +257,9 @@ TEST_F(PlayerTest, BadQueriesGetAJsonErrorAndFittingOnesAnAnswer) {
         {"/", 400, ""},
         {"/?date=2026-12-09", 400, ""},
         {"/?ch=&date=2026-12-09", 400, ""},
-        {"/diyp?channel=CCTV1", 400, ""},  // DIYP players say "ch"
+        {"/diyp?channel=CCTV1", 200, "CCTV1"},  // as 超级直播 apps say it
+        {"/?id=CCTV1&date=2026-12-09", 200, "CCTV1"},
+        {"/?channel=CCTV1&ch=CCTV2", 200, "CCTV2"},  // "ch" first
         {"/?ch=CCTV1&date=2026-02-30", 400, ""},
         {"/?ch=CCTV1&date=2026-1-9", 400, ""},
         {"/?ch=CCTV1&date=20261309", 400, ""},
@@ -273,7 +275,8 @@ TEST_F(PlayerTest, BadQueriesGetAJsonErrorAndFittingOnesAnAnswer) {
         {"/epginfo", 400, ""},
         {"/epginfo?channel=", 400, ""},
         {"/epginfo?channel=CCTV1", 200, "CCTV1"},
-        {"/epginfo/?ch=CCTV1&date=never", 200, "CCTV1"},  // today's only, whatever the date
+        {"/epginfo?id=CCTV1", 200, "CCTV1"},
+        {"/epginfo/?ch=CCTV1&date=never", 400, ""},  // a date is read as DIYP's
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.target.substr(0, 60));
