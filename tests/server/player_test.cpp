@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "read_source.h"
+#include "server/http/http_rules.h"
 #include "server/http/http_server.h"
 #include "server/load.h"
 #include "server/site/player_answers.h"
