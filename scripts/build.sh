@@ -3,13 +3,17 @@
 #   scripts/build.sh KIND DIR [TARGET...]      (no TARGET: everything the tree holds)
 # KIND:
 #   dev       what a developer runs: RelWithDebInfo, gcc
-#   release   the warnings check: Release, gcc, every warning an error
+#   release   the warnings check: Release, gcc, one source at a time (no
+#             unity build), so that a source that uses a header it does not
+#             include fails here
 #   sanitize  clang with AddressSanitizer and UBSan (no recovery) and the
-#             fuzzers' coverage hooks: the tests run under the sanitizers and
-#             the fuzz targets link in the same tree; no Qt, no benchmarks
+#             fuzzers' coverage hooks: the tests, the window's included, run
+#             under the sanitizers and the fuzz targets link in the same
+#             tree; no benchmarks
 #   tsan      gcc with ThreadSanitizer, no Qt; give the targets to build
-# Ninja and unity builds (several sources compiled as one) where a tree is
-# built for checking; extra cmake arguments may come in TVGUIDE_CMAKE_ARGS.
+# Every kind but dev makes each warning an error. Ninja; the sanitizer trees
+# are unity builds (several sources compiled as one: far less parsing of the
+# same headers). Extra cmake arguments may come in TVGUIDE_CMAKE_ARGS.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 kind=${1:?usage: build.sh dev|release|sanitize|tsan DIR [TARGET...]}
@@ -20,16 +24,18 @@ args=()
 [[ ! -f $dir/CMakeCache.txt ]] && command -v ninja >/dev/null && args+=(-G Ninja)
 case $kind in
   dev) args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
-  release) args+=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_UNITY_BUILD=ON
+  release) args+=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_UNITY_BUILD=OFF
     -DCMAKE_COMPILE_WARNING_AS_ERROR=ON) ;;
   # Line tables only: reports name file and line; full debug info would
   # double the compile time.
   sanitize) export CC=clang CXX=clang++
     args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_UNITY_BUILD=ON
+      -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
       "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -gline-tables-only"
       "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -gline-tables-only"
-      -DTVGUIDE_SANITIZE=ON -DTVGUIDE_FUZZ=ON -DTVGUIDE_QT=OFF -DTVGUIDE_BENCH=OFF) ;;
+      -DTVGUIDE_SANITIZE=ON -DTVGUIDE_FUZZ=ON -DTVGUIDE_QT=ON -DTVGUIDE_BENCH=OFF) ;;
   tsan) args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_UNITY_BUILD=ON
+    -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
     "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1" -DTVGUIDE_TSAN=ON -DTVGUIDE_QT=OFF
     -DTVGUIDE_BENCH=OFF) ;;
   *) echo "build: unknown kind $kind (dev, release, sanitize, tsan)" >&2; exit 2 ;;

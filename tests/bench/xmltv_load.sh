@@ -22,7 +22,7 @@ server_pid=
 http_pid=
 cleanup() {
   [[ -n $server_pid ]] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
-  [[ -n $http_pid ]] && kill "$http_pid" 2>/dev/null && wait "$http_pid" 2>/dev/null
+  [[ -n $http_pid ]] && kill "$http_pid" 2>/dev/null && { wait "$http_pid" 2>/dev/null || true; }
   rm -rf "$work"
 }
 trap cleanup EXIT
