@@ -89,6 +89,7 @@ HttpStats HttpServer::stats() const {
         out.requests += out.requestsByThread.back();
         out.bytesRead += server.counters[i].bytesRead.load(std::memory_order_relaxed);
     }
+    out.bulkWriters = server.bulkWriters.load(std::memory_order_relaxed);
     std::vector<std::shared_ptr<net::Session>> held;  // dropped after the lock: ~Session takes it
     std::lock_guard lock(server.mutex);
     out.connections = server.sessions.size();

@@ -73,6 +73,11 @@ struct ServerState {
     std::unique_ptr<Counters[]> counters;  // threadCount of them
     mutable std::mutex mutex;              // guards sessions
     std::list<std::weak_ptr<Session>> sessions;
+    std::atomic<int> bulkWriters{0};  // sessions with the bigger send buffer
+
+    // One of the HttpLimits::bulkWriters places, if one is free.
+    bool takeBulkPlace();
+    void leaveBulkPlace();
 
     // A writer with answers unsent to a read from before then is stalled.
     SteadyClock::rep stalledBefore() const;
@@ -134,6 +139,8 @@ class Session : public std::enable_shared_from_this<Session> {
     void parse();
     void onHeader();
     void respond(Reply reply, bool keepAlive, bool headOnly);
+    void moved(std::size_t sent, std::size_t total);  // the client took some of an answer
+    void sendBuffer(bool bulk);
     void linger();
     void drain();
     void end(bool forced = false);
@@ -149,6 +156,8 @@ class Session : public std::enable_shared_from_this<Session> {
     HttpDate date_;
     std::shared_ptr<const std::string> body_;
     SteadyClock::rep readAt_ = ticksNow();  // the last read
+    SteadyClock::rep movedAt_ = 0;          // the last time the client took bytes
+    bool bulk_ = false;                     // holds a bulk place, with the bigger buffer
     std::size_t drained_ = 0;
     std::list<std::weak_ptr<Session>>::iterator where_;
     std::atomic<Phase> phase_{Phase::Waiting};

@@ -536,7 +536,7 @@ try:
     n=0
     while n < 40000:
       d=s.recv(40000 - n)
-      if not d: raise EOFError
+      if not d: got+=n; raise EOFError
       n+=len(d)
     got+=n; step+=0.1; time.sleep(max(0, step - time.time()))
 except (EOFError, ConnectionError): pass
