@@ -62,6 +62,7 @@ struct HttpStats {
     std::vector<std::uint64_t> requestsByThread;  // the same, by the thread that answered
     std::uint64_t bytesRead = 0;                  // taken from clients' sockets
     std::size_t connections = 0;
+    std::vector<std::size_t> connectionsByThread;  // homed on each thread
     std::size_t stalled = 0;  // writers behind by HttpLimits::stallGrace or more
     int bulkWriters = 0;      // connections with the bigger send buffer now
 };

@@ -93,9 +93,12 @@ Session::Session(Socket&& socket, ServerState& server, Counters& counters)
       // The idle time-out runs from now, not from when this connection's
       // thread gets round to it: under load that can be later than the
       // sweeper's next look.
-      deadline_(ticksNow() + ticksOf(server_.limits.idleTimeout)) {}
+      deadline_(ticksNow() + ticksOf(server_.limits.idleTimeout)) {
+    counters_.connections.fetch_add(1, std::memory_order_relaxed);
+}
 
 Session::~Session() {
+    counters_.connections.fetch_sub(1, std::memory_order_relaxed);
     if (bulk_) server_.leaveBulkPlace();
     std::lock_guard lock(server_.mutex);
     server_.sessions.erase(where_);

@@ -52,6 +52,7 @@ inline SteadyClock::rep ticksOf(std::chrono::milliseconds d) {
 struct alignas(64) Counters {
     std::atomic<std::uint64_t> requests{0};
     std::atomic<std::uint64_t> bytesRead{0};
+    std::atomic<std::size_t> connections{0};  // homed on the thread now
 };
 
 // Where a connection stands when one must go to make room: lower goes first.

@@ -9,12 +9,14 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include "encoding/text_encoding.h"
 #include "server/background.h"
 #include "server/http/http_server.h"
+#include "server/http/listener.h"
 #include "server/site/xmltv_write.h"
 #include "server/sources/sample_listings.h"
 #include "server_test_util.h"
@@ -210,6 +212,77 @@ TEST_F(HttpTest, AConnectionIsServedByTheThreadOfItsClientsCpu) {
                 << cpu;
             EXPECT_EQ(server_->stats().requestsByThread[1 - home], before[1 - home]);
         }
+}
+
+// Where a new connection goes, given the connections each thread holds and
+// the CPU it came in on (none: counted round by `turn`).
+TEST(ChooseHomeTest, TheThreadOfItsCpuUnlessThatHoldsFarMoreThanItsShare) {
+    struct Case {
+        const char* name;
+        std::vector<std::size_t> loads;
+        std::optional<std::size_t> cpu;
+        std::size_t turn;
+        std::size_t home;
+    } cases[] = {
+        {"one thread takes all", {500}, 3, 0, 0},
+        {"its CPU's thread", {0, 0}, 1, 0, 1},
+        {"CPUs beyond the threads count round", {0, 0}, 3, 0, 1},
+        {"a client's threads connecting unevenly stay home", {16, 0}, 0, 0, 0},
+        {"more than 16 over the least goes to the least", {17, 0}, 0, 0, 1},
+        {"... whichever thread that is", {30, 40, 5, 22}, 1, 0, 2},
+        {"a lighter thread than the least plus the margin stays", {4, 20}, 1, 0, 1},
+        {"many connections: a quarter of the average is the margin", {330, 270}, 0, 0, 0},
+        {"... and past it they go to the least", {340, 260}, 0, 0, 1},
+        {"no CPU: dealt round", {3, 3, 3}, std::nullopt, 7, 1},
+        {"no CPU, dealt to a heavy thread: the least, the first of equals",
+         {0, 40, 0},
+         std::nullopt,
+         1,
+         0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(net::chooseHome(c.loads, c.cpu, c.turn), c.home) << c.name;
+}
+
+// All of a client's connections come in on one CPU when it runs on one
+// thread; past its share they go to the other thread, and both threads
+// serve them. Closed, they leave the counts.
+TEST_F(HttpTest, ManyConnectionsFromOneCpuAreSharedOut) {
+    cpu_set_t allowed;
+    ASSERT_EQ(sched_getaffinity(0, sizeof allowed, &allowed), 0);
+    if (::sysconf(_SC_NPROCESSORS_CONF) < 2) GTEST_SKIP() << "homed by CPU only with two";
+    int cpu = 0;
+    while (cpu < CPU_SETSIZE && !CPU_ISSET(cpu, &allowed)) ++cpu;
+    HttpLimits limits;
+    limits.threads = 2;
+    serve(limits);
+    std::vector<std::unique_ptr<RawClient>> clients;
+    std::thread client([&] {
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        CPU_SET(cpu, &one);
+        ASSERT_EQ(pthread_setaffinity_np(pthread_self(), sizeof one, &one), 0);
+        for (int i = 0; i < 64; ++i) {
+            clients.push_back(std::make_unique<RawClient>(port_));
+            std::string r;
+            ASSERT_TRUE(clients.back()->send(kPageRequest));
+            ASSERT_TRUE(clients.back()->readResponse(r));
+            ASSERT_EQ(statusOf(r), 200);
+        }
+    });
+    client.join();
+    HttpStats stats = server_->stats();
+    ASSERT_EQ(stats.connectionsByThread.size(), 2u);
+    const auto home = std::size_t(cpu) % 2;
+    EXPECT_EQ(stats.connectionsByThread[0] + stats.connectionsByThread[1], 64u);
+    EXPECT_EQ(stats.connectionsByThread[home], 40u);  // the other's 24, and 16 more
+    EXPECT_EQ(stats.requestsByThread[home], 40u);
+    EXPECT_EQ(stats.requestsByThread[1 - home], 24u);
+    clients.clear();
+    EXPECT_TRUE(eventually([&] {
+        auto by = server_->stats().connectionsByThread;
+        return by[0] == 0 && by[1] == 0;
+    }));
 }
 
 // Over the wire: a 304 has no body and no length and the connection goes
