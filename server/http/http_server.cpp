@@ -92,6 +92,7 @@ HttpStats HttpServer::stats() const {
             server.counters[i].connections.load(std::memory_order_relaxed));
     }
     out.bulkWriters = server.bulkWriters.load(std::memory_order_relaxed);
+    out.rehomed = server.rehomed.load(std::memory_order_relaxed);
     std::vector<std::shared_ptr<net::Session>> held;  // dropped after the lock: ~Session takes it
     std::lock_guard lock(server.mutex);
     out.connections = server.sessions.size();

@@ -63,6 +63,9 @@ struct HttpStats {
     std::uint64_t bytesRead = 0;                  // taken from clients' sockets
     std::size_t connections = 0;
     std::vector<std::size_t> connectionsByThread;  // homed on each thread
+    // Connections homed away from the thread of their CPU, which held too
+    // many (see Listener).
+    std::uint64_t rehomed = 0;
     std::size_t stalled = 0;  // writers behind by HttpLimits::stallGrace or more
     int bulkWriters = 0;      // connections with the bigger send buffer now
 };

@@ -132,7 +132,10 @@ std::size_t Listener::homeOf(Socket& socket) {
     loads_.resize(threads);
     for (std::size_t i = 0; i < threads; ++i)
         loads_[i] = server_.counters[i].connections.load(std::memory_order_relaxed);
-    return chooseHome(loads_, incoming, incoming ? 0 : nextHome_++);
+    const std::size_t home = chooseHome(loads_, incoming, incoming ? 0 : nextHome_++);
+    if (incoming && home != *incoming % threads)
+        server_.rehomed.fetch_add(1, std::memory_order_relaxed);
+    return home;
 }
 
 void Listener::admit(Socket socket) {

@@ -74,7 +74,8 @@ struct ServerState {
     std::unique_ptr<Counters[]> counters;  // threadCount of them
     mutable std::mutex mutex;              // guards sessions
     std::list<std::weak_ptr<Session>> sessions;
-    std::atomic<int> bulkWriters{0};  // sessions with the bigger send buffer
+    std::atomic<int> bulkWriters{0};        // sessions with the bigger send buffer
+    std::atomic<std::uint64_t> rehomed{0};  // see HttpStats
 
     // One of the HttpLimits::bulkWriters places, if one is free.
     bool takeBulkPlace();

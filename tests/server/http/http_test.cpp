@@ -212,6 +212,7 @@ TEST_F(HttpTest, AConnectionIsServedByTheThreadOfItsClientsCpu) {
                 << cpu;
             EXPECT_EQ(server_->stats().requestsByThread[1 - home], before[1 - home]);
         }
+    EXPECT_EQ(server_->stats().rehomed, 0u);
 }
 
 // Where a new connection goes, given the connections each thread holds and
@@ -278,6 +279,7 @@ TEST_F(HttpTest, ManyConnectionsFromOneCpuAreSharedOut) {
     EXPECT_EQ(stats.connectionsByThread[home], 40u);  // the other's 24, and 16 more
     EXPECT_EQ(stats.requestsByThread[home], 40u);
     EXPECT_EQ(stats.requestsByThread[1 - home], 24u);
+    EXPECT_EQ(stats.rehomed, 24u);
     clients.clear();
     EXPECT_TRUE(eventually([&] {
         auto by = server_->stats().connectionsByThread;
