@@ -578,7 +578,7 @@ check_names() {
   start_server --refresh 0
   echo "== names: DIYP answers for channels no source has, ${NAME_RATE:-15000}/s from CPU 0"
   "$flood" --port "$port" --pid "$server_pid" --attack names --rate "${NAME_RATE:-15000}" \
-    --attackers 8 --attacker-cpu 0 --honest-cpus 0,1 --seconds "${SECONDS_:-20}"
+    --attackers 32 --attacker-cpu 0 --honest-cpus 0,1 --seconds "${SECONDS_:-20}"
   echo "  without the flood:"
   "$flood" --port "$port" --pid "$server_pid" --attack none --honest-cpus 0,1 --seconds 5
   stop_server
