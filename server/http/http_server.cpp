@@ -88,7 +88,11 @@ HttpStats HttpServer::stats() const {
         out.requestsByThread.push_back(server.counters[i].requests.load(std::memory_order_relaxed));
         out.requests += out.requestsByThread.back();
         out.bytesRead += server.counters[i].bytesRead.load(std::memory_order_relaxed);
+        out.connectionsByThread.push_back(
+            server.counters[i].connections.load(std::memory_order_relaxed));
     }
+    out.bulkWriters = server.bulkWriters.load(std::memory_order_relaxed);
+    out.rehomed = server.rehomed.load(std::memory_order_relaxed);
     std::vector<std::shared_ptr<net::Session>> held;  // dropped after the lock: ~Session takes it
     std::lock_guard lock(server.mutex);
     out.connections = server.sessions.size();

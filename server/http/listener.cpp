@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <numeric>
 #include <vector>
 
 namespace epg::net {
@@ -106,16 +107,35 @@ void Listener::accept() {
     });
 }
 
+std::size_t chooseHome(std::span<const std::size_t> loads, std::optional<std::size_t> incomingCpu,
+                       std::size_t turn) {
+    const std::size_t n = loads.size();
+    if (n <= 1) return 0;
+    const std::size_t preferred = (incomingCpu ? *incomingCpu : turn) % n;
+    const std::size_t least =
+        static_cast<std::size_t>(std::min_element(loads.begin(), loads.end()) - loads.begin());
+    const std::size_t all = std::accumulate(loads.begin(), loads.end(), std::size_t{0});
+    const std::size_t margin = std::max<std::size_t>(16, all / n / 4);
+    return loads[preferred] > loads[least] + margin ? least : preferred;
+}
+
 std::size_t Listener::homeOf(Socket& socket) {
     const std::size_t threads = contexts_.size();
     if (threads == 1) return 0;
+    std::optional<std::size_t> incoming;
     int cpu = -1;
     socklen_t size = sizeof cpu;
     if (threads <= cpus_ &&
         ::getsockopt(socket.native_handle(), SOL_SOCKET, SO_INCOMING_CPU, &cpu, &size) == 0 &&
         cpu >= 0)
-        return static_cast<std::size_t>(cpu) % threads;
-    return nextHome_++ % threads;
+        incoming = static_cast<std::size_t>(cpu);
+    loads_.resize(threads);
+    for (std::size_t i = 0; i < threads; ++i)
+        loads_[i] = server_.counters[i].connections.load(std::memory_order_relaxed);
+    const std::size_t home = chooseHome(loads_, incoming, incoming ? 0 : nextHome_++);
+    if (incoming && home != *incoming % threads)
+        server_.rehomed.fetch_add(1, std::memory_order_relaxed);
+    return home;
 }
 
 void Listener::admit(Socket socket) {

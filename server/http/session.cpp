@@ -66,6 +66,17 @@ SteadyClock::rep ServerState::stalledBefore() const {
     return ticksNow() - ticksOf(limits.stallGrace);
 }
 
+bool ServerState::takeBulkPlace() {
+    int n = bulkWriters.load(std::memory_order_relaxed);
+    while (n < limits.bulkWriters)
+        if (bulkWriters.compare_exchange_weak(n, n + 1, std::memory_order_relaxed)) return true;
+    return false;
+}
+
+void ServerState::leaveBulkPlace() {
+    bulkWriters.fetch_sub(1, std::memory_order_relaxed);
+}
+
 const std::string& HttpDate::now() {
     std::time_t t = std::time(nullptr);
     if (t != second_) {
@@ -82,9 +93,13 @@ Session::Session(Socket&& socket, ServerState& server, Counters& counters)
       // The idle time-out runs from now, not from when this connection's
       // thread gets round to it: under load that can be later than the
       // sweeper's next look.
-      deadline_(ticksNow() + ticksOf(server_.limits.idleTimeout)) {}
+      deadline_(ticksNow() + ticksOf(server_.limits.idleTimeout)) {
+    counters_.connections.fetch_add(1, std::memory_order_relaxed);
+}
 
 Session::~Session() {
+    counters_.connections.fetch_sub(1, std::memory_order_relaxed);
+    if (bulk_) server_.leaveBulkPlace();
     std::lock_guard lock(server_.mutex);
     server_.sessions.erase(where_);
 }
@@ -199,24 +214,67 @@ void Session::onHeader() {
 }
 
 void Session::respond(Reply reply, bool keepAlive, bool headOnly) {
-    // Both the deadline and the standing at the connection limit run
-    // from the read that brought the request in, not from now: requests
-    // pipelined in one read share them, so a client cannot renew either
-    // with every answer it leaves unread, nor by reading a trickle.
+    // Both the deadline and the standing at the connection limit run from
+    // the read that brought the request in, or from the last bytes the
+    // client took if later, not from now: a client cannot renew either with
+    // every answer it leaves unread, only by taking its answers.
+    const auto from = std::max(readAt_, movedAt_);
     phase_ = Phase::Writing;
-    since_ = readAt_;
-    deadline_ = readAt_ + ticksOf(server_.limits.writeTimeout);
+    since_ = from;
+    deadline_ = from + ticksOf(server_.limits.writeTimeout);
     head_ = responseHead(reply.status, reply, keepAlive, date_.now());
     body_ = std::move(reply.body);
     std::array<asio::const_buffer, 2> buffers{
         asio::buffer(head_), headOnly ? asio::const_buffer() : asio::buffer(*body_)};
-    asio::async_write(socket_, buffers,
+    const std::size_t total = asio::buffer_size(buffers);
+    // Asked after each piece the kernel took, and how much may go next: all
+    // that is left (asio's default stops at 64 KiB a call). The write's own
+    // handler keeps the session alive as long as this.
+    auto progress = [this, total](const beast::error_code& ec, std::size_t sent) -> std::size_t {
+        if (ec || sent == total) return 0;
+        if (sent > 0) moved(sent, total);
+        return total - sent;
+    };
+    asio::async_write(socket_, buffers, std::move(progress),
                       [self = shared_from_this(), keepAlive](beast::error_code ec, std::size_t) {
+                          if (self->bulk_) self->sendBuffer(false);
                           if (ec || self->phase_ == Phase::Closed) return self->end();
+                          // The last of it went too: the next answer's deadline
+                          // runs from here, whether or not it had to wait for room.
+                          self->movedAt_ = ticksNow();
                           self->counters_.requests.fetch_add(1, std::memory_order_relaxed);
                           if (keepAlive) return self->waitForRequest();
                           self->linger();
                       });
+}
+
+// Part of an answer went; the rest has a new deadline. Called only while an
+// answer is unfinished, so a small one costs nothing here.
+void Session::moved(std::size_t sent, std::size_t total) {
+    const auto now = ticksNow();
+    movedAt_ = now;
+    since_ = now;
+    deadline_ = now + ticksOf(server_.limits.writeTimeout);
+    // A big body to a client that has taken more than the first buffer: it
+    // reads, so a bigger buffer serves it rather than holding memory for
+    // one that never will.
+    const auto small = static_cast<std::size_t>(std::max(server_.limits.sendBufferBytes, 0));
+    if (!bulk_ && small > 0 && total > 4 * small && sent > 2 * small && server_.takeBulkPlace()) {
+        bulk_ = true;
+        sendBuffer(true);
+    }
+}
+
+void Session::sendBuffer(bool bulk) {
+    beast::error_code ignored;
+    const auto& limits = server_.limits;
+    socket_.set_option(asio::socket_base::send_buffer_size(bulk ? limits.bulkSendBufferBytes
+                                                                : limits.sendBufferBytes),
+                       ignored);
+    if (!bulk && bulk_) {
+        bulk_ = false;
+        server_.leaveBulkPlace();
+    }
 }
 
 // After the last response: stop sending, then read and drop what the

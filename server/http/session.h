@@ -52,6 +52,7 @@ inline SteadyClock::rep ticksOf(std::chrono::milliseconds d) {
 struct alignas(64) Counters {
     std::atomic<std::uint64_t> requests{0};
     std::atomic<std::uint64_t> bytesRead{0};
+    std::atomic<std::size_t> connections{0};  // homed on the thread now
 };
 
 // Where a connection stands when one must go to make room: lower goes first.
@@ -73,6 +74,12 @@ struct ServerState {
     std::unique_ptr<Counters[]> counters;  // threadCount of them
     mutable std::mutex mutex;              // guards sessions
     std::list<std::weak_ptr<Session>> sessions;
+    std::atomic<int> bulkWriters{0};        // sessions with the bigger send buffer
+    std::atomic<std::uint64_t> rehomed{0};  // see HttpStats
+
+    // One of the HttpLimits::bulkWriters places, if one is free.
+    bool takeBulkPlace();
+    void leaveBulkPlace();
 
     // A writer with answers unsent to a read from before then is stalled.
     SteadyClock::rep stalledBefore() const;
@@ -134,6 +141,8 @@ class Session : public std::enable_shared_from_this<Session> {
     void parse();
     void onHeader();
     void respond(Reply reply, bool keepAlive, bool headOnly);
+    void moved(std::size_t sent, std::size_t total);  // the client took some of an answer
+    void sendBuffer(bool bulk);
     void linger();
     void drain();
     void end(bool forced = false);
@@ -149,6 +158,8 @@ class Session : public std::enable_shared_from_this<Session> {
     HttpDate date_;
     std::shared_ptr<const std::string> body_;
     SteadyClock::rep readAt_ = ticksNow();  // the last read
+    SteadyClock::rep movedAt_ = 0;          // the last time the client took bytes
+    bool bulk_ = false;                     // holds a bulk place, with the bigger buffer
     std::size_t drained_ = 0;
     std::list<std::weak_ptr<Session>>::iterator where_;
     std::atomic<Phase> phase_{Phase::Waiting};

@@ -1,10 +1,9 @@
 #include "server/site/player_answers.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
+#include <functional>
 #include <limits>
-#include <mutex>
 #include <nlohmann/json.hpp>
 
 #include "server/channels/named_channel.h"
@@ -67,10 +66,6 @@ std::vector<PlayerProgramme> withEnds(const std::vector<Programme>& list, const 
     return out;
 }
 
-std::int64_t ticks() {
-    return std::chrono::steady_clock::now().time_since_epoch().count();
-}
-
 std::size_t bytesOf(const std::string& key, const Resource& r) {
     std::size_t n = key.size() + r.identity.body.size() + r.identity.headers.size() + 256;
     if (r.gzip) n += r.gzip->body.size() + r.gzip->headers.size();
@@ -110,9 +105,107 @@ std::string epginfoBody(std::string_view name, std::span<const PlayerProgramme> 
     return dumped(whole) + "\n";
 }
 
+AnswerLru::AnswerLru(std::size_t maxEntries, std::size_t maxBytes)
+    : maxEntries_(maxEntries), maxBytes_(maxBytes) {
+    index_.reserve(maxEntries_);
+}
+
+const HeldAnswer* AnswerLru::find(std::string_view key, Seconds now) {
+    auto it = index_.find(key);
+    if (it == index_.end()) return nullptr;
+    const HeldAnswer& held = it->second->answer;
+    if (now < held.from || now >= held.until) return nullptr;
+    order_.splice(order_.begin(), order_, it->second);
+    return &held;
+}
+
+void AnswerLru::put(std::string_view key, HeldAnswer answer, std::size_t bytes) {
+    if (bytes > maxBytes_ || maxEntries_ == 0) return;
+    if (auto it = index_.find(key); it != index_.end()) {
+        const Order::iterator node = it->second;
+        if (node->answer.from > answer.from) return;
+        bytes_ -= node->bytes;
+        index_.erase(it);
+        order_.erase(node);
+    }
+    while (!order_.empty() && (index_.size() >= maxEntries_ || bytes_ + bytes > maxBytes_)) {
+        Node& oldest = order_.back();
+        bytes_ -= oldest.bytes;
+        index_.erase(oldest.key);
+        order_.pop_back();
+    }
+    order_.push_front({std::string(key), std::move(answer), bytes});
+    index_.emplace(order_.front().key, order_.begin());
+    bytes_ += bytes;
+}
+
+std::vector<std::string> AnswerLru::keys() const {
+    std::vector<std::string> out;
+    for (auto it = order_.rbegin(); it != order_.rend(); ++it) out.push_back(it->key);
+    return out;
+}
+
+namespace player_answers {
+
+// A shard holds at least this many entries, so that which one a key falls
+// in does not let an answer go long before the least recently used overall.
+constexpr std::size_t kShardEntries = 256;
+constexpr std::size_t kMaxShards = 8;
+
+}  // namespace player_answers
+
+AnswerCache::AnswerCache(std::size_t maxEntries, std::size_t maxBytes) {
+    using namespace player_answers;
+    const std::size_t n = std::clamp<std::size_t>(maxEntries / kShardEntries, 1, kMaxShards);
+    for (std::size_t i = 0; i < n; ++i)
+        shards_.push_back(
+            std::make_unique<Shard>(maxEntries / n + (i < maxEntries % n), maxBytes / n));
+}
+
+const AnswerCache::Shard& AnswerCache::shardOf(std::string_view key) const {
+    // The maps inside take the same hash modulo a prime number of buckets,
+    // so a shard's keys still spread over all of its buckets.
+    return *shards_[std::hash<std::string_view>{}(key) % shards_.size()];
+}
+
+std::shared_ptr<const Resource> AnswerCache::find(std::string_view key, Seconds now) const {
+    const Shard& shard = shardOf(key);
+    std::lock_guard lock(shard.mutex);
+    const HeldAnswer* held = shard.lru.find(key, now);
+    return held ? held->resource : nullptr;
+}
+
+void AnswerCache::put(std::string_view key, HeldAnswer answer, std::size_t bytes) const {
+    const Shard& shard = shardOf(key);
+    std::lock_guard lock(shard.mutex);
+    shard.lru.put(key, std::move(answer), bytes);
+}
+
+std::size_t AnswerCache::entries() const {
+    std::size_t n = 0;
+    for (const auto& shard : shards_) {
+        std::lock_guard lock(shard->mutex);
+        n += shard->lru.entries();
+    }
+    return n;
+}
+
+std::size_t AnswerCache::bytes() const {
+    std::size_t n = 0;
+    for (const auto& shard : shards_) {
+        std::lock_guard lock(shard->mutex);
+        n += shard->lru.bytes();
+    }
+    return n;
+}
+
 PlayerAnswers::PlayerAnswers(std::shared_ptr<const Listings> listings, Zone zone, Seconds loadedAt,
                              PlayerCacheLimits limits)
-    : listings_(std::move(listings)), zone_(zone), loadedAt_(loadedAt), limits_(limits) {}
+    : listings_(std::move(listings)),
+      zone_(zone),
+      loadedAt_(loadedAt),
+      answers_(limits.entries, limits.bytes),
+      empty_(limits.emptyEntries, limits.emptyBytes) {}
 
 PlayerAnswer PlayerAnswers::answer(PlayerApi api, std::string_view target, Seconds now) const {
     // Keyed by the query as sent: a request found here is neither decoded
@@ -126,48 +219,16 @@ PlayerAnswer PlayerAnswers::answer(PlayerApi api, std::string_view target, Secon
     key += raw.date;
     key += '\n';
     key += raw.channel;
-    {
-        std::shared_lock lock(mutex_);
-        if (auto it = entries_.find(key); it != entries_.end()) {
-            Entry& e = *it->second;
-            if (now >= e.made.from && now < e.made.until) {
-                e.used.store(player_answers::ticks(), std::memory_order_relaxed);
-                return {200, e.made.resource, nullptr};
-            }
-        }
-    }
+    if (auto found = answers_.find(key, now)) return {200, std::move(found), nullptr};
+    if (auto found = empty_.find(key, now)) return {200, std::move(found), nullptr};
     PlayerQuery query = parsePlayerQuery(api, target);
     if (!query.error.empty()) return {400, nullptr, player_answers::errorBody(query.error)};
     const Date day = query.date.value_or(toLocal(now, zone_).date);
-    // Made without the lock: two threads may make the same answer at once,
+    // Made without a lock: two threads may make the same answer at once,
     // and both are right.
     Made made = make(api, query, day, now);
     const std::size_t bytes = player_answers::bytesOf(key, *made.resource);
-    if (bytes > limits_.bytes || limits_.entries == 0) return {200, made.resource, nullptr};
-
-    std::unique_lock lock(mutex_);
-    if (auto it = entries_.find(key); it != entries_.end()) {
-        // A request of a snapshot a minute older must not push out what is
-        // on now.
-        if (it->second->made.from > made.from) return {200, made.resource, nullptr};
-        bytes_ -= it->second->bytes;
-        entries_.erase(it);
-    }
-    while (!entries_.empty() &&
-           (entries_.size() >= limits_.entries || bytes_ + bytes > limits_.bytes)) {
-        auto oldest = std::min_element(entries_.begin(), entries_.end(), [](auto& a, auto& b) {
-            return a.second->used.load(std::memory_order_relaxed) <
-                   b.second->used.load(std::memory_order_relaxed);
-        });
-        bytes_ -= oldest->second->bytes;
-        entries_.erase(oldest);
-    }
-    auto entry = std::make_unique<Entry>();
-    entry->made = made;
-    entry->bytes = bytes;
-    entry->used.store(player_answers::ticks(), std::memory_order_relaxed);
-    entries_.emplace(key, std::move(entry));
-    bytes_ += bytes;
+    (made.empty ? empty_ : answers_).put(key, made, bytes);
     return {200, std::move(made.resource), nullptr};
 }
 
@@ -188,8 +249,10 @@ PlayerAnswers::Made PlayerAnswers::makeDay(const PlayerQuery& query, const Date&
     std::string body = diypBody(query.channel, day, shown, zone_);
     // Without a date the same address shows another day from midnight on.
     if (!query.date)
-        return {resourceOf(std::move(body), kDayAnswer, std::max(loadedAt_, from)), from, to};
-    return {resourceOf(std::move(body), kDayAnswer, loadedAt_), -kForever, kForever};
+        return {{resourceOf(std::move(body), kDayAnswer, std::max(loadedAt_, from)), from, to},
+                shown.empty()};
+    return {{resourceOf(std::move(body), kDayAnswer, loadedAt_), -kForever, kForever},
+            shown.empty()};
 }
 
 PlayerAnswers::Made PlayerAnswers::makeToday(const PlayerQuery& query, const Date& day,
@@ -226,17 +289,16 @@ PlayerAnswers::Made PlayerAnswers::makeToday(const PlayerQuery& query, const Dat
             edge(p.end);
         }
     std::string body = epginfoBody(query.channel, shown, onAir, zone_);
-    return {resourceOf(std::move(body), kTodayAnswer, std::max(loadedAt_, since)), since, until};
+    return {{resourceOf(std::move(body), kTodayAnswer, std::max(loadedAt_, since)), since, until},
+            shown.empty() && !onAir};
 }
 
 std::size_t PlayerAnswers::cachedEntries() const {
-    std::shared_lock lock(mutex_);
-    return entries_.size();
+    return answers_.entries() + empty_.entries();
 }
 
 std::size_t PlayerAnswers::cachedBytes() const {
-    std::shared_lock lock(mutex_);
-    return bytes_;
+    return answers_.bytes() + empty_.bytes();
 }
 
 }  // namespace epg

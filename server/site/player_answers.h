@@ -7,20 +7,19 @@
 // feeds' own (the day pages' forms are for the guide alone).
 #pragma once
 
-#include <atomic>
 #include <cstddef>
-#include <cstdint>
+#include <list>
 #include <memory>
-#include <shared_mutex>
+#include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "server/model/listings.h"
 #include "server/site/player_query.h"
 #include "server/site/resource.h"
-#include "server/util/text_hash.h"
 
 namespace epg {
 
@@ -41,6 +40,79 @@ struct PlayerAnswer {
 struct PlayerCacheLimits {
     std::size_t entries = 4096;
     std::size_t bytes = 32u << 20;  // bodies (both encodings), headers and keys
+    // Answers without a programme (a name no channel has, a day without
+    // listings) are kept apart, so that any number of names made up on the
+    // spot never pushes out the answers of channels that exist.
+    std::size_t emptyEntries = 512;
+    std::size_t emptyBytes = 1u << 20;
+};
+
+// A cached answer and the instants between which it holds.
+struct HeldAnswer {
+    std::shared_ptr<const Resource> resource;
+    Seconds from = 0, until = 0;
+};
+
+// Answers by key within a number of entries and of bytes, the least
+// recently used let go first. Finding, keeping and letting go each cost the
+// same however many are held: a hash map into a list kept in order of use.
+// Not safe for threads by itself (AnswerCache locks it).
+class AnswerLru {
+  public:
+    AnswerLru(std::size_t maxEntries, std::size_t maxBytes);
+    AnswerLru(const AnswerLru&) = delete;
+    AnswerLru& operator=(const AnswerLru&) = delete;
+
+    // The answer of `key` if it holds at `now`, marked as the last used.
+    const HeldAnswer* find(std::string_view key, Seconds now);
+    // Keeps `answer` under `key`, counted as `bytes`, letting go of the
+    // least recently used until it fits; one bigger than all the room is
+    // not kept. An answer already held that holds from later stays: a
+    // request of a snapshot a minute older must not push out what is on now.
+    void put(std::string_view key, HeldAnswer answer, std::size_t bytes);
+
+    std::size_t entries() const { return index_.size(); }
+    std::size_t bytes() const { return bytes_; }
+    std::vector<std::string> keys() const;  // the least recently used first
+
+  private:
+    struct Node {
+        std::string key;
+        HeldAnswer answer;
+        std::size_t bytes;
+    };
+    using Order = std::list<Node>;  // the most recently used first
+
+    const std::size_t maxEntries_, maxBytes_;
+    Order order_;
+    std::unordered_map<std::string_view, Order::iterator> index_;  // views of the nodes' keys
+    std::size_t bytes_ = 0;
+};
+
+// AnswerLrus side by side, each key's in the one its hash picks, each under
+// its own lock: two threads wait for each other only when their keys fall in
+// one shard, and then for a look-up, never for a scan. Big caches are split
+// in up to eight shards, each with its share of both bounds; small ones are
+// one, exactly least recently used.
+class AnswerCache {
+  public:
+    AnswerCache(std::size_t maxEntries, std::size_t maxBytes);
+
+    // Shared, not copied; null when none holds at `now`.
+    std::shared_ptr<const Resource> find(std::string_view key, Seconds now) const;
+    void put(std::string_view key, HeldAnswer answer, std::size_t bytes) const;
+    std::size_t entries() const;
+    std::size_t bytes() const;
+
+  private:
+    struct alignas(64) Shard {
+        Shard(std::size_t entries, std::size_t bytes) : lru(entries, bytes) {}
+        mutable std::mutex mutex;
+        mutable AnswerLru lru;
+    };
+    const Shard& shardOf(std::string_view key) const;
+
+    std::vector<std::unique_ptr<Shard>> shards_;
 };
 
 class PlayerAnswers {
@@ -62,9 +134,8 @@ class PlayerAnswers {
     std::size_t cachedBytes() const;
 
   private:
-    struct Made {
-        std::shared_ptr<const Resource> resource;
-        Seconds from = 0, until = 0;  // the instants between which it holds
+    struct Made : HeldAnswer {
+        bool empty = false;  // no programme in it
     };
     Made make(PlayerApi api, const PlayerQuery& query, const Date& day, Seconds now) const;
     Made makeDay(const PlayerQuery& query, const Date& day) const;
@@ -73,20 +144,9 @@ class PlayerAnswers {
     std::shared_ptr<const Listings> listings_;
     const Zone zone_;
     const Seconds loadedAt_;
-    const PlayerCacheLimits limits_;
 
-    // Requests only read the cache, side by side; an answer made anew takes
-    // it alone, and makes room by letting go of those least recently used.
-    struct Entry {
-        Made made;
-        std::size_t bytes = 0;
-        std::atomic<std::int64_t> used{0};  // steady-clock ticks of its last use
-    };
-    using Entries =
-        std::unordered_map<std::string, std::unique_ptr<Entry>, TextHash, std::equal_to<>>;
-    mutable std::shared_mutex mutex_;
-    mutable Entries entries_;
-    mutable std::size_t bytes_ = 0;
+    const AnswerCache answers_;  // with at least one programme
+    const AnswerCache empty_;    // without
 };
 
 // One programme as the players show it: its end is the listings' stop, or

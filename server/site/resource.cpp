@@ -10,11 +10,45 @@
 
 namespace epg {
 
+namespace {
+
+// zlib's state for one level, kept by each thread and reset between uses:
+// setting up anew (some 270 KiB, mapped and zeroed) cost more than
+// compressing a small answer.
+class Deflater {
+  public:
+    Deflater() = default;
+    Deflater(const Deflater&) = delete;
+    Deflater& operator=(const Deflater&) = delete;
+    ~Deflater() { end(); }
+
+    z_stream& at(int level) {
+        if (level_ == level && deflateReset(&z_) == Z_OK) return z_;
+        end();
+        // 15 window bits, +16: a gzip wrapper instead of a zlib one.
+        if (deflateInit2(&z_, level, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+            throw std::runtime_error("zlib: deflateInit2 failed");
+        level_ = level;
+        return z_;
+    }
+
+  private:
+    void end() {
+        if (level_ != kNone) deflateEnd(&z_);
+        z_ = {};
+        level_ = kNone;
+    }
+
+    static constexpr int kNone = -100;
+    z_stream z_{};
+    int level_ = kNone;
+};
+
+}  // namespace
+
 std::string gzipped(std::string_view bytes, int level) {
-    z_stream z{};
-    // 15 window bits, +16: a gzip wrapper instead of a zlib one.
-    if (deflateInit2(&z, level, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-        throw std::runtime_error("zlib: deflateInit2 failed");
+    thread_local Deflater deflater;
+    z_stream& z = deflater.at(level);
     std::string out(deflateBound(&z, bytes.size()), '\0');
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
     z.avail_in = static_cast<uInt>(bytes.size());
@@ -24,7 +58,6 @@ std::string gzipped(std::string_view bytes, int level) {
     int rc = deflate(&z, Z_FINISH);
     out.resize(z.total_out);
     out.shrink_to_fit();  // the bound is about the input's size
-    deflateEnd(&z);
     if (rc != Z_STREAM_END) throw std::runtime_error("zlib: deflate did not finish");
     return out;
 }

@@ -49,6 +49,18 @@
 #             fetch's seconds and peak RSS, what the log says, whether it
 #             became the last good copy, and a restart with the feed gone
 #             (seconds until its copy is read, peak RSS)
+#   slowxml   /epg.xml to clients of every speed: seconds to fetch the
+#             sample's on loopback (3 times), a client reading 400 KB/s
+#             (bytes taken, seconds, whether cut), one that stops reading
+#             after 1 MB (seconds until the server lets it go), and the
+#             document of a dense feed (DENSE_XML programmes, default
+#             1,000,000): its size, bytes taken and seconds
+#   names     15,000 (NAME_RATE) DIYP requests a second, each for a channel
+#             no source has, from one CPU (flood_attack), while an honest
+#             client on each CPU asks for known answers every 10 ms: their
+#             p50/p99, the server's CPU and its busiest threads
+#   onecpu    256 (ONECPU_CONNS) connections from one CPU asking day pages
+#             as fast as they are answered, honest clients as for names
 #
 # A new check is a function check_<name> and its name in `checks` below.
 set -euo pipefail
@@ -61,7 +73,8 @@ fi
 epgd=${EPGD:-$build/server/tvguide-epgd}
 threads=${THREADS:-2}
 now=2026-12-09T20:15:00
-checks=(lockout notxmltv endless term monster drip bomb dense health secrets smuggle huge)
+checks=(lockout notxmltv endless term monster drip bomb dense health secrets smuggle huge slowxml
+  names onecpu)
 [[ $# -gt 0 ]] && checks=("$@")
 [[ -x $epgd ]] || { echo "redteam: build tvguide-epgd first ($epgd)" >&2; exit 1; }
 
@@ -532,6 +545,96 @@ except socket.timeout: pass
 print(data.count(b"HTTP/1.1 "), data[9:12].decode())' "$port" || echo "0 ???")
     echo "RESULT smuggle case=$name status=${out#* } answers=${out%% *}"
   done
+  stop_server
+}
+
+# Fetches $1 of the server with curl, any further arguments curl's; prints
+# "bytes seconds exit".
+fetch_timed() {
+  local target=$1 code=0
+  shift
+  curl -s -o /dev/null -w '%{size_download} %{time_total}' "$@" "http://127.0.0.1:$port$target" \
+    >"$work/fetch" || code=$?
+  echo "$(cat "$work/fetch") $code"
+}
+
+check_slowxml() {
+  echo "== slowxml: /epg.xml to fast, slow and stopped clients"
+  start_server --refresh 0
+  local size i
+  size=$(curl -sI "http://127.0.0.1:$port/epg.xml" | tr -d '\r' | awk '/^Content-Length:/ { print $2 }')
+  for i in 1 2 3; do
+    read -r got secs code < <(fetch_timed /epg.xml)
+    echo "RESULT slowxml case=loopback size=$size got=$got seconds=$secs curl_exit=$code"
+  done
+  # 40 KB every 100 ms through a 64 KiB receive buffer: a steady 400 KB/s
+  # (curl's --limit-rate lets the kernel's buffer take megabytes at once).
+  local slow
+  slow=$(timeout 60 python3 -c 'import socket,sys,time
+s=socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 65536)
+s.connect(("127.0.0.1", int(sys.argv[1])))
+s.sendall(b"GET /epg.xml HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")
+t=time.time(); got=0; step=t
+try:
+  while time.time() - t < 50:
+    n=0
+    while n < 40000:
+      d=s.recv(40000 - n)
+      if not d: got+=n; raise EOFError
+      n+=len(d)
+    got+=n; step+=0.1; time.sleep(max(0, step - time.time()))
+except (EOFError, ConnectionError): pass
+print(got, "%.1f" % (time.time() - t))' "$port")
+  echo "RESULT slowxml case=400KBps size=$size got=${slow% *} seconds=${slow#* }"
+  # Reads 1 MB through a small receive buffer, then nothing: how long the
+  # server keeps the connection (up to 40 s).
+  local kept
+  kept=$(timeout 60 python3 -c 'import socket,struct,sys,time
+s=socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 65536)
+s.connect(("127.0.0.1", int(sys.argv[1])))
+s.sendall(b"GET /epg.xml HTTP/1.1\r\nHost: x\r\n\r\n")
+got=0
+while got < 1000000: got += len(s.recv(65536))
+t=time.time()
+while time.time() - t < 40:
+  if s.getsockopt(socket.IPPROTO_TCP, socket.TCP_INFO, 8)[0] != 1: break
+  time.sleep(0.1)
+print("%.1f" % (time.time() - t))' "$port")
+  echo "RESULT slowxml case=stops-reading kept_s=$kept"
+  stop_server
+  "$epgd" --now "$now" --write-sample-xmltv "$work/sample.xml" 2>/dev/null
+  python3 "$root/tests/bench/dense_xmltv.py" "$work/sample.xml" "${DENSE_XML:-1000000}" \
+    "$work/dense.xml"
+  start_server --refresh 0 --xmltv "$work/dense.xml"
+  # Its length as the server says it, since a slow fetch may be cut.
+  size=$(curl -sI "http://127.0.0.1:$port/epg.xml" | tr -d '\r' | awk '/^Content-Length:/ { print $2 }')
+  read -r got secs code < <(fetch_timed /epg.xml --max-time 60)
+  echo "RESULT slowxml case=dense size=$size got=$got seconds=$secs curl_exit=$code"
+  read -r got secs code < <(fetch_timed /epg.xml --max-time 60)
+  echo "RESULT slowxml case=dense size=$size got=$got seconds=$secs curl_exit=$code"
+  stop_server
+  rm -f "$work/dense.xml"
+}
+
+check_names() {
+  local flood=$build/tests/bench/flood_attack
+  need "$flood"
+  start_server --refresh 0
+  echo "== names: DIYP answers for channels no source has, ${NAME_RATE:-15000}/s from CPU 0"
+  "$flood" --port "$port" --pid "$server_pid" --attack names --rate "${NAME_RATE:-15000}" \
+    --attackers 32 --attacker-cpu 0 --honest-cpus 0,1 --seconds "${SECONDS_:-20}"
+  echo "  without the flood:"
+  "$flood" --port "$port" --pid "$server_pid" --attack none --honest-cpus 0,1 --seconds 5
+  stop_server
+}
+
+check_onecpu() {
+  local flood=$build/tests/bench/flood_attack
+  need "$flood"
+  start_server --refresh 0
+  echo "== onecpu: ${ONECPU_CONNS:-256} connections from CPU 0 asking pages"
+  "$flood" --port "$port" --pid "$server_pid" --attack pages --attackers "${ONECPU_CONNS:-256}" \
+    --attacker-cpu 0 --honest-cpus 0,1 --seconds "${SECONDS_:-20}"
   stop_server
 }
 

@@ -158,5 +158,25 @@ int main(int argc, char** argv) {
         std::printf("  DIYP %-8s %6.0f ns (%zu)\n", *encoding ? encoding : "identity",
                     msSince(start) * 1e6 / kCalls, sink % 10);
     }
+
+    // A flood of names no source has, each new, as a hostile client sends
+    // them: what each costs, and what the known answers cost afterwards
+    // (taken from the cache, or made again if the flood pushed them out).
+    {
+        constexpr int kFlood = 20000;
+        std::size_t sink = 0;
+        auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < kFlood; ++i)
+            sink += handleRequest(
+                        site, {"GET", "/?ch=nochannel-" + std::to_string(i) + "&date=2026-12-09"})
+                        .body->size();
+        std::printf("  unknown name   %6.0f ns (%d, each new; %zu)\n",
+                    msSince(start) * 1e6 / kFlood, kFlood, sink % 10);
+        start = std::chrono::steady_clock::now();
+        for (const auto& target : players)
+            sink += handleRequest(site, {"GET", target}).body->size();
+        std::printf("  known, after   %6.0f ns (%zu)\n",
+                    msSince(start) * 1e6 / static_cast<double>(players.size()), sink % 10);
+    }
     return 0;
 }

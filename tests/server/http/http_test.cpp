@@ -9,12 +9,14 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include "encoding/text_encoding.h"
 #include "server/background.h"
 #include "server/http/http_server.h"
+#include "server/http/listener.h"
 #include "server/site/xmltv_write.h"
 #include "server/sources/sample_listings.h"
 #include "server_test_util.h"
@@ -62,12 +64,13 @@ class Pipeliner {
         bool closed = false;
     };
     // Reads 4 KiB at a time, `pause` after each read, until the server closes
-    // the connection or says nothing for two seconds.
-    Taken take(std::chrono::milliseconds pause = {}) {
+    // the connection or says nothing for two seconds, or `reads` reads are
+    // done (then reads no more).
+    Taken take(std::chrono::milliseconds pause = {}, int reads = -1) {
         Taken t;
         std::string pending;
         char buf[4096];
-        for (;;) {
+        for (int i = 0; i != reads; ++i) {
             pollfd p{fd_, POLLIN, 0};
             if (::poll(&p, 1, 2000) != 1) return t;
             ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
@@ -85,6 +88,7 @@ class Pipeliner {
             }
             std::this_thread::sleep_for(pause);
         }
+        return t;
     }
 
   private:
@@ -208,6 +212,83 @@ TEST_F(HttpTest, AConnectionIsServedByTheThreadOfItsClientsCpu) {
                 << cpu;
             EXPECT_EQ(server_->stats().requestsByThread[1 - home], before[1 - home]);
         }
+    EXPECT_EQ(server_->stats().rehomed, 0u);
+}
+
+// Where a new connection goes, given the connections each thread holds and
+// the CPU it came in on (none: counted round by `turn`).
+TEST(ChooseHomeTest, TheThreadOfItsCpuUnlessThatHoldsFarMoreThanItsShare) {
+    struct Case {
+        const char* name;
+        std::vector<std::size_t> loads;
+        std::optional<std::size_t> cpu;
+        std::size_t turn;
+        std::size_t home;
+    } cases[] = {
+        {"one thread takes all", {500}, 3, 0, 0},
+        {"its CPU's thread", {0, 0}, 1, 0, 1},
+        {"CPUs beyond the threads count round", {0, 0}, 3, 0, 1},
+        {"a client's threads connecting unevenly stay home", {16, 0}, 0, 0, 0},
+        {"more than 16 over the least goes to the least", {17, 0}, 0, 0, 1},
+        {"... whichever thread that is", {30, 40, 5, 22}, 1, 0, 2},
+        {"a lighter thread than the least plus the margin stays", {4, 20}, 1, 0, 1},
+        {"many connections: a quarter of the average is the margin", {330, 270}, 0, 0, 0},
+        {"... and past it they go to the least", {340, 260}, 0, 0, 1},
+        {"no CPU: dealt round", {3, 3, 3}, std::nullopt, 7, 1},
+        {"no CPU, dealt to a heavy thread: the least, the first of equals",
+         {0, 40, 0},
+         std::nullopt,
+         1,
+         0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(net::chooseHome(c.loads, c.cpu, c.turn), c.home) << c.name;
+}
+
+// All of a client's connections come in on one CPU when it runs on one
+// thread; past its share they go to the other thread, and both threads
+// serve them. Closed, they leave the counts.
+TEST_F(HttpTest, ManyConnectionsFromOneCpuAreSharedOut) {
+    cpu_set_t allowed;
+    ASSERT_EQ(sched_getaffinity(0, sizeof allowed, &allowed), 0);
+    if (::sysconf(_SC_NPROCESSORS_CONF) < 2) GTEST_SKIP() << "homed by CPU only with two";
+    int cpu = 0;
+    while (cpu < CPU_SETSIZE && !CPU_ISSET(cpu, &allowed)) ++cpu;
+    HttpLimits limits;
+    limits.threads = 2;
+    serve(limits);
+    std::vector<std::unique_ptr<RawClient>> clients;
+    std::thread client([&] {
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        CPU_SET(cpu, &one);
+        ASSERT_EQ(pthread_setaffinity_np(pthread_self(), sizeof one, &one), 0);
+        for (int i = 0; i < 64; ++i) {
+            clients.push_back(std::make_unique<RawClient>(port_));
+            std::string r;
+            ASSERT_TRUE(clients.back()->send(kPageRequest));
+            ASSERT_TRUE(clients.back()->readResponse(r));
+            ASSERT_EQ(statusOf(r), 200);
+        }
+    });
+    client.join();
+    HttpStats stats = server_->stats();
+    ASSERT_EQ(stats.connectionsByThread.size(), 2u);
+    const auto home = std::size_t(cpu) % 2;
+    EXPECT_EQ(stats.connectionsByThread[0] + stats.connectionsByThread[1], 64u);
+    EXPECT_EQ(stats.connectionsByThread[home], 40u);  // the other's 24, and 16 more
+    EXPECT_EQ(stats.rehomed, 24u);
+    // Counted once the write's handler has run, which may be after the
+    // client has its answer.
+    EXPECT_TRUE(eventually([&] {
+        auto by = server_->stats().requestsByThread;
+        return by[home] == 40u && by[1 - home] == 24u;
+    }));
+    clients.clear();
+    EXPECT_TRUE(eventually([&] {
+        auto by = server_->stats().connectionsByThread;
+        return by[0] == 0 && by[1] == 0;
+    }));
 }
 
 // Over the wire: a 304 has no body and no length and the connection goes
@@ -355,12 +436,13 @@ TEST_F(HttpTest, IdleConnectionsCannotLockNewClientsOut) {
 }
 
 // Clients that leave their answers unread lose their place: by the response
-// deadline, which pipelining does not renew, and at the connection limit,
-// where they go before a connection waiting for its request and before the
-// newcomer. Every row: an idle client that has begun a request, then the
-// pipeliners (each stalled before the next comes, when the row waits for
-// that), then an honest client; the first pipeliner must have been cut
-// short and the idle client must still be served.
+// deadline, which only bytes the client takes renew (not answers queued
+// behind unread ones), and at the connection limit, where they go before a
+// connection waiting for its request and before the newcomer. Every row: an
+// idle client that has begun a request, then the pipeliners (each stalled
+// before the next comes, when the row waits for that), then an honest
+// client; the first pipeliner must have been cut short, unless it kept
+// taking its answers, and the idle client must still be served.
 TEST_F(HttpTest, ClientsThatDoNotTakeTheirAnswersLoseTheirPlace) {
     enum class Await { Stalled, Gone, Nothing };
     struct Case {
@@ -371,6 +453,8 @@ TEST_F(HttpTest, ClientsThatDoNotTakeTheirAnswersLoseTheirPlace) {
         int requests;  // each
         Await await;
         std::chrono::milliseconds readPause;  // how the first one reads, in the end
+        int reads = -1;                       // ... and how many times before it stops
+        bool servedWhole = false;
     } cases[] = {
         {"never reads: the deadline ends it", 16, 300ms, 2, 400, Await::Gone, 0ms},
         // All it sent was read, so a graceful close would queue its FIN
@@ -378,8 +462,11 @@ TEST_F(HttpTest, ClientsThatDoNotTakeTheirAnswersLoseTheirPlace) {
         // the kernel of them).
         {"never reads, asked for a few: reset, not left to the kernel", 16, 300ms, 1, 8,
          Await::Gone, 0ms},
-        {"reads a trickle: one deadline for all it pipelined", 16, 300ms, 1, 40, Await::Nothing,
-         50ms},
+        // Slower than the deadline in all, but never idle that long.
+        {"reads a trickle: served, since every read renews the deadline", 16, 300ms, 1, 40,
+         Await::Nothing, 20ms, -1, true},
+        {"reads a trickle, then stops: cut a deadline after the last bytes it took", 16, 300ms, 1,
+         40, Await::Nothing, 20ms, 25},
         {"at the limit the stalled writer goes first", 3, 60'000ms, 2, 400, Await::Stalled, 0ms},
     };
     for (const auto& c : cases) {
@@ -409,15 +496,109 @@ TEST_F(HttpTest, ClientsThatDoNotTakeTheirAnswersLoseTheirPlace) {
         }
 
         EXPECT_EQ(statusOf(get(kPage)), 200);
-        Pipeliner::Taken first = pipeliners.front()->take(c.readPause);
-        EXPECT_TRUE(first.closed);
-        EXPECT_LT(first.answers, c.requests);
+        Pipeliner::Taken first = pipeliners.front()->take(c.readPause, c.reads);
+        if (c.servedWhole) {
+            EXPECT_FALSE(first.closed);
+            EXPECT_EQ(first.answers, c.requests);
+        } else {
+            EXPECT_TRUE(first.closed ||
+                        eventually([&] { return pipeliners.front()->closedByServer(); }));
+            EXPECT_LT(first.answers, c.requests);
+        }
         std::string answer;
         ASSERT_TRUE(idle.send("Host: x\r\n\r\n"));
         ASSERT_TRUE(idle.readResponse(answer));
         EXPECT_EQ(statusOf(answer), 200);
         server_.reset();
     }
+}
+
+// A client that asks for one answer and reads it at its own pace through a
+// small receive buffer.
+class PacedReader {
+  public:
+    PacedReader(std::uint16_t port, const std::string& target) {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        int buffer = 64 * 1024;
+        ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(port);
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        std::string request = "GET " + target + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n";
+        sent_ =
+            ::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+            ::send(fd_, request.data(), request.size(), MSG_NOSIGNAL) == ssize_t(request.size());
+    }
+    ~PacedReader() { ::close(fd_); }
+    PacedReader(const PacedReader&) = delete;
+    PacedReader& operator=(const PacedReader&) = delete;
+
+    bool sent() const { return sent_; }
+    // Reads 16 KiB at most at a time, `pause` after each read, until the
+    // server closes, or says nothing for two seconds, or `upTo` bytes came;
+    // `each` after every read. True when the server closed.
+    bool read(
+        std::string& out, std::chrono::milliseconds pause, std::size_t upTo,
+        const std::function<void()>& each = [] {}) {
+        char buf[16384];
+        while (out.size() < upTo) {
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, 2000) != 1) return false;
+            ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+            if (n <= 0) return true;
+            out.append(buf, std::size_t(n));
+            each();
+            std::this_thread::sleep_for(pause);
+        }
+        return false;
+    }
+    bool closedByServer() const {
+        pollfd p{fd_, POLLRDHUP, 0};
+        return ::poll(&p, 1, 0) == 1 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR));
+    }
+
+  private:
+    int fd_ = -1;
+    bool sent_ = false;
+};
+
+// The biggest answer (/epg.xml, 9 MB) to clients far slower than the write
+// deadline allows for the whole of it: one that keeps taking bytes is served
+// to the end, with the bigger send buffer meanwhile (one client at a time
+// here); one that stops taking them is cut a deadline after its last bytes.
+// Either way the bigger buffer is given back.
+TEST_F(HttpTest, AClientThatKeepsTakingABigAnswerGetsAllOfIt) {
+    HttpLimits limits;
+    limits.writeTimeout = 400ms;
+    limits.bulkWriters = 1;
+    serve(limits);
+    const std::string document = *handleRequest(*site_, {"GET", "/epg.xml"}).body;
+    ASSERT_GT(document.size(), 4'000'000u);
+
+    PacedReader steady(port_, "/epg.xml");
+    ASSERT_TRUE(steady.sent());
+    std::string got;
+    int bulk = 0;
+    // Some 20 reads a second of 16 KiB at most, 10 MB: over a second in all.
+    bool closed = steady.read(got, 3ms, std::size_t(-1),
+                              [&] { bulk = std::max(bulk, server_->stats().bulkWriters); });
+    EXPECT_TRUE(closed);
+    auto end = got.find("\r\n\r\n");
+    ASSERT_NE(end, std::string::npos);
+    EXPECT_EQ(statusOf(got), 200);
+    EXPECT_EQ(got.size() - end - 4, document.size());
+    EXPECT_TRUE(got.compare(end + 4, std::string::npos, document) == 0);
+    EXPECT_EQ(bulk, 1);
+    EXPECT_TRUE(eventually([&] { return server_->stats().bulkWriters == 0; }));
+
+    PacedReader stops(port_, "/epg.xml");
+    ASSERT_TRUE(stops.sent());
+    std::string part;
+    EXPECT_FALSE(stops.read(part, 3ms, 1'000'000));
+    EXPECT_EQ(server_->stats().bulkWriters, 1);
+    EXPECT_TRUE(eventually([&] { return stops.closedByServer(); }));
+    EXPECT_TRUE(eventually([&] { return server_->stats().bulkWriters == 0; }));
 }
 
 // Nothing is read from a connection while its answer is unsent: what the

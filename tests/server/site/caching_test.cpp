@@ -19,7 +19,7 @@
 namespace epg {
 namespace {
 
-constexpr const char* kWednesdayPage = "/programys/TV_1/Channel_1/W3.htm";  // Wednesday
+constexpr const char* kDayPage = "/programys/TV_1/Channel_1/W3.htm";  // Wednesday
 
 // One programme a day on the first two channels, titled `title`.
 std::shared_ptr<const Listings> listingsTitled(const std::string& title) {
@@ -48,7 +48,7 @@ class CachingTest : public ::testing::Test {
 
 TEST_F(CachingTest, ValidatorsGiveNotModifiedAndNewListingsNewTags) {
     Site site(listingsTitled("First"), fixedClock(now_), beijing());
-    Reply full = handleRequest(site, {"GET", kWednesdayPage});
+    Reply full = handleRequest(site, {"GET", kDayPage});
     ASSERT_EQ(full.status, 200);
     std::string tag = header(full, "ETag");
     std::string date = header(full, "Last-Modified");
@@ -71,8 +71,7 @@ TEST_F(CachingTest, ValidatorsGiveNotModifiedAndNewListingsNewTags) {
         {"GET", tag, earlier, 304},
     };
     for (const auto& c : cases) {
-        Reply r =
-            handleRequest(site, {c.method, kWednesdayPage, "", c.ifNoneMatch, c.ifModifiedSince});
+        Reply r = handleRequest(site, {c.method, kDayPage, "", c.ifNoneMatch, c.ifModifiedSince});
         EXPECT_EQ(r.status, c.status)
             << c.method << " [" << c.ifNoneMatch << "] [" << c.ifModifiedSince << "]";
         // A 304 still names the page and how long to keep it.
@@ -87,12 +86,12 @@ TEST_F(CachingTest, ValidatorsGiveNotModifiedAndNewListingsNewTags) {
         std::string("/").append(channelPath(100)).append("W3.htm");  // empty both times
     std::string unchangedTag = header(handleRequest(site, {"GET", unchanged}), "ETag");
     site.replaceListings(listingsTitled("Second"));
-    Reply again = handleRequest(site, {"GET", kWednesdayPage, "", tag});
+    Reply again = handleRequest(site, {"GET", kDayPage, "", tag});
     EXPECT_EQ(again.status, 200);
     EXPECT_NE(again.body->find("Second"), std::string::npos);
     EXPECT_NE(header(again, "ETag"), tag);
-    EXPECT_EQ(handleRequest(site, {"GET", kWednesdayPage, "", "", date}).status, 200);
-    EXPECT_EQ(handleRequest(site, {"GET", kWednesdayPage, "", header(again, "ETag")}).status, 304);
+    EXPECT_EQ(handleRequest(site, {"GET", kDayPage, "", "", date}).status, 200);
+    EXPECT_EQ(handleRequest(site, {"GET", kDayPage, "", header(again, "ETag")}).status, 304);
     EXPECT_EQ(handleRequest(site, {"GET", unchanged, "", unchangedTag}).status, 304);
 
     // The banner changes every minute: kept for one minute only.
@@ -102,7 +101,7 @@ TEST_F(CachingTest, ValidatorsGiveNotModifiedAndNewListingsNewTags) {
 
 TEST_F(CachingTest, GzipTwinsForClientsThatAskAndIdentityForTheRest) {
     Site site(std::make_shared<SampleListings>(beijing()), fixedClock(now_), beijing());
-    for (const char* target : {kWednesdayPage, "/soft/down/a1.html", "/epg.xml"}) {
+    for (const char* target : {kDayPage, "/soft/down/a1.html", "/epg.xml"}) {
         Reply plain = handleRequest(site, {"GET", target});
         Reply zipped = handleRequest(site, {"GET", target, "gzip, deflate"});
         Reply refused = handleRequest(site, {"GET", target, "gzip;q=0, deflate"});
@@ -122,8 +121,8 @@ TEST_F(CachingTest, GzipTwinsForClientsThatAskAndIdentityForTheRest) {
         EXPECT_EQ(handleRequest(site, {"GET", target, "gzip"}).body, zipped.body) << target;
     }
     // Identity is exactly the page the guide has always read.
-    Reply page = handleRequest(site, {"GET", kWednesdayPage});
-    EXPECT_EQ(*page.body, *site.page(std::string(kWednesdayPage).substr(1)));
+    Reply page = handleRequest(site, {"GET", kDayPage});
+    EXPECT_EQ(*page.body, *site.page(std::string(kDayPage).substr(1)));
     EXPECT_EQ(page.contentType, kHtmlType);
     // epg.xml.gz is a gzip file in any case, never encoded twice.
     Reply file = handleRequest(site, {"GET", "/epg.xml.gz", "gzip"});
@@ -149,7 +148,7 @@ TEST_F(CachingTest, HealthIsUnavailableWithoutListingsAndSaysHowEachSourceFares)
         EXPECT_EQ(j["status"], "no listings");
         EXPECT_EQ(j["rows_with_listings"], 0);
         // Pages are there, empty, meanwhile.
-        EXPECT_EQ(handleRequest(site, {"GET", kWednesdayPage}).status, 200);
+        EXPECT_EQ(handleRequest(site, {"GET", kDayPage}).status, 200);
     }
 
     Site site(nullptr, fixedClock(now_), beijing());
@@ -247,7 +246,7 @@ TEST_F(CachingTest, NewSnapshotsOnlyForANewWeekOrMinute) {
     auto next = site.snapshot();
     EXPECT_NE(next->week, first->week);
     EXPECT_EQ(next->week->monday, (Date{2026, 12, 14}));
-    Reply r = handleRequest(site, {"GET", kWednesdayPage});
+    Reply r = handleRequest(site, {"GET", kDayPage});
     EXPECT_EQ(header(r, "Last-Modified"), httpDate(localMidnight({2026, 12, 14}, beijing())));
     clock->fetch_add(60);
     site.render();
@@ -265,7 +264,7 @@ TEST_F(CachingTest, ReplacementsWhileServingNeverMixOrLag) {
     std::atomic<int> bad{0}, seen{0};
     std::thread reader([&] {
         while (!done) {
-            Reply r = handleRequest(*site, {"GET", kWednesdayPage, "gzip"});
+            Reply r = handleRequest(*site, {"GET", kDayPage, "gzip"});
             std::string page = gunzip(*r.body);
             bool old = page.find("Old") != std::string::npos;
             bool fresh = page.find("New") != std::string::npos;
@@ -275,7 +274,7 @@ TEST_F(CachingTest, ReplacementsWhileServingNeverMixOrLag) {
     });
     for (int i = 0; i < 6; ++i) {
         site->replaceListings(listingsTitled(i % 2 ? "Old" : "New"));
-        std::string page = *handleRequest(*site, {"GET", kWednesdayPage}).body;
+        std::string page = *handleRequest(*site, {"GET", kDayPage}).body;
         EXPECT_NE(page.find(i % 2 ? "Old" : "New"), std::string::npos) << i;
     }
     done = true;

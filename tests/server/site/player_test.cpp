@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -419,6 +420,204 @@ TEST_F(PlayerTest, ValidatorsGzipReloadAndABoundedCache) {
     other.join();
     EXPECT_EQ(wrong.load(), 0);
     EXPECT_LE(shared.cachedEntries(), 4u);
+}
+
+// A held answer that says which key and minute it was made for.
+HeldAnswer heldFor(const std::string& key, Seconds from = 0, Seconds until = 1000) {
+    auto r = std::make_shared<Resource>();
+    r->identity.body = key + "@" + std::to_string(from);
+    return {std::move(r), from, until};
+}
+
+// The cache of answers itself: its bounds, the order it lets answers go in,
+// and which of two answers of one key it keeps. Each row is a run of puts
+// ('+': key, bytes, from, until) and finds ('?': key, at `now`, whether it
+// is found), then what is held, the least recently used first.
+TEST(AnswerLruTest, BoundsAndTheOrderAnswersGoIn) {
+    struct Op {
+        char what;
+        const char* key;
+        std::size_t bytes = 10;
+        Seconds from = 0, until = 1000, now = 0;
+        bool found = true;
+    };
+    struct Case {
+        const char* name;
+        std::size_t maxEntries, maxBytes;
+        std::vector<Op> ops;
+        std::vector<std::string> held;
+        std::size_t bytes;
+    } cases[] = {
+        {"at the bound in entries the least recently put goes",
+         3,
+         1000,
+         {{'+', "a"}, {'+', "b"}, {'+', "c"}, {'+', "d"}},
+         {"b", "c", "d"},
+         30},
+        {"a find makes an answer the most recently used",
+         3,
+         1000,
+         {{'+', "a"}, {'+', "b"}, {'+', "c"}, {'?', "a"}, {'+', "d"}},
+         {"c", "a", "d"},
+         30},
+        {"at the bound in bytes as many go as make room",
+         10,
+         100,
+         {{'+', "a", 40}, {'+', "b", 40}, {'+', "c", 10}, {'+', "d", 70}},
+         {"c", "d"},
+         80},
+        {"one bigger than all the room is not kept and lets nothing go",
+         10,
+         100,
+         {{'+', "a", 40}, {'+', "big", 101}, {'?', "big", 0, 0, 1000, 0, false}},
+         {"a"},
+         40},
+        {"a key put again is held once, with its new size, as the most recent",
+         10,
+         100,
+         {{'+', "a", 40}, {'+', "b", 10}, {'+', "a", 20}},
+         {"b", "a"},
+         30},
+        {"an answer of an earlier minute does not replace a later one",
+         10,
+         100,
+         {{'+', "a", 10, 60, 120},
+          {'+', "a", 20, 0, 60},
+          {'?', "a", 0, 0, 0, 30, false},
+          {'?', "a", 0, 0, 0, 90}},
+         {"a"},
+         10},
+        {"one that no longer holds is not found, nor made more recent",
+         2,
+         1000,
+         {{'+', "a", 10, 0, 100},
+          {'+', "b"},
+          {'?', "a", 0, 0, 0, 100, false},
+          {'?', "b", 0, 0, 0, 100},
+          {'+', "c"}},
+         {"b", "c"},
+         20},
+        {"no room at all keeps nothing",
+         0,
+         1000,
+         {{'+', "a"}, {'?', "a", 0, 0, 0, 0, false}},
+         {},
+         0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        AnswerLru lru(c.maxEntries, c.maxBytes);
+        for (const Op& op : c.ops) {
+            if (op.what == '+') {
+                lru.put(op.key, heldFor(op.key, op.from, op.until), op.bytes);
+                continue;
+            }
+            const HeldAnswer* found = lru.find(op.key, op.now);
+            EXPECT_EQ(found != nullptr, op.found) << op.key << " at " << op.now;
+            if (found) {
+                EXPECT_EQ(found->resource->identity.body.find(op.key), 0u);
+                EXPECT_TRUE(op.now >= found->from && op.now < found->until);
+            }
+        }
+        EXPECT_EQ(lru.keys(), c.held);
+        EXPECT_EQ(lru.entries(), c.held.size());
+        EXPECT_EQ(lru.bytes(), c.bytes);
+    }
+}
+
+// Thousands of answers through a cache a quarter their number: the bounds
+// hold at every step, and what goes is always the least recently used (a
+// key asked for at every step is never let go).
+TEST(AnswerLruTest, ManyMoreAnswersThanRoom) {
+    AnswerLru lru(1024, 1024 * 10);
+    lru.put("kept", heldFor("kept"), 10);
+    for (int i = 0; i < 4096; ++i) {
+        std::string key = "k" + std::to_string(i);
+        lru.put(key, heldFor(key), 10);
+        ASSERT_NE(lru.find("kept", 0), nullptr) << i;
+        ASSERT_LE(lru.entries(), 1024u);
+    }
+    EXPECT_EQ(lru.bytes(), 10240u);
+    auto keys = lru.keys();
+    EXPECT_EQ(keys.back(), "kept");
+    EXPECT_EQ(keys.front(), "k3073");  // the 1,023 put last stay, in order
+    EXPECT_EQ(lru.find("k3072", 0), nullptr);
+}
+
+// Two I/O threads on one cache, each putting and finding keys that the
+// other puts too, past its bounds: every answer found is its key's, and the
+// bounds hold. (The test command runs this under ThreadSanitizer.)
+TEST(AnswerCacheTest, TwoThreadsSideBySide) {
+    const AnswerCache cache(2048, 2048 * 100);
+    std::atomic<int> wrong{0};
+    auto hammer = [&](int seed) {
+        for (int i = 0; i < 20000; ++i) {
+            std::string key = "k" + std::to_string((i * 7919 + seed * 31) % 3000);
+            if (auto found = cache.find(key, 0)) {
+                if (found->identity.body != key + "@0") ++wrong;
+            } else {
+                cache.put(key, heldFor(key), 100);
+            }
+        }
+    };
+    std::thread other(hammer, 1);
+    hammer(2);
+    other.join();
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_LE(cache.entries(), 2048u);
+    EXPECT_GT(cache.entries(), 1024u);  // the shards' shares add up to the whole
+    EXPECT_LE(cache.bytes(), 2048u * 100);
+}
+
+// Names no source has cost a player nothing to make up; a flood of them,
+// or of days without listings, is answered (empty lists, kept apart in a
+// small cache) and never pushes out the answers of channels that exist.
+TEST_F(PlayerTest, KnownAnswersOutliveAFloodOfEmptyOnes) {
+    struct Case {
+        const char* name;
+        std::function<std::string(int)> flood;
+        PlayerApi api;
+    } cases[] = {
+        {"DIYP, names no source has",
+         [](int i) { return "/?ch=nochannel-" + std::to_string(i) + "&date=2026-12-09"; },
+         PlayerApi::Diyp},
+        {"超级直播, names no source has",
+         [](int i) { return "/epginfo?ch=未知频道-" + std::to_string(i); }, PlayerApi::Epginfo},
+        {"a channel that exists, on days without listings",
+         [](int i) {
+             return "/?ch=CCTV1&date=" + isoText(addDays({2030, 1, 1}, i));
+         },
+         PlayerApi::Diyp},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        PlayerAnswers answers(fixtureListings("cntv.xml"), beijing(), noon_,
+                              {16, 1u << 20, 8, 1u << 20});
+        std::vector<std::shared_ptr<const Resource>> known;
+        for (int ch = 1; ch <= 9; ++ch) {
+            auto a = answers.answer(PlayerApi::Diyp, "/?ch=CCTV" + std::to_string(ch), noon_);
+            ASSERT_EQ(a.status, 200);
+            ASSERT_FALSE(Json::parse(a.resource->identity.body)["epg_data"].empty()) << ch;
+            known.push_back(a.resource);
+        }
+        std::shared_ptr<const Resource> last;
+        for (int i = 0; i < 200; ++i) {
+            auto a = answers.answer(c.api, c.flood(i), noon_);
+            ASSERT_EQ(a.status, 200) << c.flood(i);
+            last = a.resource;
+        }
+        const Json shown = Json::parse(last->identity.body);
+        EXPECT_TRUE(c.api == PlayerApi::Diyp ? shown["epg_data"].empty()
+                                             : shown["未知频道-199"]["program"].empty())
+            << shown;
+        for (int ch = 1; ch <= 9; ++ch)
+            EXPECT_EQ(
+                answers.answer(PlayerApi::Diyp, "/?ch=CCTV" + std::to_string(ch), noon_).resource,
+                known[std::size_t(ch - 1)])
+                << "CCTV" << ch << " was made again";
+        EXPECT_EQ(answers.answer(c.api, c.flood(199), noon_).resource, last);  // kept, apart
+        EXPECT_LE(answers.cachedEntries(), 9u + 8u);
+    }
 }
 
 // Over a real connection, as a TV box asks: names raw in the query, one
