@@ -293,9 +293,11 @@ void ListingSources::adopt(std::size_t i, Attempt& a, SysClock::time_point serve
 ListingSources::Start ListingSources::combined(std::chrono::steady_clock::time_point started) {
     SourceDocuments docs;
     std::size_t present = 0;
+    std::size_t given = 0;  // the sources named, not the days kept
     for (const Slot& slot : slots_) {
         docs.push_back(slot.doc);
-        present += slot.doc != nullptr;
+        present += slot.doc != nullptr && !slot.pastDays;
+        given += !slot.pastDays;
     }
     XmltvListings combined = listingsFromXmltv(docs, &map_, config_.zone);
     docs.clear();
@@ -305,7 +307,7 @@ ListingSources::Start ListingSources::combined(std::chrono::steady_clock::time_p
     char text[200];
     std::snprintf(text, sizeof text,
                   "%zu programmes read from %zu of %zu XMLTV source(s) in %.0f ms; ",
-                  combined.programmes, present, slots_.size(), ms);
+                  combined.programmes, present, given, ms);
     served_ = combined.listings->programmeCount();
     match_ = combined.match;
     returnFreedMemory();
