@@ -6,6 +6,7 @@
 #include "server/channels/channel_index.h"
 #include "server/channels/channel_match.h"
 #include "server/channels/channel_names.h"
+#include "server/channels/other_channels.h"
 #include "server/model/channels.h"
 #include "server/util/text_hash.h"
 
@@ -41,6 +42,20 @@ std::vector<Programme> programmesNamed(const Listings& listings, std::string_vie
     const ChannelIndex* index = listings.channels();
     if (!index) return {};
     return index->choose(index->byKey(key)).schedule.starting(from, to);
+}
+
+std::string iconNamed(const Listings& listings, std::string_view name) {
+    if (auto row = channelByXmltvId(name)) return std::string(listings.icon(*row));
+    const std::string key = ChannelNames::builtIn().key(name);
+    if (key.empty()) return {};
+    const auto& rows = named_channel::rowsByKey();
+    if (auto it = rows.find(key); it != rows.end())
+        for (std::size_t row : it->second)
+            if (!listings.icon(row).empty()) return std::string(listings.icon(row));
+    const std::string id = otherChannelId(key);
+    for (const OtherChannel& other : listings.others())
+        if (other.id == id) return other.icon;
+    return {};
 }
 
 }  // namespace epg

@@ -17,4 +17,7 @@ namespace epg {
 std::vector<Programme> programmesNamed(const Listings& listings, std::string_view name,
                                        Seconds from, Seconds to);
 
+// The icon of the channel a name finds, as its feed gives it; empty for none.
+std::string iconNamed(const Listings& listings, std::string_view name);
+
 }  // namespace epg

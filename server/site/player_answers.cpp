@@ -66,6 +66,17 @@ std::vector<PlayerProgramme> withEnds(const std::vector<Programme>& list, const 
     return out;
 }
 
+// The name as the player meant it: with its pluses ("CCTV5+"), unless only
+// the reading with blanks finds programmes that day ("CCTV-1+综合", as
+// TVBox-style apps encode "CCTV-1 综合").
+std::string_view nameMeant(const Listings& listings, const PlayerQuery& query, Seconds from,
+                           Seconds to) {
+    if (query.withBlanks.empty() || !programmesNamed(listings, query.channel, from, to).empty())
+        return query.channel;
+    if (programmesNamed(listings, query.withBlanks, from, to).empty()) return query.channel;
+    return query.withBlanks;
+}
+
 std::size_t bytesOf(const std::string& key, const Resource& r) {
     std::size_t n = key.size() + r.identity.body.size() + r.identity.headers.size() + 256;
     if (r.gzip) n += r.gzip->body.size() + r.gzip->headers.size();
@@ -75,7 +86,8 @@ std::size_t bytesOf(const std::string& key, const Resource& r) {
 }  // namespace player_answers
 
 std::string diypBody(std::string_view name, const Date& day,
-                     std::span<const PlayerProgramme> programmes, const Zone& zone) {
+                     std::span<const PlayerProgramme> programmes, const Zone& zone,
+                     std::string_view icon) {
     using namespace player_answers;
     Json list = Json::array();
     for (const PlayerProgramme& p : programmes)
@@ -83,11 +95,13 @@ std::string diypBody(std::string_view name, const Date& day,
                         {"end", clockText(p.end, zone)},
                         {"title", p.programme->title},
                         {"desc", p.programme->description}});
-    return dumped(Json{{"channel_name", name}, {"date", isoText(day)}, {"epg_data", list}}) + "\n";
+    Json whole = {{"channel_name", name}, {"date", isoText(day)}, {"epg_data", list}};
+    if (!icon.empty()) whole["icon"] = icon;
+    return dumped(whole) + "\n";
 }
 
 std::string epginfoBody(std::string_view name, std::span<const PlayerProgramme> programmes,
-                        const PlayerProgramme* onAir, const Zone& zone) {
+                        const PlayerProgramme* onAir, const Zone& zone, std::string_view icon) {
     using namespace player_answers;
     Json list = Json::array();
     for (const PlayerProgramme& p : programmes)
@@ -100,6 +114,7 @@ std::string epginfoBody(std::string_view name, std::span<const PlayerProgramme> 
                     {"liveSt", onAir ? onAir->programme->start : 0},
                     {"channelName", name},
                     {"program", list}};
+    if (!icon.empty()) channel["icon"] = icon;
     Json whole = Json::object();
     whole[std::string(name)] = std::move(channel);
     return dumped(whole) + "\n";
@@ -242,11 +257,27 @@ PlayerAnswers::Made PlayerAnswers::makeDay(const PlayerQuery& query, const Date&
     const Seconds from = localMidnight(day, zone_), to = localMidnight(addDays(day, 1), zone_);
     std::vector<Programme> list;
     std::vector<PlayerProgramme> shown;
+    Programme sinceMidnight;  // yesterday's last, while it runs past midnight
+    std::string icon;
     if (listings_) {
-        list = programmesNamed(*listings_, query.channel, from, to);
-        shown = withEnds(list, *listings_, query.channel, to);
+        const std::string_view name = nameMeant(*listings_, query, from, to);
+        list = programmesNamed(*listings_, name, from, to);
+        // A programme that started the day before and runs on opens the day
+        // as its 00:00 piece: players show what is on from the day's list.
+        auto yesterday = programmesNamed(*listings_, name, from - kDay, from);
+        if (!yesterday.empty()) {
+            const Programme& last = yesterday.back();
+            const Seconds end = endOf(last, list.empty() ? 0 : list.front().start);
+            if (end > from && (list.empty() || list.front().start > from)) {
+                sinceMidnight = last;
+                sinceMidnight.start = from;
+                shown.push_back({&sinceMidnight, end});
+            }
+        }
+        for (const PlayerProgramme& p : withEnds(list, *listings_, name, to)) shown.push_back(p);
+        icon = iconNamed(*listings_, name);
     }
-    std::string body = diypBody(query.channel, day, shown, zone_);
+    std::string body = diypBody(query.channel, day, shown, zone_, icon);
     // Without a date the same address shows another day from midnight on.
     if (!query.date)
         return {{resourceOf(std::move(body), kDayAnswer, std::max(loadedAt_, from)), from, to},
@@ -261,15 +292,18 @@ PlayerAnswers::Made PlayerAnswers::makeToday(const PlayerQuery& query, const Dat
     const Seconds from = localMidnight(day, zone_), to = localMidnight(addDays(day, 1), zone_);
     std::vector<Programme> list, yesterday;
     std::vector<PlayerProgramme> shown, before;
+    std::string icon;
     if (listings_) {
-        list = programmesNamed(*listings_, query.channel, from, to);
-        shown = withEnds(list, *listings_, query.channel, to);
+        const std::string_view name = nameMeant(*listings_, query, from, to);
+        icon = iconNamed(*listings_, name);
+        list = programmesNamed(*listings_, name, from, to);
+        shown = withEnds(list, *listings_, name, to);
         // Before today's first programme, yesterday's last may still be on.
         if (list.empty() || list.front().start > now) {
-            yesterday = programmesNamed(*listings_, query.channel, from - kDay, from);
+            yesterday = programmesNamed(*listings_, name, from - kDay, from);
             if (!yesterday.empty()) {
                 yesterday.erase(yesterday.begin(), yesterday.end() - 1);
-                before = withEnds(yesterday, *listings_, query.channel, from);
+                before = withEnds(yesterday, *listings_, name, from);
             }
         }
     }
@@ -288,7 +322,7 @@ PlayerAnswers::Made PlayerAnswers::makeToday(const PlayerQuery& query, const Dat
             edge(p.programme->start);
             edge(p.end);
         }
-    std::string body = epginfoBody(query.channel, shown, onAir, zone_);
+    std::string body = epginfoBody(query.channel, shown, onAir, zone_, icon);
     return {{resourceOf(std::move(body), kTodayAnswer, std::max(loadedAt_, since)), since, until},
             shown.empty() && !onAir};
 }

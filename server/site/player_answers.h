@@ -157,9 +157,11 @@ struct PlayerProgramme {
 };
 
 // The bodies, apart from caching. `name` is echoed as the player sent it.
+// `icon`: the channel's, or empty for none (then left out).
 std::string diypBody(std::string_view name, const Date& day,
-                     std::span<const PlayerProgramme> programmes, const Zone& zone);
+                     std::span<const PlayerProgramme> programmes, const Zone& zone,
+                     std::string_view icon = {});
 std::string epginfoBody(std::string_view name, std::span<const PlayerProgramme> programmes,
-                        const PlayerProgramme* onAir, const Zone& zone);
+                        const PlayerProgramme* onAir, const Zone& zone, std::string_view icon = {});
 
 }  // namespace epg

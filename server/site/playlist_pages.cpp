@@ -57,7 +57,7 @@ std::string baseUrlOf(std::string_view host) {
         rest.remove_prefix(end);
     }
     if (!rest.empty() && (rest.front() != ':' || !port(rest.substr(1)))) return {};
-    return "http://" + std::string(host);
+    return std::string("http://").append(host);
 }
 
 PlaylistPages::PlaylistPages(std::vector<LoadedPlaylist> playlists, const Listings& listings,
