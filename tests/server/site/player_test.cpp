@@ -177,7 +177,8 @@ TEST_F(PlayerTest, EveryNameFormGetsItsChannelsDaysOnBeijingTime) {
                 // The day before's last, running past midnight: the day's
                 // 00:00 piece (checked below with that day).
                 if (p["start"] == "00:00" &&
-                    t.find(" " + mmdd(addDays(day, -1)) + " ") != std::string::npos)
+                    t.find(std::string(" ").append(mmdd(addDays(day, -1))).append(" ")) !=
+                        std::string::npos)
                     continue;
                 const auto slash = t.find('/'), blank = t.find(' ');
                 ASSERT_NE(blank, std::string::npos) << t;
@@ -210,7 +211,9 @@ TEST_F(PlayerTest, EveryNameFormGetsItsChannelsDaysOnBeijingTime) {
                 // runs past midnight: the same title and end.
                 const bool piece = next.front()["start"] == "00:00" &&
                                    next.front()["title"] == list.back()["title"];
-                if (piece) EXPECT_EQ(next.front()["end"], list.back()["end"]);
+                if (piece) {
+                    EXPECT_EQ(next.front()["end"], list.back()["end"]);
+                }
                 const Json& first = piece && next.size() > 1 ? next[1] : next.front();
                 if (minutes(first["start"]) + 24 * 60 - start <= 12 * 60)
                     EXPECT_EQ(list.back()["end"], first["start"]);
@@ -578,7 +581,7 @@ TEST(AnswerLruTest, ManyMoreAnswersThanRoom) {
     AnswerLru lru(1024, 1024 * 10);
     lru.put("kept", heldFor("kept"), 10);
     for (int i = 0; i < 4096; ++i) {
-        std::string key = "k" + std::to_string(i);
+        std::string key = std::string("k").append(std::to_string(i));
         lru.put(key, heldFor(key), 10);
         ASSERT_NE(lru.find("kept", 0), nullptr) << i;
         ASSERT_LE(lru.entries(), 1024u);
@@ -598,7 +601,8 @@ TEST(AnswerCacheTest, TwoThreadsSideBySide) {
     std::atomic<int> wrong{0};
     auto hammer = [&](int seed) {
         for (int i = 0; i < 20000; ++i) {
-            std::string key = "k" + std::to_string((i * 7919 + seed * 31) % 3000);
+            std::string key =
+                std::string("k").append(std::to_string((i * 7919 + seed * 31) % 3000));
             if (auto found = cache.find(key, 0)) {
                 if (found->identity.body != key + "@0") ++wrong;
             } else {
