@@ -22,7 +22,7 @@ std::string catalogueName(std::size_t row) {
     return name;
 }
 
-std::string quote(std::string_view s) {
+std::string quotedName(std::string_view s) {
     // Appended: GCC 12 at -O3 takes "literal" + std::string for an
     // overlapping copy (-Wrestrict).
     return std::string("\"").append(s).append("\"");
@@ -116,7 +116,8 @@ EntryChannel PlaylistMatcher::match(const PlaylistEntry& entry) const {
 
     if (!tvgId.empty()) {
         if (Target t = byOurId(tvgId))
-            return {EntryMatchKind::ourId, t.id, t.name, "by tvg-id " + quote(tvgId) + ", ours"};
+            return {EntryMatchKind::ourId, t.id, t.name,
+                    "by tvg-id " + quotedName(tvgId) + ", ours"};
         std::string idKey, why;
         if (Target t = byFeedId(tvgId, idKey, &why)) {
             // The id is the feed's word for a channel; the names are what the
@@ -134,14 +135,14 @@ EntryChannel PlaylistMatcher::match(const PlaylistEntry& entry) const {
                     disagree = true;
             }
             if (!disagree && (agree || !bareNumber(tvgId)))
-                return {
-                    EntryMatchKind::tvgId, t.id, t.name,
-                    "by tvg-id " + quote(tvgId) + ", the one channel of the sources of that id"};
-            whys.push_back("tvg-id " + quote(tvgId) + " is " + t.name + " in the sources, " +
+                return {EntryMatchKind::tvgId, t.id, t.name,
+                        "by tvg-id " + quotedName(tvgId) +
+                            ", the one channel of the sources of that id"};
+            whys.push_back("tvg-id " + quotedName(tvgId) + " is " + t.name + " in the sources, " +
                            (disagree ? "but its names say another channel"
                                      : "but it is a bare number and its names do not say so"));
         } else if (!why.empty()) {
-            whys.push_back("tvg-id " + quote(tvgId) + ": " + why);
+            whys.push_back("tvg-id " + quotedName(tvgId) + ": " + why);
         }
     }
     const struct {
@@ -155,12 +156,12 @@ EntryChannel PlaylistMatcher::match(const PlaylistEntry& entry) const {
         std::string why;
         if (Target t = byKey(names.key(n.text), &why)) {
             // What did not match first is said too.
-            std::string how = std::string("by ") + n.label + " " + quote(n.text);
+            std::string how = std::string("by ") + n.label + " " + quotedName(n.text);
             for (std::size_t i = 0; i < whys.size(); ++i)
                 how += (i ? "; " : " (") + whys[i] + (i + 1 == whys.size() ? ")" : "");
             return {n.kind, t.id, t.name, std::move(how)};
         }
-        whys.push_back(std::string(n.label) + " " + quote(n.text) + ": " + why);
+        whys.push_back(std::string(n.label) + " " + quotedName(n.text) + ": " + why);
     }
     std::string why = "none: ";
     if (whys.empty()) why += "no tvg-id, tvg-name or title";
