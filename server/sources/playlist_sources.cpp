@@ -13,7 +13,7 @@ namespace {
 
 using SysClock = std::chrono::system_clock;
 
-Seconds secondsOf(SysClock::time_point t) {
+Seconds epochSecondsOf(SysClock::time_point t) {
     return std::chrono::duration_cast<std::chrono::seconds>(t.time_since_epoch()).count();
 }
 
@@ -166,7 +166,7 @@ bool PlaylistSources::readFile(std::size_t i, bool unconditional, std::string* e
         std::lock_guard lock(mutex_);
         slots_[i].file = bytes.identity;
     }
-    adopt(i, std::move(*parsed.playlist), secondsOf(SysClock::now()));
+    adopt(i, std::move(*parsed.playlist), epochSecondsOf(SysClock::now()));
     return true;
 }
 
@@ -200,7 +200,7 @@ void PlaylistSources::readCopy(std::size_t i) {
     }
     log_("playlist " + slots_[i].loaded.source + ": serving its last good copy, fetched " +
          ageText(SysClock::now() - found.copy->saved) + " ago, until it is fetched again");
-    adopt(i, std::move(*parsed.playlist), secondsOf(found.copy->saved));
+    adopt(i, std::move(*parsed.playlist), epochSecondsOf(found.copy->saved));
 }
 
 bool PlaylistSources::fetchUrl(std::size_t i, bool unconditional) {
@@ -239,7 +239,7 @@ bool PlaylistSources::fetchUrl(std::size_t i, bool unconditional) {
         std::lock_guard lock(mutex_);
         slots_[i].validators = r.validators;
     }
-    adopt(i, std::move(*parsed.playlist), secondsOf(SysClock::now()));
+    adopt(i, std::move(*parsed.playlist), epochSecondsOf(SysClock::now()));
     return true;
 }
 
