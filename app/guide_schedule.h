@@ -17,8 +17,8 @@
 #include <optional>
 #include <vector>
 
-#include "app/page_zone.h"
 #include "app/schedule/now_next.h"
+#include "app/schedule/page_zone.h"
 #include "app/schedule/reminders.h"
 #include "app/schedule/schedule_store.h"
 #include "app/schedule/title_search.h"

@@ -4,13 +4,13 @@
 #include <cstdlib>
 #include <stop_token>
 
-#include "app/banner_address.h"
-#include "app/delay.h"
-#include "app/main_window.h"
+#include "app/config/settings_file.h"
 #include "app/schedule/catalogue_place.h"
 #include "app/schedule/favourites.h"
 #include "app/schedule/reminder_text.h"
-#include "app/settings_file.h"
+#include "app/window/banner_address.h"
+#include "app/window/delay.h"
+#include "app/window/main_window.h"
 #include "runtime/values/date_time.h"
 #include "runtime/window/template/template_codec.h"
 

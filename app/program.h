@@ -34,11 +34,11 @@
 #include <optional>
 #include <string_view>
 
-#include "app/guide.h"
+#include "app/config/settings_write.h"
 #include "app/guide_schedule.h"
-#include "app/page_cache.h"
-#include "app/page_zone.h"
-#include "app/settings_write.h"
+#include "app/schedule/page_cache.h"
+#include "app/schedule/page_zone.h"
+#include "app/window/guide.h"
 #include "runtime/http/fetch_worker.h"
 #include "runtime/http/page_fetcher.h"
 #include "runtime/window/backend.h"

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "app/guide_setup.h"
-#include "app/main_window.h"
+#include "app/config/guide_setup.h"
 #include "app/probe/probe_options.h"
 #include "app/probe/probe_report.h"
 #include "app/program.h"
+#include "app/window/main_window.h"
 #include "catalogue/catalogue.h"
 #include "runtime/backend/headless/headless_backend.h"
 #include "runtime/values/allocation_failure.h"

@@ -15,7 +15,7 @@
 #include <variant>
 #include <vector>
 
-#include "app/command_line.h"
+#include "app/config/command_line.h"
 #include "runtime/values/value.h"
 
 namespace app::probe {

@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
-#include "app/guide.h"
 #include "app/guide_schedule.h"
-#include "app/main_window.h"
 #include "app/schedule/catalogue_place.h"
+#include "app/window/guide.h"
+#include "app/window/main_window.h"
 #include "runtime/values/gbk.h"
 
 namespace app::probe {
@@ -60,81 +60,75 @@ Json reminderList(const std::vector<schedule::Reminder>& reminders, const base::
     return out;
 }
 
-}  // namespace
-
-std::string stateJson(const rt::Runtime& rt, const Guide& guide, const GuideSchedule* schedule,
-                      const std::vector<rt::Text>& requests,
-                      const std::map<int, std::uint32_t>& skinColours) {
-    Json state;
-    const auto* window = model<rt::WindowData>(rt, {ui::kMainWindowId, 0});
-    state["title"] = text(window ? window->title : rt::Text{});
-
+// The roll-up menu: its group captions, the open group and the list it shows.
+struct MenuState {
     Json groups = Json::array();
-    int currentGroup = -1;
+    int current = -1;
     rt::ControlRef openList{};
-    if (const auto* bar = model<rt::OutlookBar>(rt, ui::kGroupMenu)) {
-        for (const rt::OutlookGroup& g : bar->groups()) groups.push_back(text(g.title));
-        currentGroup = bar->currentGroup();
-        if (bar->validGroup(currentGroup))
-            openList = {ui::kMainWindowId,
-                        bar->groups()[static_cast<size_t>(currentGroup)].content};
-    }
-    state["groups"] = std::move(groups);
-    state["current_group"] = currentGroup;
+};
 
-    Json channelRows = Json::array();
+MenuState menuState(const rt::Runtime& rt) {
+    MenuState menu;
+    if (const auto* bar = model<rt::OutlookBar>(rt, ui::kGroupMenu)) {
+        for (const rt::OutlookGroup& g : bar->groups()) menu.groups.push_back(text(g.title));
+        menu.current = bar->currentGroup();
+        if (bar->validGroup(menu.current))
+            menu.openList = {ui::kMainWindowId,
+                             bar->groups()[static_cast<size_t>(menu.current)].content};
+    }
+    return menu;
+}
+
+// The open group's channel rows, the selected one, and what is on now and
+// next on each as the schedule around the window answers.
+Json channelList(const rt::Runtime& rt, const MenuState& menu, const Guide& guide,
+                 const GuideSchedule* schedule) {
+    Json rows = Json::array();
     int currentRow = -1;
-    if (const auto* lv = model<rt::ListView>(rt, openList)) {
+    if (const auto* lv = model<rt::ListView>(rt, menu.openList)) {
         for (const rt::ListViewRow& row : lv->rows())
-            channelRows.push_back(text(row.cells.empty() ? rt::Text{} : row.cells[0]));
+            rows.push_back(text(row.cells.empty() ? rt::Text{} : row.cells[0]));
         currentRow = lv->currentRow();
     }
     Json nowNext = Json::array();
-    const catalogue::Group* openGroup = guide.menuGroup(currentGroup);
+    const catalogue::Group* openGroup = guide.menuGroup(menu.current);
     std::vector<schedule::NowNext> shown;
     if (schedule && openGroup) shown = schedule->nowNext(*openGroup);
-    for (std::size_t i = 0; i < channelRows.size(); ++i)
+    for (std::size_t i = 0; i < rows.size(); ++i)
         nowNext.push_back({{"now", text(i < shown.size() ? shown[i].now : rt::Text{})},
                            {"next", text(i < shown.size() ? shown[i].next : rt::Text{})}});
-    state["channel_list"] = {{"rows", std::move(channelRows)},
-                             {"current_row", currentRow},
-                             {"now_next", std::move(nowNext)}};
-    state["channel_base_url"] = text(guide.values().channelBaseUrl);
+    return {
+        {"rows", std::move(rows)}, {"current_row", currentRow}, {"now_next", std::move(nowNext)}};
+}
 
+Json dayLabels(const rt::Runtime& rt) {
     Json labels = Json::array();
     for (int day = 1; day <= 7; ++day)
         if (const auto* l = model<rt::LabelData>(rt, ui::dayLabel(day)))
             labels.push_back({{"caption", text(l->caption)}, {"color", l->textColour}});
-    state["labels"] = std::move(labels);
+    return labels;
+}
 
-    const auto* slider = model<rt::SliderBar>(rt, ui::kDaySlider);
-    state["slider"] = slider ? slider->position() : 0;
-
-    Json columns = Json::array(), programRows = Json::array();
+Json programList(const rt::Runtime& rt) {
+    Json columns = Json::array(), rows = Json::array();
     int nowRow = -1;
     if (const auto* lv = model<rt::ListView>(rt, ui::kProgramList)) {
         for (const rt::ListColumn& c : lv->columns()) columns.push_back(text(c.title));
         for (int r = 0; r < static_cast<int>(lv->rows().size()); ++r)
-            programRows.push_back(
-                Json::array({text(lv->cellText(r, 0)), text(lv->cellText(r, 1))}));
+            rows.push_back(Json::array({text(lv->cellText(r, 0)), text(lv->cellText(r, 1))}));
         nowRow = lv->markedRow();
     }
-    state["program_list"] = {
-        {"columns", std::move(columns)}, {"rows", std::move(programRows)}, {"now_row", nowRow}};
+    return {{"columns", std::move(columns)}, {"rows", std::move(rows)}, {"now_row", nowRow}};
+}
 
+Json statusParts(const rt::Runtime& rt) {
     Json status = Json::array();
     if (const auto* bar = model<rt::StatusBar>(rt, ui::kStatusBar))
         for (const rt::StatusPart& p : bar->parts) status.push_back(text(p.text));
-    state["status"] = std::move(status);
+    return status;
+}
 
-    Json urls = Json::array();
-    for (const rt::Text& url : requests) urls.push_back(text(url));
-    state["requests"] = std::move(urls);
-
-    Json skin = Json::object();
-    for (const auto& [index, colour] : skinColours) skin[std::to_string(index)] = colour;
-    state["skin"] = std::move(skin);
-
+Json search(const GuideSchedule* schedule) {
     Json results = Json::array();
     if (schedule)
         for (const schedule::SearchHit& hit : schedule->results())
@@ -144,18 +138,49 @@ std::string stateJson(const rt::Runtime& rt, const Guide& guide, const GuideSche
                                {"day", hit.day},
                                {"time", text(hit.time)},
                                {"title", text(hit.title)}});
-    state["search"] = {{"text", text(schedule ? schedule->searchText() : rt::Text{})},
-                       {"results", std::move(results)}};
+    return {{"text", text(schedule ? schedule->searchText() : rt::Text{})},
+            {"results", std::move(results)}};
+}
 
+Json favouriteList(const Guide& guide) {
     Json favourites = Json::array();
     for (const catalogue::Row& row : schedule::favouritesGroup(guide.favourites()).rows)
         favourites.push_back({{"channel", text(row.name)}, {"path", std::string(row.path)}});
-    state["favourites"] = std::move(favourites);
+    return favourites;
+}
+
+}  // namespace
+
+std::string stateJson(const rt::Runtime& rt, const Guide& guide, const GuideSchedule* schedule,
+                      const std::vector<rt::Text>& requests,
+                      const std::map<int, std::uint32_t>& skinColours) {
+    Json state;
+    const auto* window = model<rt::WindowData>(rt, {ui::kMainWindowId, 0});
+    state["title"] = text(window ? window->title : rt::Text{});
+    MenuState menu = menuState(rt);
+    state["groups"] = std::move(menu.groups);
+    state["current_group"] = menu.current;
+    state["channel_list"] = channelList(rt, menu, guide, schedule);
+    state["channel_base_url"] = text(guide.values().channelBaseUrl);
+    state["labels"] = dayLabels(rt);
+    const auto* slider = model<rt::SliderBar>(rt, ui::kDaySlider);
+    state["slider"] = slider ? slider->position() : 0;
+    state["program_list"] = programList(rt);
+    state["status"] = statusParts(rt);
+
+    Json urls = Json::array();
+    for (const rt::Text& url : requests) urls.push_back(text(url));
+    state["requests"] = std::move(urls);
+    Json skin = Json::object();
+    for (const auto& [index, colour] : skinColours) skin[std::to_string(index)] = colour;
+    state["skin"] = std::move(skin);
+
+    state["search"] = search(schedule);
+    state["favourites"] = favouriteList(guide);
     static const std::vector<schedule::Reminder> none;
     state["reminders"] = reminderList(schedule ? schedule->reminders() : none, guide.zone());
     state["notifications"] =
         reminderList(schedule ? schedule->notifications() : none, guide.zone());
-
     return dump(state);
 }
 

@@ -15,8 +15,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "app/main_window.h"
 #include "app/schedule/catalogue_place.h"
+#include "app/window/main_window.h"
 #include "runtime/backend/qt/qt_text.h"
 #include "runtime/values/gbk.h"
 

@@ -12,9 +12,9 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/main_window.h"
 #include "app/program.h"
 #include "app/qt/schedule_views.h"
+#include "app/window/main_window.h"
 #include "catalogue/catalogue.h"
 #include "runtime/backend/qt/qt_backend.h"
 #include "runtime/values/date_time.h"

@@ -18,14 +18,14 @@
 #include <variant>
 #include <vector>
 
-#include "app/epg_root.h"
-#include "app/guide_options.h"
-#include "app/guide_setup.h"
-#include "app/page_cache.h"
+#include "app/config/epg_root.h"
+#include "app/config/guide_options.h"
+#include "app/config/guide_setup.h"
+#include "app/config/settings_file.h"
 #include "app/program.h"
 #include "app/qt/desktop_notifier.h"
 #include "app/qt/schedule_views.h"
-#include "app/settings_file.h"
+#include "app/schedule/page_cache.h"
 #include "base/shown_url.h"
 #include "runtime/backend/qt/qt_application.h"
 #include "runtime/backend/qt/qt_backend.h"

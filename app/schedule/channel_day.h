@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/page_zone.h"
+#include "app/schedule/page_zone.h"
 #include "app/schedule/schedule_parse.h"
 #include "runtime/values/value.h"
 

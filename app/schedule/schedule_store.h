@@ -21,8 +21,8 @@
 #include <stop_token>
 #include <vector>
 
-#include "app/page_zone.h"
 #include "app/schedule/channel_day.h"
+#include "app/schedule/page_zone.h"
 #include "app/schedule/week_schedule.h"
 #include "runtime/values/value.h"
 

@@ -4,10 +4,10 @@
 
 #include <cstdlib>
 
-#include "app/epg_root.h"
-#include "app/guide_options.h"
-#include "app/guide_setup.h"
-#include "app/settings_file.h"
+#include "app/config/epg_root.h"
+#include "app/config/guide_options.h"
+#include "app/config/guide_setup.h"
+#include "app/config/settings_file.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/date_text.h"
+#include "app/window/date_text.h"
 #include "gbk_literal.h"
 #include "runtime/values/date_time.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/page_cache.h"
+#include "app/schedule/page_cache.h"
 #include "runtime/values/date_time.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/banner_address.h"
-#include "app/main_window.h"
+#include "app/window/banner_address.h"
+#include "app/window/main_window.h"
 #include "runtime/window/template/template_codec.h"
 #include "runtime/window/template/type_data.h"
 

@@ -4,8 +4,8 @@
 
 #include <map>
 
-#include "app/guide.h"
-#include "app/main_window.h"
+#include "app/window/guide.h"
+#include "app/window/main_window.h"
 #include "day_page.h"
 #include "gbk_literal.h"
 #include "runtime/backend/headless/headless_backend.h"

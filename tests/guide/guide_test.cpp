@@ -1,12 +1,12 @@
 // The guide's handlers on the headless backend, with the network replaced by a
 // table of pages and the pause by a recorder.
-#include "app/guide.h"
+#include "app/window/guide.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 
-#include "app/main_window.h"
+#include "app/window/main_window.h"
 #include "day_page.h"
 #include "gbk_literal.h"
 #include "runtime/backend/headless/headless_backend.h"

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <map>
 
-#include "app/main_window.h"
+#include "app/window/main_window.h"
 #include "gbk_literal.h"
 #include "runtime/backend/headless/headless_backend.h"
 #include "runtime/window/runtime.h"

@@ -1,5 +1,5 @@
 // The offline copies on disk: what comes back, what is refused, what is pruned.
-#include "app/page_cache.h"
+#include "app/schedule/page_cache.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,5 +1,5 @@
 // The settings file a desktop user edits, as the guide reads it.
-#include "app/settings_file.h"
+#include "app/config/settings_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

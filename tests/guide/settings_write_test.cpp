@@ -1,5 +1,5 @@
 // The keys the guide writes back into the viewer's settings file.
-#include "app/settings_write.h"
+#include "app/config/settings_write.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -10,8 +10,8 @@
 #include <optional>
 #include <sstream>
 
+#include "app/config/settings_file.h"
 #include "app/schedule/reminder_text.h"
-#include "app/settings_file.h"
 #include "catalogue/catalogue.h"
 #include "gbk_literal.h"
 

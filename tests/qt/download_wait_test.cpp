@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "app/main_window.h"
 #include "app/program.h"
+#include "app/window/main_window.h"
 #include "catalogue/catalogue.h"
 #include "gate.h"
 #include "qt_test_app.h"

@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "app/main_window.h"
-#include "app/page_zone.h"
 #include "app/program.h"
+#include "app/schedule/page_zone.h"
 #include "app/schedule/schedule_parse.h"
+#include "app/window/main_window.h"
 #include "catalogue/catalogue.h"
 #include "gbk_literal.h"
 #include "qt_test_app.h"

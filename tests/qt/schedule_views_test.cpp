@@ -8,10 +8,10 @@
 #include <memory>
 
 #include "../e2e/sample_epg.h"
-#include "app/main_window.h"
 #include "app/program.h"
 #include "app/qt/desktop_notifier.h"
 #include "app/qt/schedule_views.h"
+#include "app/window/main_window.h"
 #include "qt_test_app.h"
 #include "runtime/backend/qt/qt_backend.h"
 #include "runtime/backend/qt/qt_text.h"

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/page_zone.h"
+#include "app/schedule/page_zone.h"
 #include "schedule_fixtures.h"
 
 namespace {

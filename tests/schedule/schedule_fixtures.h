@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/page_zone.h"
 #include "app/schedule/channel_day.h"
+#include "app/schedule/page_zone.h"
 #include "catalogue/catalogue.h"
 #include "gbk_literal.h"
 

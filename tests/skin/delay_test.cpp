@@ -5,7 +5,7 @@
 
 #include <limits>
 
-#include "app/delay.h"
+#include "app/window/delay.h"
 #include "tests/skin/fakes.h"
 
 using namespace skin;

@@ -1,7 +1,7 @@
 // The record of a control copy: what it keeps from its source and what it drops.
 #include <gtest/gtest.h>
 
-#include "app/main_window.h"
+#include "app/window/main_window.h"
 #include "runtime/window/template/template_codec.h"
 
 namespace {

@@ -3,14 +3,14 @@
 // tests/template/main_window.dump, so any change of the layout, the icon or
 // the block writer shows there line by line. After a wanted change, write the
 // copy again (from the build directory the tests ran in):
-//   build/tools/template_dump build/app/main_window.tpl > tests/template/main_window.dump
+//   build/tools/template_dump build/app/window/main_window.tpl > tests/template/main_window.dump
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <set>
 #include <sstream>
 
-#include "app/main_window.h"
+#include "app/window/main_window.h"
 #include "catalogue/catalogue.h"
 #include "runtime/window/template/template_codec.h"
 #include "runtime/window/template/type_data.h"

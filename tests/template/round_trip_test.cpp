@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/main_window.h"
+#include "app/window/main_window.h"
 #include "runtime/window/template/template_codec.h"
 #include "runtime/window/template/type_data.h"
 #include "tests/template/template_samples.h"

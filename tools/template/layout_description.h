@@ -1,5 +1,5 @@
 // The readable layout description of a window template (see the format notes
-// at the top of app/main_window.layout) and what the build makes of it: the
+// at the top of app/window/main_window.layout) and what the build makes of it: the
 // template records, the handler list and the names the code gives to windows
 // and units.
 #pragma once

@@ -1,6 +1,6 @@
 // template_dump BLOCK: prints the readable dump of a window template block,
 // e.g. to write the checked-in copy the template tests compare with:
-//   build/tools/template_dump build/app/main_window.tpl > tests/template/main_window.dump
+//   build/tools/template_dump build/app/window/main_window.tpl > tests/template/main_window.dump
 #include <cstdio>
 #include <fstream>
 #include <iterator>

@@ -1,4 +1,4 @@
-#include "app/epg_root.h"
+#include "app/config/epg_root.h"
 
 #include <curl/curl.h>
 

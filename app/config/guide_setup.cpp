@@ -1,4 +1,4 @@
-#include "app/guide_setup.h"
+#include "app/config/guide_setup.h"
 
 #include <sstream>
 

@@ -1,4 +1,4 @@
-#include "app/date_text.h"
+#include "app/window/date_text.h"
 
 #include "runtime/values/conversions.h"
 #include "runtime/values/date_time.h"

@@ -1,4 +1,4 @@
-#include "app/page_cache.h"
+#include "app/schedule/page_cache.h"
 
 #include <fcntl.h>
 #include <unistd.h>

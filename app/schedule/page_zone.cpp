@@ -1,4 +1,4 @@
-#include "app/page_zone.h"
+#include "app/schedule/page_zone.h"
 
 #include "runtime/values/date_time.h"
 

@@ -7,7 +7,7 @@
 #include <variant>
 #include <vector>
 
-#include "app/command_line.h"
+#include "app/config/command_line.h"
 
 namespace app {
 

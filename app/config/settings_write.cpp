@@ -1,4 +1,4 @@
-#include "app/settings_write.h"
+#include "app/config/settings_write.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,7 +13,7 @@
 #include <sstream>
 #include <system_error>
 
-#include "app/settings_file.h"
+#include "app/config/settings_file.h"
 #include "base/text.h"
 
 namespace app {

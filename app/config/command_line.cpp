@@ -1,4 +1,4 @@
-#include "app/command_line.h"
+#include "app/config/command_line.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,4 +1,4 @@
-#include "app/delay.h"
+#include "app/window/delay.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,9 +1,13 @@
-#include "app/guide.h"
+#include "app/window/guide.h"
 
-#include "app/date_text.h"
-#include "app/main_window.h"
 #include "app/schedule/favourites.h"
+#include "app/schedule/on_air.h"
+#include "app/schedule/schedule_parse.h"
+#include "app/window/date_text.h"
+#include "app/window/day_load.h"
+#include "app/window/main_window.h"
 #include "catalogue/catalogue.h"
+#include "runtime/values/conversions.h"
 #include "runtime/values/date_time.h"
 #include "runtime/values/gbk.h"
 #include "runtime/values/text_commands.h"
@@ -208,6 +212,75 @@ void Guide::showFavouritesGroup(rt::Runtime& rt, bool shown) {
         rt.outlookRemoveGroup(ui::kGroupMenu, index);
     }
     menuChanging_ = false;
+}
+
+void Guide::loadDay(rt::Runtime& rt, int day, bool pump) {
+    const std::uint64_t generation = ++generation_;
+    rt.writeProperty(ui::kDaySlider, rt::SliderBarProperty::Position, std::int32_t{day});
+    const rt::Text url = dayPageUrl(values_.channelBaseUrl, day);
+    rt::FetchResult fetched = services_.fetch ? services_.fetch(url) : rt::FetchResult{};
+    // Closed while the page downloaded: nothing is left to show it in.
+    if (!rt.windowLoaded(ui::kMainWindowId)) return;
+    ShownPage page = choosePage(std::move(fetched), url, {services_.keepCopy, services_.recallCopy},
+                                services_.now());
+    values_.pageText = pageText(page.body);
+    if (pump) {
+        rt.processPendingMessages();
+        // A load run from the pump has parsed the newer page already; a
+        // window closed from the pump has nothing left to show.
+        if (generation != generation_ || !rt.windowLoaded(ui::kMainWindowId)) return;
+    }
+    parseIntoProgramList(rt, generation, page.origin, page.copyFetched);
+}
+
+void Guide::parseIntoProgramList(rt::Runtime& rt, std::uint64_t generation, PageOrigin origin,
+                                 rt::DateTime copyFetched) {
+    static const rt::Text busy = rt::gbk("当前状态: 正在下载节目列表");
+    rt.listDeleteAllRows(ui::kProgramList);
+    shown_ = {};
+    rt.statusSetPartText(ui::kStatusBar, 0, busy);
+    if (services_.delay) services_.delay(rt, 500);
+    // A load run inside the pause has filled the list with the newer page and
+    // set the done status; parsing again would append a second copy.
+    if (generation != generation_ || !rt.windowLoaded(ui::kMainWindowId)) return;
+
+    const int day = rt::toInt(rt.readProperty(ui::kDaySlider, rt::SliderBarProperty::Position));
+    shown_ = dayRecords(channelPathOf(values_.channelBaseUrl, epgRoot_), day,
+                        parseSchedule(values_.pageText), zone(), unixOfHostLocal(services_.now()));
+    fillProgramList(rt, shown_);
+    markProgrammeOnAir(rt, true);
+    rt.statusSetPartText(ui::kStatusBar, 0, downloadStatus(origin, copyFetched));
+}
+
+rt::DateTime Guide::pageNow() const {
+    return services_.pageNow ? services_.pageNow() : services_.now();
+}
+
+int Guide::markProgrammeOnAir(rt::Runtime& rt, bool scroll) {
+    const rt::DateTime now = pageNow();
+    const int today = (rt::weekdayOf(now) + 5) % 7 + 1;  // weekdayOf counts from Sunday
+    int row = -1;
+    if (shown_.day == today && shown_.day != 0) {
+        std::vector<rt::Text> times;
+        times.reserve(shown_.programmes.size());
+        for (const schedule::Programme& p : shown_.programmes) times.push_back(p.time);
+        row = rowOnAir(times, rt::hourOf(now) * 60 + rt::minuteOf(now));
+    }
+    rt.listSetMarkedRow(ui::kProgramList, row);
+    if (scroll && row >= 0) rt.listShowRow(ui::kProgramList, row);
+    return row;
+}
+
+// At the next full minute of the pages' clock, and from there on every
+// minute, for as long as the window is up.
+void Guide::checkOnAirAtNextMinute(rt::Runtime& rt) {
+    const int second = rt::secondOf(pageNow());
+    rt.startTimer(std::chrono::seconds(60 - second), [this](rt::Runtime& r) {
+        if (!r.windowLoaded(ui::kMainWindowId)) return;
+        markProgrammeOnAir(r, false);
+        if (services_.minuteTick) services_.minuteTick(r);
+        checkOnAirAtNextMinute(r);
+    });
 }
 
 }  // namespace app

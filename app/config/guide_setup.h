@@ -17,9 +17,9 @@
 #include <variant>
 #include <vector>
 
-#include "app/epg_root.h"
-#include "app/page_zone.h"
-#include "app/settings_file.h"
+#include "app/config/epg_root.h"
+#include "app/config/settings_file.h"
+#include "app/schedule/page_zone.h"
 
 namespace app {
 

@@ -1,6 +1,6 @@
-#include "app/banner_address.h"
+#include "app/window/banner_address.h"
 
-#include "app/epg_root.h"
+#include "app/config/epg_root.h"
 #include "runtime/window/template/type_data.h"
 
 namespace app {

@@ -1,4 +1,4 @@
-#include "app/guide_options.h"
+#include "app/config/guide_options.h"
 
 #include <CLI/CLI.hpp>
 

@@ -2,7 +2,7 @@
 // block, and the ids generated from main_window.layout.
 #pragma once
 
-#include "app/main_window_ids.h"
+#include "app/window/main_window_ids.h"
 #include "mainWindowTemplateBlock.h"
 
 namespace app::ui {

@@ -29,11 +29,11 @@
 #include <string_view>
 #include <vector>
 
-#include "app/day_load.h"
-#include "app/page_cache.h"
-#include "app/page_zone.h"
 #include "app/schedule/channel_day.h"
 #include "app/schedule/favourites.h"
+#include "app/schedule/page_cache.h"
+#include "app/schedule/page_zone.h"
+#include "app/window/day_load.h"
 #include "catalogue/catalogue.h"
 #include "runtime/http/page_fetcher.h"
 #include "runtime/values/value.h"

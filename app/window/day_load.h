@@ -1,6 +1,6 @@
-// The day page load's pieces apart from the handlers: which page is shown
-// (the download, or this week's offline copy when it failed), the page as
-// programme records, and the program list filled from them.
+// The day page load's pieces apart from the handlers: the status of the page
+// shown (app/schedule/shown_page.h chooses it), the page as programme
+// records, and the program list filled from them.
 //
 //   ShownPage page = choosePage(fetched, url, copies, now);
 //   ... the page text is stored, the parse pauses ...
@@ -9,43 +9,19 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
-#include <optional>
 #include <string>
 
-#include "app/page_cache.h"
-#include "app/page_zone.h"
 #include "app/schedule/channel_day.h"
-#include "runtime/http/page_fetcher.h"
+#include "app/schedule/page_zone.h"
+#include "app/schedule/shown_page.h"
 #include "runtime/values/value.h"
 #include "runtime/window/runtime.h"
 
 namespace app {
 
-// Where the shown page came from, for the status bar.
-enum class PageOrigin { Downloaded, Failed, OfflineCopy };
 // "当前状态: 下载完毕!", "当前状态: 下载失败!", or for a copy
 // "当前状态: 离线, 显示 M月D日 HH:MM 下载的节目表" with the copy's time. GBK.
 rt::Text downloadStatus(PageOrigin origin, rt::DateTime copyFetched = {});
-
-// Offline copies of day pages; either may be empty (no copies kept).
-struct PageCopies {
-    std::function<void(const rt::Text& url, const rt::Bytes& body)> keep;
-    std::function<std::optional<KeptPage>(const rt::Text& url)> recall;
-};
-
-struct ShownPage {
-    rt::Bytes body;
-    PageOrigin origin = PageOrigin::Failed;
-    rt::DateTime copyFetched;  // for OfflineCopy
-};
-
-// A whole download is shown and kept as the copy; otherwise the copy of
-// `url` when it was fetched in the week (Monday to Sunday) of `now`, the
-// guide's clock: last week's Wednesday is no stand-in for this one's.
-// Otherwise what came.
-ShownPage choosePage(rt::FetchResult fetched, const rt::Text& url, const PageCopies& copies,
-                     rt::DateTime now);
 
 // "W<day>.htm" under the channel base URL.
 rt::Text dayPageUrl(const rt::Text& channelBaseUrl, int day);
