@@ -44,7 +44,7 @@ void GuideSchedule::received(std::shared_ptr<const schedule::ChannelDay> day, bo
     week_.put(std::move(day));
     if (pending_ > 0) --pending_;
     if (forSearch && searchPending_ > 0 && --searchPending_ == 0)
-        results_ = schedule::searchTitles(week_, searchText_);
+        results_ = schedule::searchTitles(week_, searchText_, today());
     if (pending_ == 0 || !forSearch) changed();
 }
 
@@ -85,7 +85,7 @@ void GuideSchedule::search(rt::Text fragment) {
         for (const catalogue::Row& row : group.rows)
             for (int day = 1; day <= 7; ++day) pages.push_back({std::string(row.path), day});
     if (!services_.post) {
-        results_ = schedule::searchTitles(week_, searchText_);
+        results_ = schedule::searchTitles(week_, searchText_, today());
         changed();
         return;
     }

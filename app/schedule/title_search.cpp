@@ -20,7 +20,8 @@ struct Ranked {
 
 }  // namespace
 
-std::vector<SearchHit> searchTitles(const WeekSchedule& week, std::string_view fragment) {
+std::vector<SearchHit> searchTitles(const WeekSchedule& week, std::string_view fragment,
+                                    int today) {
     std::vector<Ranked> found;
     if (fragment.empty()) return {};
     const auto& groups = catalogue::groups();
@@ -47,9 +48,11 @@ std::vector<SearchHit> searchTitles(const WeekSchedule& week, std::string_view f
             }
         }
     }
-    std::sort(found.begin(), found.end(), [](const Ranked& a, const Ranked& b) {
-        return std::tie(a.hit.day, a.when, a.order, a.pageRow) <
-               std::tie(b.hit.day, b.when, b.order, b.pageRow);
+    const int first = today >= 1 && today <= 7 ? today : 1;
+    const auto fromToday = [first](int day) { return (day - first + 7) % 7; };
+    std::sort(found.begin(), found.end(), [&](const Ranked& a, const Ranked& b) {
+        return std::tuple(fromToday(a.hit.day), a.when, a.order, a.pageRow) <
+               std::tuple(fromToday(b.hit.day), b.when, b.order, b.pageRow);
     });
     std::vector<SearchHit> hits;
     hits.reserve(found.size());

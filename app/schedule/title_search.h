@@ -29,6 +29,9 @@ struct SearchHit {
 // second byte of a double-byte character), by day, start, catalogue order
 // and page order. A row without a time sorts with the row before it. An
 // empty fragment finds nothing. Pages not held are not searched.
-std::vector<SearchHit> searchTitles(const WeekSchedule& week, std::string_view fragment);
+// Given `today` (1..7), the days run from it to Sunday and the days gone
+// come last: a viewer searches for what is still to come.
+std::vector<SearchHit> searchTitles(const WeekSchedule& week, std::string_view fragment,
+                                    int today = 1);
 
 }  // namespace app::schedule

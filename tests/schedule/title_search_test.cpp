@@ -12,9 +12,10 @@ using schedule_test::beijingDay;
 using schedule_test::pathOf;
 
 // Each hit as "group.row day time title" (UTF-8).
-std::vector<std::string> found(const app::schedule::WeekSchedule& week, const std::string& what) {
+std::vector<std::string> found(const app::schedule::WeekSchedule& week, const std::string& what,
+                               int today = 1) {
     std::vector<std::string> out;
-    for (const auto& h : app::schedule::searchTitles(week, what))
+    for (const auto& h : app::schedule::searchTitles(week, what, today))
         out.push_back(std::to_string(h.group) + "." + std::to_string(h.row) + " " +
                       std::to_string(h.day) + " " + U(h.time) + " " + U(h.title));
     return out;
@@ -36,6 +37,14 @@ TEST(TitleSearch, ByDayTimeCatalogueOrderAndPageOrder) {
         "0.1 2 01:00 新闻重播",  // past midnight: after the evening of its page's day
     };
     EXPECT_EQ(found(week, G("新闻")), expected);
+    // From Tuesday on, Monday's is gone: it comes last, after Tuesday's
+    // small hours.
+    std::vector<std::string> fromTuesday(expected.begin() + 1, expected.end());
+    fromTuesday.push_back(expected.front());
+    EXPECT_EQ(found(week, G("新闻"), 2), fromTuesday);
+    // From Sunday, Monday and Tuesday are both past, in their own order.
+    const std::vector<std::string> fromSunday = found(week, G("新闻"));
+    EXPECT_EQ(found(week, G("新闻"), 7), fromSunday);
     const auto hits = app::schedule::searchTitles(week, G("朝闻"));
     ASSERT_EQ(hits.size(), 1u);
     EXPECT_EQ(hits[0].channel, catalogue::groups()[0].rows[0].name);
