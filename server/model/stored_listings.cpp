@@ -23,8 +23,10 @@ Seconds endOf(const Programme& p, Seconds nextStart) {
 }
 
 void putInOrder(std::vector<Programme>& list) {
-    std::stable_sort(list.begin(), list.end(),
-                     [](const Programme& a, const Programme& b) { return a.start < b.start; });
+    auto earlier = [](const Programme& a, const Programme& b) { return a.start < b.start; };
+    // Feeds come in order; the sort would still move every programme twice.
+    if (!std::is_sorted(list.begin(), list.end(), earlier))
+        std::stable_sort(list.begin(), list.end(), earlier);
     // Merged sources repeat programmes; two at the same start cannot both be
     // shown.
     std::size_t kept = 0;
