@@ -195,7 +195,10 @@ start, last, same = time.time(), None, 0
 while time.time() - start < 120:
     time.sleep(2)
     rows = snapshot()
-    loaded = "LoadEPG - EPG Loaded" in open(log, errors="replace").read()
+    text = open(log, errors="replace").read()
+    # When no channel of the guide is one of the playlist's, the add-on
+    # says so and never logs the guide as loaded.
+    loaded = "LoadEPG - EPG Loaded" in text or "EPG channels not found" in text
     if rows and loaded and rows == last:
         same += 1
     else:
