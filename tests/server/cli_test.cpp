@@ -3,9 +3,11 @@
 // ones, and reload on SIGHUP keeping old listings when the new ones are
 // broken.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -23,6 +25,24 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+
+// Reads a child's stderr from `fd` into `log` until it holds `what` or a
+// minute has passed: a server under the sanitizers on a busy machine can
+// take many seconds to render its first week.
+bool readUntil(int fd, std::string& log, const std::string& what) {
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (log.find(what) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 100) != 1) continue;
+        char buf[1024];
+        const ssize_t n = read(fd, buf, sizeof buf);
+        if (n > 0)
+            log.append(buf, static_cast<std::size_t>(n));
+        else
+            break;  // closed: it said all it will
+    }
+    return log.find(what) != std::string::npos;
+}
 
 struct Outcome {
     int exitCode = -1;
@@ -411,17 +431,7 @@ TEST_F(CliTest, ReloadOnHangupKeepsOldListingsWhenNewOnesAreBroken) {
     close(pipeFd[1]);
     std::string log;
     // Waits (bounded) until the log holds `what`.
-    auto waitFor = [&](const std::string& what) {
-        for (int i = 0; i < 100 && log.find(what) == std::string::npos; ++i) {
-            pollfd p{pipeFd[0], POLLIN, 0};
-            if (poll(&p, 1, 100) == 1) {
-                char buf[1024];
-                ssize_t n = read(pipeFd[0], buf, sizeof buf);
-                if (n > 0) log.append(buf, static_cast<std::size_t>(n));
-            }
-        }
-        return log.find(what) != std::string::npos;
-    };
+    auto waitFor = [&](const std::string& what) { return readUntil(pipeFd[0], log, what); };
     ASSERT_TRUE(waitFor("serving on http://127.0.0.1:")) << log;
     auto at = log.find("127.0.0.1:") + 10;
     auto port = static_cast<std::uint16_t>(std::stoi(log.substr(at)));
@@ -474,15 +484,7 @@ TEST_F(CliTest, TheGuideShowsTheSampleScheduleFromTheServer) {
     }
     close(pipeFd[1]);
     std::string log;
-    for (int i = 0; i < 100 && log.find("serving on") == std::string::npos; ++i) {
-        pollfd p{pipeFd[0], POLLIN, 0};
-        char buf[512];
-        if (poll(&p, 1, 100) == 1) {
-            ssize_t n = read(pipeFd[0], buf, sizeof buf);
-            if (n > 0) log.append(buf, static_cast<std::size_t>(n));
-        }
-    }
-    ASSERT_NE(log.find("serving on http://127.0.0.1:"), std::string::npos) << log;
+    ASSERT_TRUE(readUntil(pipeFd[0], log, "serving on http://127.0.0.1:")) << log;
     std::string root = log.substr(log.find("http://127.0.0.1:"));
     root = root.substr(0, root.find('/', 7) + 1);
 
