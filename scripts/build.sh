@@ -3,16 +3,16 @@
 #   scripts/build.sh KIND DIR [TARGET...]      (no TARGET: everything the tree holds)
 # KIND:
 #   dev       what a developer runs: RelWithDebInfo, gcc
-#   release   the warnings check: Release, gcc, one source at a time (no
-#             unity build), so that a source that uses a header it does not
-#             include fails here
+#   release   the warnings check: Release, gcc; scripts/include_check.py
+#             then compiles each source of it alone, so that a source that
+#             uses a header it does not include fails
 #   sanitize  clang with AddressSanitizer and UBSan (no recovery) and the
 #             fuzzers' coverage hooks: the tests, the window's included, run
 #             under the sanitizers and the fuzz targets link in the same
 #             tree; no benchmarks
 #   tsan      gcc with ThreadSanitizer, no Qt; give the targets to build
-# Every kind but dev makes each warning an error. Ninja; the sanitizer trees
-# are unity builds (several sources compiled as one: far less parsing of the
+# Every kind but dev makes each warning an error. Ninja; all but dev are
+# unity builds (several sources compiled as one: far less parsing of the
 # same headers). Extra cmake arguments may come in TVGUIDE_CMAKE_ARGS.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -24,7 +24,7 @@ args=()
 [[ ! -f $dir/CMakeCache.txt ]] && command -v ninja >/dev/null && args+=(-G Ninja)
 case $kind in
   dev) args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
-  release) args+=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_UNITY_BUILD=OFF
+  release) args+=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_UNITY_BUILD=ON
     -DCMAKE_COMPILE_WARNING_AS_ERROR=ON) ;;
   # Line tables only: reports name file and line; full debug info would
   # double the compile time.

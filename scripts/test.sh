@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The whole check, from a clean clone: installs what is missing, checks the
-# format, builds with every warning an error (Release, one source at a time,
-# so that a missing #include fails), checks the install and the .deb, runs
-# every test and each benchmark once on a small input; builds once more with
+# format, builds with every warning an error (Release), compiles each source
+# alone for syntax only (so that a missing #include fails), checks the
+# install and the .deb, runs every test and each benchmark once on a small
+# input; builds once more with
 # clang under AddressSanitizer and UBSan (no recovery, warnings as errors,
 # the window included), fuzzes each target there briefly and runs every test
 # again under the sanitizers, the window's on Qt's offscreen platform; last
@@ -35,6 +36,9 @@ step() {
 step "packages" bash "$scripts/setup.sh"
 step "format" bash "$scripts/check_format.sh"
 step "build, warnings as errors" bash "$scripts/build.sh" release "$root/build-test"
+# The build above compiles sources in batches; here each compiles alone, for
+# syntax only, so that a missing #include fails without a second full build.
+step "each source alone" python3 "$scripts/include_check.py" "$root/build-test"
 step "install and package" bash "$scripts/check_install.sh" "$root/build-test"
 # Twice as many tests at once as there are cores: many of them, and the
 # benchmarks' smoke runs above all, spend their time waiting for a socket, a
