@@ -17,6 +17,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/schedule/grid.h"
 #include "app/schedule/now_next.h"
 #include "app/schedule/page_zone.h"
 #include "app/schedule/reminders.h"
@@ -56,6 +57,12 @@ class GuideSchedule {
     void showGroup(const catalogue::Group& group);
     // Now and next per row of `group` from the pages held ("" where none).
     std::vector<schedule::NowNext> nowNext(const catalogue::Group& group) const;
+
+    // The grid of `group` on `day` (1..7): its channels' pages of that day
+    // and the day before are fetched, four at a time; onChanged as they come.
+    void showGrid(const catalogue::Group& group, int day);
+    // The grid from the pages held so far (rows not yet held are empty).
+    schedule::Grid grid(const catalogue::Group& group, int day) const;
 
     // Searches this week of every catalogue channel for `fragment` (GBK);
     // the results come once the week's pages are in.
