@@ -11,7 +11,9 @@
 // known end never reaches past it: a gap stays a gap.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "app/schedule/channel_day.h"
@@ -52,5 +54,13 @@ Grid gridOf(const WeekSchedule& week, const catalogue::Group& group, int day,
 
 // The block on air at `instant` in `row`; null in a gap or before the first.
 const GridBlock* blockOnAir(const GridRow& row, std::int64_t instant);
+
+// Row `row` of a day page's list as a block, for its details: the feed's
+// record of the same start where `held` (the schedule's same channel-day)
+// has one, with its end and description; otherwise the row itself, running
+// to the next row's start, the last to the end of its date. Nothing for a
+// row outside the list or without a time.
+std::optional<GridBlock> blockOfListRow(const ChannelDay& shown, const ChannelDay* held,
+                                        std::size_t row, const base::Zone& zone);
 
 }  // namespace app::schedule
