@@ -83,6 +83,10 @@ class GuideSchedule {
     // whose programme has started are dropped; pages of a new day fetched.
     void tick();
 
+    // The day held of `path` on `day` (1..7) when it is this week's; null
+    // otherwise. Valid until the next delivery.
+    const schedule::ChannelDay* heldDay(std::string_view path, int day) const;
+
     // Whether pages asked for have yet to come.
     bool busy() const { return pending_ > 0; }
     std::size_t pagesHeld() const { return week_.size(); }
@@ -90,6 +94,7 @@ class GuideSchedule {
     // Each may be empty; called on the GUI thread.
     std::function<void()> onChanged;           // pages, results or reminders changed
     std::function<void()> onRemindersChanged;  // to keep them
+    std::function<void()> onDaysReceived;      // pages came (the main list's mark may move)
 
   private:
     void request(const std::vector<schedule::PageKey>& pages, bool forSearch);
