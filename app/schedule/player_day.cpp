@@ -89,11 +89,12 @@ const Json* programList(const Json& whole) {
 
 }  // namespace
 
-rt::Text playerDayUrl(const rt::Text& root, std::string_view gbkName, base::Date date) {
-    while (!gbkName.empty() && (gbkName.back() == ' ' || gbkName.back() == '\t'))
-        gbkName.remove_suffix(1);
+rt::Text playerDayUrl(const rt::Text& root, std::string_view path, base::Date date) {
+    std::string id;
+    for (const char c : path) id += c == '/' ? '.' : c == '_' ? '-' : c;
+    while (!id.empty() && id.back() == '.') id.pop_back();
     rt::Text url = root + "epginfo?ch=";
-    for (const unsigned char c : encoding::gbkToUtf8(gbkName)) {
+    for (const unsigned char c : id) {
         if (isUnreserved(c)) {
             url += static_cast<char>(c);
         } else {

@@ -30,9 +30,13 @@ inline constexpr std::size_t kMaxPlayerDayProgrammes = 2000;
 // Titles, descriptions and categories are cut to this many bytes of UTF-8.
 inline constexpr std::size_t kMaxPlayerTextBytes = 8192;
 
-// The address of `gbkName`'s day `date` below `root` (ending in "/"): the
-// catalogue name without its trailing blanks, in UTF-8, percent-encoded.
-rt::Text playerDayUrl(const rt::Text& root, std::string_view gbkName, base::Date date);
+// The address of the day `date` of catalogue channel `path` below `root`
+// (ending in "/"). The channel is named by its row's id, the path's
+// segments joined by dots ("programys/TV_1/Channel_1/" is
+// "programys.TV-1.Channel-1", as tvguide-epgd's XMLTV names it): the
+// catalogue's names are no key (a few are on two rows, and the server
+// matches names loosely), so asking by name brings another channel's day.
+rt::Text playerDayUrl(const rt::Text& root, std::string_view path, base::Date date);
 
 // The programmes of the answer `body` that start on `date` on the zone's
 // clock, in start order, as records of page `day` of `channel`. Nothing when

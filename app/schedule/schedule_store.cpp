@@ -92,10 +92,9 @@ FetchedPage fetchOrNothing(const FetchPage& fetch, const rt::Text& url, std::sto
 // then known to have none) or the channel has no catalogue name to ask by.
 std::shared_ptr<const ChannelDay> fetchPlayerDay(const FetchPage& fetch, const Where& where,
                                                  const Job& job, std::stop_token stop) {
-    const auto place = findInCatalogue(job.key.channel);
-    if (!place || !where.rootHasJson.load()) return nullptr;
+    if (!findInCatalogue(job.key.channel) || !where.rootHasJson.load()) return nullptr;
     const FetchedPage answer =
-        fetchOrNothing(fetch, playerDayUrl(where.root, place->channel->name, job.date), stop);
+        fetchOrNothing(fetch, playerDayUrl(where.root, job.key.channel, job.date), stop);
     if (stop.stop_requested()) return nullptr;
     std::optional<ChannelDay> day;
     if (answer.source == PageSource::Fetched)

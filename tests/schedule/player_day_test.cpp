@@ -94,11 +94,11 @@ TEST(PlayerDay, AnswersThatAreNoDayAreRefusedAndAnEmptyListIsHeld) {
     EXPECT_FALSE(dayOf(answerWith(many + "]"))) << "more programmes than a day holds";
 }
 
-TEST(PlayerDay, AskedByTheCatalogueNameInUtf8WithoutItsTrailingBlanks) {
-    EXPECT_EQ(app::schedule::playerDayUrl("http://h/", G("CCTV-1 综合  "), kWednesday),
-              "http://h/epginfo?ch=CCTV-1%20%E7%BB%BC%E5%90%88&date=2024-12-11");
-    EXPECT_EQ(app::schedule::playerDayUrl("http://h/", G("CCTV5+&1"), kWednesday),
-              "http://h/epginfo?ch=CCTV5%2B%261&date=2024-12-11");
+TEST(PlayerDay, AskedByTheRowsIdNotItsName) {
+    EXPECT_EQ(app::schedule::playerDayUrl("http://h/", "programys/TV_1/Channel_1/", kWednesday),
+              "http://h/epginfo?ch=programys.TV-1.Channel-1&date=2024-12-11");
+    EXPECT_EQ(app::schedule::playerDayUrl("http://h/", "a b+/", kWednesday),
+              "http://h/epginfo?ch=a%20b%2B&date=2024-12-11");
 }
 
 }  // namespace
