@@ -45,7 +45,28 @@ void GuideSchedule::received(std::shared_ptr<const schedule::ChannelDay> day, bo
     if (pending_ > 0) --pending_;
     if (forSearch && searchPending_ > 0 && --searchPending_ == 0)
         results_ = schedule::searchTitles(week_, searchText_, today());
+    if (onDaysReceived) onDaysReceived();
     if (pending_ == 0 || !forSearch) changed();
+}
+
+const schedule::ChannelDay* GuideSchedule::heldDay(std::string_view path, int day) const {
+    const schedule::ChannelDay* held = week_.find(path, day);
+    return held && held->date == dateOfDayThisWeek(services_.zone, services_.now(), day) ? held
+                                                                                         : nullptr;
+}
+
+void GuideSchedule::showGrid(const catalogue::Group& group, int day) {
+    if (day < 1 || day > 7) return;
+    std::vector<schedule::PageKey> pages;
+    for (const catalogue::Row& row : group.rows) {
+        if (day > 1) pages.push_back({std::string(row.path), day - 1});
+        pages.push_back({std::string(row.path), day});
+    }
+    request(pages, false);
+}
+
+schedule::Grid GuideSchedule::grid(const catalogue::Group& group, int day) const {
+    return schedule::gridOf(week_, group, day, services_.zone, services_.now());
 }
 
 void GuideSchedule::showGroup(const catalogue::Group& group) {

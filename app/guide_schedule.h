@@ -17,6 +17,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/schedule/grid.h"
 #include "app/schedule/now_next.h"
 #include "app/schedule/page_zone.h"
 #include "app/schedule/reminders.h"
@@ -57,6 +58,12 @@ class GuideSchedule {
     // Now and next per row of `group` from the pages held ("" where none).
     std::vector<schedule::NowNext> nowNext(const catalogue::Group& group) const;
 
+    // The grid of `group` on `day` (1..7): its channels' pages of that day
+    // and the day before are fetched, four at a time; onChanged as they come.
+    void showGrid(const catalogue::Group& group, int day);
+    // The grid from the pages held so far (rows not yet held are empty).
+    schedule::Grid grid(const catalogue::Group& group, int day) const;
+
     // Searches this week of every catalogue channel for `fragment` (GBK);
     // the results come once the week's pages are in.
     void search(rt::Text fragment);
@@ -76,6 +83,10 @@ class GuideSchedule {
     // whose programme has started are dropped; pages of a new day fetched.
     void tick();
 
+    // The day held of `path` on `day` (1..7) when it is this week's; null
+    // otherwise. Valid until the next delivery.
+    const schedule::ChannelDay* heldDay(std::string_view path, int day) const;
+
     // Whether pages asked for have yet to come.
     bool busy() const { return pending_ > 0; }
     std::size_t pagesHeld() const { return week_.size(); }
@@ -83,6 +94,7 @@ class GuideSchedule {
     // Each may be empty; called on the GUI thread.
     std::function<void()> onChanged;           // pages, results or reminders changed
     std::function<void()> onRemindersChanged;  // to keep them
+    std::function<void()> onDaysReceived;      // pages came (the main list's mark may move)
 
   private:
     void request(const std::vector<schedule::PageKey>& pages, bool forSearch);

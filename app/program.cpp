@@ -67,6 +67,10 @@ GuideProgram::GuideProgram(rt::Backend& backend, ProgramOptions options)
         s.fetchShownGroups = options_.fetchShownGroups;
         schedule_ = std::make_unique<GuideSchedule>(std::move(s));
         schedule_->restoreReminders(keptReminders_);
+        schedule_->onDaysReceived = [this] {
+            if (runtime_ && runtime_->windowLoaded(ui::kMainWindowId))
+                guide_.markProgrammeOnAir(*runtime_, false);
+        };
         schedule_->onRemindersChanged = [this] {
             const schedule::KeptReminders kept =
                 schedule::remindersToSetting(schedule_->reminders());
@@ -146,6 +150,13 @@ schedule::FetchPage GuideProgram::backgroundFetch() {
         rt::FetchCancel cancel;
         const std::stop_callback onStop(stop, [&cancel] { cancel.cancel(); });
         rt::FetchResult fetched = fetcher->fetchPage(url, &cancel);
+        // Only day pages have offline copies: a players' JSON answer that
+        // did not come is asked for as its day page instead.
+        if (!url.ends_with(".htm"))
+            return schedule::FetchedPage{std::move(fetched.body),
+                                         fetched.complete() && fetched.status == 200
+                                             ? schedule::PageSource::Fetched
+                                             : schedule::PageSource::Failed};
         const rt::DateTime clock{requestClock_.load()};
         ShownPage page;
         {
@@ -194,6 +205,9 @@ GuideServices GuideProgram::services() {
     s.recallCopy = [this](const rt::Text& url) -> std::optional<KeptPage> {
         const std::lock_guard lock(cacheMutex_);
         return cache_ ? cache_->recall(url) : std::nullopt;
+    };
+    s.heldDay = [this](std::string_view path, int day) -> const schedule::ChannelDay* {
+        return schedule_ ? schedule_->heldDay(path, day) : nullptr;
     };
     s.groupShown = [this](rt::Runtime&, const catalogue::Group& group) {
         if (schedule_) schedule_->showGroup(group);

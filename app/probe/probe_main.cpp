@@ -8,6 +8,7 @@
 #include <functional>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "app/probe/probe_options.h"
 #include "app/probe/probe_report.h"
 #include "app/program.h"
+#include "app/schedule/catalogue_place.h"
 #include "app/window/main_window.h"
 #include "catalogue/catalogue.h"
 #include "runtime/backend/headless/headless_backend.h"
@@ -99,19 +101,43 @@ class Probe {
         o.fetchShownGroups = options_.nowNext;
         if (options_.settingsFile) o.settingsFile = *options_.settingsFile;
         // The guide's local clock starts at --now and runs with the fake clock.
-        o.now = [this] {
-            const double seconds =
-                std::floor(std::chrono::duration<double>(backend_.now() - clockStart_).count());
-            return rt::DateTime{base_.days + seconds / 86400.0};
-        };
+        o.now = [this] { return guideNow(); };
         return o;
+    }
+
+    rt::DateTime guideNow() {
+        const double seconds =
+            std::floor(std::chrono::duration<double>(backend_.now() - clockStart_).count());
+        return rt::DateTime{base_.days + seconds / 86400.0};
     }
 
     void takeSnapshot() {
         std::map<int, std::uint32_t> colours;
         if (skin::SkinSystem* s = program_.skin()) colours = s->colours().changed();
         snapshot_ = app::probe::stateJson(program_.runtime(), program_.guide(), program_.schedule(),
-                                          requests_, colours);
+                                          requests_, colours, views());
+    }
+
+    // The grid and the details asked for, from the pages held now.
+    app::probe::ProbeViews views() {
+        app::probe::ProbeViews v;
+        const app::GuideSchedule* schedule = program_.schedule();
+        if (!schedule) return v;
+        v.now = app::unixOfHostLocal(guideNow());
+        if (gridGroup_) v.grid = schedule->grid(*gridGroup_, gridDay_);
+        if (detailsRow_) {
+            const app::schedule::ChannelDay& shown = program_.guide().shownDay();
+            const auto block = app::schedule::blockOfListRow(
+                shown, schedule->heldDay(shown.channel, shown.day),
+                static_cast<std::size_t>(*detailsRow_), program_.guide().zone());
+            const auto place = app::schedule::findInCatalogue(shown.channel);
+            if (block) v.details = {place ? place->channel->name : rt::Text{}, *block};
+        } else if (gridDetails_ && v.grid) {
+            const auto [c, p] = *gridDetails_;
+            if (c < v.grid->rows.size() && p < v.grid->rows[c].blocks.size())
+                v.details = {v.grid->rows[c].channel, v.grid->rows[c].blocks[p]};
+        }
+        return v;
     }
 
     // Queues the run of "+" and "@" actions starting at `from`: each "+" one
@@ -201,6 +227,35 @@ class Probe {
                          why[static_cast<int>(outcome)]);
                 return;
             }
+            case ProbeAction::Kind::OpenGrid: {
+                const catalogue::Group* group = guide.menuGroup(guide.openGroup(rt));
+                const auto* slider = rt.control(app::ui::kDaySlider);
+                const auto* bar = slider ? slider->as<rt::SliderBar>() : nullptr;
+                if (!group || !bar) return note("open-grid: no group is open");
+                gridGroup_ = *group;
+                gridDay_ = bar->position();
+                schedule->showGrid(*gridGroup_, gridDay_);
+                return;
+            }
+            case ProbeAction::Kind::Details: {
+                const app::schedule::ChannelDay& shown = guide.shownDay();
+                if (static_cast<std::size_t>(action.argument) >= shown.programmes.size())
+                    return note("details: the program list has no row " +
+                                std::to_string(action.argument));
+                detailsRow_ = action.argument;
+                gridDetails_.reset();
+                // The feed's record of the day, where the schedule does not hold it yet.
+                if (!schedule->heldDay(shown.channel, shown.day))
+                    if (const auto place = app::schedule::findInCatalogue(shown.channel))
+                        schedule->showGrid({{}, {*place->channel}}, shown.day);
+                return;
+            }
+            case ProbeAction::Kind::GridDetails:
+                if (!gridGroup_) return note("grid-details: no grid is open");
+                gridDetails_ = {static_cast<std::size_t>(action.argument),
+                                static_cast<std::size_t>(action.programme)};
+                detailsRow_.reset();
+                return;
             case ProbeAction::Kind::Advance:
                 // A minute at a time, so each minute's check runs as it would have.
                 for (int m = 0; m < action.argument && rt.windowLoaded(app::ui::kMainWindowId);
@@ -235,6 +290,9 @@ class Probe {
             case ProbeAction::Kind::OpenResult:
             case ProbeAction::Kind::Remind:
             case ProbeAction::Kind::Advance:
+            case ProbeAction::Kind::OpenGrid:
+            case ProbeAction::Kind::Details:
+            case ProbeAction::Kind::GridDetails:
                 backend_.post([this, action](rt::Runtime&) { scheduleAction(action); }, at);
                 break;
             case ProbeAction::Kind::Close:
@@ -265,6 +323,10 @@ class Probe {
     std::vector<rt::Text> requests_;
     std::vector<ProbeAction> duringDownload_;  // "@" actions waiting for a download
     std::string snapshot_;
+    std::optional<catalogue::Group> gridGroup_;  // the grid open-grid asked for
+    int gridDay_ = 0;
+    std::optional<int> detailsRow_;                                   // details:R
+    std::optional<std::pair<std::size_t, std::size_t>> gridDetails_;  // grid-details:C:P
     Inbox inbox_;  // before the program: its fetches post here until it is gone
     app::GuideProgram program_;
 };

@@ -40,7 +40,7 @@ std::optional<ProbeAction> parseAction(std::string_view text) {
     using K = ProbeAction::Kind;
     for (const auto& [word, kind] :
          {std::pair{"close", K::Close}, std::pair{"open-favourites", K::OpenFavourites},
-          std::pair{"favourite", K::Favourite}})
+          std::pair{"favourite", K::Favourite}, std::pair{"open-grid", K::OpenGrid}})
         if (text == word) {
             action.kind = kind;
             return action;
@@ -51,6 +51,18 @@ std::optional<ProbeAction> parseAction(std::string_view text) {
     if (name == "search") {
         action.kind = K::Search;
         action.text = std::string(text.substr(colon + 1));
+        return action;
+    }
+    if (name == "grid-details") {
+        const std::string_view both = text.substr(colon + 1);
+        const size_t second = both.find(':');
+        if (second == std::string_view::npos) return std::nullopt;
+        const auto c = parseNumber(both.substr(0, second));
+        const auto p = parseNumber(both.substr(second + 1));
+        if (!c || !p || *c < 0 || *p < 0) return std::nullopt;
+        action.kind = K::GridDetails;
+        action.argument = *c;
+        action.programme = *p;
         return action;
     }
     const auto n = parseNumber(text.substr(colon + 1));
@@ -68,6 +80,8 @@ std::optional<ProbeAction> parseAction(std::string_view text) {
         action.kind = K::Remind;
     else if (name == "advance" && *n >= 1)
         action.kind = K::Advance;
+    else if (name == "details" && *n >= 0)
+        action.kind = K::Details;
     else
         return std::nullopt;
     return action;
@@ -131,6 +145,12 @@ void describe(CLI::App& app, ProbeOptions& options) {
            "remind:R       set a reminder for row R of the\n"
            "               program list\n"
            "advance:M      move the clock on by M minutes\n"
+           "open-grid      the grid of the open group for the\n"
+           "               slider's day\n"
+           "details:R      the details of row R of the program\n"
+           "               list\n"
+           "grid-details:C:P the details of programme P of\n"
+           "               grid row C\n"
            "+ACTION        deliver ACTION while the previous\n"
            "               action's load is in its pause\n"
            "@ACTION        deliver ACTION while the previous\n"

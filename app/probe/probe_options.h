@@ -3,7 +3,8 @@
 //                 [--cache-dir DIR] [--fetch-deadline SECONDS] [--settings FILE]
 //                 [--now-next] ACTION...
 // ACTION is open-group:G, open-favourites, select-row:R, click-label:K,
-// close, favourite, search:TEXT, open-result:N, remind:R or advance:MINUTES;
+// close, favourite, search:TEXT, open-result:N, remind:R, advance:MINUTES,
+// open-grid, details:R or grid-details:C:P;
 // a leading "+" delivers it while the previous action's load is inside its
 // pause, a leading "@" as soon as the previous action's next download has
 // begun.
@@ -31,13 +32,17 @@ struct ProbeAction {
         Search,
         OpenResult,
         Remind,
-        Advance
+        Advance,
+        OpenGrid,
+        Details,
+        GridDetails
     };
     Kind kind = Kind::Close;
-    int argument = 0;             // G (0..9), R and N (0 and up), K (1..7), MINUTES (1 and up)
+    int argument = 0;             // G (0..9), R, N and C (0 and up), K (1..7), MINUTES (1 and up)
     bool nested = false;          // written with a leading "+"
     bool duringDownload = false;  // written with a leading "@"
     std::string text = {};        // search:TEXT's TEXT (UTF-8)
+    int programme = 0;            // grid-details:C:P's P (0 and up)
     friend bool operator==(const ProbeAction&, const ProbeAction&) = default;
 };
 

@@ -60,6 +60,45 @@ Json reminderList(const std::vector<schedule::Reminder>& reminders, const base::
     return out;
 }
 
+// "YYYY-MM-DDTHH:MM" on the pages' clock.
+std::string minuteText(std::int64_t t, const base::Zone& zone) {
+    const base::LocalTime at = base::toLocal(t, zone);
+    char clock[32];
+    std::snprintf(clock, sizeof clock, "T%02d:%02d", at.hour, at.minute);
+    return base::isoText(at.date) + clock;
+}
+
+std::string withoutTrailingBlanks(std::string gbk) {
+    while (!gbk.empty() && (gbk.back() == ' ' || gbk.back() == '\t')) gbk.pop_back();
+    return gbk;
+}
+
+Json gridState(const ProbeViews& views, const base::Zone& zone) {
+    if (!views.grid) return nullptr;
+    Json rows = Json::array();
+    for (const schedule::GridRow& row : views.grid->rows) {
+        Json programmes = Json::array();
+        for (const schedule::GridBlock& b : row.blocks)
+            programmes.push_back({{"start", minuteText(b.start, zone)},
+                                  {"end", minuteText(b.end, zone)},
+                                  {"title", text(b.programme.title)}});
+        rows.push_back({{"channel", text(row.channel)}, {"programmes", std::move(programmes)}});
+    }
+    return {{"day", base::isoText(views.grid->date)},
+            {"now", minuteText(views.now, zone)},
+            {"rows", std::move(rows)}};
+}
+
+Json detailsState(const ProbeViews& views, const base::Zone& zone) {
+    if (!views.details) return nullptr;
+    const schedule::GridBlock& b = views.details->block;
+    return {{"channel", text(withoutTrailingBlanks(views.details->channel))},
+            {"start", minuteText(b.start, zone)},
+            {"end", minuteText(b.end, zone)},
+            {"title", text(b.programme.title)},
+            {"desc", text(b.programme.description)}};
+}
+
 // The roll-up menu: its group captions, the open group and the list it shows.
 struct MenuState {
     Json groups = Json::array();
@@ -153,7 +192,7 @@ Json favouriteList(const Guide& guide) {
 
 std::string stateJson(const rt::Runtime& rt, const Guide& guide, const GuideSchedule* schedule,
                       const std::vector<rt::Text>& requests,
-                      const std::map<int, std::uint32_t>& skinColours) {
+                      const std::map<int, std::uint32_t>& skinColours, const ProbeViews& views) {
     Json state;
     const auto* window = model<rt::WindowData>(rt, {ui::kMainWindowId, 0});
     state["title"] = text(window ? window->title : rt::Text{});
@@ -181,6 +220,8 @@ std::string stateJson(const rt::Runtime& rt, const Guide& guide, const GuideSche
     state["reminders"] = reminderList(schedule ? schedule->reminders() : none, guide.zone());
     state["notifications"] =
         reminderList(schedule ? schedule->notifications() : none, guide.zone());
+    state["grid"] = gridState(views, guide.zone());
+    state["details"] = detailsState(views, guide.zone());
     return dump(state);
 }
 

@@ -3,9 +3,11 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/schedule/grid.h"
 #include "runtime/values/value.h"
 #include "runtime/window/runtime.h"
 
@@ -24,9 +26,22 @@ namespace app::probe {
 // {"index": 0x00BBGGRR, ...}), search {text, results [{group, row, channel,
 // day, time, title}]}, favourites [{channel, path}], reminders and
 // notifications [{channel, start (YYYY-MM-DDTHH:MM on the pages' clock),
-// title}]. Texts are shown as UTF-8. An unloaded window gives empty values.
+// title}], grid {day, now, rows [{channel, programmes [{start, end, title}]}]}
+// and details {channel, start, end, title, desc} (times YYYY-MM-DDTHH:MM on
+// the pages' clock; both null until asked for). Texts are shown as UTF-8. An
+// unloaded window gives empty values.
+struct ProbeViews {
+    std::optional<schedule::Grid> grid;
+    std::int64_t now = 0;  // Unix seconds, when the grid was taken
+    struct Details {
+        rt::Text channel;  // GBK, as the catalogue names it
+        schedule::GridBlock block;
+    };
+    std::optional<Details> details;
+};
 std::string stateJson(const rt::Runtime& rt, const Guide& guide, const GuideSchedule* schedule,
                       const std::vector<rt::Text>& requests,
-                      const std::map<int, std::uint32_t>& skinColours);
+                      const std::map<int, std::uint32_t>& skinColours,
+                      const ProbeViews& views = {});
 
 }  // namespace app::probe

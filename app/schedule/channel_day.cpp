@@ -17,7 +17,7 @@ ChannelDay makeChannelDay(std::string channel, int day, base::Date date,
     int dayOffset = 0;
     std::optional<int> previous;
     for (const ScheduleRow& row : rows) {
-        Programme p{out.channel, day, std::nullopt, row.time, row.title};
+        Programme p{out.channel, day, std::nullopt, row.time, row.title, std::nullopt, {}, {}};
         if (const auto minutes = minutesOfAirTime(row.time)) {
             int pageMinute = *minutes + dayOffset;
             if (previous && pageMinute < *previous) {

@@ -27,6 +27,11 @@ struct Programme {
     std::optional<std::int64_t> start;  // Unix seconds; none when the time text holds no time
     rt::Text time;                      // as parsed (GBK), e.g. " 08:00"
     rt::Text title;                     // as parsed (GBK), as the list shows it
+    // Known only where the EPG root answers the players' JSON: day pages
+    // give a start and a title alone.
+    std::optional<std::int64_t> end;  // Unix seconds
+    rt::Text description;             // GBK
+    rt::Text category;                // GBK
 };
 
 struct ChannelDay {

@@ -1,5 +1,7 @@
 #include "app/schedule/now_next.h"
 
+#include <algorithm>
+
 #include "runtime/values/text_commands.h"
 
 namespace app::schedule {
@@ -26,7 +28,22 @@ NowNext nowNext(const std::vector<const ChannelDay*>& pages, std::int64_t instan
             }
         }
     }
+    if (now && now->end && *now->end <= instant) now = nullptr;
     return {shown(now), shown(next)};
+}
+
+std::optional<int> rowOnAirByEnds(const ChannelDay& shown, const ChannelDay& withEnds,
+                                  std::int64_t instant) {
+    if (std::none_of(withEnds.programmes.begin(), withEnds.programmes.end(),
+                     [](const Programme& p) { return p.end.has_value(); }))
+        return std::nullopt;
+    const Programme* on = nullptr;
+    for (const Programme& p : withEnds.programmes)
+        if (p.start && *p.start <= instant && (!on || *p.start >= *on->start)) on = &p;
+    if (!on || (on->end && *on->end <= instant)) return -1;
+    for (std::size_t i = 0; i < shown.programmes.size(); ++i)
+        if (shown.programmes[i].start == on->start) return static_cast<int>(i);
+    return -1;
 }
 
 std::vector<NowNext> nowNextOfGroup(const WeekSchedule& week, const catalogue::Group& group,

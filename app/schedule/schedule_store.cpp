@@ -8,6 +8,8 @@
 #include <mutex>
 #include <thread>
 
+#include "app/schedule/catalogue_place.h"
+#include "app/schedule/player_day.h"
 #include "app/schedule/schedule_parse.h"
 #include "runtime/values/conversions.h"
 
@@ -48,6 +50,9 @@ struct ScheduleStore::State {
     std::map<PageKey, Held> held;
     std::stop_source stop;  // of the fetches since the last cancel
     bool closing = false;
+    // Cleared by the first answer that is no players' JSON: from then on
+    // only day pages are asked for, not two addresses for every page.
+    std::atomic<bool> rootHasJson{true};
 
     // Bumped by cancel: deliveries of an older generation are dropped.
     std::atomic<std::uint64_t> generation{0};
@@ -65,23 +70,58 @@ bool reusable(const Held& held, base::Date date, std::int64_t now, std::chrono::
            age < reuseFor.count();
 }
 
-std::shared_ptr<const ChannelDay> fetchDay(const FetchPage& fetch, const rt::Text& root,
-                                           const Job& job, const base::Zone& zone,
-                                           std::stop_token stop, PageSource& source) {
-    const rt::Text url =
-        root + job.key.channel + "W" + rt::toText(std::int32_t{job.key.day}) + ".htm";
-    FetchedPage page;
+// Where a worker fetches from, and what it has learnt of the root.
+struct Where {
+    const rt::Text& root;
+    const base::Zone& zone;
+    std::atomic<bool>& rootHasJson;
+};
+
+FetchedPage fetchOrNothing(const FetchPage& fetch, const rt::Text& url, std::stop_token stop) {
     try {
-        if (fetch) page = fetch(url, std::move(stop));
+        if (fetch) return fetch(url, std::move(stop));
     } catch (...) {
         // A fetch that cannot hold the body has nothing to show; the day
         // stays empty and is fetched again on the next request.
-        page = {};
     }
+    return {};
+}
+
+// The players' JSON of the day where the root answers it, for the ends and
+// details the day pages lack; nothing where it does not (and the root is
+// then known to have none) or the channel has no catalogue name to ask by.
+std::shared_ptr<const ChannelDay> fetchPlayerDay(const FetchPage& fetch, const Where& where,
+                                                 const Job& job, std::stop_token stop) {
+    if (!findInCatalogue(job.key.channel) || !where.rootHasJson.load()) return nullptr;
+    const FetchedPage answer =
+        fetchOrNothing(fetch, playerDayUrl(where.root, job.key.channel, job.date), stop);
+    if (stop.stop_requested()) return nullptr;
+    std::optional<ChannelDay> day;
+    if (answer.source == PageSource::Fetched)
+        day = playerDay(
+            std::string_view(reinterpret_cast<const char*>(answer.body.data()), answer.body.size()),
+            job.key.channel, job.key.day, job.date, where.zone);
+    if (!day) {
+        where.rootHasJson = false;
+        return nullptr;
+    }
+    return std::make_shared<const ChannelDay>(std::move(*day));
+}
+
+std::shared_ptr<const ChannelDay> fetchDay(const FetchPage& fetch, const Where& where,
+                                           const Job& job, std::stop_token stop,
+                                           PageSource& source) {
+    if (auto day = fetchPlayerDay(fetch, where, job, stop)) {
+        source = PageSource::Fetched;
+        return day;
+    }
+    const rt::Text url =
+        where.root + job.key.channel + "W" + rt::toText(std::int32_t{job.key.day}) + ".htm";
+    const FetchedPage page = fetchOrNothing(fetch, url, std::move(stop));
     source = page.source;
     const std::vector<ScheduleRow> rows = parseSchedule(pageText(page.body));
     return std::make_shared<const ChannelDay>(
-        makeChannelDay(job.key.channel, job.key.day, job.date, rows, zone));
+        makeChannelDay(job.key.channel, job.key.day, job.date, rows, where.zone));
 }
 
 }  // namespace
@@ -189,7 +229,8 @@ void ScheduleStore::work() {
         std::vector<Waiter> waiters;
         if (!day) {
             PageSource source = PageSource::Failed;
-            day = fetchDay(fetch, s.options.root, *job, *s.zone, std::move(stop), source);
+            day = fetchDay(fetch, {s.options.root, *s.zone, s.rootHasJson}, *job, std::move(stop),
+                           source);
             std::lock_guard lock(s.mutex);
             s.held[job->key] = Held{day, job->requestedAt, source};
             if (auto p = s.pending.find(job->key); p != s.pending.end() && p->second == job)

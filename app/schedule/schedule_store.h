@@ -8,6 +8,11 @@
 //   ... later, on the GUI thread: searchTitles(store.held(), fragment);
 //   store.cancel();                                  // at shutdown: no call after this
 //
+// Where the root answers the players' JSON (epginfo?ch=NAME&date=DATE, see
+// player_day.h) a catalogue channel's day comes from it, with ends and
+// details; otherwise, and for the rest of the store's life once the root has
+// given one answer that is no such JSON, from its day page W<day>.htm.
+//
 // At most `parallel` pages are fetched at a time. A page fetched whole within
 // `reuseFor` of a request, for the same week, is delivered again without
 // fetching; a page asked for while it is already being fetched waits for that
@@ -35,7 +40,9 @@ struct FetchedPage {
     PageSource source = PageSource::Failed;
 };
 
-// Fetches one URL; should return early (anything) once `stop` is requested.
+// Fetches one URL, a day page or a players' JSON answer (Fetched only for
+// the whole body of a 2xx answer); should return early (anything) once
+// `stop` is requested.
 using FetchPage = std::function<FetchedPage(const rt::Text& url, std::stop_token stop)>;
 
 struct StoreOptions {

@@ -1,6 +1,7 @@
 #include "app/window/guide.h"
 
 #include "app/schedule/favourites.h"
+#include "app/schedule/now_next.h"
 #include "app/schedule/on_air.h"
 #include "app/schedule/schedule_parse.h"
 #include "app/window/date_text.h"
@@ -260,7 +261,15 @@ int Guide::markProgrammeOnAir(rt::Runtime& rt, bool scroll) {
     const rt::DateTime now = pageNow();
     const int today = (rt::weekdayOf(now) + 5) % 7 + 1;  // weekdayOf counts from Sunday
     int row = -1;
-    if (shown_.day == today && shown_.day != 0) {
+    const schedule::ChannelDay* held = services_.heldDay && shown_.day != 0
+                                           ? services_.heldDay(shown_.channel, shown_.day)
+                                           : nullptr;
+    std::optional<int> byEnds;
+    if (shown_.day == today && held && held->date == shown_.date)
+        byEnds = schedule::rowOnAirByEnds(shown_, *held, unixOfHostLocal(services_.now()));
+    if (byEnds) {
+        row = *byEnds;
+    } else if (shown_.day == today && shown_.day != 0) {
         std::vector<rt::Text> times;
         times.reserve(shown_.programmes.size());
         for (const schedule::Programme& p : shown_.programmes) times.push_back(p.time);

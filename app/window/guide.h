@@ -56,6 +56,10 @@ struct GuideServices {
     // a group opens), and each full minute of the pages' clock.
     std::function<void(rt::Runtime&, const catalogue::Group&)> groupShown;
     std::function<void(rt::Runtime&)> minuteTick;
+    // May be empty. The schedule's record of a channel-day (catalogue path,
+    // day 1..7) of this week, with the feed's ends where it gave them; null
+    // where none is held. Valid until the schedule next changes.
+    std::function<const schedule::ChannelDay*(std::string_view path, int day)> heldDay;
 };
 
 // The application-wide values.

@@ -90,11 +90,13 @@ std::string diypBody(std::string_view name, const Date& day,
                      std::string_view icon) {
     using namespace player_answers;
     Json list = Json::array();
-    for (const PlayerProgramme& p : programmes)
+    for (const PlayerProgramme& p : programmes) {
         list.push_back({{"start", clockText(p.programme->start, zone)},
                         {"end", clockText(p.end, zone)},
                         {"title", p.programme->title},
                         {"desc", p.programme->description}});
+        if (!p.programme->category.empty()) list.back()["category"] = p.programme->category;
+    }
     Json whole = {{"channel_name", name}, {"date", isoText(day)}, {"epg_data", list}};
     if (!icon.empty()) whole["icon"] = icon;
     return dumped(whole) + "\n";
@@ -104,12 +106,17 @@ std::string epginfoBody(std::string_view name, std::span<const PlayerProgramme> 
                         const PlayerProgramme* onAir, const Zone& zone, std::string_view icon) {
     using namespace player_answers;
     Json list = Json::array();
-    for (const PlayerProgramme& p : programmes)
+    for (const PlayerProgramme& p : programmes) {
         list.push_back({{"st", p.programme->start},
                         {"et", p.end},
                         {"t", p.programme->title},
                         {"showTime", clockText(p.programme->start, zone)},
                         {"duration", p.end - p.programme->start}});
+        // Beyond what 超级直播 documents, for the guide's details; players
+        // skip keys they do not know.
+        if (!p.programme->description.empty()) list.back()["desc"] = p.programme->description;
+        if (!p.programme->category.empty()) list.back()["category"] = p.programme->category;
+    }
     Json channel = {{"isLive", onAir ? onAir->programme->title : std::string()},
                     {"liveSt", onAir ? onAir->programme->start : 0},
                     {"channelName", name},

@@ -9,6 +9,7 @@
 namespace {
 
 using schedule_test::beijingDay;
+using schedule_test::feedDay;
 using schedule_test::utc;
 
 TEST(NowNext, TheProgrammeThatBeganLastAndTheOneAfterIt) {
@@ -54,6 +55,36 @@ TEST(NowNext, OnePerRowOfTheGroupEmptyWherePagesAreMissing) {
     // No Wednesday page: Tuesday's rows past midnight still count; Thursday's do not.
     EXPECT_EQ(U(rows[2].now), "02:00 丙凌晨");
     EXPECT_EQ(rows[2].next, "");
+}
+
+// Where the feed gives ends, nothing is on in a gap: in now and next, and in
+// the mark of the day page's list, which follows the feed's programme by its
+// start; a feed without ends leaves the mark to the page's own rule.
+TEST(NowNext, NothingIsOnInAGapOfTheFeed) {
+    const auto feed = feedDay("c/", 2, {{"06:00", "07:00", "早间新闻"}, {"09:00", "", "电视剧"}});
+    const auto page =
+        beijingDay("c/", 2, {{" 05:00", "另一行"}, {" 06:00", "早间新闻"}, {" 09:00", "电视剧"}});
+    const auto noEnds = feedDay("c/", 2, {{"06:00", "", "早间新闻"}});
+    struct Case {
+        const char* at;  // UTC; Beijing is 8 hours on
+        const char* now;
+        std::optional<int> row;
+    };
+    const Case cases[] = {
+        {"2024-12-09T21:59Z", "", -1},  // before the first the feed has: the page's 05:00 is not
+        {"2024-12-09T22:30Z", "06:00 早间新闻", 1},
+        {"2024-12-09T23:00Z", "", -1},             // the gap
+        {"2024-12-10T15:00Z", "09:00 电视剧", 2},  // no end: on until the next
+    };
+    for (const Case& c : cases) {
+        const auto shown = app::schedule::nowNext({feed.get()}, utc(c.at));
+        EXPECT_EQ(U(shown.now), c.now) << c.at;
+        EXPECT_EQ(app::schedule::rowOnAirByEnds(*page, *feed, utc(c.at)), c.row) << c.at;
+    }
+    EXPECT_EQ(U(app::schedule::nowNext({feed.get()}, utc("2024-12-09T23:00Z")).next),
+              "09:00 电视剧");
+    EXPECT_EQ(app::schedule::rowOnAirByEnds(*page, *noEnds, utc("2024-12-09T22:30Z")),
+              std::nullopt);
 }
 
 }  // namespace

@@ -49,4 +49,27 @@ inline std::shared_ptr<const app::schedule::ChannelDay> beijingDay(
         std::move(channel), day, ymd(2024, 12, 8 + day), parsed, app::beijingZone()));
 }
 
+// A channel-day as the players' JSON gives it, in the same week: rows are
+// (start, end, title) as Beijing "HH:MM" of that day ("" end: none given; an
+// end before its start is on the next day), UTF-8 here.
+struct FeedRow {
+    std::string start, end, title;
+};
+inline std::shared_ptr<const app::schedule::ChannelDay> feedDay(std::string channel, int day,
+                                                                const std::vector<FeedRow>& rows) {
+    const base::Date date = ymd(2024, 12, 8 + day);
+    const auto at = [&](const std::string& hhmm, int plusDays) {
+        const int minute = std::stoi(hhmm.substr(0, 2)) * 60 + std::stoi(hhmm.substr(3, 2));
+        return base::fromLocal(base::addDays(date, plusDays), minute, app::beijingZone());
+    };
+    app::schedule::ChannelDay out{channel, day, date, {}};
+    for (const FeedRow& r : rows) {
+        const std::int64_t start = at(r.start, 0);
+        std::optional<std::int64_t> end;
+        if (!r.end.empty()) end = at(r.end, r.end < r.start ? 1 : 0);
+        out.programmes.push_back({channel, day, start, G(" " + r.start), G(r.title), end, {}, {}});
+    }
+    return std::make_shared<const app::schedule::ChannelDay>(std::move(out));
+}
+
 }  // namespace schedule_test

@@ -216,4 +216,60 @@ TEST(ScheduleStore, CancelDropsEverythingAndStopsTheFetches) {
     EXPECT_EQ(server.urls().size(), 5u);
 }
 
+// A catalogue channel's day comes from the players' JSON where the root
+// answers it; any other answer brings the day page, and the root is not
+// asked for JSON again.
+TEST(ScheduleStore, TheDayFromThePlayersJsonWhereTheRootAnswersIt) {
+    const std::string path0 = schedule_test::pathOf(0, 0), path1 = schedule_test::pathOf(0, 1);
+    const std::int64_t eight = utc("2024-12-11T00:00Z");  // 08:00 Wednesday
+    const std::string st = std::to_string(eight), et = std::to_string(eight + 3600);
+    struct Case {
+        const char* what;
+        std::string answer;  // to any epginfo request
+        PageSource source;   // the answer's
+        std::size_t programmes;
+        std::size_t urls;  // for both channels
+    };
+    const Case cases[] = {
+        {"JSON", R"({"x": {"program": [{"st": )" + st + R"(, "et": )" + et + R"(, "t": "a"}]}})",
+         PageSource::Fetched, 1, 2},
+        {"JSON, no programmes that day", R"({"x": {"program": []}})", PageSource::Fetched, 0, 2},
+        {"not found", R"({"x": {"program": []}})", PageSource::Failed, 1, 3},
+        {"a page", "<html></html>", PageSource::Fetched, 1, 3},
+    };
+    for (const Case& c : cases) {
+        std::mutex mutex;
+        std::vector<std::string> urls;
+        auto makeFetch = [&] {
+            return [&](const rt::Text& url, std::stop_token) -> FetchedPage {
+                {
+                    std::lock_guard lock(mutex);
+                    urls.push_back(url);
+                }
+                const std::string body = url.find("/epginfo?") != std::string::npos
+                                             ? c.answer
+                                             : "<div align='center'><div id='e1' >08:00</div><div "
+                                               "id='e2' >p</div></div>";
+                return {rt::Bytes(body.begin(), body.end()),
+                        url.ends_with(".htm") ? PageSource::Fetched : c.source};
+            };
+        };
+        Sink sink;
+        ScheduleStore store(app::schedule::StoreOptions{"http://epg.test/", 1}, app::beijingZone(),
+                            makeFetch);
+        store.request({{path0, 3}, {path1, 3}}, kWednesday, sink.onPage());
+        ASSERT_TRUE(sink.waitFor(2)) << c.what;
+        for (const auto& day : sink.days()) {
+            EXPECT_EQ(day->programmes.size(), c.programmes) << c.what;
+            if (c.programmes == 1 && c.urls == 2) {
+                EXPECT_EQ(day->programmes[0].end, eight + 3600) << c.what;
+            }
+        }
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(urls.size(), c.urls) << c.what;
+        EXPECT_EQ(urls[0].find("http://epg.test/epginfo?ch="), 0u) << c.what;
+        EXPECT_TRUE(urls[0].ends_with("&date=2024-12-11")) << c.what;
+    }
+}
+
 }  // namespace

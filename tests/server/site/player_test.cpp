@@ -349,7 +349,7 @@ TEST_F(PlayerTest, BadQueriesGetAJsonErrorAndFittingOnesAnAnswer) {
 TEST_F(PlayerTest, OnAirAroundMidnightAndFeedTextsAsTheyAre) {
     auto l = std::make_shared<StoredListings>();
     auto at = [](int day, int minute) { return fromLocal({2026, 12, day}, minute, beijing()); };
-    l->add(0, {at(8, 23 * 60), at(9, 60), "Late 𝄞 <film> & \"more\"", "第1集 <b>plot</b>", ""});
+    l->add(0, {at(8, 23 * 60), at(9, 60), "Late 𝄞 <film> & \"more\"", "第1集 <b>plot</b>", "电影"});
     l->add(0, {at(9, 6 * 60), at(9, 7 * 60), "Morning  news", "", ""});
     l->add(0, {at(9, 8 * 60), 0, "Last, no stop", "", ""});  // ends with the day
     l->finish();
@@ -362,15 +362,23 @@ TEST_F(PlayerTest, OnAirAroundMidnightAndFeedTextsAsTheyAre) {
     EXPECT_EQ(day["epg_data"][0], (Json{{"start", "23:00"},
                                         {"end", "01:00"},
                                         {"title", "Late 𝄞 <film> & \"more\""},
-                                        {"desc", "第1集 <b>plot</b>"}}));
+                                        {"desc", "第1集 <b>plot</b>"},
+                                        {"category", "电影"}}));
+    // 超级直播's answer carries them too, where there are any, for the guide.
+    Json dated = bodyOf(handleRequest(site, {"GET", "/epginfo?ch=CCTV1&date=2026-12-08"}));
+    ASSERT_EQ(dated["CCTV1"]["program"].size(), 1u);
+    EXPECT_EQ(dated["CCTV1"]["program"][0]["desc"], "第1集 <b>plot</b>");
+    EXPECT_EQ(dated["CCTV1"]["program"][0]["category"], "电影");
     Json today = bodyOf(handleRequest(site, {"GET", "/?ch=CCTV1"}));
     ASSERT_EQ(today["epg_data"].size(), 3u);
     // Last night's film opens the day as its 00:00 piece, to its end.
     EXPECT_EQ(today["epg_data"][0], (Json{{"start", "00:00"},
                                           {"end", "01:00"},
                                           {"title", "Late 𝄞 <film> & \"more\""},
-                                          {"desc", "第1集 <b>plot</b>"}}));
+                                          {"desc", "第1集 <b>plot</b>"},
+                                          {"category", "电影"}}));
     EXPECT_EQ(today["epg_data"][2]["end"], "00:00");
+    EXPECT_FALSE(today["epg_data"][2].contains("category"));
 
     struct Step {
         int minute;  // of 2026-12-09, on Beijing time
@@ -396,6 +404,7 @@ TEST_F(PlayerTest, OnAirAroundMidnightAndFeedTextsAsTheyAre) {
         Json j = bodyOf(r)["CCTV1"];
         EXPECT_EQ(j["isLive"], s.onAir);
         EXPECT_EQ(j["program"].size(), 2u);
+        EXPECT_FALSE(j["program"][0].contains("desc"));
         // The very answer made before, or a new one.
         if (s.sameAnswer) {
             EXPECT_EQ(r.body.get(), lastBody);
