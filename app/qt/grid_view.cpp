@@ -120,13 +120,16 @@ void GridView::select(Place place) {
     choose(place, true);
 }
 
-void GridView::choose(Place place, bool scroll) {
+void GridView::choose(Place place, bool scroll, bool keepTime) {
     if (place.row < 0 || static_cast<std::size_t>(place.row) >= grid_.rows.size()) return;
     const schedule::GridRow& row = grid_.rows[static_cast<std::size_t>(place.row)];
     if (place.block < 0 || static_cast<std::size_t>(place.block) >= row.blocks.size()) return;
     selected_ = place;
     wantedPath_ = row.path;
-    wantedAt_ = std::max(row.blocks[static_cast<std::size_t>(place.block)].start, grid_.from);
+    // Up and down keep the time they started from: down and back up
+    // returns to the same programme.
+    if (!keepTime)
+        wantedAt_ = std::max(row.blocks[static_cast<std::size_t>(place.block)].start, grid_.from);
     if (scroll) {
         const QRect r = blockRect(place);
         const int width = viewport()->width() - kNameWidth;
@@ -174,10 +177,13 @@ void GridView::moveAcross(int by) {
 void GridView::moveDown(int by) {
     const std::int64_t at = std::max(wantedAt_, instantAtX(kNameWidth));
     int row = std::max(selected_.row, 0);
-    if (by == 0) row -= 1, by = 1;  // nothing chosen yet: the first row with blocks
+    if (by == 0) {  // nothing chosen yet: the first row with blocks from here
+        row -= 1;
+        by = 1;
+    }
     for (row += by; row >= 0 && static_cast<std::size_t>(row) < grid_.rows.size(); row += by) {
         const int block = blockNear(grid_.rows[static_cast<std::size_t>(row)], at);
-        if (block >= 0) return choose({row, block}, true);
+        if (block >= 0) return choose({row, block}, true, true);
     }
 }
 

@@ -73,7 +73,7 @@ class GridView : public QAbstractScrollArea {
     void updateScrollRange();
     void moveAcross(int by);
     void moveDown(int by);
-    void choose(Place place, bool scroll);
+    void choose(Place place, bool scroll, bool keepTime = false);
     void placeSelection();
     void paintRuler(QPainter& p, std::int64_t left, std::int64_t right) const;
     void paintRows(QPainter& p, std::int64_t left, std::int64_t right) const;

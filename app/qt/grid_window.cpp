@@ -3,7 +3,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QShortcut>
+#include <QKeyEvent>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -38,10 +38,6 @@ GridWindow::GridWindow(GuideProgram& program, QWidget* parent)
     layout->addWidget(state_);
     connect(earlier_, &QPushButton::clicked, this, [this] { stepDay(-1); });
     connect(later_, &QPushButton::clicked, this, [this] { stepDay(1); });
-    for (auto [key, by] : {std::pair{Qt::Key_PageUp, -1}, std::pair{Qt::Key_PageDown, 1}}) {
-        auto* s = new QShortcut(QKeySequence(key), this);
-        connect(s, &QShortcut::activated, this, [this, by = by] { stepDay(by); });
-    }
     view_->onActivated = [this](GridView::Place) {
         const schedule::GridBlock* b = view_->selectedBlock();
         if (b && onDetails)
@@ -51,6 +47,13 @@ GridWindow::GridWindow(GuideProgram& program, QWidget* parent)
         // As a click on the group, the row and the day's label would.
         program_.openChannelDay(group_, place.row, day_);
     };
+}
+
+void GridWindow::keyPressEvent(QKeyEvent* event) {
+    // The grid leaves these to its window.
+    if (event->key() == Qt::Key_PageUp) return stepDay(-1);
+    if (event->key() == Qt::Key_PageDown) return stepDay(1);
+    QDialog::keyPressEvent(event);
 }
 
 void GridWindow::showGroupDay(int group, int day) {

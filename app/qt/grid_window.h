@@ -38,6 +38,9 @@ class GridWindow : public QDialog {
     // The programme chosen for its details, with its channel's name.
     std::function<void(const schedule::GridBlock&, const rt::Text& channel)> onDetails;
 
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
   private:
     GuideProgram& program_;
     GuideSchedule& schedule_;
