@@ -62,9 +62,8 @@ int GridView::xOf(std::int64_t instant) const {
 }
 
 std::int64_t GridView::instantAtX(int x) const {
-    return grid_.from +
-           static_cast<std::int64_t>(x - kNameWidth + horizontalScrollBar()->value()) * 60 /
-               kPixelsPerMinute;
+    return grid_.from + static_cast<std::int64_t>(x - kNameWidth + horizontalScrollBar()->value()) *
+                            60 / kPixelsPerMinute;
 }
 
 void GridView::setGrid(schedule::Grid grid, std::int64_t now, const base::Zone& zone) {
@@ -207,21 +206,21 @@ void GridView::resizeEvent(QResizeEvent* event) {
 
 void GridView::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
-    case Qt::Key_Left: return moveAcross(-1);
-    case Qt::Key_Right: return moveAcross(1);
-    case Qt::Key_Up: return moveDown(-1);
-    case Qt::Key_Down: return moveDown(1);
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        if (selectedBlock() && onActivated) onActivated(selected_);
-        return;
-    case Qt::Key_PageUp:
-    case Qt::Key_PageDown:
-    case Qt::Key_Escape:
-        // The window's: the day and closing.
-        event->ignore();
-        return;
-    default: QAbstractScrollArea::keyPressEvent(event);
+        case Qt::Key_Left: return moveAcross(-1);
+        case Qt::Key_Right: return moveAcross(1);
+        case Qt::Key_Up: return moveDown(-1);
+        case Qt::Key_Down: return moveDown(1);
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (selectedBlock() && onActivated) onActivated(selected_);
+            return;
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Escape:
+            // The window's: the day and closing.
+            event->ignore();
+            return;
+        default: QAbstractScrollArea::keyPressEvent(event);
     }
 }
 
@@ -284,8 +283,8 @@ void GridView::paintRows(QPainter& p, std::int64_t left, std::int64_t right) con
     p.setClipRect(body);
     const int scrolled = verticalScrollBar()->value();
     const int first = scrolled / kRowHeight;
-    const int last = std::min(static_cast<int>(grid_.rows.size()) - 1,
-                              (scrolled + body.height()) / kRowHeight);
+    const int last =
+        std::min(static_cast<int>(grid_.rows.size()) - 1, (scrolled + body.height()) / kRowHeight);
     QFont small = font();
     small.setPointSizeF(font().pointSizeF() * 0.85);
     const QFontMetrics titleMetrics(font());
@@ -305,10 +304,12 @@ void GridView::paintRows(QPainter& p, std::int64_t left, std::int64_t right) con
             const bool chosen = selected_ == Place{r, index};
             const bool past = it->end <= now_;
             const bool onAir = it->start <= now_ && now_ < it->end;
-            QColor fill = past ? QColor(236, 236, 236)
-                               : onAir ? QColor(255, 243, 205) : QColor(228, 238, 251);
-            QColor border = past ? QColor(200, 200, 200)
-                                 : onAir ? QColor(230, 180, 60) : QColor(160, 185, 220);
+            QColor fill = past    ? QColor(236, 236, 236)
+                          : onAir ? QColor(255, 243, 205)
+                                  : QColor(228, 238, 251);
+            QColor border = past    ? QColor(200, 200, 200)
+                            : onAir ? QColor(230, 180, 60)
+                                    : QColor(160, 185, 220);
             QColor text = past ? QColor(130, 130, 130) : palette().text().color();
             if (chosen) {
                 fill = palette().highlight().color();
@@ -344,9 +345,8 @@ void GridView::paintNames(QPainter& p) const {
     const QFontMetrics metrics(font());
     p.save();
     p.setClipRect(0, kRulerHeight, kNameWidth, height - kRulerHeight);
-    for (int r = scrolled / kRowHeight;
-         r < static_cast<int>(grid_.rows.size()) &&
-         kRulerHeight - scrolled + r * kRowHeight < height;
+    for (int r = scrolled / kRowHeight; r < static_cast<int>(grid_.rows.size()) &&
+                                        kRulerHeight - scrolled + r * kRowHeight < height;
          ++r) {
         const int y = kRulerHeight - scrolled + r * kRowHeight;
         // Not yet come: greyed until its pages are in.
@@ -369,8 +369,8 @@ void GridView::paintRuler(QPainter& p, std::int64_t left, std::int64_t right) co
     p.save();
     p.setClipRect(kNameWidth, 0, width - kNameWidth, kRulerHeight);
     const QColor ink = palette().windowText().color();
-    std::int64_t t = grid_.from + std::max<std::int64_t>(0, (left - grid_.from) / kHalfHour - 1) *
-                                      kHalfHour;
+    std::int64_t t =
+        grid_.from + std::max<std::int64_t>(0, (left - grid_.from) / kHalfHour - 1) * kHalfHour;
     for (; t < std::min(right + kHalfHour, grid_.to + 1); t += kHalfHour) {
         const int x = xOf(t);
         const bool hour = base::toLocal(t, zone_).minute == 0;
@@ -395,8 +395,7 @@ void GridView::paintRuler(QPainter& p, std::int64_t left, std::int64_t right) co
                QStringLiteral("%1-%2 %3")
                    .arg(grid_.date.month, 2, 10, QChar('0'))
                    .arg(grid_.date.day, 2, 10, QChar('0'))
-                   .arg(QString::fromUtf8(
-                       kWeekdays[std::clamp(grid_.day, 1, 7) - 1])));
+                   .arg(QString::fromUtf8(kWeekdays[std::clamp(grid_.day, 1, 7) - 1])));
 }
 
 }  // namespace app::qtui

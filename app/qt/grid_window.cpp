@@ -1,9 +1,9 @@
 #include "app/qt/grid_window.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QKeyEvent>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -34,14 +34,16 @@ GridWindow::GridWindow(GuideProgram& program, QWidget* parent)
     layout->addLayout(bar);
     view_ = new GridView(this);
     layout->addWidget(view_, 1);
-    state_->setText(QStringLiteral("方向键选择节目，Enter 看详情，双击打开该频道，PgUp/PgDn 换一天"));
+    state_->setText(
+        QStringLiteral("方向键选择节目，Enter 看详情，双击打开该频道，PgUp/PgDn 换一天"));
     layout->addWidget(state_);
     connect(earlier_, &QPushButton::clicked, this, [this] { stepDay(-1); });
     connect(later_, &QPushButton::clicked, this, [this] { stepDay(1); });
     view_->onActivated = [this](GridView::Place) {
         const schedule::GridBlock* b = view_->selectedBlock();
         if (b && onDetails)
-            onDetails(*b, view_->grid().rows[static_cast<std::size_t>(view_->selected().row)].channel);
+            onDetails(*b,
+                      view_->grid().rows[static_cast<std::size_t>(view_->selected().row)].channel);
     };
     view_->onOpened = [this](GridView::Place place) {
         // As a click on the group, the row and the day's label would.

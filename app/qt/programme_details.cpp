@@ -4,6 +4,7 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
@@ -81,6 +82,7 @@ QDialog* showProgrammeDetails(QWidget* parent, const ProgrammeDetails& details) 
                                   : details.description);
     layout->addWidget(description, 1);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, d);
+    buttons->button(QDialogButtonBox::Close)->setText(QStringLiteral("关闭"));
     QObject::connect(buttons, &QDialogButtonBox::rejected, d, &QDialog::reject);
     layout->addWidget(buttons);
     d->show();

@@ -16,8 +16,8 @@ namespace app::qtui {
 
 struct ProgrammeDetails {
     QString channel;
-    QString day;          // "12月9日 星期三"
-    QString time;         // "20:00–21:30"; the start alone when no end is known
+    QString day;   // "12月9日 星期三"
+    QString time;  // "20:00–21:30"; the start alone when no end is known
     QString title;
     QString description;  // empty: none given
     QString category;     // empty: none given

@@ -282,8 +282,8 @@ QDialog* ScheduleViews::showDetails(const schedule::GridBlock& block, const rt::
     // One at a time: the newest choice replaces the one before.
     if (details_) details_->close();
     QWidget* parent = grid_ && grid_->isActiveWindow() ? static_cast<QWidget*>(grid_) : window();
-    details_ = showProgrammeDetails(parent,
-                                    programmeDetails(block, channel, program_.guide().zone()));
+    details_ =
+        showProgrammeDetails(parent, programmeDetails(block, channel, program_.guide().zone()));
     return details_;
 }
 

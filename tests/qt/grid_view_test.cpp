@@ -46,12 +46,16 @@ Grid sampleGrid(int dayOffset = 0) {
     g.date = base::addDays(kWednesday, dayOffset);
     g.from = at(0, 0, dayOffset);
     g.to = at(0, 0, dayOffset + 1);
-    GridRow a{rt::gbk("CCTV-1"), "a/", true,
-              {block(18, 0, 19, 0, "晚间", dayOffset), block(19, 0, 20, 0, "新闻联播", dayOffset),
-               block(20, 0, 21, 0, "黄金剧场", dayOffset),
-               block(21, 30, 22, 0, "晚间新闻", dayOffset)}};
+    GridRow a{
+        rt::gbk("CCTV-1"),
+        "a/",
+        true,
+        {block(18, 0, 19, 0, "晚间", dayOffset), block(19, 0, 20, 0, "新闻联播", dayOffset),
+         block(20, 0, 21, 0, "黄金剧场", dayOffset), block(21, 30, 22, 0, "晚间新闻", dayOffset)}};
     GridRow b{rt::gbk("CCTV-2"), "b/", false, {}};
-    GridRow c{rt::gbk("CCTV-3"), "c/", true,
+    GridRow c{rt::gbk("CCTV-3"),
+              "c/",
+              true,
               {block(19, 30, 20, 30, "综艺", dayOffset), block(20, 30, 23, 0, "电影", dayOffset)}};
     g.rows = {a, b, c};
     return g;
@@ -67,8 +71,8 @@ class GridViewTest : public ::testing::Test {
     }
     // The middle of the row, at an instant.
     QPoint point(int row, std::int64_t instant) const {
-        return {view_.xOf(instant), GridView::kRulerHeight + row * GridView::kRowHeight +
-                                        GridView::kRowHeight / 2};
+        return {view_.xOf(instant),
+                GridView::kRulerHeight + row * GridView::kRowHeight + GridView::kRowHeight / 2};
     }
     GridView view_;
 };
@@ -172,7 +176,8 @@ TEST(ProgrammeDetailsText, SaysWhatIsKnown) {
         GridBlock block;
         app::qtui::ProgrammeDetails expected;
     } cases[] = {
-        {"past midnight, with details", late,
+        {"past midnight, with details",
+         late,
          {"CCTV-6", "12月9日 星期三", "23:30–00:30 (次日)", "午夜剧场", "一部电影。", "电影"}},
         {"no end known", open, {"CCTV-6", "12月9日 星期三", "20:00", "新闻", "", ""}},
         {"no time", untimed, {"CCTV-6", "", "待定", "特别节目", "", ""}},

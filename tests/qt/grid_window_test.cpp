@@ -158,8 +158,8 @@ TEST_F(GridWindowTest, EnterShowsDetailsAndADoubleClickOpensTheChannelAndDay) {
 }
 
 TEST_F(GridWindowTest, DetailsOfARowOfTheList) {
-    ASSERT_TRUE(qttest::waitUntil([&] { return !program_->schedule()->busy(); },
-                                  std::chrono::seconds(30)));
+    ASSERT_TRUE(
+        qttest::waitUntil([&] { return !program_->schedule()->busy(); }, std::chrono::seconds(30)));
     const auto& listed = program_->guide().shownDay().programmes;
     ASSERT_GT(listed.size(), 3u);
     const int row = 2;
