@@ -73,20 +73,6 @@ std::vector<schedule::NowNext> GuideSchedule::nowNext(const catalogue::Group& gr
     return schedule::nowNextOfGroup(thisWeek, group, day, now);
 }
 
-// TEMP: stand-ins until the model's own land.
-void GuideSchedule::showGrid(const catalogue::Group& group, int day) {
-    std::vector<schedule::PageKey> pages;
-    for (const catalogue::Row& row : group.rows) {
-        if (day > 1) pages.push_back({std::string(row.path), day - 1});
-        pages.push_back({std::string(row.path), day});
-    }
-    request(pages, false);
-}
-
-schedule::Grid GuideSchedule::grid(const catalogue::Group& group, int day) const {
-    return schedule::gridOf(week_, group, day, services_.zone, services_.now());
-}
-
 void GuideSchedule::search(rt::Text fragment) {
     searchText_ = std::move(fragment);
     results_.clear();
