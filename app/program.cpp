@@ -131,15 +131,50 @@ RemindOutcome GuideProgram::remindRow(int row) {
 }
 
 void GuideProgram::openResult(const schedule::SearchHit& hit) {
+    openChannelDay(hit.group, hit.row, hit.day);
+}
+
+void GuideProgram::openChannelDay(int group, int row, int day) {
     rt::Runtime& rt = *runtime_;
-    if (guide_.openGroup(rt) != hit.group) rt.userClickGroupHeader(ui::kGroupMenu, hit.group);
-    if (!rt.windowLoaded(ui::kMainWindowId) || guide_.openGroup(rt) != hit.group) return;
+    if (guide_.openGroup(rt) != group) rt.userClickGroupHeader(ui::kGroupMenu, group);
+    if (!rt.windowLoaded(ui::kMainWindowId) || guide_.openGroup(rt) != group) return;
     const std::uint64_t before = guide_.loadsStarted();
-    rt.userClickRow(guide_.groupList(hit.group), hit.row);
+    rt.userClickRow(guide_.groupList(group), row);
     if (!rt.windowLoaded(ui::kMainWindowId)) return;
     // The selection loads the start-up day; another day is its label's.
-    if (hit.day != dayNumberOf(guide_.values().startupWeekday) || guide_.loadsStarted() == before)
-        rt.userMousePress(ui::dayLabel(hit.day), 4, 4, 0);
+    if (day != dayNumberOf(guide_.values().startupWeekday) || guide_.loadsStarted() == before)
+        rt.userMousePress(ui::dayLabel(day), 4, 4, 0);
+}
+
+int GuideProgram::shownDayNumber() const {
+    const int shown = guide_.shownDay().day;
+    if (shown >= 1 && shown <= 7) return shown;
+    return base::isoWeekday(base::toLocal(nowInstant(), pageZone_).date);
+}
+
+std::optional<schedule::GridBlock> GuideProgram::programmeOfRow(int row) const {
+    const schedule::ChannelDay& shown = guide_.shownDay();
+    if (row < 0 || static_cast<std::size_t>(row) >= shown.programmes.size()) return std::nullopt;
+    const schedule::Programme& listed = shown.programmes[static_cast<std::size_t>(row)];
+    schedule::GridBlock block;
+    block.programme = listed;
+    if (listed.start) block.start = *listed.start;
+    // The list's row as the grid of its one channel holds it: the end, and
+    // the details the players' JSON gave.
+    if (schedule_ && listed.start) {
+        const catalogue::Group one{{}, {catalogue::Row{{}, shown.channel}}};
+        const schedule::Grid grid = schedule_->grid(one, shown.day);
+        if (!grid.rows.empty())
+            for (const schedule::GridBlock& b : grid.rows[0].blocks)
+                if (b.start == *listed.start) return b;
+    }
+    // Not held there: the next row's start is the best end there is.
+    for (std::size_t r = static_cast<std::size_t>(row) + 1; r < shown.programmes.size(); ++r)
+        if (shown.programmes[r].start) {
+            block.end = *shown.programmes[r].start;
+            break;
+        }
+    return block;
 }
 
 // Each background worker's own fetcher, with the day list's limits; a

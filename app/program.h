@@ -91,6 +91,16 @@ class GuideProgram {
     RemindOutcome remindRow(int row);
     // Opens a search result's channel and day as clicks on them would.
     void openResult(const schedule::SearchHit& hit);
+    // Opens row `row` of menu group `group` on `day` (1..7) as clicks on the
+    // group, the row and the day's label would.
+    void openChannelDay(int group, int row, int day);
+    // The guide's clock now, Unix seconds.
+    std::int64_t nowInstant() const { return unixOfHostLocal(now()); }
+    // The day the program list shows (1..7); today before its first load.
+    int shownDayNumber() const;
+    // Row `row` of the program list with its end, description and category
+    // where the schedule holds that channel's day; null past the last row.
+    std::optional<schedule::GridBlock> programmeOfRow(int row) const;
     skin::SkinSystem* skin() { return skin_.get(); }  // null: no skin this run
     const skin::KeptSkinArguments& keptSkin() const { return keptSkin_; }
 

@@ -15,10 +15,13 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "app/qt/grid_window.h"
+#include "app/qt/programme_details.h"
 #include "app/schedule/catalogue_place.h"
 #include "app/window/main_window.h"
 #include "runtime/backend/qt/qt_text.h"
 #include "runtime/values/gbk.h"
+#include "runtime/window/controls/list_view.h"
 
 namespace app::qtui {
 
@@ -71,6 +74,8 @@ ScheduleViews::ScheduleViews(rt::QtBackend& backend, GuideProgram& program)
         shortcut("Ctrl+F", [this] { showSearch(); });
         shortcut("Ctrl+N", [this] { showNowNext(); });
         shortcut("Ctrl+R", [this] { showReminders(); });
+        shortcut("Ctrl+G", [this] { showGrid(); });
+        shortcut("Ctrl+I", [this] { showRowDetails(); });
     }
     schedule_.onChanged = [this] { refresh(); };
 }
@@ -140,6 +145,8 @@ QMenu* ScheduleViews::channelMenu(int group, int row) {
     }
     menu->addAction(QStringLiteral("正在播出…"), QKeySequence("Ctrl+N"), this,
                     [this] { showNowNext(); });
+    menu->addAction(QStringLiteral("节目总览…"), QKeySequence("Ctrl+G"), this,
+                    [this] { showGrid(); });
     menu->addAction(QStringLiteral("搜索节目…"), QKeySequence("Ctrl+F"), this,
                     [this] { showSearch(); });
     return menu;
@@ -156,8 +163,12 @@ QMenu* ScheduleViews::programmeMenu(int row) {
                                               showReminders();
                                           });
         remind->setEnabled(p.start.has_value());
+        menu->addAction(QStringLiteral("节目详情…"), QKeySequence("Ctrl+I"), this,
+                        [this, row] { showRowDetails(row); });
         menu->addSeparator();
     }
+    menu->addAction(QStringLiteral("节目总览…"), QKeySequence("Ctrl+G"), this,
+                    [this] { showGrid(); });
     menu->addAction(QStringLiteral("节目提醒…"), QKeySequence("Ctrl+R"), this,
                     [this] { showReminders(); });
     menu->addAction(QStringLiteral("搜索节目…"), QKeySequence("Ctrl+F"), this,
@@ -237,7 +248,47 @@ QDialog* ScheduleViews::showReminders() {
     return reminders_;
 }
 
+GridWindow* ScheduleViews::showGrid() {
+    const int open = program_.guide().openGroup(program_.runtime());
+    if (open < 0) return nullptr;
+    if (!grid_) {
+        grid_ = new GridWindow(program_, window());
+        grid_->setAttribute(Qt::WA_DeleteOnClose);
+        grid_->onDetails = [this](const schedule::GridBlock& block, const rt::Text& channel) {
+            showDetails(block, channel);
+        };
+    }
+    grid_->showGroupDay(open, program_.shownDayNumber());
+    grid_->show();
+    grid_->raise();
+    grid_->activateWindow();
+    return grid_;
+}
+
+QDialog* ScheduleViews::showRowDetails(int row) {
+    if (row < 0) {
+        const rt::Control* c = program_.runtime().control(ui::kProgramList);
+        const auto* list = c ? c->as<rt::ListView>() : nullptr;
+        if (!list) return nullptr;
+        row = list->currentRow() >= 0 ? list->currentRow() : list->markedRow();
+    }
+    const auto block = program_.programmeOfRow(row);
+    if (!block) return nullptr;
+    const auto place = schedule::findInCatalogue(block->programme.channel);
+    return showDetails(*block, place ? place->channel->name : rt::Text{});
+}
+
+QDialog* ScheduleViews::showDetails(const schedule::GridBlock& block, const rt::Text& channel) {
+    // One at a time: the newest choice replaces the one before.
+    if (details_) details_->close();
+    QWidget* parent = grid_ && grid_->isActiveWindow() ? static_cast<QWidget*>(grid_) : window();
+    details_ =
+        showProgrammeDetails(parent, programmeDetails(block, channel, program_.guide().zone()));
+    return details_;
+}
+
 void ScheduleViews::refresh() {
+    if (grid_) grid_->refreshSoon();
     const Guide& guide = program_.guide();
     if (nowNext_) {
         nowNextRows_->clear();

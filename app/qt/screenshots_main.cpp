@@ -1,7 +1,7 @@
 // tvguide-screenshots DIR: the guide's window and each view of the schedule
-// as PNGs in DIR (window.png, now_next.png, search.png, favourites.png,
-// reminders.png), on the sample listings served in this process, with the
-// clock fixed at Wednesday 9 December 2026, 20:15 Beijing time. Run with
+// as PNGs in DIR (window.png, now_next.png, search.png, grid.png,
+// details.png, favourites.png, reminders.png), on the sample listings served in this process, with
+// the clock fixed at Wednesday 9 December 2026, 20:15 Beijing time. Run with
 // QT_QPA_PLATFORM=offscreen and TZ=Asia/Shanghai (scripts/screenshots.sh).
 #include <QApplication>
 #include <QDialog>
@@ -9,10 +9,13 @@
 #include <QMenu>
 #include <QPainter>
 #include <QThread>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
 #include "app/program.h"
+#include "app/qt/grid_view.h"
+#include "app/qt/grid_window.h"
 #include "app/qt/schedule_views.h"
 #include "app/window/main_window.h"
 #include "catalogue/catalogue.h"
@@ -110,6 +113,26 @@ int main(int argc, char** argv) {
     views.showSearch();
     ok = ok && save(search->grab(), dir, "search.png");
     search->close();
+
+    app::qtui::GridWindow* grid = views.showGrid();
+    waitUntil([&] {
+        const auto& rows = grid->view()->grid().rows;
+        return settled() && !rows.empty() &&
+               std::all_of(rows.begin(), rows.end(), [](const auto& r) { return r.held; });
+    });
+    grid->refresh();
+    ok = ok && save(grid->grab(), dir, "grid.png");
+    QDialog* details = nullptr;
+    if (const app::schedule::GridBlock* chosen = grid->view()->selectedBlock())
+        details = views.showDetails(
+            *chosen, grid->view()
+                         ->grid()
+                         .rows[static_cast<std::size_t>(grid->view()->selected().row)]
+                         .channel);
+    QApplication::processEvents();
+    ok = ok && details && save(details->grab(), dir, "details.png");
+    if (details) details->close();
+    grid->close();
 
     const auto& groups = catalogue::groups();
     program.toggleFavourite(groups[0].rows[0].path);
