@@ -171,6 +171,15 @@ QDialog* ScheduleViews::showNowNext() {
         nowNextRows_ = table(nowNext_, {QStringLiteral("频道"), QStringLiteral("正在播出"),
                                         QStringLiteral("下一个")});
         nowNext_->layout()->addWidget(nowNextRows_);
+        // Titles share what the channel names leave, elided, so that 下一个
+        // stays on screen however long the programme on air is called.
+        nowNextRows_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+        nowNextRows_->header()->setSectionResizeMode(1, QHeaderView::Stretch);
+        nowNextRows_->header()->setSectionResizeMode(2, QHeaderView::Stretch);
+        connect(nowNextRows_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
+            program_.openChannel(program_.guide().openGroup(program_.runtime()),
+                                 nowNextRows_->indexOfTopLevelItem(item));
+        });
     }
     refresh();
     nowNext_->show();
@@ -245,12 +254,13 @@ void ScheduleViews::refresh() {
         if (const catalogue::Group* g = guide.menuGroup(open)) {
             nowNext_->setWindowTitle(QStringLiteral("正在播出 - %1").arg(toQString(g->title)));
             const auto shown = schedule_.nowNext(*g);
-            for (std::size_t r = 0; r < g->rows.size() && r < shown.size(); ++r)
-                nowNextRows_->addTopLevelItem(
+            for (std::size_t r = 0; r < g->rows.size() && r < shown.size(); ++r) {
+                auto* item =
                     new QTreeWidgetItem({toQString(g->rows[r].name), toQString(shown[r].now),
-                                         toQString(shown[r].next)}));
-            nowNextRows_->resizeColumnToContents(0);
-            nowNextRows_->resizeColumnToContents(1);
+                                         toQString(shown[r].next)});
+                for (int c = 1; c < 3; ++c) item->setToolTip(c, item->text(c));  // when elided
+                nowNextRows_->addTopLevelItem(item);
+            }
         }
     }
     if (search_) {

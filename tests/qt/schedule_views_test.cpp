@@ -2,6 +2,7 @@
 // the schedule answers and hand the viewer's choices to the program.
 #include <gtest/gtest.h>
 #include <QDialog>
+#include <QHeaderView>
 #include <QMenu>
 #include <QTreeWidget>
 
@@ -91,6 +92,31 @@ TEST_F(ScheduleViewsTest, NowNextAndSearchShowTheSchedulesAnswers) {
     emit results->itemActivated(results->topLevelItem(static_cast<int>(hits.size() / 2)), 0);
     EXPECT_EQ(program_->guide().values().channelBaseUrl, epg_.root() + chosen.path);
     EXPECT_EQ(program_->guide().shownDay().day, chosen.day);
+}
+
+// A double click on a channel opens it as a click in the menu would; in a
+// narrow window the titles give way so that 下一个 stays in sight.
+TEST_F(ScheduleViewsTest, NowNextOpensTheChannelDoubleClickedAndKeepsNextInSight) {
+    QDialog* d = views_->showNowNext();
+    d->resize(420, 300);
+    auto* rows = d->findChild<QTreeWidget*>();
+    const QHeaderView* header = rows->header();
+    EXPECT_TRUE(qttest::waitUntil([&] {
+        return rows->viewport()->width() < 420 &&
+               header->sectionViewportPosition(2) + header->sectionSize(2) <=
+                   rows->viewport()->width();
+    })) << header->sectionViewportPosition(2) + header->sectionSize(2);
+    EXPECT_GE(header->sectionSize(2), 50);
+    // What Qt makes of a double click (or Enter) on a row.
+    const int row = 3;
+    emit rows->itemActivated(rows->topLevelItem(row), 0);
+    const auto& group = catalogue::groups()[0];
+    EXPECT_EQ(program_->guide().values().channelBaseUrl,
+              epg_.root() + std::string(group.rows[row].path));
+    auto* channels = qobject_cast<QTreeWidget*>(backend_.widget(app::ui::kChannelList));
+    EXPECT_EQ(channels->currentIndex().row(), row);
+    ASSERT_EQ(channels->selectedItems().size(), 1);
+    EXPECT_EQ(channels->indexOfTopLevelItem(channels->selectedItems()[0]), row);
 }
 
 TEST_F(ScheduleViewsTest, ContextMenusKeepFavouritesAndSetReminders) {
