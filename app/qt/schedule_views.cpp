@@ -15,6 +15,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "app/schedule/catalogue_place.h"
 #include "app/window/main_window.h"
 #include "runtime/backend/qt/qt_text.h"
@@ -150,12 +152,28 @@ QMenu* ScheduleViews::programmeMenu(int row) {
     const auto& programmes = program_.guide().shownDay().programmes;
     if (row >= 0 && static_cast<std::size_t>(row) < programmes.size()) {
         const schedule::Programme& p = programmes[static_cast<std::size_t>(row)];
-        QAction* remind = menu->addAction(QStringLiteral("提醒我: %1").arg(toQString(p.title)),
-                                          this, [this, row] {
-                                              program_.remindRow(row);
-                                              showReminders();
-                                          });
-        remind->setEnabled(p.start.has_value());
+        const auto& all = schedule_.reminders();
+        const auto set = std::find_if(all.begin(), all.end(), [&](const schedule::Reminder& r) {
+            return p.start && r.channel == p.channel && r.start == *p.start;
+        });
+        if (set != all.end()) {
+            // Checked while it waits; unchecking it takes the reminder back.
+            QAction* remind = menu->addAction(
+                QStringLiteral("%1: %2").arg(
+                    set->notified ? QStringLiteral("已提醒") : QStringLiteral("提醒我"),
+                    toQString(p.title)),
+                this, [this, kept = *set] { schedule_.forget(kept); });
+            remind->setCheckable(true);
+            remind->setChecked(true);
+        } else {
+            QAction* remind = menu->addAction(QStringLiteral("提醒我: %1").arg(toQString(p.title)),
+                                              this, [this, row] {
+                                                  program_.remindRow(row);
+                                                  showReminders();
+                                              });
+            // A programme that has started can no longer be waited for.
+            remind->setEnabled(p.start && *p.start > schedule_.now());
+        }
         menu->addSeparator();
     }
     menu->addAction(QStringLiteral("节目提醒…"), QKeySequence("Ctrl+R"), this,
@@ -228,8 +246,10 @@ QDialog* ScheduleViews::showSearch(const QString& text) {
 QDialog* ScheduleViews::showReminders() {
     if (!reminders_) {
         reminders_ = qtui::window(window(), QStringLiteral("节目提醒"), {520, 320});
-        reminderRows_ = table(
-            reminders_, {QStringLiteral("时间"), QStringLiteral("频道"), QStringLiteral("节目")});
+        reminderRows_ = table(reminders_, {QStringLiteral("时间"), QStringLiteral("频道"),
+                                           QStringLiteral("节目"), QStringLiteral("状态")});
+        reminderRows_->header()->setStretchLastSection(false);
+        reminderRows_->header()->setSectionResizeMode(2, QHeaderView::Stretch);
         reminders_->layout()->addWidget(reminderRows_);
         auto* forget = new QPushButton(QStringLiteral("取消所选提醒"), reminders_);
         reminders_->layout()->addWidget(forget);
@@ -288,9 +308,16 @@ void ScheduleViews::refresh() {
         reminderRows_->clear();
         for (const schedule::Reminder& r : schedule_.reminders()) {
             const auto place = schedule::findInCatalogue(r.channel);
-            reminderRows_->addTopLevelItem(new QTreeWidgetItem(
+            auto* item = new QTreeWidgetItem(
                 {clockOf(guide.zone(), r.start),
-                 place ? toQString(place->channel->name) : QString(), toQString(r.title)}));
+                 place ? toQString(place->channel->name) : QString(), toQString(r.title),
+                 r.notified ? QStringLiteral("已提醒") : QStringLiteral("待提醒")});
+            // One already shown stays listed until its programme starts; greyed.
+            if (r.notified)
+                for (int c = 0; c < item->columnCount(); ++c)
+                    item->setForeground(
+                        c, reminderRows_->palette().brush(QPalette::Disabled, QPalette::Text));
+            reminderRows_->addTopLevelItem(item);
         }
         reminderRows_->resizeColumnToContents(1);
     }

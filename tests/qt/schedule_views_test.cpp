@@ -135,6 +135,26 @@ TEST_F(ScheduleViewsTest, ContextMenusKeepFavouritesAndSetReminders) {
     ASSERT_EQ(program_->schedule()->reminders().size(), 1u);
     EXPECT_EQ(program_->schedule()->reminders()[0].title, programmes[later].title);
 
+    // A started programme offers no reminder; a pending one is checked and
+    // listed as pending, and unchecking it takes it back.
+    const auto remindAction = [](QMenu* menu) {
+        for (QAction* a : menu->actions())
+            if (a->text().contains(QStringLiteral(": "))) return a;
+        return static_cast<QAction*>(nullptr);
+    };
+    ASSERT_TRUE(programmes[0].start && *programmes[0].start < kNowUnix);
+    QAction* started = remindAction(views_->programmeMenu(0));
+    ASSERT_NE(started, nullptr);
+    EXPECT_FALSE(started->isEnabled());
+    QAction* pending = remindAction(views_->programmeMenu(later));
+    ASSERT_NE(pending, nullptr);
+    EXPECT_TRUE(pending->isEnabled());
+    EXPECT_TRUE(pending->isChecked());
+    EXPECT_EQ(rowsOf(views_->showReminders()).at(0).at(3), QStringLiteral("待提醒"));
+    pending->trigger();
+    EXPECT_TRUE(program_->schedule()->reminders().empty());
+    EXPECT_FALSE(remindAction(views_->programmeMenu(later))->isChecked());
+
     // Offscreen there is no session bus notification service, nor a tray.
     app::qtui::DesktopNotifier notifier;
     EXPECT_EQ(notifier.show("CCTV-1", "21:00", "x"), QStringLiteral("window"));
