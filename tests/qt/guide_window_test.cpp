@@ -6,8 +6,10 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScrollBar>
 #include <QSlider>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -174,6 +176,17 @@ TEST_F(GuideWindow, ComesUpWithTenGroupsTodaysScheduleAndChineseGlyphs) {
 
     const QString shot = QStringLiteral(TVGUIDE_SCREENSHOT_DIR "/tvguide_window.png");
     EXPECT_TRUE(window()->grab().save(shot, "PNG")) << shot.toStdString();
+}
+
+// The banner lies within its frame, so its scroll bar reaches every row.
+TEST_F(GuideWindow, TheBannerScrollsToAllItsRows) {
+    auto* banner = window()->findChild<QTextBrowser*>();
+    ASSERT_NE(banner, nullptr);
+    EXPECT_TRUE(banner->parentWidget()->rect().contains(banner->geometry()))
+        << banner->geometry().bottom() << " in " << banner->parentWidget()->height();
+    QScrollBar* bar = banner->verticalScrollBar();
+    ASSERT_TRUE(qttest::waitUntil([&] { return bar->maximum() > 0; }));
+    EXPECT_TRUE(bar->isVisibleTo(window()));
 }
 
 TEST_F(GuideWindow, FridayLabelFillsTheListWithFridaysRows) {
