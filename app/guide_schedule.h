@@ -71,6 +71,9 @@ class GuideSchedule {
     bool searching() const { return searchPending_ > 0; }
     const std::vector<schedule::SearchHit>& results() const { return results_; }
 
+    // The guide's clock, Unix seconds: a programme that starts by then has
+    // started.
+    std::int64_t now() const { return services_.now(); }
     RemindOutcome remind(const schedule::Programme& programme);
     bool forget(const schedule::Reminder& reminder);
     const std::vector<schedule::Reminder>& reminders() const { return reminders_.all(); }

@@ -11,6 +11,7 @@
 #include "app/window/banner_address.h"
 #include "app/window/delay.h"
 #include "app/window/main_window.h"
+#include "base/text.h"
 #include "runtime/values/date_time.h"
 #include "runtime/window/template/template_codec.h"
 
@@ -130,12 +131,21 @@ RemindOutcome GuideProgram::remindRow(int row) {
     return schedule_->remind(programmes[static_cast<std::size_t>(row)]);
 }
 
+bool GuideProgram::openChannel(int group, int row) {
+    rt::Runtime& rt = *runtime_;
+    if (guide_.openGroup(rt) != group) rt.userClickGroupHeader(ui::kGroupMenu, group);
+    if (!rt.windowLoaded(ui::kMainWindowId) || guide_.openGroup(rt) != group) return false;
+    rt.userClickRow(guide_.groupList(group), row);
+    return rt.windowLoaded(ui::kMainWindowId);
+}
+
 void GuideProgram::openResult(const schedule::SearchHit& hit) {
     openChannelDay(hit.group, hit.row, hit.day);
 }
 
 void GuideProgram::openChannelDay(int group, int row, int day) {
     rt::Runtime& rt = *runtime_;
+<<<<<<< HEAD
     if (guide_.openGroup(rt) != group) rt.userClickGroupHeader(ui::kGroupMenu, group);
     if (!rt.windowLoaded(ui::kMainWindowId) || guide_.openGroup(rt) != group) return;
     const std::uint64_t before = guide_.loadsStarted();
@@ -175,6 +185,27 @@ std::optional<schedule::GridBlock> GuideProgram::programmeOfRow(int row) const {
             break;
         }
     return block;
+=======
+    const std::uint64_t before = guide_.loadsStarted();
+    if (!openChannel(hit.group, hit.row)) return;
+    // The selection loads the start-up day; another day is its label's.
+    if (hit.day != dayNumberOf(guide_.values().startupWeekday) || guide_.loadsStarted() == before)
+        rt.userMousePress(ui::dayLabel(hit.day), 4, 4, 0);
+    if (!rt.windowLoaded(ui::kMainWindowId)) return;
+    // The viewer looks for the programme found, not the day around it. A load
+    // started meanwhile (a click in the pause) shows another page: left alone.
+    const schedule::ChannelDay& shown = guide_.shownDay();
+    if (shown.channel != hit.path || shown.day != hit.day) return;
+    for (std::size_t r = 0; r < shown.programmes.size(); ++r) {
+        const schedule::Programme& p = shown.programmes[r];
+        const bool sameTime = p.start && hit.start ? *p.start == *hit.start
+                                                   : base::trim(p.time) == base::trim(hit.time);
+        if (p.title != hit.title || !sameTime) continue;
+        rt.listSelectRow(ui::kProgramList, static_cast<std::int32_t>(r));
+        rt.listShowRow(ui::kProgramList, static_cast<std::int32_t>(r));
+        return;
+    }
+>>>>>>> walk
 }
 
 // Each background worker's own fetcher, with the day list's limits; a

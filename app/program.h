@@ -89,7 +89,11 @@ class GuideProgram {
     bool toggleFavourite(std::string_view path);
     // A reminder for row `row` of the program list.
     RemindOutcome remindRow(int row);
-    // Opens a search result's channel and day as clicks on them would.
+    // Opens row `row` of menu group `group` as clicks on its header and row
+    // would; false when the window has closed meanwhile.
+    bool openChannel(int group, int row);
+    // Opens a search result's channel and day as clicks on them would, and
+    // selects the programme's row.
     void openResult(const schedule::SearchHit& hit);
     // Opens row `row` of menu group `group` on `day` (1..7) as clicks on the
     // group, the row and the day's label would.

@@ -15,6 +15,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "app/qt/grid_window.h"
 #include "app/qt/programme_details.h"
 #include "app/schedule/catalogue_place.h"
@@ -157,12 +159,28 @@ QMenu* ScheduleViews::programmeMenu(int row) {
     const auto& programmes = program_.guide().shownDay().programmes;
     if (row >= 0 && static_cast<std::size_t>(row) < programmes.size()) {
         const schedule::Programme& p = programmes[static_cast<std::size_t>(row)];
-        QAction* remind = menu->addAction(QStringLiteral("提醒我: %1").arg(toQString(p.title)),
-                                          this, [this, row] {
-                                              program_.remindRow(row);
-                                              showReminders();
-                                          });
-        remind->setEnabled(p.start.has_value());
+        const auto& all = schedule_.reminders();
+        const auto set = std::find_if(all.begin(), all.end(), [&](const schedule::Reminder& r) {
+            return p.start && r.channel == p.channel && r.start == *p.start;
+        });
+        if (set != all.end()) {
+            // Checked while it waits; unchecking it takes the reminder back.
+            QAction* remind = menu->addAction(
+                QStringLiteral("%1: %2").arg(
+                    set->notified ? QStringLiteral("已提醒") : QStringLiteral("提醒我"),
+                    toQString(p.title)),
+                this, [this, kept = *set] { schedule_.forget(kept); });
+            remind->setCheckable(true);
+            remind->setChecked(true);
+        } else {
+            QAction* remind = menu->addAction(QStringLiteral("提醒我: %1").arg(toQString(p.title)),
+                                              this, [this, row] {
+                                                  program_.remindRow(row);
+                                                  showReminders();
+                                              });
+            // A programme that has started can no longer be waited for.
+            remind->setEnabled(p.start && *p.start > schedule_.now());
+        }
         menu->addAction(QStringLiteral("节目详情…"), QKeySequence("Ctrl+I"), this,
                         [this, row] { showRowDetails(row); });
         menu->addSeparator();
@@ -182,6 +200,15 @@ QDialog* ScheduleViews::showNowNext() {
         nowNextRows_ = table(nowNext_, {QStringLiteral("频道"), QStringLiteral("正在播出"),
                                         QStringLiteral("下一个")});
         nowNext_->layout()->addWidget(nowNextRows_);
+        // Titles share what the channel names leave, elided, so that 下一个
+        // stays on screen however long the programme on air is called.
+        nowNextRows_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+        nowNextRows_->header()->setSectionResizeMode(1, QHeaderView::Stretch);
+        nowNextRows_->header()->setSectionResizeMode(2, QHeaderView::Stretch);
+        connect(nowNextRows_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
+            program_.openChannel(program_.guide().openGroup(program_.runtime()),
+                                 nowNextRows_->indexOfTopLevelItem(item));
+        });
     }
     refresh();
     nowNext_->show();
@@ -230,8 +257,10 @@ QDialog* ScheduleViews::showSearch(const QString& text) {
 QDialog* ScheduleViews::showReminders() {
     if (!reminders_) {
         reminders_ = qtui::window(window(), QStringLiteral("节目提醒"), {520, 320});
-        reminderRows_ = table(
-            reminders_, {QStringLiteral("时间"), QStringLiteral("频道"), QStringLiteral("节目")});
+        reminderRows_ = table(reminders_, {QStringLiteral("时间"), QStringLiteral("频道"),
+                                           QStringLiteral("节目"), QStringLiteral("状态")});
+        reminderRows_->header()->setStretchLastSection(false);
+        reminderRows_->header()->setSectionResizeMode(2, QHeaderView::Stretch);
         reminders_->layout()->addWidget(reminderRows_);
         auto* forget = new QPushButton(QStringLiteral("取消所选提醒"), reminders_);
         reminders_->layout()->addWidget(forget);
@@ -296,12 +325,13 @@ void ScheduleViews::refresh() {
         if (const catalogue::Group* g = guide.menuGroup(open)) {
             nowNext_->setWindowTitle(QStringLiteral("正在播出 - %1").arg(toQString(g->title)));
             const auto shown = schedule_.nowNext(*g);
-            for (std::size_t r = 0; r < g->rows.size() && r < shown.size(); ++r)
-                nowNextRows_->addTopLevelItem(
+            for (std::size_t r = 0; r < g->rows.size() && r < shown.size(); ++r) {
+                auto* item =
                     new QTreeWidgetItem({toQString(g->rows[r].name), toQString(shown[r].now),
-                                         toQString(shown[r].next)}));
-            nowNextRows_->resizeColumnToContents(0);
-            nowNextRows_->resizeColumnToContents(1);
+                                         toQString(shown[r].next)});
+                for (int c = 1; c < 3; ++c) item->setToolTip(c, item->text(c));  // when elided
+                nowNextRows_->addTopLevelItem(item);
+            }
         }
     }
     if (search_) {
@@ -329,9 +359,16 @@ void ScheduleViews::refresh() {
         reminderRows_->clear();
         for (const schedule::Reminder& r : schedule_.reminders()) {
             const auto place = schedule::findInCatalogue(r.channel);
-            reminderRows_->addTopLevelItem(new QTreeWidgetItem(
+            auto* item = new QTreeWidgetItem(
                 {clockOf(guide.zone(), r.start),
-                 place ? toQString(place->channel->name) : QString(), toQString(r.title)}));
+                 place ? toQString(place->channel->name) : QString(), toQString(r.title),
+                 r.notified ? QStringLiteral("已提醒") : QStringLiteral("待提醒")});
+            // One already shown stays listed until its programme starts; greyed.
+            if (r.notified)
+                for (int c = 0; c < item->columnCount(); ++c)
+                    item->setForeground(
+                        c, reminderRows_->palette().brush(QPalette::Disabled, QPalette::Text));
+            reminderRows_->addTopLevelItem(item);
         }
         reminderRows_->resizeColumnToContents(1);
     }

@@ -175,6 +175,15 @@ void Guide::channelSelected(rt::Runtime& rt) {
             rt::toInt(rt.readProperty(list, rt::ListViewProperty::CurrentRow));
         const rt::Text name = rt.listCellText(list, current, 0);
         rt.listSetColumnTitle(ui::kProgramList, 1, rt::joinTexts({name, columnSuffix}));
+        // One channel is shown: a list the menu keeps while its group is
+        // closed (the first group's) must not highlight another, and a click
+        // on that one must choose it again.
+        for (int other = 0; other < menuGroupCount(); ++other) {
+            const rt::ControlRef kept = groupList(other);
+            if (other == g || !rt.control(kept)) continue;
+            if (rt::toInt(rt.readProperty(kept, rt::ListViewProperty::CurrentRow)) >= 0)
+                rt.writeProperty(kept, rt::ListViewProperty::CurrentRow, std::int32_t{-1});
+        }
     }
     loadDay(rt, dayNumberOf(values_.startupWeekday), true);
 }

@@ -6,8 +6,10 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScrollBar>
 #include <QSlider>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -176,6 +178,17 @@ TEST_F(GuideWindow, ComesUpWithTenGroupsTodaysScheduleAndChineseGlyphs) {
     EXPECT_TRUE(window()->grab().save(shot, "PNG")) << shot.toStdString();
 }
 
+// The banner lies within its frame, so its scroll bar reaches every row.
+TEST_F(GuideWindow, TheBannerScrollsToAllItsRows) {
+    auto* banner = window()->findChild<QTextBrowser*>();
+    ASSERT_NE(banner, nullptr);
+    EXPECT_TRUE(banner->parentWidget()->rect().contains(banner->geometry()))
+        << banner->geometry().bottom() << " in " << banner->parentWidget()->height();
+    QScrollBar* bar = banner->verticalScrollBar();
+    ASSERT_TRUE(qttest::waitUntil([&] { return bar->maximum() > 0; }));
+    EXPECT_TRUE(bar->isVisibleTo(window()));
+}
+
 TEST_F(GuideWindow, FridayLabelFillsTheListWithFridaysRows) {
     const std::size_t before = fetched_.size();
     QWidget* friday = backend_->widget(app::ui::dayLabel(5));
@@ -240,6 +253,60 @@ TEST_F(GuideWindow, OpeningAGroupAndChoosingARowRetitlesTheProgramColumn) {
     EXPECT_FALSE(bar->animating());
     EXPECT_EQ(groupList->selectedItems().size(), 0);
     EXPECT_EQ(fetched_.size(), before + 2);
+}
+
+// A search result opened leaves the menu, the channel list and the program
+// list as clicks would: the result's group open with its row selected, the
+// programme's row selected, and a click back on the first group's first
+// channel loads that channel again.
+TEST_F(GuideWindow, AnOpenedResultLeavesTheMenuAsClicksWould) {
+    auto* bar = dynamic_cast<rt::qt::OutlookBarWidget*>(backend_->widget(app::ui::kGroupMenu));
+    const auto& groups = catalogue::groups();
+    int group = -1;
+    for (std::size_t g = 0; g < groups.size(); ++g)
+        if (groups[g].title == rt::gbk("境外影视")) group = static_cast<int>(g);
+    ASSERT_GT(group, 0);
+    const int day = shownDay() % 7 + 1;  // not the start-up day
+    const auto rows = serverRows(group, 1, day);
+    ASSERT_GT(rows.size(), 3u);
+    const std::size_t chosen = rows.size() - 2;  // near the end: scrolled into view
+    app::schedule::SearchHit hit;
+    hit.group = group;
+    hit.row = 1;
+    hit.channel = groups[static_cast<std::size_t>(group)].rows[1].name;
+    hit.path = groups[static_cast<std::size_t>(group)].rows[1].path;
+    hit.day = day;
+    hit.time = rows[chosen].time;
+    hit.title = rows[chosen].title;
+    program_->openResult(hit);
+    ASSERT_TRUE(qttest::waitUntil([&] { return !bar->animating(); }));
+
+    EXPECT_EQ(shownDay(), day);
+    expectShows(rows);
+    const rt::ControlRef groupRef = program_->guide().groupList(group);
+    QTreeWidget* channels = list(groupRef);
+    ASSERT_NE(channels, nullptr);
+    EXPECT_TRUE(channels->isVisible());
+    EXPECT_FALSE(list(app::ui::kChannelList)->isVisible());
+    EXPECT_EQ(channels->currentIndex().row(), 1);
+    ASSERT_EQ(channels->selectedItems().size(), 1);
+    EXPECT_EQ(channels->indexOfTopLevelItem(channels->selectedItems()[0]), 1);
+    EXPECT_EQ(runtime().control(app::ui::kGroupMenu)->as<rt::OutlookBar>()->currentGroup(), group);
+
+    QTreeWidget* programmes = programList();
+    EXPECT_EQ(programmes->selectedItems().size(), 1);
+    EXPECT_TRUE(programmes->topLevelItem(static_cast<int>(chosen))->isSelected());
+    const QRect shown = programmes->visualItemRect(programmes->topLevelItem(int(chosen)));
+    EXPECT_GE(shown.top(), 0);
+    EXPECT_LE(shown.bottom(), programmes->viewport()->height());
+
+    // Back to the first group and its first channel by clicks: it loads.
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->headerTops()[0] + 5));
+    ASSERT_TRUE(qttest::waitUntil([&] { return !bar->animating(); }));
+    const std::size_t before = fetched_.size();
+    clickRow(list(app::ui::kChannelList), 0);
+    ASSERT_EQ(fetched_.size(), before + 1);
+    EXPECT_EQ(programmes->headerItem()->text(1), QStringLiteral("CCTV-1（综合）  节目预告"));
 }
 
 TEST_F(GuideWindow, ClosingTheWindowEndsTheLoopAndRunsTheExitRoutineOnce) {

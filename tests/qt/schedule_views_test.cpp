@@ -2,6 +2,7 @@
 // the schedule answers and hand the viewer's choices to the program.
 #include <gtest/gtest.h>
 #include <QDialog>
+#include <QHeaderView>
 #include <QMenu>
 #include <QTreeWidget>
 
@@ -93,6 +94,31 @@ TEST_F(ScheduleViewsTest, NowNextAndSearchShowTheSchedulesAnswers) {
     EXPECT_EQ(program_->guide().shownDay().day, chosen.day);
 }
 
+// A double click on a channel opens it as a click in the menu would; in a
+// narrow window the titles give way so that 下一个 stays in sight.
+TEST_F(ScheduleViewsTest, NowNextOpensTheChannelDoubleClickedAndKeepsNextInSight) {
+    QDialog* d = views_->showNowNext();
+    d->resize(420, 300);
+    auto* rows = d->findChild<QTreeWidget*>();
+    const QHeaderView* header = rows->header();
+    EXPECT_TRUE(qttest::waitUntil([&] {
+        return rows->viewport()->width() < 420 &&
+               header->sectionViewportPosition(2) + header->sectionSize(2) <=
+                   rows->viewport()->width();
+    })) << header->sectionViewportPosition(2) + header->sectionSize(2);
+    EXPECT_GE(header->sectionSize(2), 50);
+    // What Qt makes of a double click (or Enter) on a row.
+    const int row = 3;
+    emit rows->itemActivated(rows->topLevelItem(row), 0);
+    const auto& group = catalogue::groups()[0];
+    EXPECT_EQ(program_->guide().values().channelBaseUrl,
+              epg_.root() + std::string(group.rows[row].path));
+    auto* channels = qobject_cast<QTreeWidget*>(backend_.widget(app::ui::kChannelList));
+    EXPECT_EQ(channels->currentIndex().row(), row);
+    ASSERT_EQ(channels->selectedItems().size(), 1);
+    EXPECT_EQ(channels->indexOfTopLevelItem(channels->selectedItems()[0]), row);
+}
+
 TEST_F(ScheduleViewsTest, ContextMenusKeepFavouritesAndSetReminders) {
     const int groups = static_cast<int>(catalogue::groups().size());
     trigger(views_->channelMenu(0, 2), QStringLiteral("加入我的收藏"));
@@ -108,6 +134,26 @@ TEST_F(ScheduleViewsTest, ContextMenusKeepFavouritesAndSetReminders) {
     trigger(views_->programmeMenu(later), QStringLiteral("提醒我"));
     ASSERT_EQ(program_->schedule()->reminders().size(), 1u);
     EXPECT_EQ(program_->schedule()->reminders()[0].title, programmes[later].title);
+
+    // A started programme offers no reminder; a pending one is checked and
+    // listed as pending, and unchecking it takes it back.
+    const auto remindAction = [](QMenu* menu) {
+        for (QAction* a : menu->actions())
+            if (a->text().contains(QStringLiteral(": "))) return a;
+        return static_cast<QAction*>(nullptr);
+    };
+    ASSERT_TRUE(programmes[0].start && *programmes[0].start < kNowUnix);
+    QAction* started = remindAction(views_->programmeMenu(0));
+    ASSERT_NE(started, nullptr);
+    EXPECT_FALSE(started->isEnabled());
+    QAction* pending = remindAction(views_->programmeMenu(later));
+    ASSERT_NE(pending, nullptr);
+    EXPECT_TRUE(pending->isEnabled());
+    EXPECT_TRUE(pending->isChecked());
+    EXPECT_EQ(rowsOf(views_->showReminders()).at(0).at(3), QStringLiteral("待提醒"));
+    pending->trigger();
+    EXPECT_TRUE(program_->schedule()->reminders().empty());
+    EXPECT_FALSE(remindAction(views_->programmeMenu(later))->isChecked());
 
     // Offscreen there is no session bus notification service, nor a tray.
     app::qtui::DesktopNotifier notifier;

@@ -96,6 +96,9 @@ TEST(ListViewModel, ClicksAndArrowKeysMoveFocusAndSelection) {
     EXPECT_FALSE(lv.click(7));  // below the rows: selection cleared, focus stays
     EXPECT_EQ(lv.currentRow(), -1);
     EXPECT_EQ(lv.focusedRow(), 1);
+    EXPECT_TRUE(lv.click(1));  // the focused row selected again is a change
+    EXPECT_EQ(lv.currentRow(), 1);
+    EXPECT_FALSE(lv.click(1));
 
     rt::ListView fresh = listOf(3);
     EXPECT_TRUE(fresh.moveFocus(-1));  // no focus yet: the first row gets it

@@ -55,6 +55,15 @@ void HtmlViewerWidget::sync(const Control& c, Change what) {
     }
 }
 
+// The template lays the banner out past its frame's edges (to hide its own
+// border); laid out so, the scroll bar and the rows below the frame would
+// be cut off with no way to reach them. The part that shows is the view.
+void HtmlViewerWidget::applyGeometry(const Control& c) {
+    QRect r(c.left, c.top, c.width, c.height);
+    if (const QWidget* p = parentWidget(); p && p != window()) r = r.intersected(p->rect());
+    setGeometry(r);
+}
+
 void HtmlViewerWidget::navigate(const Text& address) {
     shown_ = address;
     if (job_) job_->cancel();

@@ -29,6 +29,7 @@ class HtmlViewerWidget : public QTextBrowser, public ControlWidget {
     ~HtmlViewerWidget() override;
     QWidget* asWidget() override { return this; }
     void sync(const Control& c, Change what) override;
+    void applyGeometry(const Control& c) override;
 
     const Text& loadedAddress() const { return shown_; }
     bool loading() const { return job_ && !job_->finished(); }

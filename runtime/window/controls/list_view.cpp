@@ -90,8 +90,11 @@ bool ListView::click(std::int32_t row) {
         selectOnly(-1);
         return false;
     }
+    // A row that had lost its selection (the focus stays on it) is the
+    // current row again: as much a change as a move of the focus.
+    const bool wasSelected = rows_[static_cast<std::size_t>(row)].selected;
     selectOnly(row);
-    return focusRow(row);
+    return focusRow(row) || !wasSelected;
 }
 
 bool ListView::moveFocus(std::int32_t delta) {

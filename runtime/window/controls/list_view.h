@@ -68,7 +68,8 @@ class ListView {
     // is on. Returns true when a row newly gained the focus.
     bool select(std::int32_t row);
     // User click: a row becomes the only selected one and the focused one; a
-    // click below the rows clears the selection. True when the focus moved.
+    // click below the rows clears the selection. True when the focus moved or
+    // the row was not selected before.
     bool click(std::int32_t row);
     // Arrow and page keys: moves the focus (and the selection) by delta rows,
     // clamped; from no focus to row 0. True when the focus moved.
