@@ -140,17 +140,28 @@ bool GuideProgram::openChannel(int group, int row) {
 }
 
 void GuideProgram::openResult(const schedule::SearchHit& hit) {
+    rt::Runtime& rt = *runtime_;
     openChannelDay(hit.group, hit.row, hit.day);
+    if (!rt.windowLoaded(ui::kMainWindowId)) return;
+    // The viewer looks for the programme found, not the day around it. A load
+    // started meanwhile (a click in the pause) shows another page: left alone.
+    const schedule::ChannelDay& shown = guide_.shownDay();
+    if (shown.channel != hit.path || shown.day != hit.day) return;
+    for (std::size_t r = 0; r < shown.programmes.size(); ++r) {
+        const schedule::Programme& p = shown.programmes[r];
+        const bool sameTime = p.start && hit.start ? *p.start == *hit.start
+                                                   : base::trim(p.time) == base::trim(hit.time);
+        if (p.title != hit.title || !sameTime) continue;
+        rt.listSelectRow(ui::kProgramList, static_cast<std::int32_t>(r));
+        rt.listShowRow(ui::kProgramList, static_cast<std::int32_t>(r));
+        return;
+    }
 }
 
 void GuideProgram::openChannelDay(int group, int row, int day) {
     rt::Runtime& rt = *runtime_;
-<<<<<<< HEAD
-    if (guide_.openGroup(rt) != group) rt.userClickGroupHeader(ui::kGroupMenu, group);
-    if (!rt.windowLoaded(ui::kMainWindowId) || guide_.openGroup(rt) != group) return;
     const std::uint64_t before = guide_.loadsStarted();
-    rt.userClickRow(guide_.groupList(group), row);
-    if (!rt.windowLoaded(ui::kMainWindowId)) return;
+    if (!openChannel(group, row)) return;
     // The selection loads the start-up day; another day is its label's.
     if (day != dayNumberOf(guide_.values().startupWeekday) || guide_.loadsStarted() == before)
         rt.userMousePress(ui::dayLabel(day), 4, 4, 0);
@@ -185,27 +196,6 @@ std::optional<schedule::GridBlock> GuideProgram::programmeOfRow(int row) const {
             break;
         }
     return block;
-=======
-    const std::uint64_t before = guide_.loadsStarted();
-    if (!openChannel(hit.group, hit.row)) return;
-    // The selection loads the start-up day; another day is its label's.
-    if (hit.day != dayNumberOf(guide_.values().startupWeekday) || guide_.loadsStarted() == before)
-        rt.userMousePress(ui::dayLabel(hit.day), 4, 4, 0);
-    if (!rt.windowLoaded(ui::kMainWindowId)) return;
-    // The viewer looks for the programme found, not the day around it. A load
-    // started meanwhile (a click in the pause) shows another page: left alone.
-    const schedule::ChannelDay& shown = guide_.shownDay();
-    if (shown.channel != hit.path || shown.day != hit.day) return;
-    for (std::size_t r = 0; r < shown.programmes.size(); ++r) {
-        const schedule::Programme& p = shown.programmes[r];
-        const bool sameTime = p.start && hit.start ? *p.start == *hit.start
-                                                   : base::trim(p.time) == base::trim(hit.time);
-        if (p.title != hit.title || !sameTime) continue;
-        rt.listSelectRow(ui::kProgramList, static_cast<std::int32_t>(r));
-        rt.listShowRow(ui::kProgramList, static_cast<std::int32_t>(r));
-        return;
-    }
->>>>>>> walk
 }
 
 // Each background worker's own fetcher, with the day list's limits; a
