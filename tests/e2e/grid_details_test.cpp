@@ -19,7 +19,9 @@
 #include "sample_epg.h"
 #include "test_http_server.h"
 
-namespace {
+// Named, not anonymous: a unity build puts this file with others that
+// have helpers of the same names.
+namespace grid_details_test {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
@@ -224,4 +226,4 @@ TEST(GridThroughTheProbe, DayPagesAloneFillTheGridEndsFromTheNextStart) {
     EXPECT_LE(asked, 4u);
 }
 
-}  // namespace
+}  // namespace grid_details_test

@@ -10,7 +10,9 @@
 #include "app/qt/programme_details.h"
 #include "runtime/values/gbk.h"
 
-namespace {
+// Named, not anonymous: a unity build puts this file with others that
+// have helpers of the same names.
+namespace grid_view_test {
 
 using app::qtui::GridView;
 using app::schedule::Grid;
@@ -191,4 +193,4 @@ TEST(ProgrammeDetailsText, SaysWhatIsKnown) {
     }
 }
 
-}  // namespace
+}  // namespace grid_view_test

@@ -21,7 +21,9 @@
 #include "runtime/backend/qt/qt_text.h"
 #include "runtime/values/date_time.h"
 
-namespace {
+// Named, not anonymous: a unity build puts this file with others that
+// have helpers of the same names.
+namespace grid_window_test {
 
 using app::qtui::GridView;
 using rt::qt::toQString;
@@ -181,4 +183,4 @@ TEST_F(GridWindowTest, DetailsOfARowOfTheList) {
         << "ends where the next row starts";
 }
 
-}  // namespace
+}  // namespace grid_window_test
