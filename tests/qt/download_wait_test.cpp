@@ -108,7 +108,9 @@ TEST_F(DownloadWait, TheWindowPaintsMovesAndClosesWhileTheDownloadHangs) {
     std::size_t fetchesBeforeClose = 0;
     once([&] { return window() && window()->isVisible(); },
          [&] {
+             // The window or anything in it: its controls cover it whole.
              window()->installEventFilter(&counter);
+             for (QWidget* w : window()->findChildren<QWidget*>()) w->installEventFilter(&counter);
              busy = busyPointer();
              movedTo = window()->pos() + QPoint(40, 30);
              window()->move(movedTo);

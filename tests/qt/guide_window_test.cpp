@@ -6,6 +6,8 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSlider>
 #include <QTest>
@@ -29,6 +31,7 @@
 #include "runtime/backend/qt/qt_simple_widgets.h"
 #include "runtime/backend/qt/qt_style.h"
 #include "runtime/backend/qt/qt_text.h"
+#include "runtime/backend/qt/qt_window_fit.h"
 #include "runtime/http/page_fetcher.h"
 #include "server/background.h"
 
@@ -176,6 +179,62 @@ TEST_F(GuideWindow, ComesUpWithTenGroupsTodaysScheduleAndChineseGlyphs) {
 
     const QString shot = QStringLiteral(TVGUIDE_SCREENSHOT_DIR "/tvguide_window.png");
     EXPECT_TRUE(window()->grab().save(shot, "PNG")) << shot.toStdString();
+}
+
+// Wherever the template puts the window, its frame stays inside the
+// screen's available area; what the shown client area cannot hold scrolls.
+TEST(WindowFit, TheFrameStaysOnTheScreenAndTheRestScrolls) {
+    const QSize frame(8, 34);
+    const QRect screen(0, 0, 1280, 800);
+    struct Case {
+        const char* what;
+        QRect outer, available;
+        QPoint topLeft;
+        QSize shown;
+    };
+    const Case cases[] = {
+        {"fits where it is", {100, 50, 750, 680}, screen, {100, 50}, {742, 646}},
+        {"fits once moved up", {100, 300, 750, 680}, screen, {100, 120}, {742, 646}},
+        {"fits once moved left", {700, 50, 750, 680}, screen, {530, 50}, {742, 646}},
+        {"taller than the screen: at its top, cut",
+         {0, 0, 750, 680},
+         {0, 0, 1024, 600},
+         {0, 0},
+         {742, 566}},
+        {"a panel on the left and one on top",
+         {0, 0, 750, 680},
+         {60, 30, 1220, 770},
+         {60, 30},
+         {742, 646}},
+        {"scale 1.5 on a 1366x768 laptop",
+         {0, 0, 1125, 1020},
+         {0, 0, 911, 512},
+         {0, 0},
+         {903, 478}},
+        {"unknown screen: as the template says", {700, 300, 750, 680}, {}, {700, 300}, {742, 646}},
+    };
+    for (const Case& c : cases) {
+        const rt::qt::WindowFit fit = rt::qt::fitWithin(c.outer, frame, c.available);
+        EXPECT_EQ(fit.topLeft, c.topLeft) << c.what;
+        EXPECT_EQ(fit.shownClient, c.shown) << c.what;
+        if (!c.available.isEmpty()) {
+            EXPECT_TRUE(c.available.contains(QRect(fit.topLeft, fit.shownClient + frame)))
+                << c.what;
+        }
+    }
+}
+
+// The real window on the screen the test runs on: inside its available
+// area, and every control reachable by scrolling where it does not fit.
+TEST_F(GuideWindow, NeverLargerThanTheScreenItIsOn) {
+    const QRect available = window()->screen()->availableGeometry();
+    EXPECT_LE(window()->width(), available.width());
+    EXPECT_LE(window()->height(), available.height());
+    auto* view = window()->findChild<QScrollArea*>();
+    ASSERT_NE(view, nullptr);
+    auto* status = backend_->widget(app::ui::kStatusBar);
+    const int hidden = status->geometry().bottom() + 1 - view->viewport()->height();
+    EXPECT_EQ(view->verticalScrollBar()->maximum(), std::max(0, hidden));
 }
 
 // The banner lies within its frame, so its scroll bar reaches every row.

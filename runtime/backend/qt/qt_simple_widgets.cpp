@@ -4,10 +4,12 @@
 #include <QIcon>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QScreen>
 
 #include "runtime/backend/qt/qt_backend.h"
 #include "runtime/backend/qt/qt_style.h"
 #include "runtime/backend/qt/qt_text.h"
+#include "runtime/backend/qt/qt_window_fit.h"
 #include "runtime/window/runtime.h"
 
 namespace rt::qt {
@@ -57,6 +59,16 @@ WindowWidget::WindowWidget(QtBackend& backend, ControlRef ref, const Control& c)
     if (buttons & 0x2) flags |= Qt::WindowMaximizeButtonHint;
     setWindowFlags(flags);
     setFont(defaultFont());
+    // The controls lie on client_, which scrolls only when the screen is
+    // too small to show it whole; otherwise view_ shows it as it is.
+    view_ = new QScrollArea(this);
+    view_->setFrameShape(QFrame::NoFrame);
+    view_->setFocusPolicy(Qt::NoFocus);
+    client_ = new QWidget;
+    view_->setWidget(client_);
+    // The window's own background shows through, as it did under controls
+    // placed on it directly.
+    view_->viewport()->setAutoFillBackground(false);
     if (d && !d->icon.empty()) {
         QPixmap icon;
         if (icon.loadFromData(d->icon.data(), static_cast<uint>(d->icon.size()), "ICO"))
@@ -71,23 +83,30 @@ void WindowWidget::sync(const Control& c, Change what) {
 }
 
 void WindowWidget::applyGeometry(const Control& c) {
-    outer_ = QSize(c.width, c.height);
-    move(c.left, c.top);  // a top-level move places the outer frame
-    fitClientToFrame();
+    outer_ = QRect(c.left, c.top, c.width, c.height);
+    fitClientToFrame(true);
 }
 
-void WindowWidget::fitClientToFrame() {
+void WindowWidget::fitClientToFrame(bool place) {
     QSize frame = frameGeometry().size() - geometry().size();
     if (frame.width() <= 0 && frame.height() <= 0)
         frame = QSize(kAssumedFrameWidth, kAssumedFrameHeight);
-    const QSize client = (outer_ - frame).expandedTo(QSize(1, 1));
-    if (client != size() || minimumSize() != maximumSize()) setFixedSize(client);
+    const QScreen* s = screen();
+    const WindowFit fit = fitWithin(outer_, frame, s ? s->availableGeometry() : QRect());
+    const QSize client = (outer_.size() - frame).expandedTo(QSize(1, 1));
+    if (client_->size() != client) client_->setFixedSize(client);
+    if (fit.shownClient != size() || minimumSize() != maximumSize()) setFixedSize(fit.shownClient);
+    view_->setGeometry(rect());
+    // A top-level move places the outer frame. Placed by the template, not
+    // again at every move: the viewer may move it anywhere.
+    if (place) move(fit.topLeft);
 }
 
 bool WindowWidget::event(QEvent* e) {
     const bool r = QWidget::event(e);
     // The window manager's frame is known once the window is shown and placed.
-    if (e->type() == QEvent::Show || e->type() == QEvent::Move) fitClientToFrame();
+    if (e->type() == QEvent::Show || e->type() == QEvent::Move)
+        fitClientToFrame(e->type() == QEvent::Show);
     return r;
 }
 

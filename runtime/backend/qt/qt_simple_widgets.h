@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPointer>
+#include <QScrollArea>
 #include <QSlider>
 #include <QWidget>
 
@@ -16,12 +17,15 @@ namespace rt::qt {
 
 // The top-level window. Its outer frame is the control's size: the client
 // area is what remains inside the frame the window system draws (a frame of
-// Windows proportions until the real one is known). Closing it asks the
-// runtime, which destroys the window and ends the message loop.
+// Windows proportions until the real one is known). On a screen too small
+// for it the window shrinks to the screen's available area and its client
+// area scrolls (qt_window_fit.h). Closing it asks the runtime, which
+// destroys the window and ends the message loop.
 class WindowWidget : public QWidget, public ControlWidget {
   public:
     WindowWidget(QtBackend& backend, ControlRef ref, const Control& c);
     QWidget* asWidget() override { return this; }
+    QWidget* childArea() override { return client_; }
     void sync(const Control& c, Change what) override;
     void applyGeometry(const Control& c) override;
 
@@ -30,8 +34,10 @@ class WindowWidget : public QWidget, public ControlWidget {
     bool event(QEvent* e) override;
 
   private:
-    void fitClientToFrame();
-    QSize outer_;
+    void fitClientToFrame(bool place);
+    QRect outer_;
+    QScrollArea* view_;
+    QWidget* client_;  // the whole client area, inside view_
 };
 
 class GroupBoxWidget : public QGroupBox, public ControlWidget {
