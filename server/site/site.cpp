@@ -279,23 +279,20 @@ void Site::replaceListings(std::shared_ptr<const Listings> listings) {
     // two loads within one second (or under a fixed clock).
     Seconds now = clock_();
     loadedAt_ = loadedAt_ && now <= *loadedAt_ ? *loadedAt_ + 1 : now;
-    std::uint64_t generation = ++generation_;
-    if (!renderer_.joinable()) {
-        lock.unlock();
-        render();
-        return;
-    }
-    wake_.notify_all();
-    published_.wait(lock, [&] {
-        auto s = current();
-        return stopping_ || (s && s->generation >= generation);
-    });
+    const std::uint64_t generation = ++generation_;
+    renderChange(lock, [generation](const Snapshot& s) { return s.generation >= generation; });
 }
 
 void Site::setPlaylists(std::vector<LoadedPlaylist> playlists) {
     std::unique_lock lock(mutex_);
     playlists_ = std::make_shared<const std::vector<LoadedPlaylist>>(std::move(playlists));
     const std::uint64_t generation = ++playlistGeneration_;
+    renderChange(lock,
+                 [generation](const Snapshot& s) { return s.playlistGeneration >= generation; });
+}
+
+void Site::renderChange(std::unique_lock<std::mutex>& lock,
+                        const std::function<bool(const Snapshot&)>& holds) {
     if (!renderer_.joinable()) {
         lock.unlock();
         render();
@@ -304,7 +301,7 @@ void Site::setPlaylists(std::vector<LoadedPlaylist> playlists) {
     wake_.notify_all();
     published_.wait(lock, [&] {
         auto s = current();
-        return stopping_ || (s && s->playlistGeneration >= generation);
+        return stopping_ || (s && holds(*s));
     });
 }
 

@@ -128,6 +128,11 @@ class Site {
     // new pointer with the old count (ThreadSanitizer reports the race).
     std::shared_ptr<const Snapshot> current() const;
     void publish(std::shared_ptr<const Snapshot> next);
+    // With `lock` on mutex_ after a change: renders it here when no renderer
+    // runs, else wakes the renderer and waits until a published snapshot
+    // holds it (`holds`) or the site stops.
+    void renderChange(std::unique_lock<std::mutex>& lock,
+                      const std::function<bool(const Snapshot&)>& holds);
     mutable std::mutex currentMutex_;
     std::shared_ptr<const Snapshot> current_;
 
