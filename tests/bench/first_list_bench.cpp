@@ -7,13 +7,13 @@
 // figure. Figures only; nothing here is asserted.
 //   QT_QPA_PLATFORM=offscreen first_list_bench
 #include <QApplication>
-#include <QThread>
 #include <chrono>
 #include <cstdio>
 #include <functional>
 
 #include "app/program.h"
 #include "app/window/main_window.h"
+#include "qt_wait.h"
 #include "runtime/backend/qt/qt_backend.h"
 #include "server/background.h"
 
@@ -24,16 +24,6 @@ const Clock::time_point started = Clock::now();
 
 double secondsSinceStart() {
     return std::chrono::duration<double>(Clock::now() - started).count();
-}
-
-bool waitUntil(const std::function<bool()>& done, int seconds = 60) {
-    const auto end = Clock::now() + std::chrono::seconds(seconds);
-    while (!done()) {
-        if (Clock::now() > end) return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::usleep(200);
-    }
-    return true;
 }
 
 }  // namespace
@@ -63,7 +53,7 @@ int main(int argc, char** argv) {
         const auto* list = c ? c->as<rt::ListView>() : nullptr;
         return list && !list->rows().empty();
     };
-    if (!waitUntil(filled)) {
+    if (!bench::waitUntil(filled)) {
         std::fprintf(stderr, "first_list_bench: the list was never filled\n");
         return 1;
     }

@@ -9,7 +9,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QScrollBar>
-#include <QThread>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -22,6 +21,7 @@
 #include "app/qt/schedule_views.h"
 #include "app/window/main_window.h"
 #include "catalogue/catalogue.h"
+#include "qt_wait.h"
 #include "runtime/backend/qt/qt_backend.h"
 #include "server/background.h"
 
@@ -31,16 +31,6 @@ using Clock = std::chrono::steady_clock;
 
 double msSince(Clock::time_point t) {
     return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
-}
-
-bool waitUntil(const std::function<bool()>& done, int seconds = 60) {
-    const auto end = Clock::now() + std::chrono::seconds(seconds);
-    while (!done()) {
-        if (Clock::now() > end) return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::usleep(200);
-    }
-    return true;
 }
 
 }  // namespace
@@ -74,7 +64,8 @@ int main(int argc, char** argv) {
                                                           }) -
                                          groups.begin());
     program.runtime().userClickGroupHeader(app::ui::kGroupMenu, largest);
-    if (!waitUntil([&] { return program.guide().openGroup(program.runtime()) == largest; })) {
+    if (!bench::waitUntil(
+            [&] { return program.guide().openGroup(program.runtime()) == largest; })) {
         std::fprintf(stderr, "grid_bench: the group did not open\n");
         return 1;
     }
@@ -82,7 +73,7 @@ int main(int argc, char** argv) {
     if (!window) return 1;
     app::qtui::GridView* view = window->view();
     // The list's day, opened first, is in before the rounds begin.
-    waitUntil([&] { return !program.schedule()->busy(); });
+    bench::waitUntil([&] { return !program.schedule()->busy(); });
     const auto held = [&](int day) {
         return day >= 1 && program.schedule()->grid(groups[largest], day).rows[0].held;
     };
@@ -100,7 +91,7 @@ int main(int argc, char** argv) {
         const std::size_t before = program.schedule()->pagesHeld();
         const auto asked = Clock::now();
         window->showGroupDay(largest, day);
-        const bool in = waitUntil([&] { return !program.schedule()->busy(); });
+        const bool in = bench::waitUntil([&] { return !program.schedule()->busy(); });
         const double fetch = msSince(asked);
         if (!in) {
             std::fprintf(stderr, "grid_bench: day %d's pages did not come\n", day);
