@@ -85,6 +85,9 @@ want=16384
 ulimit -n "$want"
 
 work=$(mktemp -d /tmp/epgd-redteam.XXXXXX)
+# Servers started without --state-dir keep their copies here, not in the
+# home of whoever runs this (other tests may be using it meanwhile).
+export XDG_STATE_HOME=$work/xdg-state
 server_pid=
 feed_pid=
 feed_port=
@@ -97,16 +100,28 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# The port the server's log says it serves on, once it says so (up to $1
+# seconds); empty when it has not. The server picks a free port itself:
+# a port chosen here could be taken meanwhile by another test's server or
+# client, or answer for another program.
+served_port() {
+  local i
+  for ((i = 0; i < $1 * 20; i++)); do
+    if grep -q "serving on" "$work/epgd.log" 2>/dev/null; then
+      sed -n 's|.*serving on http://[^/]*:\([0-9]*\)/.*|\1|p' "$work/epgd.log" | head -n 1
+      return 0
+    fi
+    sleep 0.05
+  done
+}
+
 # Starts tvguide-epgd on a free port with the sample listings; sets
 # server_pid and port.
 start_server() {
-  port=$((20000 + RANDOM % 20000))
-  "$epgd" --now "$now" --threads "$threads" --listen "127.0.0.1:$port" "$@" 2>"$work/epgd.log" &
+  "$epgd" --now "$now" --threads "$threads" --listen 127.0.0.1:0 "$@" 2>"$work/epgd.log" &
   server_pid=$!
-  for _ in $(seq 100); do
-    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && return 0
-    sleep 0.1
-  done
+  port=$(served_port 10)
+  [[ -n $port ]] && return 0
   echo "redteam: the server did not come up:" >&2
   cat "$work/epgd.log" >&2
   exit 1
@@ -314,10 +329,10 @@ stop_feed() {
 # Starts the server in the background without waiting for it, under
 # /usr/bin/time; sets server_pid (the server's own) and t_start.
 start_timed() {
-  port=$((20000 + RANDOM % 20000))
+  port=
   t_start=$(date +%s.%N)
   /usr/bin/time -f "%M" -o "$work/time" "$epgd" --now "$now" --threads "$threads" \
-    --listen "127.0.0.1:$port" "$@" 2>"$work/epgd.log" &
+    --listen 127.0.0.1:0 "$@" 2>"$work/epgd.log" &
   local wrapper=$!
   for _ in $(seq 50); do
     server_pid=$(pgrep -P "$wrapper" || true)
@@ -333,17 +348,13 @@ stop_timed() {
   server_pid=
   peak_kb=$(tail -n 1 "$work/time")
 }
-# Seconds from t_start until the server answers on its port (up to $1 s).
+# Seconds from t_start until the server says it serves (up to $1 s).
 seconds_to_listen() {
-  local limit=$1 i
-  for ((i = 0; i < limit * 20; i++)); do
-    if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
-      echo "$(date +%s.%N) - $t_start" | bc
-      return 0
-    fi
-    sleep 0.05
-  done
-  echo "not-after-${limit}s"
+  if [[ -n $(served_port "$1") ]]; then
+    echo "$(date +%s.%N) - $t_start" | bc
+  else
+    echo "not-after-$1s"
+  fi
 }
 healthz() { curl -s --max-time 5 "http://127.0.0.1:$port/healthz" || true; }
 
@@ -369,6 +380,7 @@ check_drip() {
       --refresh 0 "${limit[@]}"
     local up shown=no
     up=$(seconds_to_listen 90)
+    port=$(served_port 1)
     day_page | grep -q CopiedTitle && shown=yes
     local state
     state=$(healthz | python3 -c 'import json,sys

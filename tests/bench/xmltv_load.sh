@@ -49,10 +49,16 @@ size=$(stat -c %s "$big")
 echo "file: $((size / 1000000)) MB, $(grep -c '<programme' "$big") programmes;" \
   "gzip $(($(stat -c %s "$work/big.bin") / 1000000)) MB"
 
-port=$((20000 + RANDOM % 20000))
-(cd "$work" && exec python3 -m http.server "$port" --bind 127.0.0.1 >/dev/null 2>&1) &
+# Port 0: the file server takes a free port and names it on its first line.
+(cd "$work" && exec python3 -u -m http.server 0 --bind 127.0.0.1 >"$work/http.out" 2>/dev/null) &
 http_pid=$!
-sleep 1
+port=
+for ((i = 0; i < 100; i++)); do
+  port=$(sed -n 's/.* port \([0-9]*\) .*/\1/p' "$work/http.out" 2>/dev/null | head -n 1)
+  [[ -n $port ]] && break
+  sleep 0.1
+done
+[[ -n $port ]] || { echo "xmltv_load: the file server did not start" >&2; exit 1; }
 
 hwm() { awk '/VmHWM/ {print $2}' "/proc/$1/status"; }
 rss() { awk '/VmRSS/ {print $2}' "/proc/$1/status"; }
