@@ -168,8 +168,12 @@ std::optional<std::string> proxyFor(const std::string& url) {
     return std::string(upper);
 }
 
-FetchOutcome outcomeOf(CURLcode code, long status, const Sink& sink, Clock::duration elapsed,
-                       Clock::duration deadline) {
+// `connected`: the connect time-out can no longer have been what ended it.
+// That, not our own clock, tells the deadline: libcurl times the transfer
+// on a clock of its own and may end it a hair before ours says the
+// deadline has come.
+FetchOutcome outcomeOf(CURLcode code, long status, const Sink& sink, bool connected,
+                       Clock::duration elapsed, Clock::duration deadline) {
     switch (code) {
         case CURLE_OK:
             return status >= 200 && status <= 299 ? FetchOutcome::Complete
@@ -179,7 +183,8 @@ FetchOutcome outcomeOf(CURLcode code, long status, const Sink& sink, Clock::dura
         case CURLE_ABORTED_BY_CALLBACK:  // the stall watch, or a cancel it saw
             return sink.cancelled ? FetchOutcome::Cancelled : FetchOutcome::TimedOut;
         case CURLE_OPERATION_TIMEDOUT:
-            return elapsed >= deadline ? FetchOutcome::DeadlinePassed : FetchOutcome::TimedOut;
+            return connected || elapsed >= deadline ? FetchOutcome::DeadlinePassed
+                                                    : FetchOutcome::TimedOut;
         default:
             // An answer had begun: what came is the start of a body.
             return status > 0 ? FetchOutcome::CutShort : FetchOutcome::NotFetched;
@@ -273,7 +278,10 @@ FetchResult PageFetcher::fetchPage(const Text& url, FetchCancel* cancel) {
     const Clock::duration elapsed = Clock::now() - started;
     if (sink.failedAllocation != 0) throw AllocationFailure(sink.failedAllocation);
     result.status = transfer.status();
-    result.outcome = outcomeOf(code, result.status, sink, elapsed, limits_.deadline);
+    curl_off_t connectMicros = 0;
+    curl_easy_getinfo(curl, CURLINFO_CONNECT_TIME_T, &connectMicros);
+    result.outcome =
+        outcomeOf(code, result.status, sink, connectMicros > 0, elapsed, limits_.deadline);
     return result;
 }
 
