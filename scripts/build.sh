@@ -6,18 +6,19 @@
 #   release   the warnings check: Release, gcc; scripts/include_check.py
 #             then compiles each source of it alone, so that a source that
 #             uses a header it does not include fails
-#   sanitize  clang with AddressSanitizer and UBSan (no recovery) and the
-#             fuzzers' coverage hooks: the tests, the window's included, run
-#             under the sanitizers and the fuzz targets link in the same
-#             tree; no benchmarks
+#   sanitize  clang with AddressSanitizer and UBSan (no recovery): the
+#             tests, the window's included, run under the sanitizers; no
+#             benchmarks
+#   fuzz      the same with libFuzzer's coverage hooks in all code and
+#             without Qt: the fuzz targets
 #   tsan      gcc with ThreadSanitizer, no Qt; give the targets to build
 # Every kind but dev makes each warning an error. Ninja; all but dev are
 # unity builds (several sources compiled as one: far less parsing of the
 # same headers). Extra cmake arguments may come in TVGUIDE_CMAKE_ARGS.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-kind=${1:?usage: build.sh dev|release|sanitize|tsan DIR [TARGET...]}
-dir=${2:?usage: build.sh dev|release|sanitize|tsan DIR [TARGET...]}
+kind=${1:?usage: build.sh dev|release|sanitize|fuzz|tsan DIR [TARGET...]}
+dir=${2:?usage: build.sh dev|release|sanitize|fuzz|tsan DIR [TARGET...]}
 shift 2
 args=()
 # A tree keeps the generator it was first made with.
@@ -33,12 +34,18 @@ case $kind in
       -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
       "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -gline-tables-only"
       "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -gline-tables-only"
-      -DTVGUIDE_SANITIZE=ON -DTVGUIDE_FUZZ=ON -DTVGUIDE_QT=ON -DTVGUIDE_BENCH=OFF) ;;
+      -DTVGUIDE_SANITIZE=ON -DTVGUIDE_QT=ON -DTVGUIDE_BENCH=OFF) ;;
+  fuzz) export CC=clang CXX=clang++
+    args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_UNITY_BUILD=ON
+      -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+      "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -gline-tables-only"
+      "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -gline-tables-only"
+      -DTVGUIDE_SANITIZE=ON -DTVGUIDE_FUZZ=ON -DTVGUIDE_QT=OFF -DTVGUIDE_BENCH=OFF) ;;
   tsan) args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_UNITY_BUILD=ON
     -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
     "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1" -DTVGUIDE_TSAN=ON -DTVGUIDE_QT=OFF
     -DTVGUIDE_BENCH=OFF) ;;
-  *) echo "build: unknown kind $kind (dev, release, sanitize, tsan)" >&2; exit 2 ;;
+  *) echo "build: unknown kind $kind (dev, release, sanitize, fuzz, tsan)" >&2; exit 2 ;;
 esac
 # A tree first made with another compiler is made again: CMake keeps the
 # compiler a tree was configured with.

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets in the sanitizer tree (clang, AddressSanitizer,
-# UBSan; see build.sh) and runs each for a while (default 20 s; FUZZ_SECONDS=60
-# for a longer look), as many at once as there are cores.
+# Builds the libFuzzer targets in a fuzz tree (clang, AddressSanitizer, UBSan
+# and coverage hooks; see build.sh) and runs each for a while (default 20 s;
+# FUZZ_SECONDS=60 for a longer look), as many at once as there are cores.
 # A crash, leak or sanitizer report fails the run; the input is kept in
 # DIR/findings/ to reproduce it (DIR/tests/fuzz/NAME FILE).
-#   scripts/fuzz.sh [DIR]        (default: build-sanitize)
+#   scripts/fuzz.sh [DIR]        (default: build-fuzz)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-dir=${1:-$root/build-sanitize}
+dir=${1:-$root/build-fuzz}
 seconds=${FUZZ_SECONDS:-20}
 # One per line, so that adding one touches one line.
 targets=(
@@ -22,7 +22,7 @@ targets=(
   last_good_copy_fuzz
   request_fuzz
 )
-bash "$root/scripts/build.sh" sanitize "$dir" "${targets[@]}" >/dev/null
+bash "$root/scripts/build.sh" fuzz "$dir" "${targets[@]}" >/dev/null
 mkdir -p "$dir/findings"
 run() {
   "$dir/tests/fuzz/$1" -seed=1 -max_total_time="$seconds" -artifact_prefix="$dir/findings/$1-" \
