@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 
@@ -49,16 +50,23 @@ class Deflater {
 std::string gzipped(std::string_view bytes, int level) {
     thread_local Deflater deflater;
     z_stream& z = deflater.at(level);
-    std::string out(deflateBound(&z, bytes.size()), '\0');
+    // Room for a quarter of the input to start with, not deflateBound's
+    // whole input and more: for /epg.xml that bound was some 80 MB beside
+    // the text, and these texts pack to a tenth of it.
+    std::string out(std::min<std::size_t>(deflateBound(&z, bytes.size()), bytes.size() / 4 + 1024),
+                    '\0');
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
     z.avail_in = static_cast<uInt>(bytes.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    // deflateBound leaves room for the whole stream, so one call finishes it.
-    int rc = deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    out.shrink_to_fit();  // the bound is about the input's size
+    int rc = Z_OK;
+    while (rc == Z_OK) {
+        if (z.total_out == out.size()) out.resize(out.size() * 2);
+        z.next_out = reinterpret_cast<Bytef*>(out.data() + z.total_out);
+        z.avail_out = static_cast<uInt>(out.size() - z.total_out);
+        rc = deflate(&z, Z_FINISH);
+    }
     if (rc != Z_STREAM_END) throw std::runtime_error("zlib: deflate did not finish");
+    out.resize(z.total_out);
+    out.shrink_to_fit();
     return out;
 }
 
@@ -86,7 +94,10 @@ Variant variant(std::string body, const ResourceKind& kind, const std::string& l
 }  // namespace
 
 Resource makeResource(std::string body, const ResourceKind& kind, Seconds lastModified) {
-    body.shrink_to_fit();  // kept for long: no room reserved while it was made
+    // Kept for long: room reserved while it was made goes, unless it is
+    // little, as it is where the room was sized to the text (/epg.xml):
+    // shrinking copies the whole text.
+    if (body.capacity() - body.size() > body.size() / 16) body.shrink_to_fit();
     Resource r;
     r.contentType = kind.contentType;
     r.lastModified = lastModified;

@@ -130,12 +130,22 @@ std::string writeChannels(std::vector<ChannelOut> channels, const Zone& zone) {
             return std::any_of(run.begin(), run.end(), shown);
         });
     });
-    // About what it comes to, so that the text is not copied as it grows.
+    // What it comes to, a little over: room short of the text would copy it
+    // as it grows, and room well past it would copy it to shrink it. A
+    // programme's lines without their texts are 127 bytes and its id; a
+    // description's 28, a category's 26; a 32nd more for escapes.
     std::size_t estimate = 4096;
-    for (const ChannelOut& c : channels)
+    for (const ChannelOut& c : channels) {
+        estimate += 64 + c.id.size() + c.icon.size();
+        for (const std::string& n : c.names) estimate += 48 + n.size();
         for (std::span<const Programme> run : c.runs)
-            for (const Programme& p : run)
-                estimate += 192 + p.title.size() + p.description.size() + p.category.size();
+            for (const Programme& p : run) {
+                const std::size_t texts = p.title.size() + p.description.size() + p.category.size();
+                estimate += 128 + c.id.size() + texts + texts / 32;
+                if (!p.description.empty()) estimate += 28;
+                if (!p.category.empty()) estimate += 26;
+            }
+    }
     std::string out;
     out.reserve(estimate);
     AppendTo writer(out);

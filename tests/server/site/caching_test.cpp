@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdint>
 #include <nlohmann/json.hpp>
 #include <thread>
 
 #include "server/channels/xmltv_listings.h"
 #include "server/model/channels.h"
+#include "server/site/resource.h"
 #include "server/site/site.h"
 #include "server/sources/sample_listings.h"
 #include "server/util/http_rules.h"
@@ -134,6 +136,21 @@ TEST_F(CachingTest, GzipTwinsForClientsThatAskAndIdentityForTheRest) {
 // A balancer takes the server out while no row has a programme this week:
 // before anything is loaded, and when what loaded holds nothing for this
 // week (a feed that failed, with no copy). Each source says how it fares.
+// The twin's buffer starts at a quarter of the text and grows: texts that
+// pack to less, to more and to nothing at all come back whole.
+TEST(GzipTwinTest, ComesBackWholeHoweverMuchItPacks) {
+    std::string noise(300'000, '\0');
+    std::uint32_t x = 12345;
+    for (char& ch : noise) ch = static_cast<char>((x = x * 1664525u + 1013904223u) >> 24);
+    std::string listing;
+    while (listing.size() < 3'000'000)
+        listing += "<programme start=\"20261208\">新闻联播</programme>\n";
+    for (const std::string& text : {std::string(), std::string("x"), noise, listing}) {
+        const std::string gz = gzipped(text);
+        EXPECT_EQ(gunzip(gz), text) << text.size();
+    }
+}
+
 TEST_F(CachingTest, HealthIsUnavailableWithoutListingsAndSaysHowEachSourceFares) {
     auto nothing = std::make_shared<StoredListings>();
     nothing->finish();

@@ -176,6 +176,19 @@ TEST_F(XmltvOutTest, ChannelsHaveStableIdsAndTheNamesPlayersLookThemUpBy) {
 // alone: each real channel once (one of several sources' copies, merged day
 // by day), under an id the validator takes, with the names players match
 // and the icon, description and category as the feed gives them.
+// Room short of the text would copy it as it grows, room well past it would
+// copy it to shrink it: either holds /epg.xml twice for a moment.
+TEST_F(XmltvOutTest, TheTextIsWrittenIntoRoomSizedToIt) {
+    const Seconds from = fromLocal({2026, 12, 7}, 0, beijing());
+    const Seconds to = fromLocal({2026, 12, 14}, 0, beijing());
+    for (const auto& listings : {allFixtures(), std::shared_ptr<const Listings>(
+                                                    std::make_shared<SampleListings>(beijing()))}) {
+        const std::string xml = writeXmltv(*listings, from, to, beijing());
+        EXPECT_GT(xml.size(), 100'000u);
+        EXPECT_LE(xml.capacity() - xml.size(), xml.size() / 16) << xml.size();
+    }
+}
+
 TEST_F(XmltvOutTest, EveryChannelOfTheSourcesOnceWithItsFeedsDetails) {
     auto feed = [](const char* id, const char* name, const char* day, const char* title,
                    const char* extra) {
