@@ -10,7 +10,6 @@
 
 #include <memory>
 
-#include "../e2e/sample_epg.h"
 #include "app/program.h"
 #include "app/qt/grid_view.h"
 #include "app/qt/grid_window.h"
@@ -19,7 +18,7 @@
 #include "qt_test_app.h"
 #include "runtime/backend/qt/qt_backend.h"
 #include "runtime/backend/qt/qt_text.h"
-#include "runtime/values/date_time.h"
+#include "sample_guide_test.h"
 
 // Named, not anonymous: a unity build puts this file with others that
 // have helpers of the same names.
@@ -28,30 +27,8 @@ namespace grid_window_test {
 using app::qtui::GridView;
 using rt::qt::toQString;
 
-constexpr epg::Seconds kNowUnix = 1796818500;  // Wednesday 2026-12-09 20:15 in Beijing
-
-class GridWindowTest : public ::testing::Test {
+class GridWindowTest : public qttest::SampleGuideTest {
   protected:
-    void SetUp() override {
-        ASSERT_EQ(epg_.error(), "");
-        ::setenv("TZ", "Asia/Shanghai", 1);
-        app::ProgramOptions options;
-        options.epgRoot = epg_.root();
-        options.now = [] { return *rt::fromCivil({2026, 12, 9, 20, 15, 0}); };
-        options.post = [this](std::function<void()> task) {
-            QMetaObject::invokeMethod(&gui_, std::move(task), Qt::QueuedConnection);
-        };
-        program_ = std::make_unique<app::GuideProgram>(backend_, options);
-        program_->loadStartWindow();
-        views_.emplace(backend_, *program_);
-        ASSERT_TRUE(
-            qttest::waitUntil([&] { return !program_->guide().shownDay().programmes.empty(); }));
-    }
-    void TearDown() override {
-        views_.reset();
-        program_.reset();
-        ::unsetenv("TZ");
-    }
     // The grid window once every row's pages are in and painted.
     app::qtui::GridWindow* filledGrid() {
         app::qtui::GridWindow* w = views_->showGrid();
@@ -72,12 +49,6 @@ class GridWindowTest : public ::testing::Test {
         for (QLabel* l : d->findChildren<QLabel*>(QStringLiteral("value"))) out << l->text();
         return out;
     }
-
-    SampleEpg epg_{kNowUnix};
-    rt::QtBackend backend_;
-    QObject gui_;
-    std::unique_ptr<app::GuideProgram> program_;
-    std::optional<app::qtui::ScheduleViews> views_;
 };
 
 TEST_F(GridWindowTest, ShowsTheOpenGroupsDayAsTheScheduleHoldsIt) {

@@ -8,7 +8,6 @@
 
 #include <memory>
 
-#include "../e2e/sample_epg.h"
 #include "app/program.h"
 #include "app/qt/desktop_notifier.h"
 #include "app/qt/schedule_views.h"
@@ -16,37 +15,20 @@
 #include "qt_test_app.h"
 #include "runtime/backend/qt/qt_backend.h"
 #include "runtime/backend/qt/qt_text.h"
-#include "runtime/values/date_time.h"
+#include "sample_guide_test.h"
 
 namespace {
 
 using rt::qt::toQString;
 
-constexpr epg::Seconds kNowUnix = 1796818500;  // 2026-12-09 20:15 in Beijing
-
-class ScheduleViewsTest : public ::testing::Test {
+class ScheduleViewsTest : public qttest::SampleGuideTest {
   protected:
+    // Once the schedule has every page it was asked for, too.
     void SetUp() override {
-        ASSERT_EQ(epg_.error(), "");
-        ::setenv("TZ", "Asia/Shanghai", 1);
-        app::ProgramOptions options;
-        options.epgRoot = epg_.root();
-        options.now = [] { return *rt::fromCivil({2026, 12, 9, 20, 15, 0}); };
-        options.post = [this](std::function<void()> task) {
-            QMetaObject::invokeMethod(&gui_, std::move(task), Qt::QueuedConnection);
-        };
-        program_ = std::make_unique<app::GuideProgram>(backend_, options);
-        program_->loadStartWindow();
-        views_.emplace(backend_, *program_);
-        ASSERT_TRUE(
-            qttest::waitUntil([&] { return !program_->guide().shownDay().programmes.empty(); }));
+        SampleGuideTest::SetUp();
+        if (HasFatalFailure()) return;
         ASSERT_TRUE(qttest::waitUntil([&] { return !program_->schedule()->busy(); },
                                       std::chrono::seconds(30)));
-    }
-    void TearDown() override {
-        views_.reset();
-        program_.reset();
-        ::unsetenv("TZ");
     }
     static std::vector<QStringList> rowsOf(QDialog* d) {
         std::vector<QStringList> out;
@@ -63,12 +45,6 @@ class ScheduleViewsTest : public ::testing::Test {
             if (a->text().startsWith(starting)) return a->trigger();
         ADD_FAILURE() << "no action " << starting.toStdString();
     }
-
-    SampleEpg epg_{kNowUnix};
-    rt::QtBackend backend_;
-    QObject gui_;
-    std::unique_ptr<app::GuideProgram> program_;
-    std::optional<app::qtui::ScheduleViews> views_;
 };
 
 TEST_F(ScheduleViewsTest, NowNextAndSearchShowTheSchedulesAnswers) {
