@@ -4,7 +4,7 @@
 
 #include "encoding/text_encoding.h"
 #include "encoding/to_utf8.h"
-#include "server/util/body_decoder.h"
+#include "server/util/size_text.h"
 
 namespace epg {
 namespace {

@@ -9,6 +9,7 @@
 #include "base/text.h"
 #include "server/util/body_decoder.h"
 #include "server/util/durations.h"
+#include "server/util/size_text.h"
 
 namespace epg {
 namespace {

@@ -3,8 +3,9 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <utility>
+
+#include "server/util/size_text.h"
 
 namespace epg {
 
@@ -26,31 +27,6 @@ struct BodyDecoder::Stream {
 BodyDecoder::BodyDecoder(std::uint64_t cap, bool gunzip, Sink sink)
     : cap_(cap), gunzip_(gunzip), sink_(std::move(sink)) {}
 BodyDecoder::~BodyDecoder() = default;
-
-std::string sizeText(std::uint64_t bytes) {
-    auto whole = [](std::uint64_t n, std::uint64_t unit, const char* name) {
-        return n % unit == 0 ? std::to_string(n / unit) + " " + name : std::string();
-    };
-    if (bytes >= (1ull << 30) && !whole(bytes, 1ull << 30, "GiB").empty())
-        return whole(bytes, 1ull << 30, "GiB");
-    if (bytes >= (1ull << 20) && !whole(bytes, 1ull << 20, "MiB").empty())
-        return whole(bytes, 1ull << 20, "MiB");
-    return std::to_string(bytes) + " bytes";
-}
-
-std::string amountText(std::uint64_t bytes) {
-    if (bytes < 1024) return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
-    const char* units[] = {"KiB", "MiB", "GiB", "TiB"};
-    double n = static_cast<double>(bytes) / 1024;
-    std::size_t u = 0;
-    while (n >= 1024 && u + 1 < std::size(units)) {
-        n /= 1024;
-        ++u;
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f %s", n, units[u]);
-    return text;
-}
 
 bool BodyDecoder::fail(std::string why) {
     if (error_.empty() && !refused_) error_ = std::move(why);

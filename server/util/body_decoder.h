@@ -64,9 +64,4 @@ class BodyDecoder {
     std::string error_;
 };
 
-// "1 GiB", "512 MiB", "1000 bytes": an exact size for messages.
-std::string sizeText(std::uint64_t bytes);
-// "37 bytes", "12.5 KiB", "1.0 GiB": about how much, for messages.
-std::string amountText(std::uint64_t bytes);
-
 }  // namespace epg

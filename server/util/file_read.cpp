@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "server/util/body_decoder.h"
+#include "server/util/size_text.h"
 #include "server/util/unique_fd.h"
 
 namespace epg {

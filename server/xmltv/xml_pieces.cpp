@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <pugixml.hpp>
 
+#include "server/util/size_text.h"
 #include "server/xmltv/xml_decode.h"
 
 namespace epg {
@@ -24,14 +25,6 @@ bool isSpace(char c) {
 bool isNameStart(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' ||
            static_cast<unsigned char>(c) >= 0x80;
-}
-
-// "4 MiB", "64 KiB": a bound, for messages.
-std::string sizeText(std::size_t n) {
-    if (n >= (std::size_t{1} << 20) && n % (std::size_t{1} << 20) == 0)
-        return std::to_string(n >> 20) + " MiB";
-    if (n >= 1024 && n % 1024 == 0) return std::to_string(n >> 10) + " KiB";
-    return std::to_string(n) + " bytes";
 }
 
 // An element's name fit for a message: 40 bytes at most, cut between

@@ -95,7 +95,7 @@ TEST(M3uPlaylistTest, WhatIsNoPlaylistIsRefused) {
         const char* error;
     } cases[] = {
         {"more bytes than the cap", big, small,
-         "more than 4096 bytes, the most a playlist may hold"},
+         "more than 4 KiB, the most a playlist may hold"},
         {"more entries than the cap", "#EXTINF:-1,A\na\n#EXTINF:-1,B\nb\nc\n", few,
          "more than 2 entries"},
         {"a saved error page",
