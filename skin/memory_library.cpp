@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "skin/pe_layout.h"
+#include "skin/virtual_memory_flags.h"
 
 namespace skin {
 
@@ -14,9 +15,8 @@ namespace {
 
 using namespace pe;
 
-constexpr std::uint32_t kMemCommitReserve = 0x3000;
-constexpr std::uint32_t kPageExecuteReadWrite = 0x40;
-constexpr std::uint32_t kMemRelease = 0x8000;
+using namespace vm;
+constexpr std::uint32_t kMemCommitReserve = kMemCommit | kMemReserve;
 // Larger than any library this program maps; refusing it keeps a corrupt
 // header from reserving most of the low address space.
 constexpr std::uint32_t kMaxImageSize = 256u << 20;

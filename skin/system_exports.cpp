@@ -6,15 +6,13 @@
 #include <string>
 
 #include "skin/system_libraries.h"
+#include "skin/virtual_memory_flags.h"
 
 namespace skin {
 
 namespace {
 
-constexpr std::uint32_t kMemCommit = 0x1000;
-constexpr std::uint32_t kMemReserve = 0x2000;
-constexpr std::uint32_t kMemDecommit = 0x4000;
-constexpr std::uint32_t kMemRelease = 0x8000;
+using namespace vm;
 
 using Args = std::span<const std::uint32_t>;
 using Result = std::optional<std::uint32_t>;
