@@ -94,8 +94,7 @@ TEST(M3uPlaylistTest, WhatIsNoPlaylistIsRefused) {
         PlaylistLimits limits;
         const char* error;
     } cases[] = {
-        {"more bytes than the cap", big, small,
-         "more than 4 KiB, the most a playlist may hold"},
+        {"more bytes than the cap", big, small, "more than 4 KiB, the most a playlist may hold"},
         {"more entries than the cap", "#EXTINF:-1,A\na\n#EXTINF:-1,B\nb\nc\n", few,
          "more than 2 entries"},
         {"a saved error page",
