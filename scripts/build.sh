@@ -29,18 +29,17 @@ case $kind in
     -DCMAKE_COMPILE_WARNING_AS_ERROR=ON) ;;
   # Line tables only: reports name file and line; full debug info would
   # double the compile time.
-  sanitize) export CC=clang CXX=clang++
+  sanitize | fuzz) export CC=clang CXX=clang++
     args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_UNITY_BUILD=ON
       -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
       "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -gline-tables-only"
       "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -gline-tables-only"
-      -DTVGUIDE_SANITIZE=ON -DTVGUIDE_QT=ON -DTVGUIDE_BENCH=OFF) ;;
-  fuzz) export CC=clang CXX=clang++
-    args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_UNITY_BUILD=ON
-      -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
-      "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -gline-tables-only"
-      "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -gline-tables-only"
-      -DTVGUIDE_SANITIZE=ON -DTVGUIDE_FUZZ=ON -DTVGUIDE_QT=OFF -DTVGUIDE_BENCH=OFF) ;;
+      -DTVGUIDE_SANITIZE=ON -DTVGUIDE_BENCH=OFF)
+    if [[ $kind == fuzz ]]; then
+      args+=(-DTVGUIDE_FUZZ=ON -DTVGUIDE_QT=OFF)
+    else
+      args+=(-DTVGUIDE_FUZZ=OFF -DTVGUIDE_QT=ON)
+    fi ;;
   tsan) args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_UNITY_BUILD=ON
     -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
     "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1" -DTVGUIDE_TSAN=ON -DTVGUIDE_QT=OFF

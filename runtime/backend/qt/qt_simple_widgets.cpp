@@ -93,8 +93,7 @@ void WindowWidget::fitClientToFrame(bool place) {
         frame = QSize(kAssumedFrameWidth, kAssumedFrameHeight);
     const QScreen* s = screen();
     const WindowFit fit = fitWithin(outer_, frame, s ? s->availableGeometry() : QRect());
-    const QSize client = (outer_.size() - frame).expandedTo(QSize(1, 1));
-    if (client_->size() != client) client_->setFixedSize(client);
+    if (client_->size() != fit.client) client_->setFixedSize(fit.client);
     if (fit.shownClient != size() || minimumSize() != maximumSize()) setFixedSize(fit.shownClient);
     view_->setGeometry(rect());
     // A top-level move places the outer frame. Placed by the template, not

@@ -6,7 +6,7 @@ namespace rt::qt {
 
 WindowFit fitWithin(const QRect& outer, const QSize& frame, const QRect& available) {
     const QSize client = (outer.size() - frame).expandedTo(QSize(1, 1));
-    if (available.isEmpty()) return {outer.topLeft(), client};
+    if (available.isEmpty()) return {outer.topLeft(), client, client};
     const QSize room = (available.size() - frame).expandedTo(QSize(1, 1));
     const QSize shown = client.boundedTo(room);
     const QSize whole = shown + frame;
@@ -15,7 +15,7 @@ WindowFit fitWithin(const QRect& outer, const QSize& frame, const QRect& availab
                              std::max(available.left(), available.right() + 1 - whole.width()));
     const int y = std::clamp(outer.top(), available.top(),
                              std::max(available.top(), available.bottom() + 1 - whole.height()));
-    return {QPoint(x, y), shown};
+    return {QPoint(x, y), client, shown};
 }
 
 }  // namespace rt::qt

@@ -12,6 +12,7 @@ namespace rt::qt {
 
 struct WindowFit {
     QPoint topLeft;     // of the outer frame
+    QSize client;       // the whole client area, as the template sizes it
     QSize shownClient;  // at most the whole client area
 };
 
